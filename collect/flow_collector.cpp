@@ -1,0 +1,199 @@
+#include "flow_collector.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace ortolan {
+
+CFlowCollector::CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits)
+    : m_budget(limits.maxEntries),
+      m_limits(limits),
+      m_accounting(m_names, datagramTime),
+      m_defaultPort(defaultPort),
+      m_keyPrefix(keyPrefix),
+      m_clock([] { return int64_t(std::time(nullptr)); })
+{
+    Reset();
+}
+
+CFlowCollector::~CFlowCollector()
+{
+    Close();
+    Reset();
+}
+
+bool CFlowCollector::Open(uint32_t port)
+{
+    Close();
+    if (port == 0 || port > 65535) port = m_defaultPort;
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    // A large receive buffer rides out bursts between two event-loop turns.
+    int size = 8 << 20;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(uint16_t(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_socket = fd;
+    m_boundPort = uint16_t(port);
+    return true;
+}
+
+void CFlowCollector::Close()
+{
+    if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
+    m_boundPort = 0;
+}
+
+void CFlowCollector::Reset()
+{
+    ports.clear();
+    agents.clear();
+    std::memset(datagram, 0, sizeof datagram);
+    readPos = 0;
+    datagramLength = 0;
+    datagramCount = 0;
+    resetTime = m_clock();
+    logQueue.clear();
+    logQueueBytes = 0;
+    rejectedDatagrams = 0;
+    oversizeDatagrams = 0;
+    droppedLogRecords = 0;
+    refusedPorts = 0;
+    m_budget.Clear();
+    m_accounting.lastSourceMac.clear();
+}
+
+void CFlowCollector::OnReceive(int errorCode)
+{
+    if (errorCode == 0 && m_socket >= 0) {
+        // The sender text is kept from datagram to datagram: most bursts come from one agent.
+        in_addr_t lastAddress = 0;
+        char senderText[INET_ADDRSTRLEN] = "";
+        for (int i = 0; i < kReceiveBurst; ++i) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            ssize_t n = ::recvfrom(m_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n < 1) break;
+            if (size_t(n) > sizeof datagram) {
+                ++oversizeDatagrams;
+                break;
+            }
+            datagramLength = int32_t(n);
+            if (senderText[0] == '\0' || from.sin_addr.s_addr != lastAddress) {
+                ::inet_ntop(AF_INET, &from.sin_addr, senderText, sizeof senderText);
+                lastAddress = from.sin_addr.s_addr;
+            }
+            uint32_t senderPort = ntohs(from.sin_port);
+            readPos = 0;
+            ++datagramCount;
+            datagramTime = m_clock();
+            ParseDatagram(senderText, senderPort);
+            QueueCopy(senderText, senderPort);
+        }
+    }
+    if (m_rearm) m_rearm();
+}
+
+void CFlowCollector::QueueCopy(std::string_view sender, uint32_t senderPort)
+{
+    if (logQueueBytes + uint64_t(datagramLength) > m_logQueueLimit) {
+        ++droppedLogRecords;
+        return;
+    }
+    auto record = std::make_unique<tagXFlowLog>();
+    record->receivedAt = m_clock();
+    record->sender.assign(sender);
+    record->senderPort = senderPort;
+    record->bytes.assign(datagram, datagram + datagramLength);
+    logQueueBytes += record->bytes.size();
+    logQueue.push_back(std::move(record));
+}
+
+std::unique_ptr<tagXFlowLog> CFlowCollector::PopLogFront()
+{
+    if (logQueue.empty()) return nullptr;
+    auto record = std::move(logQueue.front());
+    logQueue.pop_front();
+    logQueueBytes -= record->bytes.size();
+    return record;
+}
+
+void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,
+                                  std::string_view sender, uint32_t senderPort)
+{
+    if (size > sizeof datagram) size = sizeof datagram;
+    if (size) std::memcpy(datagram, bytes, size);
+    datagramLength = int32_t(size);
+    readPos = 0;
+    datagramTime = time;
+    ++datagramCount;
+    ParseDatagram(sender, senderPort);
+}
+
+uint64_t CFlowCollector::CountInterfaces() const
+{
+    uint64_t count = 0;
+    for (const auto& [key, port] : ports) count += port->interfaces.size();
+    return count;
+}
+
+namespace {
+// Prefix, version, an agent text of at most 47 characters and a number.
+constexpr size_t kMaxPortKey = 128;
+}  // namespace
+
+std::string_view CFlowCollector::FormatPortKey(char* buf, std::string_view agentText,
+                                               int32_t number) const
+{
+    int n = std::snprintf(buf, kMaxPortKey, "%s V%d:%.*s:%d", m_keyPrefix, version,
+                          int(agentText.size()), agentText.data(), number);
+    return {buf, n > 0 ? std::min(size_t(n), kMaxPortKey - 1) : 0};
+}
+
+std::string CFlowCollector::MakePortKey(std::string_view agentText, int32_t number) const
+{
+    char key[kMaxPortKey];
+    return std::string(FormatPortKey(key, agentText, number));
+}
+
+CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t number)
+{
+    char key[kMaxPortKey];
+    if (CMonPort* port = FindPort(FormatPortKey(key, agentText, number))) return port;
+    return AddPort(agentText, number);
+}
+
+CMonPort* CFlowCollector::FindPort(std::string_view key)
+{
+    auto it = ports.find(key);
+    return it == ports.end() ? nullptr : it->second.get();
+}
+
+CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
+{
+    if (ports.size() >= m_limits.maxPorts) {
+        ++refusedPorts;
+        return nullptr;
+    }
+    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_budget, m_limits);
+    CMonPort* raw = port.get();
+    ports[MakePortKey(agentText, number)] = std::move(port);
+    return raw;
+}
+
+}  // namespace ortolan

@@ -1,0 +1,129 @@
+#pragma once
+// The frame both collectors share: one UDP socket, the 8192-byte datagram
+// buffer decoded in place, the monitored ports by key, the agents heard from,
+// the counters and the queue of datagram copies that feeds the flow log.
+// Only the decoder differs between sFlow and NetFlow.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "entry_budget.h"
+#include "mon_port.h"
+#include "name_tables.h"
+#include "traffic_accounting.h"
+
+namespace ortolan {
+
+inline constexpr size_t kDatagramCapacity = 8192;
+// A readiness callback reads at most this many datagrams, so the event loop
+// regains control between bursts.
+inline constexpr int kReceiveBurst = 20;
+// While the flow log cannot be written the queue holds at most this many
+// datagram bytes; further copies are dropped and counted.
+inline constexpr uint64_t kDefaultLogQueueBytes = 256ull << 20;
+
+// One received datagram waiting for the flow log.
+struct tagXFlowLog {
+    int64_t receivedAt = 0;
+    std::string sender;
+    uint32_t senderPort = 0;
+    std::vector<uint8_t> bytes;
+};
+
+class CFlowCollector {
+public:
+    virtual ~CFlowCollector();
+    CFlowCollector(const CFlowCollector&) = delete;
+    CFlowCollector& operator=(const CFlowCollector&) = delete;
+
+    // Binds a UDP socket on every local address; 0 or above 65535 means the
+    // collector's default port. False when the socket cannot be had.
+    bool Open(uint32_t port);
+    void Close();
+    bool IsOpen() const { return m_socket >= 0; }
+    int socketDescriptor() const { return m_socket; }
+    uint16_t boundPort() const { return m_boundPort; }
+    uint16_t defaultPort() const { return m_defaultPort; }
+
+    // Drops every port, agent and queued datagram; name tables stay loaded.
+    void Reset();
+    // Readiness callback: with error code 0 reads, decodes and queues up to
+    // kReceiveBurst datagrams; always re-arms the notification afterwards.
+    void OnReceive(int errorCode);
+    // Decodes the first datagramLength bytes of datagram from readPos.
+    virtual void ParseDatagram(std::string_view sender, uint32_t senderPort) = 0;
+    // Replay entry: loads the bytes (at most kDatagramCapacity), stamps the time,
+    // counts and decodes them. Nothing is queued.
+    void FeedDatagram(const uint8_t* bytes, size_t size, int64_t time, std::string_view sender,
+                      uint32_t senderPort);
+
+    uint64_t CountInterfaces() const;
+    std::string MakePortKey(std::string_view agentText, int32_t number) const;
+    CMonPort* FindPort(std::string_view key);
+    // Creates the port under its key; null when the port limit is reached.
+    CMonPort* AddPort(std::string_view agentText, int32_t number);
+    // The port of an agent and number under the current version, created on first sight.
+    CMonPort* FindOrAddPort(std::string_view agentText, int32_t number);
+
+    // Removes the oldest queued record (the flow log has written it).
+    std::unique_ptr<tagXFlowLog> PopLogFront();
+
+    // Hooks for the platform: the re-arm after a burst and the clock (seconds since 1970).
+    void SetRearmHook(std::function<void()> hook) { m_rearm = std::move(hook); }
+    void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
+    void SetLogQueueLimit(uint64_t bytes) { m_logQueueLimit = bytes; }
+    int64_t Now() const { return m_clock(); }
+
+    const CNameTables& names() const { return m_names; }
+    bool LoadProtocolTable(const std::string& path) { return m_names.LoadProtocolTable(path); }
+    bool LoadPortTable(const std::string& path) { return m_names.LoadPortTable(path); }
+
+    // --- State read by the controller, the flow log and the views.
+    std::map<std::string, std::unique_ptr<CMonPort>, std::less<>> ports;
+    std::set<std::string, std::less<>> agents;
+    uint8_t datagram[kDatagramCapacity];
+    int32_t readPos = 0;
+    int32_t datagramLength = 0;
+    uint64_t datagramCount = 0;
+    int64_t resetTime = 0;
+    std::deque<std::unique_ptr<tagXFlowLog>> logQueue;
+    int32_t version = 0;
+    int64_t datagramTime = 0;
+
+    // --- Robustness counters since the last reset.
+    uint64_t rejectedDatagrams = 0;   // decoded nothing: unknown version, repeat, no port
+    uint64_t oversizeDatagrams = 0;   // larger than the buffer, dropped unread
+    uint64_t logQueueBytes = 0;       // bytes held by logQueue
+    uint64_t droppedLogRecords = 0;   // copies not queued because the queue was full
+    uint64_t refusedPorts = 0;        // new ports refused by the port limit
+    const CEntryBudget& budget() const { return m_budget; }
+
+protected:
+    CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits);
+
+    CNameTables m_names;
+    CEntryBudget m_budget;
+    tagLimits m_limits;
+    CTrafficAccounting m_accounting;
+
+private:
+    // Formats the port key into buf (of kMaxPortKey bytes) and returns it.
+    std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
+    void QueueCopy(std::string_view sender, uint32_t senderPort);
+
+    uint16_t m_defaultPort;
+    const char* m_keyPrefix;
+    int m_socket = -1;
+    uint16_t m_boundPort = 0;
+    uint64_t m_logQueueLimit = kDefaultLogQueueBytes;
+    std::function<void()> m_rearm;
+    std::function<int64_t()> m_clock;
+};
+
+}  // namespace ortolan

@@ -1,0 +1,27 @@
+#pragma once
+// Takes a sampled packet header apart layer by layer (Ethernet with one VLAN
+// tag, LLC/SNAP, LLC for IP and PPPoE session; IPv4; TCP, UDP, ICMP) and
+// accounts each complete layer: one packet and the sampled frame's length.
+// Nothing outside the given header bytes is read; a header that ends inside a
+// layer ends the decoding there, with the earlier layers accounted.
+#include <cstdint>
+
+#include "mon_port.h"
+#include "traffic_accounting.h"
+
+namespace ortolan {
+
+class CHeaderDecoder {
+public:
+    explicit CHeaderDecoder(CTrafficAccounting& accounting) : m_accounting(accounting) {}
+
+    // Returns the offset of an IPv4 header within the bytes, or -1 when there is none.
+    int DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+    void DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
+                    uint32_t frameLength);
+
+private:
+    CTrafficAccounting& m_accounting;
+};
+
+}  // namespace ortolan

@@ -1,0 +1,58 @@
+#pragma once
+// The daily flow log: every received datagram as one text line in
+// "<folder>FL<YYYY-MM-DD>.log", written once a second; replay through the same
+// decoders; purge of old days. Line format (other tools and older logs rely on
+// it): kind ("N" NetFlow, "S" sFlow), tab, received time (decimal seconds since
+// 1970), tab, sender address, tab, sender port, tab, the bytes as upper-case hex.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "flow_collector.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+
+// What the replay tells its caller: each datagram's time, and each interval close.
+struct tagReplayHooks {
+    std::function<void(int64_t)> observeTime;
+    std::function<void(int64_t)> closeInterval;
+};
+
+class CFlowLog {
+public:
+    // The folder is empty (the current folder) or ends with a separator.
+    explicit CFlowLog(std::string folder = {});
+    void SetFolder(std::string folder);
+    const std::string& folder() const { return m_folder; }
+
+    // Drains the NetFlow queue, then the sFlow queue, into the file of the local
+    // date of now. A record leaves its queue only once its whole line is written;
+    // what cannot be written stays queued for the next call. False when
+    // something stayed queued.
+    bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow, int64_t now);
+    // The record text: "%llu\t%s\t%u\t" and the bytes as "%02X" each.
+    static std::string FormatLogLine(const tagXFlowLog& record);
+    // "FL%Y-%m-%d.log" of the local date of t.
+    static std::string FileNameFor(int64_t t);
+
+    // Replays one file of the folder (a bare name as listed) into the
+    // collectors; false when it cannot be opened.
+    bool ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
+                   uint32_t refreshSeconds, const tagReplayHooks& hooks);
+
+    // Deletes the logs whose day ended more than retentionDays before now, once
+    // per calendar day; retention 0 keeps everything. Returns the number deleted.
+    int PurgeOldLogs(uint32_t retentionDays, int64_t now);
+
+    // Lines replay skipped since this object was made (malformed, oversize).
+    uint64_t skippedLines() const { return m_skippedLines; }
+
+private:
+    std::string m_folder;
+    int m_lastPurgeDay = 0;
+    uint64_t m_skippedLines = 0;
+};
+
+}  // namespace ortolan

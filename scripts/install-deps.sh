@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Ortolan needs to build, run and test.
+# Only what is missing is installed, so a second run costs a few dpkg queries.
+#   scripts/install-deps.sh          build and run
+#   scripts/install-deps.sh --test   also the test peers (exporters, tshark, snmpd, fuzzing)
+set -euo pipefail
+
+build_pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev
+            qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libvulkan-dev libxkbcommon-dev
+            libsnmp-dev libssl-dev nlohmann-json3-dev
+            ieee-data netbase)
+test_pkgs=(softflowd pmacct tshark snmpd snmp clang-14 libclang-rt-14-dev
+           libbenchmark-dev xvfb xauth nfdump)
+
+want=("${build_pkgs[@]}")
+if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); fi
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+SUDO=""
+[[ $(id -u) -ne 0 ]] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+# tshark asks whether non-root users may capture; answer before it is installed.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,106 @@
+#pragma once
+// Everything counted for one monitored port: an sFlow agent and sub-agent, or a
+// NetFlow exporter and engine. Packet and byte figures are counts of samples and
+// their frame lengths (sFlow) or the flow records' own counts (NetFlow); nothing
+// is scaled by a sampling rate. Estimates of real traffic come from the
+// interface counters.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "capture_file.h"
+#include "entry_budget.h"
+#include "port_records.h"
+#include "text_map.h"
+
+namespace ortolan {
+
+inline constexpr size_t kSizeClassCount = 7;
+
+class CMonPort {
+public:
+    // The budget is the owning collector's; a port without one never refuses.
+    CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget = nullptr,
+             const tagLimits& limits = tagLimits{});
+    virtual ~CMonPort();
+    CMonPort(const CMonPort&) = delete;
+    CMonPort& operator=(const CMonPort&) = delete;
+
+    std::string agent;
+    int32_t subAgentId = 0;
+    uint32_t lastSequence = 0xFFFFFFFFu;
+    uint32_t lastUptime = 0xFFFFFFFFu;
+    int64_t sampleCount = 0;
+    int64_t sampledBytes = 0;
+    TextMap<tagMacEntry> macs;
+    TextMap<tagIpEntry> ips;
+    uint64_t datagrams = 0;
+    uint32_t counterUptime = 0;
+    uint32_t snapshotUptime = 0;
+    std::map<uint32_t, tagIfCounter> interfaces;
+    TextMap<tagProtStat> ethernetTypes;
+    TextMap<tagProtStat> ipProtocols;
+    TextMap<tagProtStat> tcpServices;
+    TextMap<tagProtStat> udpServices;
+    TextMap<tagProtStat> icmpTypes;
+    TextMap<tagMtxEntry> ipMatrix;
+    TextMap<tagMtxEntry> macMatrix;
+    TextMap<tagProtStat> tosTable;
+    std::array<tagSizeClass, kSizeClassCount> sizeClasses;
+    CCaptureFile captureFile;
+    int64_t lastReceived = 0;
+
+    // --- Entry creation: the seam the traffic accounting works through. Each
+    // returns the existing entry, or a new one stamped firstSeen = now, or null
+    // when the collector's entry budget refuses a new key.
+    tagMacEntry* FindOrAddMac(std::string_view address, int64_t now);
+    tagIpEntry* FindOrAddIp(std::string_view address, int64_t now);
+    // Finds the pair of the two texts (smaller first); *sourceIsA tells whether
+    // the first argument is the pair's A side (also when both are equal).
+    tagMtxEntry* FindOrAddPair(TextMap<tagMtxEntry>& matrix, std::string_view source,
+                               std::string_view destination, int64_t now, bool* sourceIsA);
+    tagProtStat* FindOrAddStat(TextMap<tagProtStat>& table, std::string_view name);
+    // Adds a source MAC to an IP node's list, within the per-node bound.
+    void AddMacToIp(tagIpEntry& node, std::string_view mac);
+    // Interface record of ifIndex, created with the given initial hour stamp.
+    tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created);
+
+    // --- Updates from the decoders.
+    void CountFrameSize(uint32_t frameLength);
+    void AddCounterSample(const _tagIf_counters& sample);
+    void AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+
+    // --- Capture file of sampled headers.
+    bool OpenCapture(const std::string& path);
+    void CloseCapture();
+
+    // --- Queries.
+    std::string IpListForMac(std::string_view mac) const;
+    std::string MacListForIp(std::string_view ip) const;
+    // Drops presumed labels ("x/tcp?") whose confirmed label ("x/tcp") is present,
+    // in place, and joins what remains with commas.
+    static std::string ServiceList(TextSet& services);
+    // kind 1: current, kind 0: previous, kind 2: current minus base (packets only).
+    double InterfaceInSum(int kind, bool octets) const;
+    // Inbound packets per second, or megabits per second with bits set.
+    double InterfaceRate(bool bits) const;
+    void TakeSnapshot();
+    std::string EstimatedBytesText(int64_t bytes) const;
+    std::string EstimatedPacketsText(int64_t packets) const;
+    // Nodes that sent within twenty refresh intervals of now.
+    double ActiveNodes(bool ipNodes, int64_t now) const;
+    static uint32_t Elapsed(uint32_t a, uint32_t b) { return a - b; }
+
+private:
+    bool TakeBudget();
+
+    CEntryBudget* m_budget;
+    tagLimits m_limits;
+};
+
+// Index of the packet-size class of a frame length.
+size_t SizeClassOf(uint32_t frameLength);
+
+}  // namespace ortolan

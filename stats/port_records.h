@@ -1,0 +1,104 @@
+#pragma once
+// The entry records of one monitored port. Packet counts are 64-bit: at tens of
+// thousands of samples a second a 32-bit count overflows within a week.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "text_set.h"
+
+namespace ortolan {
+
+struct tagMacEntry {
+    std::string address;
+    int64_t rxPackets = 0;
+    int64_t rxBytes = 0;
+    int64_t txPackets = 0;
+    int64_t txBytes = 0;
+    std::string ipText;  // display cache written by the MAC list view
+    int64_t firstSeen = 0;
+    int64_t lastSeen = 0;
+};
+
+struct tagIpEntry {
+    std::string address;
+    int64_t rxPackets = 0;
+    int64_t rxBytes = 0;
+    int64_t txPackets = 0;
+    int64_t txBytes = 0;
+    TextSet services;  // "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp"
+    TextSet macs;      // source MACs of frames that carried packets from this node
+    std::string macText;
+    std::string serviceText;
+    int64_t firstSeen = 0;
+    int64_t lastSeen = 0;
+    std::string hostName;
+    std::string vendorName;
+    std::string agentText;
+};
+
+// One conversation pair; addressA is the byte-wise smaller address text.
+struct tagMtxEntry {
+    std::string addressA;
+    std::string addressB;
+    int64_t packetsAtoB = 0;
+    int64_t bytesAtoB = 0;
+    int64_t packetsBtoA = 0;
+    int64_t bytesBtoA = 0;
+    TextSet services;  // IP pairs only
+    std::string serviceText;
+    int64_t firstSeen = 0;
+    int64_t lastSeen = 0;
+};
+
+struct tagProtStat {
+    std::string name;
+    int64_t packets = 0;
+    int64_t bytes = 0;
+};
+
+struct tagSizeClass {
+    std::string label;
+    int64_t packets = 0;
+    int64_t bytes = 0;
+};
+
+// One interface counter sample: the generic interface counters of sFlow, or the
+// sums NetFlow builds from flows, plus when and at which agent uptime it was taken.
+struct _tagIf_counters {
+    uint32_t ifIndex = 0;
+    uint32_t ifType = 0;
+    uint64_t ifSpeed = 0;
+    uint32_t ifDirection = 0;
+    uint32_t ifStatus = 0;
+    uint64_t ifInOctets = 0;
+    uint32_t ifInUcastPkts = 0;
+    uint32_t ifInMulticastPkts = 0;
+    uint32_t ifInBroadcastPkts = 0;
+    uint32_t ifInDiscards = 0;
+    uint32_t ifInErrors = 0;
+    uint32_t ifInUnknownProtos = 0;
+    uint64_t ifOutOctets = 0;
+    uint32_t ifOutUcastPkts = 0;
+    uint32_t ifOutMulticastPkts = 0;
+    uint32_t ifOutBroadcastPkts = 0;
+    uint32_t ifOutDiscards = 0;
+    uint32_t ifOutErrors = 0;
+    uint32_t ifPromiscuousMode = 0;
+    uint32_t agentUptime = 0;  // ms
+    int64_t sampleTime = 0;    // seconds since 1970
+};
+
+// Hourly history keeps one week.
+inline constexpr size_t kHistoryHours = 168;
+
+struct tagIfCounter {
+    _tagIf_counters current;
+    _tagIf_counters previous;
+    _tagIf_counters base;
+    std::deque<_tagIf_counters> history;  // oldest first, at most kHistoryHours
+    int32_t hourStamp = 0;
+};
+
+}  // namespace ortolan
