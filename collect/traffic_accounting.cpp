@@ -78,8 +78,8 @@ void CTrafficAccounting::AccountMac(CMonPort& port, std::string_view destination
 {
     int64_t now = m_time;
     bool sourceIsA = true;
-    AddToPair(port.FindOrAddPair(port.macMatrix, source, destination, now, &sourceIsA), sourceIsA,
-              packets, bytes, now);
+    tagMtxEntry* pair = port.FindOrAddPair(port.macMatrix, source, destination, now, &sourceIsA);
+    AddToPair(pair, sourceIsA, packets, bytes, now);
     lastSourceMac.assign(source);
     if (tagMacEntry* src = port.FindOrAddMac(source, now)) {
         src->txPackets += packets;

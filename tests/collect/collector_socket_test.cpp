@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "datagram_builder.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+// Sends datagrams to 127.0.0.1 from one socket.
+class LoopbackSender {
+public:
+    LoopbackSender() { m_fd = ::socket(AF_INET, SOCK_DGRAM, 0); }
+    ~LoopbackSender() { ::close(m_fd); }
+    void Send(uint16_t port, const std::vector<uint8_t>& bytes)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+                  ssize_t(bytes.size()));
+    }
+
+private:
+    int m_fd;
+};
+
+bool WaitReadable(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 2000) == 1;
+}
+
+uint16_t FreeUdpPort()
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+TEST(CollectorSocket, OneCallbackReadsABurstOfTwentyAndRearms)
+{
+    CSFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    int rearms = 0;
+    mon.SetRearmHook([&] { ++rearms; });
+    LoopbackSender sender;
+    for (uint32_t i = 0; i < 50; ++i) sender.Send(port, testing::SflowV5Header(i + 1, 0).data());
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    ::usleep(50000);  // let all 50 arrive
+    mon.OnReceive(0);
+    EXPECT_EQ(mon.datagramCount, 20u);
+    EXPECT_EQ(mon.logQueue.size(), 20u);
+    EXPECT_EQ(rearms, 1);
+    mon.OnReceive(0);
+    mon.OnReceive(0);
+    EXPECT_EQ(mon.datagramCount, 50u);
+    EXPECT_EQ(mon.FindPort("sFlow V5:10.0.0.1:0")->datagrams, 50u);
+    const auto& first = *mon.logQueue.front();
+    EXPECT_EQ(first.sender, "127.0.0.1");
+    EXPECT_NE(first.senderPort, 0u);
+    EXPECT_EQ(first.bytes, testing::SflowV5Header(1, 0).data());
+}
+
+TEST(CollectorSocket, ErrorCodeReadsNothingAndStillRearms)
+{
+    CNFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    int rearms = 0;
+    mon.SetRearmHook([&] { ++rearms; });
+    LoopbackSender sender;
+    sender.Send(port, testing::NetflowV5(1, {testing::FlowSpec{}}));
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    mon.OnReceive(1);
+    EXPECT_EQ(mon.datagramCount, 0u);
+    EXPECT_EQ(rearms, 1);
+    mon.OnReceive(0);
+    EXPECT_EQ(mon.datagramCount, 1u);
+}
+
+TEST(CollectorSocket, RejectedDatagramsAreQueuedUnchanged)
+{
+    CNFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    LoopbackSender sender;
+    testing::Bytes v9;
+    v9.u16(9).u16(0).zeros(16);
+    sender.Send(port, v9);
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    mon.OnReceive(0);
+    ASSERT_EQ(mon.logQueue.size(), 1u);
+    EXPECT_EQ(mon.logQueue.front()->bytes, v9.data());
+    EXPECT_TRUE(mon.ports.empty());
+    auto record = mon.PopLogFront();
+    EXPECT_EQ(mon.logQueueBytes, 0u);
+}
+
+TEST(CollectorSocket, OversizeDatagramIsDroppedUnread)
+{
+    CSFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    LoopbackSender sender;
+    sender.Send(port, std::vector<uint8_t>(9000, 5));
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    mon.OnReceive(0);
+    EXPECT_EQ(mon.datagramCount, 0u);
+    EXPECT_EQ(mon.oversizeDatagrams, 1u);
+    EXPECT_TRUE(mon.logQueue.empty());
+}
+
+TEST(CollectorSocket, PortZeroOrAboveRangeOpensTheDefault)
+{
+    // Only meaningful where the default ports are free on this machine.
+    for (uint32_t asked : {0u, 70000u}) {
+        CSFlowMon sflow;
+        CNFlowMon netflow;
+        if (sflow.Open(asked)) {
+            EXPECT_EQ(sflow.boundPort(), 6343);
+        }
+        if (netflow.Open(asked)) {
+            EXPECT_EQ(netflow.boundPort(), 2100);
+        }
+        EXPECT_TRUE(sflow.IsOpen() || netflow.IsOpen()) << "neither default port could be bound";
+    }
+}
+
+TEST(CollectorSocket, ResetKeepsNameTablesAndEmptiesTheRest)
+{
+    CSFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    LoopbackSender sender;
+    sender.Send(port, testing::SflowV5Header(1, 0).data());
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    mon.OnReceive(0);
+    ASSERT_EQ(mon.ports.size(), 1u);
+    mon.Reset();
+    EXPECT_TRUE(mon.ports.empty());
+    EXPECT_TRUE(mon.agents.empty());
+    EXPECT_TRUE(mon.logQueue.empty());
+    EXPECT_EQ(mon.datagramCount, 0u);
+    EXPECT_TRUE(mon.IsOpen()) << "reset leaves the socket to open and close";
+}
+
+TEST(CollectorSocket, FullLogQueueDropsCopiesButStillDecodes)
+{
+    CSFlowMon mon;
+    mon.SetLogQueueLimit(100);
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    LoopbackSender sender;
+    for (uint32_t i = 0; i < 5; ++i) sender.Send(port, testing::SflowV5Header(i + 1, 0).data());
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    ::usleep(20000);
+    mon.OnReceive(0);
+    EXPECT_EQ(mon.datagramCount, 5u);
+    EXPECT_EQ(mon.FindPort("sFlow V5:10.0.0.1:0")->datagrams, 5u);
+    EXPECT_EQ(mon.logQueue.size(), 3u) << "three 28-byte copies fit in 100 bytes";
+    EXPECT_EQ(mon.droppedLogRecords, 2u);
+}
+
+}  // namespace
+}  // namespace ortolan

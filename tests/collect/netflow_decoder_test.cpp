@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "datagram_builder.h"
+#include "nflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+using testing::FlowSpec;
+using testing::NetflowV1;
+using testing::NetflowV5;
+
+class NetflowDecoder : public ::testing::Test {
+protected:
+    CNFlowMon mon;
+    int64_t now = 1'700'000'000;
+    void SetUp() override { mon.SetClock([this] { return now; }); }
+    void Feed(const std::vector<uint8_t>& d, const char* sender = "192.0.2.1")
+    {
+        mon.FeedDatagram(d.data(), d.size(), now, sender, 9995);
+    }
+    const _tagIf_counters& If(const char* key, uint32_t index)
+    {
+        return mon.FindPort(key)->interfaces.at(index).current;
+    }
+};
+
+TEST_F(NetflowDecoder, FlowAmountsAreAddedUnscaled)
+{
+    Feed(NetflowV5(1, {FlowSpec{}}));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->ips.at("10.0.0.1").txPackets, 10);
+    EXPECT_EQ(port->ips.at("10.0.0.1").txBytes, 15000);
+    EXPECT_EQ(port->ips.at("10.1.2.3").rxPackets, 10);
+    EXPECT_EQ(port->ipMatrix.at("10.0.0.1<->10.1.2.3").bytesAtoB, 15000);
+    EXPECT_EQ(port->ipProtocols.at("IP(6)").packets, 10);
+    EXPECT_EQ(port->tcpServices.at("TCP(80)").bytes, 15000);
+    EXPECT_TRUE(port->macs.empty());
+    EXPECT_EQ(port->sampleCount, 0);
+    EXPECT_TRUE(port->ips.at("10.0.0.1").macs.empty());
+    EXPECT_EQ(port->lastSequence, 1u);
+    EXPECT_EQ(port->lastUptime, 5000u);
+    EXPECT_EQ(port->counterUptime, 5000u);
+}
+
+TEST_F(NetflowDecoder, RepeatedSequenceChangesOnlyTheDatagramCount)
+{
+    Feed(NetflowV5(9, {FlowSpec{}}));
+    Feed(NetflowV5(9, {FlowSpec{}}));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+    EXPECT_EQ(port->datagrams, 1u);
+    EXPECT_EQ(port->ips.at("10.0.0.1").txPackets, 10);
+    EXPECT_EQ(mon.datagramCount, 2u);
+}
+
+TEST_F(NetflowDecoder, EngineIdNamesThePortAndVersion1IsAlwaysZero)
+{
+    Feed(NetflowV5(1, {FlowSpec{}}, 3));
+    Feed(NetflowV5(2, {FlowSpec{}}, 3));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:3");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->subAgentId, 3);
+    EXPECT_EQ(port->datagrams, 2u);
+    Feed(NetflowV1({FlowSpec{}}));
+    EXPECT_NE(mon.FindPort("NetFlow V1:192.0.2.1:0"), nullptr);
+}
+
+TEST_F(NetflowDecoder, Version9IsCountedAndIgnored)
+{
+    testing::Bytes v9;
+    v9.u16(9).u16(0).zeros(16);
+    Feed(v9);
+    EXPECT_TRUE(mon.ports.empty());
+    EXPECT_TRUE(mon.agents.empty());
+    EXPECT_EQ(mon.datagramCount, 1u);
+}
+
+TEST_F(NetflowDecoder, Version1ClassfulTrafficClasses)
+{
+    auto flow = [](uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint16_t input) {
+        FlowSpec f;
+        f.dst[0] = a; f.dst[1] = b; f.dst[2] = c; f.dst[3] = d;
+        f.input = input;
+        f.packets = 1;
+        return f;
+    };
+    Feed(NetflowV1({flow(10, 255, 255, 255, 1), flow(10, 1, 2, 3, 2), flow(224, 0, 0, 5, 3),
+                    flow(255, 255, 255, 255, 4)}));
+    const char* key = "NetFlow V1:192.0.2.1:0";
+    EXPECT_EQ(If(key, 1).ifInBroadcastPkts, 1u);
+    EXPECT_EQ(If(key, 2).ifInUcastPkts, 1u);
+    EXPECT_EQ(If(key, 3).ifInMulticastPkts, 1u);
+    EXPECT_EQ(If(key, 4).ifInBroadcastPkts, 1u);
+    EXPECT_EQ(CNFlowMon::MaskText(CNFlowMon::ClassfulMask(0x0AFFFFFF)), "255.0.0.0");
+    EXPECT_EQ(CNFlowMon::MaskText(CNFlowMon::ClassfulMask(0xAC100001)), "255.255.0.0");
+    EXPECT_EQ(CNFlowMon::MaskText(CNFlowMon::ClassfulMask(0xC0000201)), "255.255.255.0");
+    EXPECT_EQ(CNFlowMon::MaskText(CNFlowMon::ClassfulMask(0xE0000005)), "0.0.0.0");
+}
+
+TEST_F(NetflowDecoder, Version5PrefixMaskDecidesBroadcast)
+{
+    FlowSpec f;
+    f.dst[0] = 192; f.dst[1] = 0; f.dst[2] = 2; f.dst[3] = 255;
+    f.dstMask = 24;
+    f.input = 1;
+    Feed(NetflowV5(1, {f}));
+    f.dstMask = 16;
+    f.input = 2;
+    Feed(NetflowV5(2, {f}));
+    const char* key = "NetFlow V5:192.0.2.1:0";
+    EXPECT_EQ(If(key, 1).ifInBroadcastPkts, 10u);
+    EXPECT_EQ(If(key, 2).ifInUcastPkts, 10u);
+    EXPECT_EQ(CNFlowMon::PrefixMask(0), 0u);
+    EXPECT_EQ(CNFlowMon::PrefixMask(33), 0xFFFFFFFFu);
+    EXPECT_EQ(CNFlowMon::MaskText(CNFlowMon::PrefixMask(20)), "255.255.240.0");
+}
+
+TEST_F(NetflowDecoder, OutputAllInterfacesAddsTheOutboundSideToEvery)
+{
+    FlowSpec a;
+    a.input = 1;
+    a.output = 2;
+    FlowSpec b;
+    b.input = 3;
+    b.output = 65535;
+    b.packets = 4;
+    b.octets = 400;
+    Feed(NetflowV5(1, {a, b}));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+    ASSERT_EQ(port->interfaces.size(), 3u) << "65535 itself gets no interface";
+    EXPECT_EQ(If("NetFlow V5:192.0.2.1:0", 1).ifOutUcastPkts, 4u);
+    EXPECT_EQ(If("NetFlow V5:192.0.2.1:0", 2).ifOutUcastPkts, 14u);
+    EXPECT_EQ(If("NetFlow V5:192.0.2.1:0", 3).ifOutOctets, 400u);
+    EXPECT_EQ(If("NetFlow V5:192.0.2.1:0", 3).ifInOctets, 400u);
+    EXPECT_EQ(If("NetFlow V5:192.0.2.1:0", 2).sampleTime, now);
+}
+
+TEST_F(NetflowDecoder, IcmpTypeAndCodeFromTheDestinationPort)
+{
+    FlowSpec f;
+    f.protocol = 1;
+    f.dport = 0x0303;
+    FlowSpec g = f;
+    g.dport = 0x0302;
+    Feed(NetflowV5(1, {f, g}));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+    EXPECT_EQ(port->icmpTypes.at("Port Unreachable").packets, 10);
+    EXPECT_EQ(port->icmpTypes.at("Destination Unreachable(2)").packets, 10);
+    EXPECT_TRUE(port->ips.at("10.0.0.1").services.contains("Port Unreachable/icmp"));
+    EXPECT_EQ(port->ips.at("10.0.0.1").services.size(), 1u);
+}
+
+TEST_F(NetflowDecoder, TosZeroLeavesTheTosTable)
+{
+    FlowSpec f;
+    Feed(NetflowV5(1, {f}));
+    CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+    EXPECT_TRUE(port->tosTable.empty());
+    f.tos = 0x20;
+    Feed(NetflowV5(2, {f}));
+    EXPECT_EQ(port->tosTable.at("10.0.0.1:32").bytes, 15000);
+}
+
+TEST_F(NetflowDecoder, HistoryStartsAtTheFirstFlowAndKeepsAWeek)
+{
+    FlowSpec f;
+    f.output = 65535;
+    int64_t start = now;
+    for (int hour = 0; hour < 200; ++hour) {
+        now = start + hour * 3600;
+        Feed(NetflowV5(uint32_t(hour + 1), {f}));
+    }
+    const auto& history = mon.FindPort("NetFlow V5:192.0.2.1:0")->interfaces.at(1).history;
+    EXPECT_EQ(history.size(), kHistoryHours);
+    EXPECT_EQ(history.back().ifInUcastPkts, 200u * 10);
+}
+
+TEST_F(NetflowDecoder, CountBeyondTheRecordsPresentDecodesTheWholeOnes)
+{
+    auto d = NetflowV5(1, {FlowSpec{}, FlowSpec{}}, 0, 30);
+    d.resize(d.size() - 10);  // the second record is cut
+    Feed(d);
+    EXPECT_EQ(mon.FindPort("NetFlow V5:192.0.2.1:0")->ips.at("10.0.0.1").txPackets, 10);
+}
+
+}  // namespace
+}  // namespace ortolan

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include "datagram_builder.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+using testing::Bytes;
+using testing::CounterSampleV5;
+using testing::EthernetIpv4Frame;
+using testing::FlowSampleV5;
+using testing::FrameSpec;
+using testing::IfCounters;
+using testing::RawHeaderRecordV5;
+using testing::SflowV5Header;
+
+class SflowDecoder : public ::testing::Test {
+protected:
+    CSFlowMon mon;
+    int64_t now = 1'700'000'000;
+    void SetUp() override { mon.SetClock([this] { return now; }); }
+    void Feed(const std::vector<uint8_t>& d, const char* sender = "192.0.2.50")
+    {
+        mon.FeedDatagram(d.data(), d.size(), now, sender, 6343);
+    }
+    CMonPort* Port(const std::string& key) { return mon.FindPort(key); }
+};
+
+std::vector<uint8_t> OneFlowDatagram(uint32_t sequence, uint32_t subAgent = 0)
+{
+    Bytes d = SflowV5Header(sequence, 1, subAgent);
+    d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 1514)}));
+    return d.data();
+}
+
+TEST_F(SflowDecoder, FlowSampleFillsThePortOfTheAgent)
+{
+    Feed(OneFlowDatagram(1));
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->datagrams, 1u);
+    EXPECT_EQ(port->sampleCount, 1);
+    EXPECT_EQ(port->sampledBytes, 1514);
+    EXPECT_EQ(port->lastSequence, 1u);
+    EXPECT_EQ(port->lastUptime, 1000u);
+    EXPECT_EQ(port->lastReceived, now);
+    EXPECT_EQ(port->macs.size(), 2u);
+    EXPECT_EQ(port->ips.size(), 2u);
+    EXPECT_EQ(port->sizeClasses[6].packets, 1);
+    EXPECT_EQ(mon.agents.count("10.0.0.1"), 1u);
+    EXPECT_EQ(mon.datagramCount, 1u);
+}
+
+TEST_F(SflowDecoder, RepeatedSequenceIsDropped)
+{
+    Feed(OneFlowDatagram(7));
+    Feed(OneFlowDatagram(7));
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(port->datagrams, 1u);
+    EXPECT_EQ(port->sampleCount, 1);
+    EXPECT_EQ(mon.datagramCount, 2u);
+    EXPECT_EQ(mon.rejectedDatagrams, 1u);
+    Feed(OneFlowDatagram(8));
+    EXPECT_EQ(port->sampleCount, 2);
+}
+
+TEST_F(SflowDecoder, UnsupportedVersionsChangeNothing)
+{
+    for (uint32_t version : {3u, 6u}) {
+        Bytes d;
+        d.u32(version).u32(1).ipv4(10, 0, 0, 1).u32(1).u32(1).u32(0);
+        Feed(d);
+    }
+    EXPECT_TRUE(mon.ports.empty());
+    EXPECT_TRUE(mon.agents.empty());
+}
+
+TEST_F(SflowDecoder, LoopbackOrUnknownAgentAddressTakesTheSender)
+{
+    Feed(SflowV5Header(1, 0, 0, {127, 0, 0, 1}).data());
+    Bytes odd;
+    odd.u32(5).u32(9).u32(0).u32(2).u32(1000).u32(0);  // address type 9
+    Feed(odd);
+    EXPECT_NE(Port("sFlow V5:192.0.2.50:0"), nullptr);
+    EXPECT_EQ(mon.ports.size(), 1u);
+    EXPECT_EQ(mon.agents.count("192.0.2.50"), 1u);
+}
+
+TEST_F(SflowDecoder, IPv6AgentIsSixteenHexGroups)
+{
+    Bytes d;
+    d.u32(5).u32(2).raw({0x20, 0x01, 0x0d, 0xb8}).zeros(11).u8(1).u32(0).u32(1).u32(1).u32(0);
+    Feed(d);
+    EXPECT_NE(Port("sFlow V5:20:01:0D:B8:00:00:00:00:00:00:00:00:00:00:00:01:0"), nullptr);
+}
+
+TEST_F(SflowDecoder, SubAgentsAndVersionsGetPortsOfTheirOwn)
+{
+    Feed(OneFlowDatagram(1, 0));
+    Feed(OneFlowDatagram(1, 1));
+    Bytes v4;
+    v4.u32(4).u32(1).ipv4(10, 0, 0, 1).u32(1).u32(1000).u32(0);
+    Feed(v4);
+    EXPECT_NE(Port("sFlow V5:10.0.0.1:0"), nullptr);
+    EXPECT_NE(Port("sFlow V5:10.0.0.1:1"), nullptr);
+    EXPECT_NE(Port("sFlow V4:10.0.0.1:0"), nullptr);
+    EXPECT_EQ(mon.agents.size(), 1u);
+}
+
+TEST_F(SflowDecoder, EnterpriseSamplesAreSkippedByTheirLength)
+{
+    Bytes d = SflowV5Header(1, 2);
+    d.u32((4300u << 12) | 1).u32(12).u32(1).u32(2).u32(3);
+    d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 100)}));
+    Feed(d);
+    EXPECT_EQ(Port("sFlow V5:10.0.0.1:0")->sampleCount, 1);
+}
+
+TEST_F(SflowDecoder, ExpandedFormsDecodeLikeCompactOnes)
+{
+    Bytes d = SflowV5Header(1, 2);
+    d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 100)}, true));
+    IfCounters c;
+    c.ifIndex = 70000;  // expanded form carries full 32-bit indexes
+    c.inOctets = 5000;
+    d.raw(CounterSampleV5(c, true));
+    Feed(d);
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(port->sampleCount, 1);
+    ASSERT_EQ(port->interfaces.count(70000), 1u);
+    EXPECT_EQ(port->interfaces[70000].current.ifInOctets, 5000u);
+}
+
+TEST_F(SflowDecoder, FlowRecordCountsOutsideOneToThousandEndTheDatagram)
+{
+    for (int32_t count : {0, 1001}) {
+        CSFlowMon m;
+        Bytes d = SflowV5Header(1, 2);
+        d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 100)}, false, count));
+        d.raw(CounterSampleV5({}));
+        m.FeedDatagram(d.data().data(), d.size(), now, "192.0.2.50", 6343);
+        CMonPort* port = m.FindPort("sFlow V5:10.0.0.1:0");
+        ASSERT_NE(port, nullptr);
+        EXPECT_EQ(port->sampleCount, 0) << count;
+        EXPECT_TRUE(port->interfaces.empty()) << "the next sample is not reached";
+        EXPECT_EQ(port->datagrams, 1u) << "the datagram itself was accepted";
+    }
+}
+
+TEST_F(SflowDecoder, OtherFlowRecordsAreSkipped)
+{
+    Bytes extSwitch;
+    extSwitch.u32(1001).u32(16).u32(10).u32(0).u32(20).u32(0);
+    Feed(Bytes(SflowV5Header(1, 1))
+             .raw(FlowSampleV5({extSwitch.data(), RawHeaderRecordV5(EthernetIpv4Frame({}), 60)}))
+             .data());
+    EXPECT_EQ(Port("sFlow V5:10.0.0.1:0")->sampleCount, 1);
+}
+
+TEST_F(SflowDecoder, Ipv4HeaderProtocolSkipsTheEthernetLayer)
+{
+    auto frame = EthernetIpv4Frame({});
+    std::vector<uint8_t> ip(frame.begin() + 14, frame.end());
+    Feed(Bytes(SflowV5Header(1, 1)).raw(FlowSampleV5({RawHeaderRecordV5(ip, 600, 11)})).data());
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(port->ips.size(), 2u);
+    EXPECT_TRUE(port->ethernetTypes.empty());
+    EXPECT_TRUE(port->macs.empty());
+    for (const auto& c : port->sizeClasses) EXPECT_EQ(c.packets, 0);
+}
+
+TEST_F(SflowDecoder, UnknownHeaderProtocolCountsTheSampleThenEnds)
+{
+    Bytes d = SflowV5Header(1, 2);
+    d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 700, 2)}));
+    d.raw(CounterSampleV5({}));
+    Feed(d);
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(port->sampleCount, 1);
+    EXPECT_EQ(port->sampledBytes, 700);
+    EXPECT_TRUE(port->ips.empty());
+    EXPECT_TRUE(port->interfaces.empty());
+}
+
+TEST_F(SflowDecoder, CounterSampleUpdatesTheInterface)
+{
+    IfCounters c;
+    c.inOctets = 123456789012ull;
+    c.inUcast = 100;
+    c.inMulticast = 20;
+    c.inBroadcast = 3;
+    Feed(Bytes(SflowV5Header(1, 1, 0, {10, 0, 0, 1}, 777)).raw(CounterSampleV5(c)).data());
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    ASSERT_EQ(port->interfaces.size(), 1u);
+    const auto& cur = port->interfaces[3].current;
+    EXPECT_EQ(cur.ifInOctets, 123456789012ull);
+    EXPECT_EQ(cur.ifSpeed, 1000000000u);
+    EXPECT_EQ(cur.agentUptime, 777u);
+    EXPECT_EQ(cur.sampleTime, now);
+    EXPECT_EQ(port->counterUptime, 777u);
+    EXPECT_DOUBLE_EQ(port->InterfaceInSum(1, false), 123);
+    EXPECT_EQ(mon.CountInterfaces(), 1u);
+}
+
+// Version 2/4: one packet header per flow sample, typed samples, extended items without lengths.
+Bytes V4Header(uint32_t sequence, uint32_t samples)
+{
+    Bytes d;
+    d.u32(4).u32(1).ipv4(10, 0, 0, 1).u32(sequence).u32(1000).u32(samples);
+    return d;
+}
+
+Bytes V4FlowSample(const std::vector<uint8_t>& header, uint32_t frameLength)
+{
+    Bytes s;
+    s.u32(1).u32(1).u32(3).u32(400).u32(1000).u32(0).u32(1).u32(2).u32(1);
+    s.u32(1).u32(frameLength).opaque(header);
+    // switch, router, gateway (one segment of two AS numbers, one community), user, URL
+    s.u32(5);
+    s.u32(1).u32(10).u32(0).u32(20).u32(0);
+    s.u32(2).u32(1).ipv4(10, 0, 0, 254).u32(24).u32(24);
+    s.u32(3).u32(1).u32(2).u32(3).u32(1).u32(2).u32(2).u32(65000).u32(65001).u32(1).u32(7).u32(100);
+    s.u32(4).opaque({'a', 'l', 'i'}).opaque({'b', 'o', 'b', '!', '!'});
+    s.u32(5).u32(1).opaque({'/', 'x'});
+    return s;
+}
+
+TEST_F(SflowDecoder, Version4FlowSampleWithEveryExtendedItem)
+{
+    Bytes d = V4Header(1, 2);
+    d.raw(V4FlowSample(EthernetIpv4Frame({}), 1000).data());
+    d.raw(V4FlowSample(EthernetIpv4Frame({}), 64).data());
+    Feed(d);
+    CMonPort* port = Port("sFlow V4:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->sampleCount, 2) << "the second sample is reached past all extended items";
+    EXPECT_EQ(port->sampledBytes, 1064);
+}
+
+TEST_F(SflowDecoder, Version4CounterTypes)
+{
+    // type 3 token ring moves past 160 bytes and updates nothing; type 2 Ethernet reads generic + 52.
+    Bytes d = V4Header(1, 3);
+    d.u32(2).u32(1).u32(3).u32(20).u32(3).zeros(160);
+    IfCounters c;
+    c.ifIndex = 5;
+    d.u32(2).u32(1).u32(5).u32(20).u32(2).raw(testing::GenericCounters(c)).zeros(52);
+    c.ifIndex = 6;
+    d.u32(2).u32(1).u32(6).u32(20).u32(1).raw(testing::GenericCounters(c));
+    Feed(d);
+    CMonPort* port = Port("sFlow V4:10.0.0.1:0");
+    EXPECT_EQ(port->interfaces.size(), 2u);
+    EXPECT_EQ(port->interfaces.count(5), 1u);
+    EXPECT_EQ(port->interfaces.count(6), 1u);
+}
+
+TEST_F(SflowDecoder, Version4CounterTypesSkipTheirSizes)
+{
+    const std::pair<uint32_t, size_t> types[] = {{4, 88}, {5, 168}, {6, 88}, {7, 28}};
+    for (auto [type, size] : types) {
+        CSFlowMon m;
+        Bytes d = V4Header(1, 2);
+        d.u32(2).u32(1).u32(3).u32(20).u32(type).zeros(size);
+        d.u32(2).u32(1).u32(9).u32(20).u32(1).raw(testing::GenericCounters({9}));
+        m.FeedDatagram(d.data().data(), d.size(), now, "192.0.2.50", 6343);
+        EXPECT_EQ(m.FindPort("sFlow V4:10.0.0.1:0")->interfaces.count(9), 1u) << type;
+    }
+}
+
+TEST_F(SflowDecoder, Version2UnknownSampleTypeStops)
+{
+    Bytes d;
+    d.u32(2).u32(1).ipv4(10, 0, 0, 1).u32(1).u32(1000).u32(2);
+    d.u32(9).u32(1).u32(2);
+    d.raw(V4FlowSample(EthernetIpv4Frame({}), 100).data());
+    Feed(d);
+    CMonPort* port = Port("sFlow V2:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->sampleCount, 0);
+}
+
+}  // namespace
+}  // namespace ortolan

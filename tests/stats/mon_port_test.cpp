@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "mon_port.h"
+
+namespace ortolan {
+namespace {
+
+// A local time on a given hour; tests run with TZ fixed by ctest.
+int64_t LocalTimeAt(int day, int hour, int minute)
+{
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 2;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_isdst = -1;
+    return int64_t(std::mktime(&tm));
+}
+
+_tagIf_counters Sample(uint32_t ifIndex, int64_t time, uint32_t uptime, uint64_t inOctets = 0,
+                       uint32_t inUcast = 0)
+{
+    _tagIf_counters c;
+    c.ifIndex = ifIndex;
+    c.sampleTime = time;
+    c.agentUptime = uptime;
+    c.ifInOctets = inOctets;
+    c.ifInUcastPkts = inUcast;
+    return c;
+}
+
+TEST(SizeClasses, BoundariesFallIntoTheirClasses)
+{
+    CMonPort port("10.0.0.1", 0);
+    for (uint32_t len : {63u, 64u, 1513u, 1514u}) port.CountFrameSize(len);
+    EXPECT_EQ(port.sizeClasses[0].packets, 1);
+    EXPECT_EQ(port.sizeClasses[1].packets, 1);
+    EXPECT_EQ(port.sizeClasses[5].packets, 1);
+    EXPECT_EQ(port.sizeClasses[5].bytes, 1513);
+    EXPECT_EQ(port.sizeClasses[6].packets, 1);
+    EXPECT_EQ(port.sizeClasses[0].label, "63以下");
+    EXPECT_EQ(port.sizeClasses[6].label, "1514以上");
+}
+
+TEST(InterfaceHistory, OneEntryPerLocalHourAndAWeekAtMost)
+{
+    CMonPort port("10.0.0.1", 0);
+    port.AddCounterSample(Sample(3, LocalTimeAt(1, 10, 59), 1000));
+    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 0), 2000));
+    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 30), 3000));
+    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 59), 4000));
+    ASSERT_EQ(port.interfaces.size(), 1u);
+    EXPECT_EQ(port.interfaces[3].history.size(), 2u);
+    EXPECT_EQ(port.counterUptime, 4000u);
+
+    int64_t t = LocalTimeAt(1, 11, 0);
+    for (int i = 1; i <= 169; ++i) port.AddCounterSample(Sample(3, t + i * 3600, 5000 + i));
+    const auto& history = port.interfaces[3].history;
+    EXPECT_EQ(history.size(), kHistoryHours);
+    EXPECT_EQ(history.back().agentUptime, 5000u + 169);
+    EXPECT_EQ(history.front().agentUptime, 5000u + 169 - 167);
+}
+
+TEST(InterfaceHistory, RestartedAgentRenewsTheBase)
+{
+    CMonPort port("10.0.0.1", 0);
+    int64_t t = LocalTimeAt(2, 9, 0);
+    port.AddCounterSample(Sample(1, t, 900000, 0, 100));
+    port.AddCounterSample(Sample(1, t + 10, 900100, 0, 200));
+    EXPECT_EQ(port.interfaces[1].base.ifInUcastPkts, 100u);
+    port.AddCounterSample(Sample(1, t + 20, 50, 0, 5));  // uptime went back
+    EXPECT_EQ(port.interfaces[1].base.ifInUcastPkts, 5u);
+    EXPECT_DOUBLE_EQ(port.InterfaceInSum(2, false), 0);
+}
+
+TEST(Rates, FromCounterDifferencesOverUptime)
+{
+    CMonPort port("10.0.0.1", 0);
+    int64_t t = LocalTimeAt(3, 9, 0);
+    port.AddCounterSample(Sample(1, t, 10000, 1000, 100));
+    port.TakeSnapshot();
+    EXPECT_EQ(port.InterfaceRate(false), 0) << "right after a snapshot dt is 0";
+    port.AddCounterSample(Sample(1, t + 10, 20000, 1000 + 1250000, 100 + 3000));
+    EXPECT_DOUBLE_EQ(port.InterfaceRate(false), 300.0);
+    EXPECT_DOUBLE_EQ(port.InterfaceRate(true), 1.0);
+    port.TakeSnapshot();
+    port.AddCounterSample(Sample(1, t + 20, 30000, 0, 0));  // counters went back
+    EXPECT_EQ(port.InterfaceRate(false), 0);
+}
+
+TEST(Estimates, PacketsScaleByTheInterfaceTotalsWithAnErrorBound)
+{
+    CMonPort port("10.0.0.1", 0);
+    EXPECT_EQ(port.EstimatedPacketsText(12), "12(ABS)");
+    port.sampleCount = 1000;
+    port.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 0, 50000));
+    EXPECT_EQ(port.EstimatedPacketsText(100), "5000(±19.6%)");
+}
+
+TEST(Estimates, BytesStepByThousands)
+{
+    CMonPort port("10.0.0.1", 0);
+    EXPECT_EQ(port.EstimatedBytesText(999), "999B");
+    EXPECT_EQ(port.EstimatedBytesText(1500), "1.500KB");
+    EXPECT_EQ(port.EstimatedBytesText(2500000), "2.500MB");
+    EXPECT_EQ(port.EstimatedBytesText(7000000000), "7.000GB");
+    EXPECT_EQ(port.EstimatedBytesText(3000000000000), "3.000TB");
+    port.sampledBytes = 1000;
+    port.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 4000000, 0));
+    EXPECT_EQ(port.EstimatedBytesText(250), "1.000MB");
+}
+
+TEST(ServiceList, ConfirmedLabelHidesThePresumedOne)
+{
+    TextSet services;
+    services.insert("ftp/tcp");
+    services.insert("ftp/tcp?");
+    services.insert("domain/udp?");
+    EXPECT_EQ(CMonPort::ServiceList(services), "domain/udp?,ftp/tcp");
+    EXPECT_FALSE(services.contains("ftp/tcp?"));
+    EXPECT_TRUE(services.contains("domain/udp?"));
+}
+
+TEST(ActiveNodes, TwentyRefreshIntervalsOfSendersOnly)
+{
+    CMonPort port("10.0.0.1", 0);
+    int64_t now = 1'700'000'000;
+    port.counterUptime = 60000;
+    port.snapshotUptime = 0;
+    auto* recent = port.FindOrAddMac("00:00:00:00:00:01", now);
+    recent->txPackets = 1;
+    recent->lastSeen = now - 1199;
+    auto* old = port.FindOrAddMac("00:00:00:00:00:02", now);
+    old->txPackets = 1;
+    old->lastSeen = now - 1201;
+    auto* receiver = port.FindOrAddMac("00:00:00:00:00:03", now);
+    receiver->rxPackets = 5;
+    receiver->lastSeen = now;
+    EXPECT_EQ(port.ActiveNodes(false, now), 1);
+    EXPECT_EQ(port.ActiveNodes(true, now), 0);
+}
+
+TEST(NodeLists, MacsOfAnIpAndIpsOfAMac)
+{
+    CMonPort port("10.0.0.1", 0);
+    auto* a = port.FindOrAddIp("10.0.0.2", 1);
+    auto* b = port.FindOrAddIp("10.0.0.3", 1);
+    port.AddMacToIp(*a, "00:00:00:00:00:01");
+    port.AddMacToIp(*a, "00:00:00:00:00:02");
+    port.AddMacToIp(*b, "00:00:00:00:00:01");
+    EXPECT_EQ(port.MacListForIp("10.0.0.2"), "00:00:00:00:00:01,00:00:00:00:00:02");
+    EXPECT_EQ(port.MacListForIp("10.9.9.9"), "");
+    std::string ips = port.IpListForMac("00:00:00:00:00:01");
+    EXPECT_TRUE(ips == "10.0.0.2,10.0.0.3" || ips == "10.0.0.3,10.0.0.2") << ips;
+    EXPECT_EQ(port.IpListForMac("00:00:00:00:00:02"), "10.0.0.2");
+}
+
+TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
+{
+    CEntryBudget budget(2);
+    tagLimits limits;
+    limits.maxMacsPerIp = 1;
+    CMonPort port("10.0.0.1", 0, &budget, limits);
+    ASSERT_NE(port.FindOrAddIp("10.0.0.2", 1), nullptr);
+    ASSERT_NE(port.FindOrAddIp("10.0.0.3", 1), nullptr);
+    EXPECT_EQ(port.FindOrAddIp("10.0.0.4", 1), nullptr);
+    EXPECT_NE(port.FindOrAddIp("10.0.0.2", 2), nullptr) << "existing keys are still found";
+    bool sourceIsA = false;
+    EXPECT_EQ(port.FindOrAddPair(port.ipMatrix, "10.0.0.2", "10.0.0.3", 1, &sourceIsA), nullptr);
+    auto* node = port.FindOrAddIp("10.0.0.2", 2);
+    port.AddMacToIp(*node, "00:00:00:00:00:01");
+    port.AddMacToIp(*node, "00:00:00:00:00:02");
+    EXPECT_EQ(node->macs.size(), 1u);
+    EXPECT_EQ(budget.refused(), 3u);
+    EXPECT_EQ(port.ips.size(), 2u);
+}
+
+TEST(Pairs, SmallerTextFirstAndDirectionFromTheSource)
+{
+    CMonPort port("10.0.0.1", 0);
+    bool sourceIsA = false;
+    auto* pair = port.FindOrAddPair(port.ipMatrix, "10.0.0.9", "10.0.0.10", 5, &sourceIsA);
+    ASSERT_NE(pair, nullptr);
+    EXPECT_FALSE(sourceIsA) << "\"10.0.0.10\" is byte-wise smaller";
+    EXPECT_EQ(pair->addressA, "10.0.0.10");
+    EXPECT_EQ(port.ipMatrix.count("10.0.0.10<->10.0.0.9"), 1u);
+    EXPECT_EQ(port.FindOrAddPair(port.ipMatrix, "10.0.0.10", "10.0.0.9", 6, &sourceIsA), pair);
+    EXPECT_TRUE(sourceIsA);
+    port.FindOrAddPair(port.ipMatrix, "10.0.0.7", "10.0.0.7", 6, &sourceIsA);
+    EXPECT_TRUE(sourceIsA) << "a pair of equal texts counts as A to B";
+}
+
+}  // namespace
+}  // namespace ortolan
