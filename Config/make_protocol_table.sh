@@ -1,0 +1,12 @@
+#!/bin/sh
+# Writes the IP protocol name table ("%d %s": number, name) from a protocols
+# file in the netbase layout ("name number ALIAS # comment"); the upper-case
+# alias is the name administrators know (TCP, UDP, ICMP).
+# usage: make_protocol_table.sh /etc/protocols OUTPUT
+set -eu
+awk '!/^[ \t]*#/ && NF >= 2 && $2 ~ /^[0-9]+$/ {
+  name = $1
+  if (NF >= 3 && $3 !~ /^#/) name = $3
+  print $2 " " name
+}' "$1" > "$2.tmp"
+mv "$2.tmp" "$2"
