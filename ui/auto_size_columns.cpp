@@ -1,0 +1,33 @@
+#include "auto_size_columns.h"
+
+#include <QAbstractItemModel>
+#include <QHeaderView>
+#include <QTableView>
+#include <algorithm>
+
+namespace ortolan {
+
+void AutoSizeColumns(QTableView* view)
+{
+    if (!view || !view->model()) return;
+    QHeaderView* header = view->horizontalHeader();
+    const int columns = view->model()->columnCount();
+    if (columns <= 0) return;
+    // Sizing column by column would repaint the list once per column.
+    const bool updates = view->updatesEnabled();
+    view->setUpdatesEnabled(false);
+    // QTableView hides its override; through the base it is public and still its own.
+    const QAbstractItemView* items = view;
+    int freeWidth = view->width() - kAutoSizeReserve;
+    for (int c = 0; c < columns; ++c) {
+        // Qt reads at most the header's resize precision of rows (1000 by
+        // default), so a huge list is sized from a sample, not every row.
+        int width = std::max({items->sizeHintForColumn(c), header->sectionSizeHint(c), kAutoSizeMinimum});
+        if (c == columns - 1) width = std::max(width, freeWidth);
+        header->resizeSection(c, width);
+        freeWidth -= width;
+    }
+    view->setUpdatesEnabled(updates);
+}
+
+}  // namespace ortolan
