@@ -1,0 +1,79 @@
+#include "export_actions.h"
+
+#include "chart_ctrl.h"
+#include "chart_export.h"
+#include "chart_model.h"
+#include "dialog_seam.h"
+#include "mon_port.h"
+
+namespace ortolan {
+namespace {
+
+struct tagTrendCsvText {
+    const char* title;
+    const char* column;
+};
+
+// By tab: load index, packet rate, bandwidth, active IP, active MAC.
+constexpr tagTrendCsvText kTrendCsv[5] = {
+    {"回線負荷指数(HALVARDオリジナル)", "回線負荷指数(PPS×MBPS×Act.NODE)"},
+    {"毎秒パケット数", "毎秒パケット数(PPS)"},
+    {"回線帯域", "回線帯域(MBPS)"},
+    {"アクティブIPノード数", "アクティブIP"},
+    {"アクティブMACノード数", "アクティブMAC"},
+};
+
+const tagTrendCsvText& TrendText(int tab) { return kTrendCsv[tab >= 0 && tab < 5 ? tab : 0]; }
+
+}  // namespace
+
+CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CMonPort& port)
+{
+    if (port.captureFile.IsOpen()) {
+        port.CloseCapture();
+        return CaptureToggle::Closed;
+    }
+    tagSaveFileRequest request;
+    request.defaultName = QStringLiteral("dump.pcap");
+    request.defaultExtension = QStringLiteral("pcap");
+    request.filter = QStringLiteral("PCAP File (*.pcap)|*.pcap||");
+    const QString path = dialogs.PickSaveFile(parent, request);
+    if (path.isEmpty()) return CaptureToggle::Cancelled;
+    const QByteArray local = path.toLocal8Bit();
+    if (!port.OpenCapture(std::string(local.constData(), static_cast<size_t>(local.size())))) {
+        dialogs.ShowMessage(parent, QStringLiteral("ファイル出力できません。"));
+        return CaptureToggle::Failed;
+    }
+    return CaptureToggle::Opened;
+}
+
+QString CapturePath(const CMonPort& port)
+{
+    if (!port.captureFile.IsOpen()) return {};
+    const std::string& path = port.captureFile.path();
+    return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
+}
+
+QString CaptureButtonText(const CMonPort* port)
+{
+    return port && port->captureFile.IsOpen() ? QStringLiteral("出力停止") : QStringLiteral("ファイル出力");
+}
+
+bool ExportChartImage(IDialogSeam& dialogs, QWidget* parent, CChartCtrl& chart)
+{
+    return SaveChartBitmap(dialogs, parent, chart);
+}
+
+bool ExportTrendCsv(IDialogSeam& dialogs, QWidget* parent, const CChartModel& chart, int tab, int row)
+{
+    if (row < 0 || row >= chart.GetCount()) return false;
+    return ExportChartCsv(dialogs, parent, chart, row, TrendCsvTitle(tab), TrendCsvColumn(tab));
+}
+
+QString TrendCsvTitle(int tab) { return QString::fromUtf8(TrendText(tab).title); }
+
+QString TrendCsvColumn(int tab) { return QString::fromUtf8(TrendText(tab).column); }
+
+void CopyChartToClipboard(IDialogSeam& dialogs, CChartCtrl& chart) { CopyChartImage(dialogs, chart); }
+
+}  // namespace ortolan

@@ -1,0 +1,67 @@
+#pragma once
+// The statistics list of one port: one of the thirteen tables as a sortable
+// list under a share chart of its largest rows, read once when the window
+// opens. A header click flips the program-wide direction and sorts by that
+// column's stored values.
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+#include "share_chart.h"
+
+class QPushButton;
+class QTableView;
+
+namespace ortolan {
+
+class CChartCtrl;
+class CListModel;
+class CMonPort;
+class COuiTable;
+class IDialogSeam;
+struct tagIfCounter;
+struct tagViewSortState;
+
+class CListDlg : public QDialog {
+    Q_OBJECT
+public:
+    // The port, the names and the sort state must outlive the window.
+    CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
+             IDialogSeam& dialogs, QWidget* parent = nullptr);
+    ~CListDlg() override;
+
+    // What "詳細情報" does with the chosen interface; by default the port
+    // detail window, modally.
+    void SetDetailOpener(std::function<void(const tagIfCounter&)> opener);
+
+    // A click on a column header.
+    void SortByHeader(int column);
+    void OpenDetails();
+    void SaveChart();
+    void CopyChart();
+    void ExportCsv();
+
+    int listKind() const { return m_listKind; }
+    CListModel* model() const { return m_model; }
+    QTableView* view() const { return m_view; }
+    CChartCtrl* chart() const { return m_chart; }
+    QPushButton* detailsButton() const { return m_details; }
+    const std::vector<tagTopEntry>& topEntries() const { return m_topEntries; }
+
+private:
+    void UpdateDetailsButton();
+    const tagIfCounter* SelectedInterface() const;
+
+    CMonPort& m_port;
+    int m_listKind;
+    tagViewSortState& m_sortState;
+    IDialogSeam& m_dialogs;
+    std::vector<tagTopEntry> m_topEntries;
+    CListModel* m_model = nullptr;
+    QTableView* m_view = nullptr;
+    CChartCtrl* m_chart = nullptr;
+    QPushButton* m_details = nullptr;
+    std::function<void(const tagIfCounter&)> m_openDetail;
+};
+
+}  // namespace ortolan

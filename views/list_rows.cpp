@@ -1,0 +1,300 @@
+#include "list_rows.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+
+#include "list_kind.h"
+#include "local_time.h"
+#include "mon_port.h"
+#include "name_tables.h"
+
+namespace ortolan {
+namespace {
+
+constexpr const char* kTimeFormat = "%m/%d %H:%M:%S";
+
+// Shared header texts; their trailing blanks and ideographic spaces widen the
+// columns and are part of every CSV the lists write.
+constexpr const char* kTxPackets = "送信パケット   ";
+constexpr const char* kTxBytes = "送信バイト     ";
+constexpr const char* kRxPackets = "受信パケット　 ";
+constexpr const char* kRxBytes = "受信バイト     ";
+constexpr const char* kFirstSeen = "初回検出日時";
+constexpr const char* kLastSeen = "最終検出日時";
+constexpr const char* kPackets = "パケット      ";
+constexpr const char* kBytes = "バイト        ";
+constexpr const char* kServices = "サービスリスト 　";
+
+using Cols = std::vector<tagListColumn>;
+constexpr SortKind T = SortKind::Text;
+constexpr SortKind N = SortKind::Number;
+
+Cols PairColumns(const char* a, const char* b, SortKind addressSort)
+{
+    return {{a, addressSort},         {b, addressSort},   {"1->2パケット   ", N}, {"1->2バイト     ", N},
+            {"2->1パケット　 ", N}, {"2->1バイト     ", N}, {kFirstSeen, N},      {kLastSeen, N}};
+}
+
+Cols StatColumns(const char* name) { return {{name, T}, {kPackets, N}, {kBytes, N}}; }
+
+// Entries of a map in byte-wise key order.
+template <class T>
+std::vector<T*> SortedEntries(TextMap<T>& map)
+{
+    std::vector<std::pair<const std::string*, T*>> keyed;
+    keyed.reserve(map.size());
+    for (auto& [key, entry] : map) keyed.emplace_back(&key, &entry);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    std::vector<T*> out;
+    out.reserve(keyed.size());
+    for (const auto& k : keyed) out.push_back(k.second);
+    return out;
+}
+
+std::string TimeText(int64_t t) { return FormatLocalTime(kTimeFormat, t); }
+
+std::string UnsignedText(uint64_t v)
+{
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+class CRowSink {
+public:
+    CRowSink(tagBuiltList& out, int kind) : m_out(out), m_kind(kind) {}
+
+    tagListRow& Add(const std::string& chartKey, double chartValue, int32_t order = 0)
+    {
+        AddTopEntry(m_out.topEntries, m_kind, chartKey, chartValue, order);
+        m_out.total += chartValue;
+        tagListRow& row = m_out.table.rows.emplace_back();
+        const size_t n = m_out.table.columns.size();
+        row.cells.reserve(n);
+        row.numbers.reserve(n);
+        return row;
+    }
+
+private:
+    tagBuiltList& m_out;
+    int m_kind;
+};
+
+void Put(tagListRow& row, std::string text, double number = 0)
+{
+    row.cells.push_back(std::move(text));
+    row.numbers.push_back(number);
+}
+
+void BuildMacs(CRowSink& sink, CMonPort& port)
+{
+    // IpListForMac walks every IP node; one pass over the nodes gives every
+    // MAC's list at once, in the same node order.
+    std::unordered_map<std::string, std::string> ipLists;
+    for (auto& [key, node] : port.ips)
+        for (const auto& mac : node.macs) {
+            std::string& list = ipLists[mac];
+            if (!list.empty()) list += ',';
+            list += node.address;
+        }
+    for (tagMacEntry* e : SortedEntries(port.macs)) {
+        auto it = ipLists.find(e->address);
+        e->ipText = it == ipLists.end() ? std::string() : it->second;
+        tagListRow& row = sink.Add(e->address, double(e->txBytes));
+        Put(row, e->address);
+        Put(row, port.EstimatedPacketsText(e->txPackets), double(e->txPackets));
+        Put(row, port.EstimatedBytesText(e->txBytes), double(e->txBytes));
+        Put(row, port.EstimatedPacketsText(e->rxPackets), double(e->rxPackets));
+        Put(row, port.EstimatedBytesText(e->rxBytes), double(e->rxBytes));
+        Put(row, TimeText(e->firstSeen), double(e->firstSeen));
+        Put(row, TimeText(e->lastSeen), double(e->lastSeen));
+        Put(row, e->ipText);
+    }
+}
+
+void BuildIps(CRowSink& sink, CMonPort& port)
+{
+    for (tagIpEntry* e : SortedEntries(port.ips)) {
+        e->macText = e->macs.join(",");
+        e->serviceText = CMonPort::ServiceList(e->services);
+        tagListRow& row = sink.Add(e->address, double(e->txBytes));
+        Put(row, e->address, Ipv4Number(e->address));
+        Put(row, e->hostName);
+        Put(row, port.EstimatedPacketsText(e->txPackets), double(e->txPackets));
+        Put(row, port.EstimatedBytesText(e->txBytes), double(e->txBytes));
+        Put(row, port.EstimatedPacketsText(e->rxPackets), double(e->rxPackets));
+        Put(row, port.EstimatedBytesText(e->rxBytes), double(e->rxBytes));
+        Put(row, TimeText(e->firstSeen), double(e->firstSeen));
+        Put(row, TimeText(e->lastSeen), double(e->lastSeen));
+        Put(row, e->macText);
+        Put(row, e->serviceText);
+    }
+}
+
+void BuildPairs(CRowSink& sink, CMonPort& port, TextMap<tagMtxEntry>& matrix, bool ip)
+{
+    for (tagMtxEntry* e : SortedEntries(matrix)) {
+        tagListRow& row = sink.Add(e->addressA + "\n-" + e->addressB, double(e->bytesAtoB) + double(e->bytesBtoA));
+        Put(row, e->addressA, ip ? Ipv4Number(e->addressA) : 0);
+        Put(row, e->addressB, ip ? Ipv4Number(e->addressB) : 0);
+        Put(row, port.EstimatedPacketsText(e->packetsAtoB), double(e->packetsAtoB));
+        Put(row, port.EstimatedBytesText(e->bytesAtoB), double(e->bytesAtoB));
+        Put(row, port.EstimatedPacketsText(e->packetsBtoA), double(e->packetsBtoA));
+        Put(row, port.EstimatedBytesText(e->bytesBtoA), double(e->bytesBtoA));
+        Put(row, TimeText(e->firstSeen), double(e->firstSeen));
+        Put(row, TimeText(e->lastSeen), double(e->lastSeen));
+        if (ip) {
+            e->serviceText = CMonPort::ServiceList(e->services);
+            Put(row, e->serviceText);
+        }
+    }
+}
+
+void BuildStats(CRowSink& sink, CMonPort& port, TextMap<tagProtStat>& table)
+{
+    for (tagProtStat* e : SortedEntries(table)) {
+        tagListRow& row = sink.Add(e->name, double(e->bytes));
+        Put(row, e->name);
+        Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
+        Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
+    }
+}
+
+void BuildTos(CRowSink& sink, CMonPort& port)
+{
+    for (tagProtStat* e : SortedEntries(port.tosTable)) {
+        const auto colon = e->name.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string address = e->name.substr(0, colon);
+        unsigned long tos = 0;
+        for (size_t i = colon + 1; i < e->name.size() && e->name[i] >= '0' && e->name[i] <= '9' && tos < 100000; ++i)
+            tos = tos * 10 + unsigned(e->name[i] - '0');
+        tagListRow& row = sink.Add(e->name, double(e->bytes));
+        Put(row, address, Ipv4Number(address));
+        Put(row, TosBitsText(unsigned(tos)), double(tos));
+        Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
+        Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
+    }
+}
+
+void BuildSizeClasses(CRowSink& sink, CMonPort& port)
+{
+    for (size_t i = 0; i < port.sizeClasses.size(); ++i) {
+        const tagSizeClass& c = port.sizeClasses[i];
+        tagListRow& row = sink.Add(c.label, double(c.packets), int32_t(i));
+        Put(row, c.label);
+        Put(row, port.EstimatedPacketsText(c.packets), double(c.packets));
+        Put(row, port.EstimatedBytesText(c.bytes), double(c.bytes));
+    }
+}
+
+void BuildInterfaces(CRowSink& sink, CMonPort& port)
+{
+    for (const auto& [index, ifc] : port.interfaces) {
+        const _tagIf_counters& c = ifc.current;
+        const double packets = double(c.ifInUcastPkts) + c.ifInMulticastPkts + c.ifInBroadcastPkts;
+        char key[24];
+        std::snprintf(key, sizeof key, "IF#%u", index);
+        tagListRow& row = sink.Add(key, packets);
+        row.itemData = index;
+        Put(row, UnsignedText(index), index);
+        // The sum is shown as the 32-bit counters add up, not wrapped.
+        Put(row, UnsignedText(uint64_t(c.ifInUcastPkts) + c.ifInMulticastPkts + c.ifInBroadcastPkts), packets);
+        Put(row, FormatCount(double(c.ifInOctets)), double(c.ifInOctets));
+    }
+}
+
+void BuildVendors(CRowSink& sink, CMonPort& port, const COuiTable& oui)
+{
+    struct Group {
+        std::string vendor;
+        std::string prefix;
+        uint64_t count = 0;
+    };
+    std::vector<Group> groups;
+    std::unordered_map<std::string, size_t> byPrefix;
+    for (tagMacEntry* e : SortedEntries(port.macs)) {
+        if (e->txPackets == 0) continue;
+        std::string prefix(TrimText(e->address).substr(0, 8));
+        auto [it, added] = byPrefix.emplace(prefix, groups.size());
+        if (added) groups.push_back({oui.VendorOf(prefix), prefix, 0});
+        ++groups[it->second].count;
+    }
+    int64_t rowNumber = 0;
+    for (const Group& g : groups) {
+        tagListRow& row = sink.Add(g.vendor, double(g.count));
+        row.itemData = rowNumber++;
+        Put(row, g.vendor);
+        Put(row, g.prefix);
+        Put(row, UnsignedText(g.count), double(g.count));
+    }
+}
+
+}  // namespace
+
+std::string TosBitsText(unsigned tos)
+{
+    std::string out;
+    for (int bit = 7; bit >= 0; --bit) {
+        out += (tos >> bit) & 1 ? '1' : '0';
+        if (bit == 5 || bit == 2) out += ' ';
+    }
+    return out;
+}
+
+std::vector<tagListColumn> ListColumns(int kind)
+{
+    switch (kind) {
+    case 0:
+        return {{"MACアドレス   　", T}, {kTxPackets, N}, {kTxBytes, N}, {kRxPackets, N}, {kRxBytes, N},
+                {kFirstSeen, N},       {kLastSeen, N},  {"IPアドレスリスト 　", T}};
+    case 1:
+        return {{"IPアドレス   　", N}, {"ホスト名", T},  {kTxPackets, N}, {kTxBytes, N},
+                {kRxPackets, N},      {kRxBytes, N},   {kFirstSeen, N},  {kLastSeen, N},
+                {"MACアドレスリスト 　", T}, {kServices, T}};
+    case 2:
+        return PairColumns("MACアドレス1   　", "MACアドレス2   　", T);
+    case 3: {
+        Cols c = PairColumns("IPアドレス1   　", "IPアドレス2   　", N);
+        c.push_back({kServices, T});
+        return c;
+    }
+    case 4: return StatColumns("Eth.プロトコル   　");
+    case 5: return StatColumns("IPプロトコル   　");
+    case 6: return {{"送信元IPアドレス", N}, {"サービス区分", N}, {kPackets, N}, {kBytes, N}};
+    case 7: return StatColumns("ICMPプロトコル   　");
+    case 8: return StatColumns("TCPプロトコル   　");
+    case 9: return StatColumns("UDPプロトコル   　");
+    case 10: return StatColumns("パケットサイズ範囲   　");
+    case 11: return {{"ifIndex  　", N}, {kPackets, N}, {kBytes, N}};
+    case 12: return {{"メーカ名  　　　　　　　　　", T}, {"OUI   　　   ", T}, {"数　　        ", N}};
+    default: return {};
+    }
+}
+
+tagBuiltList BuildListRows(int kind, CMonPort& port, const COuiTable& oui)
+{
+    tagBuiltList out;
+    out.table.columns = ListColumns(kind);
+    CRowSink sink(out, kind);
+    switch (kind) {
+    case 0: BuildMacs(sink, port); break;
+    case 1: BuildIps(sink, port); break;
+    case 2: BuildPairs(sink, port, port.macMatrix, false); break;
+    case 3: BuildPairs(sink, port, port.ipMatrix, true); break;
+    case 4: BuildStats(sink, port, port.ethernetTypes); break;
+    case 5: BuildStats(sink, port, port.ipProtocols); break;
+    case 6: BuildTos(sink, port); break;
+    case 7: BuildStats(sink, port, port.icmpTypes); break;
+    case 8: BuildStats(sink, port, port.tcpServices); break;
+    case 9: BuildStats(sink, port, port.udpServices); break;
+    case 10: BuildSizeClasses(sink, port); break;
+    case 11: BuildInterfaces(sink, port); break;
+    case 12: BuildVendors(sink, port, oui); break;
+    default: break;
+    }
+    return out;
+}
+
+}  // namespace ortolan

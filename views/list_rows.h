@@ -1,0 +1,34 @@
+#pragma once
+// The rows of the thirteen statistics lists of one port, as plain texts and raw
+// values: the list window shows them and the headless report writes them.
+// Building a list writes the entries' stored list texts (ipText, macText,
+// serviceText) and drops presumed services that a confirmed one covers, as
+// showing the list always has.
+#include <vector>
+
+#include "list_table.h"
+#include "share_chart.h"
+
+namespace ortolan {
+
+class CMonPort;
+class COuiTable;
+
+struct tagBuiltList {
+    tagListTable table;                  // rows in the order the entries were visited
+    std::vector<tagTopEntry> topEntries;  // the chart's slices
+    double total = 0;                    // sum of the charted values of every row
+};
+
+// Entries are visited in byte-wise key order, so equal values come out the
+// same way on every run. An invalid kind gives an empty list without columns.
+tagBuiltList BuildListRows(int kind, CMonPort& port, const COuiTable& oui);
+
+// The column headers of a kind, exactly as the list shows them.
+std::vector<tagListColumn> ListColumns(int kind);
+
+// "a.b.c.d:tos" as the type-of-service text: 8 binary digits, most significant
+// first, a blank after the third and sixth ("101 110 00" for 184).
+std::string TosBitsText(unsigned tos);
+
+}  // namespace ortolan

@@ -1,0 +1,70 @@
+#include "node_list_dlg.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <ctime>
+
+#include "auto_size_columns.h"
+#include "dialog_seam.h"
+#include "list_csv.h"
+#include "list_model.h"
+#include "node_list_rows.h"
+#include "view_sort_state.h"
+
+namespace ortolan {
+namespace {
+
+constexpr const char* kTitle = "ローカルノード一覧";
+constexpr const char* kCsvName = "LOCALNODE.csv";
+
+}  // namespace
+
+CNodeListDlg::CNodeListDlg(CSFlowMon& sflow, CNFlowMon& nflow, tagViewSortState& sortState, IDialogSeam& dialogs,
+                           QWidget* parent, std::function<int64_t()> clock)
+    : QDialog(parent), m_sortState(sortState), m_dialogs(dialogs)
+{
+    setWindowTitle(QString::fromUtf8(kTitle));
+    resize(1000, 520);
+    m_view = new QTableView(this);
+    ConfigureListView(m_view);
+    auto* csv = new QPushButton(QStringLiteral("CSV出力"), this);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(csv);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(buttons);
+    layout->activate();
+
+    const int64_t now = clock ? clock() : static_cast<int64_t>(std::time(nullptr));
+    m_model = new CListModel(BuildLocalNodeRows(sflow, nflow, now), this);
+    m_view->setModel(m_model);
+    SetInitialColumnWidths(m_view);
+    AutoSizeColumns(m_view);
+
+    connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, &CNodeListDlg::SortByHeader);
+    connect(csv, &QPushButton::clicked, this, &CNodeListDlg::ExportCsv);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CNodeListDlg::~CNodeListDlg() = default;
+
+void CNodeListDlg::SortByHeader(int column)
+{
+    m_sortState.nodeSortDescending = !m_sortState.nodeSortDescending;
+    m_model->SortByColumn(column, m_sortState.nodeSortDescending);
+    m_view->horizontalHeader()->setSortIndicator(column, m_sortState.nodeSortDescending ? Qt::DescendingOrder
+                                                                                        : Qt::AscendingOrder);
+}
+
+void CNodeListDlg::ExportCsv()
+{
+    ExportListCsv(m_dialogs, this, QString::fromUtf8(kTitle), QString::fromUtf8(kCsvName), *m_model);
+}
+
+}  // namespace ortolan

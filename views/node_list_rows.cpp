@@ -1,0 +1,110 @@
+#include "node_list_rows.h"
+
+#include <algorithm>
+
+#include "local_time.h"
+#include "mon_port.h"
+#include "name_tables.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+constexpr int64_t kDay = 86400;
+constexpr const char* kTimeFormat = "%m/%d %H:%M:%S";
+
+// The estimate without its error bound: "5000(±19.6%)" and "12(ABS)" give the number.
+std::string CutAtBracket(std::string text)
+{
+    auto bracket = text.find('(');
+    if (bracket != std::string::npos) text.resize(bracket);
+    return text;
+}
+
+std::vector<tagIpEntry*> SortedNodes(TextMap<tagIpEntry>& ips)
+{
+    std::vector<tagIpEntry*> nodes;
+    nodes.reserve(ips.size());
+    for (auto& [key, node] : ips) nodes.push_back(&node);
+    std::sort(nodes.begin(), nodes.end(), [](const tagIpEntry* a, const tagIpEntry* b) { return a->address < b->address; });
+    return nodes;
+}
+
+void AddPortRows(std::vector<tagListRow>& rows, CMonPort& port, const COuiTable& oui, const char* agentFormat,
+                 int64_t now)
+{
+    for (tagIpEntry* node : SortedNodes(port.ips)) {
+        if (!IsLocalAddress(node->address) || node->txPackets == 0) continue;
+        node->agentText = port.agent;
+        node->macText = node->macs.join(",");
+        const std::string mac(TrimText(node->macText));
+        if (node->vendorName.empty() && !mac.empty())
+            if (const std::string* vendor = oui.Find(std::string_view(mac).substr(0, 8))) node->vendorName = *vendor;
+        node->serviceText = CMonPort::ServiceList(node->services);
+
+        tagListRow& row = rows.emplace_back();
+        row.image = NodeImage(*node, now);
+        row.altText = node->agentText;
+        auto put = [&row](std::string text, double number) {
+            row.cells.push_back(std::move(text));
+            row.numbers.push_back(number);
+        };
+        put(node->address, Ipv4Number(node->address));
+        put(mac, 0);
+        put(node->hostName, 0);
+        put(CutAtBracket(port.EstimatedPacketsText(node->txPackets)), double(node->txPackets));
+        put(port.EstimatedBytesText(node->txBytes), double(node->txBytes));
+        put(CutAtBracket(port.EstimatedPacketsText(node->rxPackets)), double(node->rxPackets));
+        put(port.EstimatedBytesText(node->rxBytes), double(node->rxBytes));
+        put(FormatLocalTime(kTimeFormat, node->firstSeen), double(node->firstSeen));
+        put(FormatLocalTime(kTimeFormat, node->lastSeen), double(node->lastSeen));
+        put(node->vendorName, 0);
+        put(node->serviceText, 0);
+        put(std::string(agentFormat) + node->agentText, 0);
+    }
+}
+
+}  // namespace
+
+bool IsLocalAddress(std::string_view address)
+{
+    if (address.starts_with("10.") || address.starts_with("192.168.")) return true;
+    if (!address.starts_with("172.")) return false;
+    std::string_view rest = address.substr(4);
+    int value = 0;
+    size_t digits = 0;
+    while (digits < rest.size() && digits < 3 && rest[digits] >= '0' && rest[digits] <= '9')
+        value = value * 10 + (rest[digits++] - '0');
+    return digits > 0 && digits < rest.size() && rest[digits] == '.' && value >= 16 && value <= 31;
+}
+
+int NodeImage(const tagIpEntry& node, int64_t now)
+{
+    int image = 0;
+    if (node.firstSeen > now - kDay) image = 2;
+    if (node.lastSeen < now - kDay) image = 1;
+    return image;
+}
+
+std::vector<tagListColumn> NodeListColumns()
+{
+    constexpr SortKind T = SortKind::Text;
+    constexpr SortKind N = SortKind::Number;
+    return {{"IPアドレス", N},      {"MACアドレス　", T},   {"ホスト名", T},         {"送信パケット   ", N},
+            {"送信バイト     ", N}, {"受信パケット　 ", N}, {"受信バイト     ", N},  {"初回検出日時", N},
+            {"最終検出日時", N},    {"NICメーカー ", T},    {"サーバ機能", T},       {"エージェント", SortKind::AltText}};
+}
+
+tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now)
+{
+    tagListTable table;
+    table.columns = NodeListColumns();
+    for (auto& [key, port] : sflow.ports) AddPortRows(table.rows, *port, sflow.oui(), "sFlow:", now);
+    for (auto& [key, port] : nflow.ports) AddPortRows(table.rows, *port, sflow.oui(), "NetFlow:", now);
+    // Each row went in at the top of the list: the last one visited shows first.
+    std::reverse(table.rows.begin(), table.rows.end());
+    return table;
+}
+
+}  // namespace ortolan

@@ -1,0 +1,30 @@
+#pragma once
+// The local node list: every node with a private address that has sent
+// something, from every port of both collectors, one row per node and port.
+// Building the rows fills the nodes' vendorName (once), agentText, macText and
+// serviceText, which stay after the window closes.
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "list_table.h"
+
+namespace ortolan {
+
+class CNFlowMon;
+class CSFlowMon;
+struct tagIpEntry;
+
+// 10.x, 172.16.x to 172.31.x and 192.168.x, by the text's beginning.
+bool IsLocalAddress(std::string_view address);
+
+// 0 normal, 2 new within the last day, 1 silent for a day (wins over 2).
+int NodeImage(const tagIpEntry& node, int64_t now);
+
+std::vector<tagListColumn> NodeListColumns();
+
+// Rows in the order shown when the window opens: the last node visited
+// first. `now` is the wall-clock time that decides the images.
+tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now);
+
+}  // namespace ortolan

@@ -1,0 +1,122 @@
+#include "port_info_dlg.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <ctime>
+
+#include "chart_ctrl.h"
+#include "chart_export.h"
+#include "dialog_seam.h"
+#include "list_csv.h"
+#include "list_model.h"
+#include "port_info_rows.h"
+#include "port_records.h"
+
+namespace ortolan {
+namespace {
+
+constexpr const char* kCsvTitle = "ポート情報";
+
+void SetUpChart(CChartModel& chart)
+{
+    chart.SetLineColor(0x00C000);
+    chart.SetChartFillColor(0);
+    chart.SetWindowColor(0);
+    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetFont(8, "System", 0);
+}
+
+}  // namespace
+
+CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent,
+                           std::function<int64_t()> clock)
+    : QDialog(parent), m_ifc(ifc), m_dialogs(dialogs), m_clock(std::move(clock))
+{
+    if (!m_clock) m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
+    setWindowTitle(QStringLiteral("ポート詳細"));
+    resize(900, 640);
+
+    m_view = new QTableView(this);
+    ConfigureListView(m_view);
+    m_view->horizontalHeader()->setSortIndicatorShown(false);
+    m_pie = new CChartCtrl(this);
+    m_trend = new CChartCtrl(this);
+    m_pie->setMinimumSize(260, 240);
+    m_trend->setMinimumSize(380, 240);
+    m_unit = new QComboBox(this);
+    m_unit->addItem(QStringLiteral("Mbits/秒"));
+    m_unit->addItem(QStringLiteral("Packet/秒"));
+    m_unit->setCurrentIndex(0);
+
+    auto* savePie = new QPushButton(QStringLiteral("グラフ保存"), this);
+    auto* show = new QPushButton(QStringLiteral("表示"), this);
+    auto* saveTrend = new QPushButton(QStringLiteral("グラフ保存"), this);
+    auto* csv = new QPushButton(QStringLiteral("CSV保存"), this);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+
+    auto* charts = new QGridLayout;
+    charts->addWidget(m_pie, 0, 0);
+    charts->addWidget(m_trend, 0, 1);
+    charts->setColumnStretch(0, 2);
+    charts->setColumnStretch(1, 3);
+    auto* pieButtons = new QHBoxLayout;
+    pieButtons->addWidget(savePie);
+    pieButtons->addStretch(1);
+    charts->addLayout(pieButtons, 1, 0);
+    auto* trendButtons = new QHBoxLayout;
+    trendButtons->addWidget(m_unit);
+    trendButtons->addWidget(show);
+    trendButtons->addStretch(1);
+    trendButtons->addWidget(saveTrend);
+    charts->addLayout(trendButtons, 1, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(csv);
+    bottom->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(charts, 1);
+    layout->addLayout(bottom);
+    layout->activate();
+
+    m_model = new CListModel(BuildPortInfoTable(ifc), this);
+    m_view->setModel(m_model);
+    SetInitialColumnWidths(m_view);
+    SetUpChart(*m_pie);
+    SetUpChart(*m_trend);
+    BuildPacketTypeChart(*m_pie, ifc.current, m_pie->width(), m_pie->height());
+    m_pie->Redraw();
+    ShowTrend();
+
+    connect(savePie, &QPushButton::clicked, this, &CPortInfoDlg::SavePieChart);
+    connect(show, &QPushButton::clicked, this, &CPortInfoDlg::ShowTrend);
+    connect(saveTrend, &QPushButton::clicked, this, &CPortInfoDlg::SaveTrendChart);
+    connect(csv, &QPushButton::clicked, this, &CPortInfoDlg::ExportCsv);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+CPortInfoDlg::~CPortInfoDlg() = default;
+
+void CPortInfoDlg::ShowTrend()
+{
+    const TrendUnit unit = m_unit->currentIndex() == 1 ? TrendUnit::PacketsPerSecond : TrendUnit::MegabitsPerSecond;
+    BuildTrendChart(*m_trend, m_ifc.history, unit, m_clock());
+    m_trend->Redraw();
+}
+
+void CPortInfoDlg::SavePieChart() { SaveChartBitmap(m_dialogs, this, *m_pie); }
+
+void CPortInfoDlg::SaveTrendChart() { SaveChartBitmap(m_dialogs, this, *m_trend); }
+
+void CPortInfoDlg::ExportCsv()
+{
+    const QString title = QString::fromUtf8(kCsvTitle);
+    ExportListCsv(m_dialogs, this, title, title + QStringLiteral(".csv"), *m_model);
+}
+
+}  // namespace ortolan

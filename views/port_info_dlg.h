@@ -1,0 +1,50 @@
+#pragma once
+// "ポート詳細": the hourly counters of one interface as a table, the received
+// packets by type as a pie, and the send and receive rates as a trend in
+// megabits or packets per second. It reads the interface once when it opens.
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+
+class QComboBox;
+class QTableView;
+
+namespace ortolan {
+
+class CChartCtrl;
+class CListModel;
+class IDialogSeam;
+struct tagIfCounter;
+
+class CPortInfoDlg : public QDialog {
+    Q_OBJECT
+public:
+    // The clock gives "now" for the trend's first scale; the wall clock by default.
+    CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent = nullptr,
+                 std::function<int64_t()> clock = {});
+    ~CPortInfoDlg() override;
+
+    // "表示": draws the trend in the unit chosen in the drop-down.
+    void ShowTrend();
+    void SavePieChart();
+    void SaveTrendChart();
+    void ExportCsv();
+
+    CListModel* model() const { return m_model; }
+    QTableView* view() const { return m_view; }
+    CChartCtrl* pieChart() const { return m_pie; }
+    CChartCtrl* trendChart() const { return m_trend; }
+    QComboBox* unitChoice() const { return m_unit; }
+
+private:
+    const tagIfCounter& m_ifc;
+    IDialogSeam& m_dialogs;
+    std::function<int64_t()> m_clock;
+    CListModel* m_model = nullptr;
+    QTableView* m_view = nullptr;
+    CChartCtrl* m_pie = nullptr;
+    CChartCtrl* m_trend = nullptr;
+    QComboBox* m_unit = nullptr;
+};
+
+}  // namespace ortolan

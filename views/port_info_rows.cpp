@@ -1,0 +1,202 @@
+#include "port_info_rows.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "chart_model.h"
+#include "local_time.h"
+#include "port_records.h"
+
+namespace ortolan {
+namespace {
+
+std::string U32(uint32_t v) { return std::to_string(v); }
+
+// Colours as (red, green, blue) become 0x00BBGGRR.
+constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+
+// Start of the local-time hour of t (zones with half-hour offsets included).
+int64_t FloorHour(int64_t t)
+{
+    std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    if (!localtime_r(&tt, &tm)) return t - ((t % 3600) + 3600) % 3600;
+    return t - (tm.tm_min * 60 + tm.tm_sec);
+}
+
+// Start of the hour of t; one hour earlier when t is exactly on the hour.
+int64_t HourStartBefore(int64_t t)
+{
+    int64_t start = FloorHour(t);
+    return start == t ? start - 3600 : start;
+}
+
+double PacketsOut(const _tagIf_counters& c)
+{
+    return double(c.ifOutUcastPkts) + c.ifOutMulticastPkts + c.ifOutBroadcastPkts;
+}
+
+double PacketsIn(const _tagIf_counters& c)
+{
+    return double(c.ifInUcastPkts) + c.ifInMulticastPkts + c.ifInBroadcastPkts;
+}
+
+std::string Format(const char* format, double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
+}  // namespace
+
+std::string OctetsText(uint64_t octets)
+{
+    double v = double(octets);
+    if (v < 1000) return Format("%.0lf", v);
+    v /= 1000;
+    if (v < 1000) return Format("%.3lfKB", v);
+    v /= 1000;
+    if (v < 1000) return Format("%.3lfMB", v);
+    return Format("%.3lfGB", v / 1000);
+}
+
+tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
+{
+    tagListTable table;
+    for (const char* h : {"取得日時   　", "ifInOctets", "ifInUcastPkts", "ifInMulticastPkts", "ifInBroadcastPkts",
+                          "ifInDiscards", "ifInErrors", "ifInUnknownProtos", "ifOutOctets", "ifOutUcastPkts",
+                          "ifOutMulticastPkts", "ifOutBroadcastPkts", "ifOutDiscards", "ifOutErrors"})
+        table.columns.push_back({h, SortKind::Number});
+    table.rows.reserve(ifc.history.size());
+    for (const _tagIf_counters& c : ifc.history) {
+        tagListRow& row = table.rows.emplace_back();
+        auto put = [&row](std::string text, double number) {
+            row.cells.push_back(std::move(text));
+            row.numbers.push_back(number);
+        };
+        put(FormatLocalTime("%c", c.sampleTime), double(c.sampleTime));
+        put(OctetsText(c.ifInOctets), double(c.ifInOctets));
+        for (uint32_t v : {c.ifInUcastPkts, c.ifInMulticastPkts, c.ifInBroadcastPkts, c.ifInDiscards, c.ifInErrors,
+                           c.ifInUnknownProtos})
+            put(U32(v), v);
+        put(OctetsText(c.ifOutOctets), double(c.ifOutOctets));
+        for (uint32_t v : {c.ifOutUcastPkts, c.ifOutMulticastPkts, c.ifOutBroadcastPkts, c.ifOutDiscards,
+                           c.ifOutErrors})
+            put(U32(v), v);
+    }
+    return table;
+}
+
+void BuildPacketTypeChart(CChartModel& chart, const _tagIf_counters& current, int width, int height)
+{
+    chart.SetChartType(CChartModel::kChartShare);
+    // The legend limits were 8-bit values where this chart was first drawn.
+    chart.SetLegendAutoHide((width / 2) & 0xFF, (height - 20) & 0xFF);
+    chart.Purge();
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x100);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x10) & ~uint32_t(0x1 | 0x2 | 0x40 | 0x100));
+    chart.SetAxisFormatString(CChartModel::kAxisY, "%.0f");
+    const int series = chart.AddDataSeries("", Rgb(0, 0, 255));
+    const double total = PacketsIn(current);
+    struct Slice {
+        const char* format;
+        double packets;
+        uint32_t color;
+    };
+    const Slice slices[3] = {
+        {"ブロードキャスト (%.2f%%)", double(current.ifInBroadcastPkts), Rgb(255, 255, 0)},
+        {"マルチキャスト (%.2f%%)", double(current.ifInMulticastPkts), Rgb(0, 0, 255)},
+        {"ユニキャスト (%.2f%%)", double(current.ifInUcastPkts), Rgb(255, 255, 255)},
+    };
+    for (int i = 0; i < 3; ++i) {
+        CDataPoint p;
+        p.x = i;
+        p.y = total == 0 ? 0 : 100 * slices[i].packets / total;
+        p.caption = Format(slices[i].format, p.y);
+        p.color = slices[i].color;
+        chart.AddDataPoint(p, series);
+    }
+    chart.SetHeaderText(3, "パケット種類別割合");
+    chart.SetHeaderTextColor(Rgb(255, 255, 255));
+    chart.SetFooterTextColor(0);
+    chart.ShowHeader(true);
+    chart.ShowFooter(false);
+    chart.ShowLegend(true);
+    chart.SetLegendPosition(1);
+    chart.ShowPointLegend(true);
+}
+
+void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& history, TrendUnit unit, int64_t now)
+{
+    const bool bits = unit == TrendUnit::MegabitsPerSecond;
+    chart.SetChartType(CChartModel::kChartTrend);
+    chart.SetLineColor(Rgb(0, 192, 0));
+    chart.SetChartFillColor(0);
+    chart.SetWindowColor(0);
+    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x100 | 0x10) & ~uint32_t(0x40 | 0x2 | 0x1));
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x300);
+    chart.SetAxisFormatString(CChartModel::kAxisX, "%H:%M:%S");
+    chart.Purge();
+    chart.SetHeaderTextColor(Rgb(255, 255, 255));
+    chart.SetFooterTextColor(0);
+    chart.ShowHeader(true);
+    chart.ShowFooter(false);
+    chart.ShowSeriesLegend(true);
+    chart.SetLegendPosition(1);
+    chart.SetLegendAutoHide(50, 80);
+    if (bits) {
+        chart.SetAxisFormatString(CChartModel::kAxisY, "%.4f");
+        chart.SetHeaderText(3, "回線負荷（Mbits/秒）");
+        chart.SetAxisText(CChartModel::kAxisY, "Mbits/秒");
+        chart.SetAxisScale(CChartModel::kAxisX, double(HourStartBefore(now)), double(now));
+    } else {
+        chart.SetAxisFormatString(CChartModel::kAxisY, "%.2f");
+        chart.SetHeaderText(3, "毎秒パケット数");
+        chart.SetAxisText(CChartModel::kAxisY, "Packet/秒");
+        chart.SetAxisScale(CChartModel::kAxisX, double(now - 3600), double(now));
+    }
+    const int sent = chart.AddDataSeries("送信", Rgb(255, 255, 255));
+    const int received = chart.AddDataSeries("受信", Rgb(255, 255, 0));
+
+    const char* captionFormat = bits ? "%.4f" : "%.2f";
+    const _tagIf_counters* previous = nullptr;
+    for (const _tagIf_counters& c : history) {
+        if (previous) {
+            const double dt = double(c.agentUptime) - double(previous->agentUptime);
+            if (dt > 0) {
+                double tx, rx;
+                if (bits) {
+                    // Counters that went back (an agent restart) give negative
+                    // rates; they are drawn as they are.
+                    tx = (double(c.ifOutOctets) - double(previous->ifOutOctets)) / dt * 8 / 1000;
+                    rx = (double(c.ifInOctets) - double(previous->ifInOctets)) / dt * 8 / 1000;
+                } else {
+                    tx = (PacketsOut(c) - PacketsOut(*previous)) / dt * 1000;
+                    rx = (PacketsIn(c) - PacketsIn(*previous)) / dt * 1000;
+                }
+                CDataPoint p;
+                p.x = double(c.sampleTime);
+                p.y = tx;
+                p.caption = Format(captionFormat, tx);
+                p.color = Rgb(255, 255, 0);
+                chart.AddDataPoint(p, sent);
+                p.y = rx;
+                p.caption = Format(captionFormat, rx);
+                p.color = Rgb(255, 255, 255);
+                chart.AddDataPoint(p, received);
+            }
+        }
+        previous = &c;
+    }
+    if (!history.empty()) {
+        const int64_t first = FloorHour(history.front().sampleTime);
+        int64_t last = FloorHour(history.back().sampleTime);
+        if (last == first) last = first + 3600;
+        if (last - first > 129600) chart.SetAxisFormatString(CChartModel::kAxisX, "%m/%d %H:%M");
+        chart.SetAxisScale(CChartModel::kAxisX, double(first), double(last));
+    }
+}
+
+}  // namespace ortolan

@@ -1,0 +1,34 @@
+#pragma once
+// What the port detail window shows of one interface: its hourly samples as a
+// table, the split of received packets by type, and the send and receive rates
+// between the kept hours.
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "list_table.h"
+
+namespace ortolan {
+
+class CChartModel;
+struct _tagIf_counters;
+struct tagIfCounter;
+
+enum class TrendUnit { MegabitsPerSecond = 0, PacketsPerSecond = 1 };
+
+// One row per history sample, oldest first.
+tagListTable BuildPortInfoTable(const tagIfCounter& ifc);
+
+// Octets in steps of 1000: "%.0lf", "%.3lfKB", "%.3lfMB", "%.3lfGB".
+std::string OctetsText(uint64_t octets);
+
+// The "パケット種類別割合" pie of the current sample; all zero when nothing
+// was received. Width and height are the chart's size.
+void BuildPacketTypeChart(CChartModel& chart, const _tagIf_counters& current, int width, int height);
+
+// The send and receive trend over the history in the chosen unit; now (seconds
+// since 1970) sets the scale shown until the points replace it.
+void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& history, TrendUnit unit,
+                     int64_t now);
+
+}  // namespace ortolan

@@ -1,0 +1,125 @@
+#include "share_chart.h"
+
+#include <cstdio>
+
+#include "chart_model.h"
+#include "list_kind.h"
+
+namespace ortolan {
+namespace {
+
+// 0x00BBGGRR by slice number mod 5: the first slice is green.
+constexpr uint32_t kPalette[5] = {0x00FFFF, 0x00FF00, 0xFF0000, 0x0000FF, 0xFFFFFF};
+
+std::string SliceCaption(const std::string& key, double share)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " (%.2f%%)", share);
+    return key + buf;
+}
+
+}  // namespace
+
+size_t TopCapacity(int kind) { return kind == kListKindSizeClasses ? 32 : 5; }
+
+void AddTopEntry(std::vector<tagTopEntry>& topEntries, int kind, const std::string& key, double value,
+                 int32_t order)
+{
+    const bool byOrder = kind == kListKindSizeClasses;
+    size_t pos = 0;
+    while (pos < topEntries.size()) {
+        const tagTopEntry& e = topEntries[pos];
+        if (byOrder ? e.order > order : e.value < value) break;
+        ++pos;
+    }
+    // A candidate that would be trimmed at once is never copied in: with
+    // 100,000 rows almost every candidate lands here.
+    const size_t capacity = TopCapacity(kind);
+    if (pos >= capacity) return;
+    topEntries.insert(topEntries.begin() + static_cast<std::ptrdiff_t>(pos), tagTopEntry{key, value, order});
+    while (topEntries.size() > capacity) topEntries.pop_back();
+}
+
+void BuildShareChart(CChartModel& chart, int kind, const std::vector<tagTopEntry>& topEntries, double total,
+                     int width, int height)
+{
+    if (total == 0) return;
+    chart.SetLegendAutoHide(width / 2, height - 20);
+    chart.Purge();
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x100);
+    if (kind == kListKindSizeClasses) {
+        chart.SetChartType(CChartModel::kChartClasses);
+        chart.SetAxisFormatString(CChartModel::kAxisX, "%.0f");
+    } else {
+        chart.SetChartType(CChartModel::kChartShare);
+    }
+    chart.SetLineColor(0x00C000);
+    chart.SetChartFillColor(0);
+    chart.SetWindowColor(0);
+    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x100 | 0x10) & ~uint32_t(0x40 | 0x2 | 0x1));
+    chart.SetAxisFormatString(CChartModel::kAxisY, "%.2f");
+    const int series = chart.AddDataSeries("", 0xFF0000);
+
+    double charted = 0;
+    int n = 0;
+    for (const tagTopEntry& e : topEntries) {
+        ++n;
+        CDataPoint p;
+        p.x = n;
+        p.y = e.value * 100 / total;
+        p.caption = SliceCaption(e.key, p.y);
+        p.color = kPalette[n % 5];
+        chart.AddDataPoint(p, series);
+        charted += e.value;
+    }
+    const double rest = (total - charted) * 100 / total;
+    if (rest > 1.0 && kind != kListKindSizeClasses) {
+        ++n;
+        CDataPoint p;
+        p.x = n;
+        p.y = rest;
+        p.caption = SliceCaption("その他", rest);
+        p.color = kPalette[n % 5];
+        chart.AddDataPoint(p, series);
+    }
+}
+
+void SetUpShareChart(CChartModel& chart, int kind)
+{
+    chart.SetLineColor(0x00C000);
+    chart.SetChartFillColor(0);
+    chart.SetWindowColor(0);
+    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetFont(8, "System", 0);
+    chart.SetHeaderText(3, ListKindInfo(kind).chartTitle);
+    chart.SetHeaderTextColor(0xFFFFFF);
+    chart.SetFooterTextColor(0);
+    chart.ShowHeader(true);
+    chart.ShowFooter(false);
+    chart.ShowPointLegend(true);
+    chart.SetLegendPosition(4);
+}
+
+std::string FormatCount(double x)
+{
+    char buf[64];
+    if (x < 1000) {
+        std::snprintf(buf, sizeof buf, "%.0lf", x);
+        return buf;
+    }
+    x /= 1000;
+    if (x < 1000) {
+        std::snprintf(buf, sizeof buf, "%.3lfKB", x);
+        return buf;
+    }
+    x /= 1000;
+    if (x < 1000) {
+        std::snprintf(buf, sizeof buf, "%.3lfMB", x);
+        return buf;
+    }
+    std::snprintf(buf, sizeof buf, "%.3lfGB", x / 1000);
+    return buf;
+}
+
+}  // namespace ortolan
