@@ -1,1 +1,341 @@
 #include "flow_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "local_time.h"
+#include "log_files.h"
+
+namespace ortolan {
+namespace {
+
+// Lines are written in batches of about this size: one write call per batch,
+// and the memory of a batch stays small when a long outage has filled the queues.
+constexpr size_t kWriteBatchBytes = 1 << 20;
+// Replay reads the file in blocks of this size; a partial line of up to
+// kMaxLogLineBytes is carried over to the next block.
+constexpr size_t kReadBlockBytes = 256 * 1024;
+static_assert(kReadBlockBytes >= 2 * kMaxLogLineBytes);
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Digit value of a hexadecimal character, 0xFF for anything else.
+struct HexTable {
+    uint8_t value[256];
+    constexpr HexTable() : value{}
+    {
+        for (int i = 0; i < 256; ++i) value[i] = 0xFF;
+        for (int i = 0; i < 10; ++i) value['0' + i] = uint8_t(i);
+        for (int i = 0; i < 6; ++i) {
+            value['A' + i] = uint8_t(10 + i);
+            value['a' + i] = uint8_t(10 + i);
+        }
+    }
+};
+constexpr HexTable kHex;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// The leading decimal number of [p, end) after blanks, saturated at max; 0
+// when there are no digits.
+uint64_t LeadingNumber(const char* p, const char* end, uint64_t max)
+{
+    while (p < end && (*p == ' ' || *p == '\v' || *p == '\f' || *p == '\r')) ++p;
+    uint64_t value = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        uint64_t digit = uint64_t(*p - '0');
+        if (value > (max - digit) / 10) return max;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+void AppendDecimal(std::string& out, uint64_t value)
+{
+    char digits[20];
+    size_t n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n) out.push_back(digits[--n]);
+}
+
+void AppendRecordText(std::string& out, const tagXFlowLog& record)
+{
+    AppendDecimal(out, uint64_t(record.receivedAt));
+    out.push_back('\t');
+    out += record.sender;
+    out.push_back('\t');
+    AppendDecimal(out, record.senderPort);
+    out.push_back('\t');
+    size_t at = out.size();
+    out.resize(at + record.bytes.size() * 2);
+    char* p = out.data() + at;
+    for (uint8_t b : record.bytes) {
+        *p++ = kHexDigits[b >> 4];
+        *p++ = kHexDigits[b & 15];
+    }
+}
+
+// Writes all of [data, data + size); returns how much reached the file before
+// a failure (disk full, file size limit, I/O error).
+size_t WriteAll(int fd, const char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    return done;
+}
+
+// A file whose last byte is not a line break holds the torn tail of a write
+// that was cut short (a crash, a full disk we could not cut back). Appending to
+// it would glue the next line onto the fragment, so the fragment goes first.
+bool CutTornTail(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    off_t size = st.st_size;
+    if (size == 0) return true;
+    char last = 0;
+    if (::pread(fd, &last, 1, size - 1) != 1) return false;
+    if (last == '\n') return true;
+    char block[4096];
+    off_t end = size;
+    while (end > 0) {
+        off_t start = end > off_t(sizeof block) ? end - off_t(sizeof block) : 0;
+        ssize_t n = ::pread(fd, block, size_t(end - start), start);
+        if (n != ssize_t(end - start)) return false;
+        for (ssize_t i = n; i > 0; --i)
+            if (block[i - 1] == '\n') return ::ftruncate(fd, start + i) == 0;
+        end = start;
+    }
+    return ::ftruncate(fd, 0) == 0;
+}
+
+}  // namespace
+
+struct CFlowLog::tagReplayState {
+    CNFlowMon& netflow;
+    CSFlowMon& sflow;
+    uint32_t refreshSeconds;
+    const tagReplayHooks& hooks;
+    int64_t intervalStart = 0;
+    uint8_t bytes[kDatagramCapacity];
+};
+
+CFlowLog::CFlowLog(std::string folder) : m_folder(std::move(folder)) {}
+
+void CFlowLog::SetFolder(std::string folder)
+{
+    m_folder = std::move(folder);
+}
+
+std::string CFlowLog::FormatLogLine(const tagXFlowLog& record)
+{
+    std::string text;
+    text.reserve(48 + record.sender.size() + record.bytes.size() * 2);
+    AppendRecordText(text, record);
+    return text;
+}
+
+std::string CFlowLog::FileNameFor(int64_t t)
+{
+    return FormatLocalTime("FL%Y-%m-%d.log", t);
+}
+
+bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow, int64_t now)
+{
+    if (netflow.logQueue.empty() && sflow.logQueue.empty()) return true;
+    std::string name = FileNameFor(now);
+    if (name.empty()) return false;
+    std::string path = m_folder + name;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = CutTornTail(fd) && DrainQueue(fd, netflow, 'N') && DrainQueue(fd, sflow, 'S');
+    ::close(fd);
+    return ok;
+}
+
+bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind)
+{
+    std::string batch;
+    std::vector<size_t> lineEnds;
+    while (!collector.logQueue.empty()) {
+        batch.clear();
+        lineEnds.clear();
+        for (const auto& record : collector.logQueue) {
+            if (batch.size() >= kWriteBatchBytes) break;
+            batch.push_back(kind);
+            batch.push_back('\t');
+            AppendRecordText(batch, *record);
+            batch.push_back('\n');
+            lineEnds.push_back(batch.size());
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return false;
+        size_t written = WriteAll(fd, batch.data(), batch.size());
+        size_t whole = 0;
+        while (whole < lineEnds.size() && lineEnds[whole] <= written) ++whole;
+        // Only records whose line reached the file in full leave the queue.
+        for (size_t i = 0; i < whole; ++i) collector.PopLogFront();
+        if (written < batch.size()) {
+            // Never leave a fragment that replay would take for a short datagram.
+            // Should the cut fail, the next call cuts it before appending.
+            off_t keep = st.st_size + off_t(whole ? lineEnds[whole - 1] : 0);
+            [[maybe_unused]] int cut = ::ftruncate(fd, keep);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
+                         uint32_t refreshSeconds, const tagReplayHooks& hooks)
+{
+    std::string path = m_folder + fileName;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    auto state = std::make_unique<tagReplayState>(
+        tagReplayState{netflow, sflow, refreshSeconds, hooks, 0, {}});
+    std::unique_ptr<char[]> buffer(new char[kReadBlockBytes]);
+    char* buf = buffer.get();
+    size_t start = 0, end = 0;
+    bool discarding = false;  // inside a line over kMaxLogLineBytes
+    bool ok = true;
+    for (;;) {
+        while (start < end) {
+            auto* newline = static_cast<char*>(std::memchr(buf + start, '\n', end - start));
+            if (!newline) break;
+            size_t length = size_t(newline - (buf + start));
+            if (discarding)
+                discarding = false;
+            else
+                ReplayLine(buf + start, length, *state);
+            start += length + 1;
+        }
+        if (discarding) {
+            start = end = 0;
+        } else if (end - start > kMaxLogLineBytes) {
+            ++m_skippedLines;
+            ++m_oversizeLines;
+            discarding = true;
+            start = end = 0;
+        } else if (start > 0) {
+            std::memmove(buf, buf + start, end - start);
+            end -= start;
+            start = 0;
+        }
+        ssize_t n = ::read(fd, buf + end, kReadBlockBytes - end);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        end += size_t(n);
+    }
+    // A last line without its line break is still a line.
+    if (ok && !discarding && end > start) ReplayLine(buf + start, end - start, *state);
+    ::close(fd);
+    return ok;
+}
+
+void CFlowLog::ReplayLine(const char* line, size_t length, tagReplayState& state)
+{
+    const char* end = line + length;
+    auto nextTab = [end](const char* from) {
+        return static_cast<const char*>(std::memchr(from, '\t', size_t(end - from)));
+    };
+    const char* tab1 = length > kMaxLogLineBytes ? nullptr : nextTab(line);
+    const char* tab2 = tab1 ? nextTab(tab1 + 1) : nullptr;
+    const char* tab3 = tab2 ? nextTab(tab2 + 1) : nullptr;
+    const char* tab4 = tab3 ? nextTab(tab3 + 1) : nullptr;
+    if (!tab4) {
+        ++m_skippedLines;
+        if (length > kMaxLogLineBytes) ++m_oversizeLines;
+        return;
+    }
+    bool isNetFlow = tab1 - line == 1 && line[0] == 'N';
+    auto time = int64_t(LeadingNumber(tab1 + 1, tab2, uint64_t(std::numeric_limits<int64_t>::max())));
+    std::string_view sender(tab2 + 1, size_t(tab3 - tab2 - 1));
+    auto senderPort = uint32_t(LeadingNumber(tab3 + 1, tab4, std::numeric_limits<uint32_t>::max()));
+    const char* hex = tab4 + 1;
+    const char* hexEnd = end;
+    while (hex < hexEnd && IsSpace(*hex)) ++hex;
+    while (hexEnd > hex && IsSpace(hexEnd[-1])) --hexEnd;
+
+    // An odd last digit is ignored. A payload the buffer cannot hold, or one
+    // with a character that is no hexadecimal digit, is no datagram this
+    // program wrote: the line is skipped whole rather than decoded as guesswork.
+    size_t count = size_t(hexEnd - hex) / 2;
+    if (count > kDatagramCapacity) {
+        ++m_skippedLines;
+        ++m_oversizeLines;
+        return;
+    }
+    const auto* digits = reinterpret_cast<const uint8_t*>(hex);
+    uint8_t invalid = 0;
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t high = kHex.value[digits[2 * i]];
+        uint8_t low = kHex.value[digits[2 * i + 1]];
+        invalid |= high | low;
+        state.bytes[i] = uint8_t((high << 4) | (low & 15));
+    }
+    if (invalid & 0xF0) {
+        ++m_skippedLines;
+        return;
+    }
+
+    if (state.intervalStart == 0) state.intervalStart = time;
+    if (state.hooks.observeTime) state.hooks.observeTime(time);
+    CFlowCollector& collector = isNetFlow ? static_cast<CFlowCollector&>(state.netflow)
+                                          : static_cast<CFlowCollector&>(state.sflow);
+    collector.FeedDatagram(state.bytes, count, time, sender, senderPort);
+    ++m_replayedLines;
+    // Unsigned 32-bit difference, as the interval arithmetic has always been:
+    // a time that goes backwards closes an interval too.
+    if (uint32_t(time - state.intervalStart) > state.refreshSeconds) {
+        state.intervalStart = time;
+        if (state.hooks.closeInterval) state.hooks.closeInterval(time);
+    }
+}
+
+int CFlowLog::PurgeOldLogs(uint32_t retentionDays, int64_t now)
+{
+    if (retentionDays == 0) return 0;
+    std::time_t t = static_cast<std::time_t>(now);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return 0;
+    if (tm.tm_mday == m_lastPurgeDay) return 0;
+    m_lastPurgeDay = tm.tm_mday;
+    int64_t limit = now - int64_t(retentionDays) * 86400;
+    int deleted = 0;
+    for (const std::string& name : ListLogFiles(m_folder)) {
+        std::optional<int64_t> dayEnd = LogFileDayEnd(name);
+        if (!dayEnd || *dayEnd >= limit) continue;
+        if (::unlink((m_folder + name).c_str()) == 0) ++deleted;
+    }
+    return deleted;
+}
+
+}  // namespace ortolan

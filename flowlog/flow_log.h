@@ -20,6 +20,11 @@ struct tagReplayHooks {
     std::function<void(int64_t)> closeInterval;
 };
 
+// Replay reads lines through a bounded buffer: a line longer than this cannot
+// come from the writer (8192 bytes give 16384 hex digits) and is skipped
+// without being held in memory.
+inline constexpr size_t kMaxLogLineBytes = 64 * 1024;
+
 class CFlowLog {
 public:
     // The folder is empty (the current folder) or ends with a separator.
@@ -29,16 +34,17 @@ public:
 
     // Drains the NetFlow queue, then the sFlow queue, into the file of the local
     // date of now. A record leaves its queue only once its whole line is written;
-    // what cannot be written stays queued for the next call. False when
-    // something stayed queued.
+    // what cannot be written stays queued for the next call, and the file is cut
+    // back to its last whole line. False when something stayed queued.
     bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow, int64_t now);
     // The record text: "%llu\t%s\t%u\t" and the bytes as "%02X" each.
     static std::string FormatLogLine(const tagXFlowLog& record);
     // "FL%Y-%m-%d.log" of the local date of t.
     static std::string FileNameFor(int64_t t);
 
-    // Replays one file of the folder (a bare name as listed) into the
-    // collectors; false when it cannot be opened.
+    // Replays one file of the folder (a bare name as listed; with an empty
+    // folder any path) into the collectors. False when it cannot be opened or
+    // read; the lines before a read error have been replayed.
     bool ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
                    uint32_t refreshSeconds, const tagReplayHooks& hooks);
 
@@ -46,13 +52,26 @@ public:
     // per calendar day; retention 0 keeps everything. Returns the number deleted.
     int PurgeOldLogs(uint32_t retentionDays, int64_t now);
 
-    // Lines replay skipped since this object was made (malformed, oversize).
+    // Lines replay skipped since this object was made: fewer than four tabs, a
+    // payload over the collector's buffer, a line over kMaxLogLineBytes, or a
+    // payload with a character that is not a hexadecimal digit.
     uint64_t skippedLines() const { return m_skippedLines; }
+    // Of those, the ones skipped for their size.
+    uint64_t oversizeLines() const { return m_oversizeLines; }
+    // Lines replayed into a collector since this object was made.
+    uint64_t replayedLines() const { return m_replayedLines; }
 
 private:
+    struct tagReplayState;
+    void ReplayLine(const char* line, size_t length, tagReplayState& state);
+    // Appends the queue's lines in bounded batches; false on a failed write.
+    bool DrainQueue(int fd, CFlowCollector& collector, char kind);
+
     std::string m_folder;
     int m_lastPurgeDay = 0;
     uint64_t m_skippedLines = 0;
+    uint64_t m_oversizeLines = 0;
+    uint64_t m_replayedLines = 0;
 };
 
 }  // namespace ortolan

@@ -1,0 +1,330 @@
+#include "flow_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "log_files.h"
+#include "test_datagrams.h"
+
+namespace ortolan {
+namespace {
+
+namespace fs = std::filesystem;
+using testdata::Digest;
+using testdata::LoopbackExporter;
+
+int64_t LocalTime(int year, int month, int day, int hour, int minute = 0)
+{
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_isdst = -1;
+    return int64_t(std::mktime(&tm));
+}
+
+class FlowLogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/ortolan-flowlog-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = std::string(pattern) + "/";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string ReadFile(const std::string& name) const
+    {
+        std::ifstream in(m_dir + name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void WriteFile(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(m_dir + name, std::ios::binary) << text;
+    }
+
+    // Receives a day of traffic on real loopback sockets: sFlow from two
+    // agents and NetFlow from one exporter, one datagram per clock second.
+    void ReceiveTraffic(CNFlowMon& netflow, CSFlowMon& sflow, int64_t start, int count)
+    {
+        netflow.SetClock([this] { return m_now; });
+        sflow.SetClock([this] { return m_now; });
+        ASSERT_TRUE(LoopbackExporter::OpenOnFreePort(netflow));
+        ASSERT_TRUE(LoopbackExporter::OpenOnFreePort(sflow));
+        LoopbackExporter exporter;
+        for (int i = 0; i < count; ++i) {
+            m_now = start + i * 7;
+            auto s = testdata::SFlowV5(uint8_t(1 + i % 2), uint32_t(100 + i), uint32_t(5000 + 1000 * i),
+                                       uint8_t(1 + i % 5), uint64_t(100000) * uint64_t(i + 1));
+            ASSERT_TRUE(exporter.Deliver(sflow, {s}));
+            if (i % 3 == 0) {
+                auto n = testdata::NetFlowV5(uint32_t(i), 2, uint32_t(9000 + 1000 * i), 1 + i % 4);
+                ASSERT_TRUE(exporter.Deliver(netflow, {n}));
+            }
+        }
+        netflow.Close();
+        sflow.Close();
+    }
+
+    // Replays with the collectors' clock at each datagram's logged time, as
+    // the live run's clock was when it received it (the NetFlow decoder
+    // stamps interface samples with the clock, not the datagram time).
+    bool ReplayAtLoggedTimes(CFlowLog& log, const std::string& name, CNFlowMon& netflow,
+                             CSFlowMon& sflow, std::vector<int64_t>* seen = nullptr)
+    {
+        netflow.SetClock([this] { return m_replayTime; });
+        sflow.SetClock([this] { return m_replayTime; });
+        tagReplayHooks hooks{[this, seen](int64_t t) {
+                                 m_replayTime = t;
+                                 if (seen) seen->push_back(t);
+                             },
+                             {}};
+        return log.ReplayLog(name, netflow, sflow, 60, hooks);
+    }
+
+    std::string m_dir;
+    int64_t m_now = 0;
+    int64_t m_replayTime = 0;
+};
+
+TEST_F(FlowLogTest, RecordTextIsByteExact)
+{
+    tagXFlowLog record;
+    record.receivedAt = 1236992400;
+    record.sender = "192.168.0.10";
+    record.senderPort = 50000;
+    record.bytes = {0x00, 0x05, 0x7F, 0xFF};
+    EXPECT_EQ(CFlowLog::FormatLogLine(record), "1236992400\t192.168.0.10\t50000\t00057FFF");
+    EXPECT_EQ(CFlowLog::FileNameFor(LocalTime(2009, 3, 14, 12)), "FL2009-03-14.log");
+}
+
+TEST_F(FlowLogTest, WrittenLogReplaysToTheSameStatisticsAsTheLiveRun)
+{
+    CNFlowMon liveNetflow;
+    CSFlowMon liveSflow;
+    int64_t start = LocalTime(2026, 12, 7, 9);
+    ReceiveTraffic(liveNetflow, liveSflow, start, 30);
+    ASSERT_EQ(liveSflow.logQueue.size(), 30u);
+    ASSERT_EQ(liveNetflow.logQueue.size(), 10u);
+
+    CFlowLog log(m_dir);
+    ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow, start + 400));
+    EXPECT_TRUE(liveSflow.logQueue.empty());
+    EXPECT_TRUE(liveNetflow.logQueue.empty());
+    EXPECT_EQ(liveSflow.logQueueBytes, 0u);
+
+    // One tick: every NetFlow line comes before every sFlow line.
+    std::string text = ReadFile(CFlowLog::FileNameFor(start + 400));
+    size_t lastN = text.rfind("\nN\t");
+    size_t firstS = text.find("S\t");
+    ASSERT_EQ(text.rfind("N\t", 0), 0u);
+    EXPECT_LT(lastN, firstS);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 40);
+
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    std::vector<int64_t> seen;
+    ASSERT_TRUE(ReplayAtLoggedTimes(log, CFlowLog::FileNameFor(start), netflow, sflow, &seen));
+    EXPECT_EQ(Digest(sflow), Digest(liveSflow));
+    EXPECT_EQ(Digest(netflow), Digest(liveNetflow));
+    EXPECT_EQ(seen.size(), 40u);
+    EXPECT_EQ(log.skippedLines(), 0u);
+    EXPECT_TRUE(sflow.logQueue.empty()) << "replay queues nothing";
+}
+
+TEST_F(FlowLogTest, UnwritableFolderKeepsEveryRecordQueued)
+{
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    int64_t start = LocalTime(2026, 12, 7, 9);
+    ReceiveTraffic(netflow, sflow, start, 6);
+    CFlowLog log(m_dir + "missing/");
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, start));
+    EXPECT_EQ(sflow.logQueue.size(), 6u);
+    EXPECT_EQ(netflow.logQueue.size(), 2u);
+
+    log.SetFolder(m_dir);
+    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow, start));
+    EXPECT_EQ(ReadFile(CFlowLog::FileNameFor(start)).size() > 0, true);
+    EXPECT_TRUE(sflow.logQueue.empty());
+}
+
+// A write cut short (here by the file size limit, as a full disk would) keeps
+// the unwritten records queued and leaves only whole lines in the file; the
+// next tick writes the rest, so every datagram is in the log exactly once.
+TEST_F(FlowLogTest, ShortWriteLeavesWholeLinesAndKeepsTheRestQueued)
+{
+    CNFlowMon liveNetflow;
+    CSFlowMon liveSflow;
+    int64_t start = LocalTime(2026, 12, 7, 9);
+    ReceiveTraffic(liveNetflow, liveSflow, start, 12);
+    std::string name = CFlowLog::FileNameFor(start);
+    CFlowLog log(m_dir);
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 1000;  // falls inside the NetFlow lines
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool wrote = log.WriteFlowLog(liveNetflow, liveSflow, start);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(wrote);
+    std::string partial = ReadFile(name);
+    ASSERT_FALSE(partial.empty());
+    EXPECT_EQ(partial.back(), '\n');
+    size_t linesWritten = size_t(std::count(partial.begin(), partial.end(), '\n'));
+    EXPECT_EQ(linesWritten + liveNetflow.logQueue.size() + liveSflow.logQueue.size(), 16u);
+    EXPECT_FALSE(liveSflow.logQueue.empty());
+
+    EXPECT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow, start));
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    ASSERT_TRUE(ReplayAtLoggedTimes(log, name, netflow, sflow));
+    EXPECT_EQ(Digest(sflow), Digest(liveSflow));
+    EXPECT_EQ(Digest(netflow), Digest(liveNetflow));
+}
+
+TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
+{
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    int64_t start = LocalTime(2026, 12, 7, 9);
+    ReceiveTraffic(netflow, sflow, start, 3);
+    std::string name = CFlowLog::FileNameFor(start);
+    WriteFile(name, "S\t1\t10.0.0.1\t6343\t00000005\nS\t2\t10.0.0.1\t6343\t0000");
+    CFlowLog log(m_dir);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, start));
+    std::string text = ReadFile(name);
+    EXPECT_EQ(text.rfind("S\t1\t10.0.0.1\t6343\t00000005\nN\t", 0), 0u);
+    EXPECT_EQ(text.find("S\t2\t"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+}
+
+// Lines of any shape replay or skip without stopping the rest of the file.
+TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
+{
+    auto valid = [](int t) {
+        return "S\t" + std::to_string(t) + "\t10.0.0.1\t6343\t00000005\n";
+    };
+    std::string text;
+    text += "no tabs at all\n" + valid(1);
+    text += "S\t1\t10.0.0.1\t6343\n" + valid(2);                     // three tabs
+    text += "X\t3\t10.0.0.2\t6343\t0A1\r\n";                          // sFlow, one byte 0A
+    text += "S\t4\t10.0.0.1\t6343\t00GG0005\n" + valid(5);           // not hexadecimal
+    text += "S\t6\t10.0.0.1\t6343\t" + std::string(2 * 8193, 'A') + "\n" + valid(7);
+    text += "S\t8\t10.0.0.1\t6343\t" + std::string(3 << 20, 'B') + "\n" + valid(9);
+    text += "N\tabc\t10.0.0.3\tport\t  \n";                           // time and port 0, empty payload
+    text += "S\t10\t10.0.0.1\t6343\t" + std::string(2 * 8192, '0');   // full buffer, no final break
+    WriteFile("FLodd.log", text);
+
+    CFlowLog log(m_dir);
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    std::vector<int64_t> times;
+    tagReplayHooks hooks{[&](int64_t t) { times.push_back(t); }, {}};
+    ASSERT_TRUE(log.ReplayLog("FLodd.log", netflow, sflow, 60, hooks));
+    EXPECT_EQ(log.skippedLines(), 5u);
+    EXPECT_EQ(log.oversizeLines(), 2u);
+    EXPECT_EQ(netflow.datagramCount, 1u);
+    EXPECT_EQ(sflow.datagramCount, 7u);
+    EXPECT_EQ(times, (std::vector<int64_t>{1, 2, 3, 5, 7, 9, 0, 10}));
+    EXPECT_EQ(sflow.datagramLength, 8192);
+}
+
+TEST_F(FlowLogTest, OddDigitIsIgnored)
+{
+    WriteFile("FLone.log", "X\t3\t10.0.0.2\t6343\t0A1\n");
+    CFlowLog log(m_dir);
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    ASSERT_TRUE(log.ReplayLog("FLone.log", netflow, sflow, 60, {}));
+    ASSERT_EQ(sflow.datagramLength, 1);
+    EXPECT_EQ(sflow.datagram[0], 0x0A);
+    EXPECT_EQ(sflow.datagramTime, 3);
+}
+
+TEST_F(FlowLogTest, IntervalsCloseWhenTheRefreshIntervalIsExceeded)
+{
+    auto line = [](int64_t t) { return "S\t" + std::to_string(t) + "\t10.0.0.1\t6343\t00000005\n"; };
+    int64_t t = 1700000000;
+    WriteFile("FLa.log", line(t) + line(t + 30) + line(t + 61) + line(t + 90) + line(t + 150) +
+                             line(t + 100) + line(t + 101));
+    CFlowLog log(m_dir);
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    std::vector<int64_t> closes;
+    tagReplayHooks hooks{{}, [&](int64_t at) { closes.push_back(at); }};
+    ASSERT_TRUE(log.ReplayLog("FLa.log", netflow, sflow, 60, hooks));
+    // t+150 is 89 s after t+61; the step back to t+100 closes one more.
+    EXPECT_EQ(closes, (std::vector<int64_t>{t + 61, t + 150, t + 100}));
+
+    // Each file starts its own interval.
+    closes.clear();
+    WriteFile("FLb.log", line(t + 5000) + line(t + 5030));
+    ASSERT_TRUE(log.ReplayLog("FLb.log", netflow, sflow, 60, hooks));
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(FlowLogTest, MissingFileOrFolderIsNotReplayed)
+{
+    CFlowLog log(m_dir);
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    fs::create_directory(m_dir + "FLdir.log");
+    EXPECT_FALSE(log.ReplayLog("FL2000-01-01.log", netflow, sflow, 60, {}));
+    EXPECT_FALSE(log.ReplayLog("FLdir.log", netflow, sflow, 60, {}));
+    EXPECT_EQ(sflow.datagramCount, 0u);
+}
+
+TEST_F(FlowLogTest, PurgeKeepsTodayAndTheRetainedDays)
+{
+    for (const char* name : {"FL2026-11-20.log", "FL2026-11-21.log", "FL2026-11-22.log",
+                             "FL2026-12-06.log", "FLnotes.log", "other.log"})
+        WriteFile(name, "x\n");
+    fs::create_directory(m_dir + "FL2000-01-01.log");
+    int64_t now = LocalTime(2026, 12, 6, 10);
+
+    CFlowLog log(m_dir);
+    EXPECT_EQ(log.PurgeOldLogs(0, now), 0);
+    EXPECT_EQ(ListLogFiles(m_dir).size(), 5u);
+
+    EXPECT_EQ(log.PurgeOldLogs(14, now), 2);
+    EXPECT_EQ(ListLogFiles(m_dir),
+              (std::vector<std::string>{"FL2026-11-22.log", "FL2026-12-06.log", "FLnotes.log"}));
+    EXPECT_TRUE(fs::is_directory(m_dir + "FL2000-01-01.log"));
+    EXPECT_TRUE(fs::exists(m_dir + "other.log"));
+
+    // Once per calendar day: later ticks of the same day leave new old files alone.
+    WriteFile("FL2026-01-01.log", "x\n");
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 3600), 0);
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 86400), 2);
+    EXPECT_EQ(ListLogFiles(m_dir), (std::vector<std::string>{"FL2026-12-06.log", "FLnotes.log"}));
+}
+
+TEST_F(FlowLogTest, LogNamesAndDates)
+{
+    EXPECT_TRUE(IsLogFileName("FL2009-03-14.log"));
+    EXPECT_TRUE(IsLogFileName("fl2009-03-14.LOG"));
+    EXPECT_FALSE(IsLogFileName("FL.lo"));
+    EXPECT_FALSE(IsLogFileName("XFL2009-03-14.log"));
+    EXPECT_EQ(LogFileDayEnd("FL2009-03-14.log"), LocalTime(2009, 3, 14, 23, 59) + 59);
+    EXPECT_FALSE(LogFileDayEnd("FLnotes.log").has_value());
+    EXPECT_FALSE(LogFileDayEnd("FL2009-03.log").has_value());
+    EXPECT_FALSE(LogFileDayEnd("FL0-1-1.log").has_value());
+}
+
+}  // namespace
+}  // namespace ortolan
