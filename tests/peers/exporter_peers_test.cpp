@@ -1,0 +1,181 @@
+// Statistics from real exporters agree with an independent decoding of the
+// same datagrams by tshark.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "nflow_mon.h"
+#include "peer_harness.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+using namespace testing;
+
+bool InCi() { return std::getenv("CI") != nullptr; }
+
+// Skips where a tool is genuinely missing; in CI a missing tool is a failure.
+#define REQUIRE_TOOLS(...)                                                              \
+    for (const char* tool : {__VA_ARGS__})                                              \
+        if (!HaveTool(tool)) {                                                          \
+            if (InCi()) FAIL() << tool << " is missing; scripts/install-deps.sh --test installs it"; \
+            GTEST_SKIP() << tool << " is not installed";                                \
+        }
+
+// Several hosts talking TCP, UDP and ICMP, with a VLAN-tagged frame and a ToS mark.
+std::vector<TestFrame> Traffic()
+{
+    std::vector<TestFrame> frames;
+    const uint8_t server[4] = {192, 168, 1, 100};
+    const uint8_t dns[4] = {192, 168, 1, 53};
+    const uint8_t gateway[4] = {192, 168, 1, 1};
+    for (uint8_t h = 2; h <= 7; ++h) {
+        const uint8_t host[4] = {192, 168, 1, h};
+        for (int i = 0; i < 3; ++i) {
+            frames.push_back(MakeFrame(host, server, 6, uint16_t(40000 + h), 80, 20 + 100 * i));
+            frames.push_back(MakeFrame(server, host, 6, 80, uint16_t(40000 + h), 900 + 40 * i));
+        }
+        frames.push_back(MakeFrame(host, dns, 17, uint16_t(5000 + h), 53, 40, -1, h == 3 ? 0xB8 : 0));
+        frames.push_back(MakeFrame(dns, host, 17, 53, uint16_t(5000 + h), 120));
+        frames.push_back(MakeFrame(host, gateway, 1, 0, 0, 56));
+    }
+    const uint8_t a[4] = {10, 20, 0, 7};
+    const uint8_t b[4] = {10, 20, 0, 8};
+    frames.push_back(MakeFrame(a, b, 6, 1234, 22, 300, 42));
+    return frames;
+}
+
+struct Totals {
+    std::map<std::string, std::pair<int64_t, int64_t>> byProtocol;  // packets, bytes
+    std::set<std::string> nodes;
+    std::set<std::string> pairs;
+};
+
+std::string PairKey(const std::string& a, const std::string& b)
+{
+    return a < b ? a + "<->" + b : b + "<->" + a;
+}
+
+Totals FromTshark(const std::vector<std::vector<std::string>>& lines)
+{
+    Totals t;
+    for (const auto& f : lines) {
+        if (f.size() < 5 || f[0].empty()) continue;
+        auto prot = SplitText(f[0], ','), pk = SplitText(f[1], ','), oc = SplitText(f[2], ',');
+        auto src = SplitText(f[3], ','), dst = SplitText(f[4], ',');
+        for (size_t i = 0; i < prot.size(); ++i) {
+            auto& [packets, bytes] = t.byProtocol["IP(" + prot[i] + ")"];
+            packets += std::stoll(pk.at(i));
+            bytes += std::stoll(oc.at(i));
+            t.nodes.insert(src.at(i));
+            t.nodes.insert(dst.at(i));
+            t.pairs.insert(PairKey(src.at(i), dst.at(i)));
+        }
+    }
+    return t;
+}
+
+Totals FromCollector(const CFlowCollector& mon)
+{
+    Totals t;
+    for (const auto& [key, port] : mon.ports) {
+        for (const auto& [name, stat] : port->ipProtocols) {
+            t.byProtocol[name].first += stat.packets;
+            t.byProtocol[name].second += stat.bytes;
+        }
+        for (const auto& [ip, node] : port->ips) t.nodes.insert(ip);
+        for (const auto& [pair, entry] : port->ipMatrix) t.pairs.insert(pair);
+    }
+    return t;
+}
+
+class ExporterPeers : public ::testing::Test {
+protected:
+    std::string dir = MakeTempDir();
+    std::string pcap = dir + "/traffic.pcap";
+    std::vector<TestFrame> frames = Traffic();
+    void SetUp() override { WritePcap(pcap, frames, 1700000000); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    void CheckSoftflowd(const char* version)
+    {
+        auto datagrams = CatchExport("softflowd -d -c none -p " + dir + "/sf.pid -r " + pcap +
+                                         " -n 127.0.0.1:{PORT} -v " + version, 20);
+        ASSERT_FALSE(datagrams.empty()) << "softflowd sent nothing";
+        CNFlowMon mon;
+        for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+        Totals ours = FromCollector(mon);
+        Totals theirs = FromTshark(TsharkFields(datagrams, 2100, "cflow",
+            {"cflow.protocol", "cflow.packets", "cflow.octets", "cflow.srcaddr", "cflow.dstaddr"}, dir));
+        EXPECT_EQ(ours.byProtocol, theirs.byProtocol);
+        EXPECT_EQ(ours.nodes, theirs.nodes);
+        EXPECT_EQ(ours.pairs, theirs.pairs);
+        int64_t packets = 0;
+        for (auto& [name, pb] : ours.byProtocol) packets += pb.first;
+        EXPECT_EQ(packets, int64_t(frames.size())) << "every frame of the capture is in some flow";
+        ASSERT_EQ(mon.ports.size(), 1u);
+        EXPECT_EQ(mon.ports.begin()->first, std::string("NetFlow V") + version + ":127.0.0.1:0");
+    }
+};
+
+TEST_F(ExporterPeers, SoftflowdNetflowV5AgreesWithTshark)
+{
+    REQUIRE_TOOLS("softflowd", "tshark");
+    CheckSoftflowd("5");
+}
+
+TEST_F(ExporterPeers, SoftflowdNetflowV1AgreesWithTshark)
+{
+    REQUIRE_TOOLS("softflowd", "tshark");
+    CheckSoftflowd("1");
+}
+
+TEST_F(ExporterPeers, PmacctdSflowV5AgreesWithTshark)
+{
+    REQUIRE_TOOLS("pmacctd", "tshark");
+    std::string conf = dir + "/pmacctd.conf";
+    {
+        std::ofstream out(conf);
+        out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: sfprobe\n"
+            << "sfprobe_receiver: 127.0.0.1:@PORT@\nsfprobe_agentip: 10.9.9.9\n"
+            << "sfprobe_agentsubid: 3\nsampling_rate: 1\n";
+    }
+    // The receiver port is only known inside CatchExport: put it into the file there.
+    auto datagrams = CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
+    ASSERT_FALSE(datagrams.empty()) << "pmacctd sent nothing";
+    CSFlowMon mon;
+    for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+
+    auto lines = TsharkFields(datagrams, 6343, "sflow",
+                              {"sflow_245.header.frame_length", "ip.src", "ip.dst"}, dir);
+    int64_t samples = 0, sampledBytes = 0;
+    std::set<std::string> nodes;
+    for (const auto& f : lines) {
+        ASSERT_GE(f.size(), 3u);
+        for (const auto& len : SplitText(f[0], ','))
+            if (!len.empty()) {
+                ++samples;
+                sampledBytes += std::stoll(len);
+            }
+        for (int col : {1, 2})
+            for (const auto& ip : SplitText(f[col], ','))
+                if (!ip.empty() && ip != "127.0.0.1") nodes.insert(ip);
+    }
+    ASSERT_EQ(mon.ports.size(), 1u);
+    const CMonPort& port = *mon.ports.begin()->second;
+    EXPECT_EQ(mon.ports.begin()->first, "sFlow V5:10.9.9.9:3");
+    EXPECT_EQ(port.sampleCount, samples);
+    EXPECT_EQ(port.sampledBytes, sampledBytes);
+    EXPECT_EQ(samples, int64_t(frames.size())) << "sampling 1 in 1 samples every frame";
+    std::set<std::string> ours;
+    for (const auto& [ip, node] : port.ips) ours.insert(ip);
+    EXPECT_EQ(ours, nodes);
+    EXPECT_EQ(port.ethernetTypes.at("IPv4").packets, samples) << "the VLAN frame counts as IPv4";
+    EXPECT_EQ(port.tosTable.count("192.168.1.3:184"), 1u);
+}
+
+}  // namespace
+}  // namespace ortolan

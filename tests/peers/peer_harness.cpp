@@ -1,0 +1,214 @@
+#include "peer_harness.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ortolan::testing {
+namespace {
+
+void Put16(std::vector<uint8_t>& b, uint16_t v)
+{
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+
+void PutLe32(std::ofstream& out, uint32_t v)
+{
+    char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    out.write(b, 4);
+}
+
+std::vector<uint8_t> Ipv4Header(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol,
+                                size_t totalLength, uint8_t tos)
+{
+    std::vector<uint8_t> ip{0x45, tos};
+    Put16(ip, uint16_t(totalLength));
+    Put16(ip, 1);
+    Put16(ip, 0x4000);
+    ip.push_back(64);
+    ip.push_back(protocol);
+    Put16(ip, 0);
+    ip.insert(ip.end(), src, src + 4);
+    ip.insert(ip.end(), dst, dst + 4);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < ip.size(); i += 2) sum += uint32_t(ip[i] << 8 | ip[i + 1]);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    ip[10] = uint8_t(~sum >> 8);
+    ip[11] = uint8_t(~sum);
+    return ip;
+}
+
+}  // namespace
+
+TestFrame MakeFrame(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol, uint16_t sport,
+                    uint16_t dport, size_t payload, int vlan, uint8_t tos)
+{
+    std::vector<uint8_t> transport;
+    if (protocol == 6) {
+        Put16(transport, sport);
+        Put16(transport, dport);
+        for (int i = 0; i < 8; ++i) transport.push_back(0);
+        transport.push_back(0x50);
+        transport.push_back(0x18);
+        Put16(transport, 65535);
+        Put16(transport, 0);
+        Put16(transport, 0);
+    } else if (protocol == 17) {
+        Put16(transport, sport);
+        Put16(transport, dport);
+        Put16(transport, uint16_t(8 + payload));
+        Put16(transport, 0);
+    } else {
+        transport = {8, 0, 0, 0, 0, 1, 0, 1};
+    }
+    transport.resize(transport.size() + payload, 0x5A);
+    TestFrame f;
+    f.bytes = {0x02, 0, 0, 0, 0, dst[3], 0x02, 0, 0, 0, 0, src[3]};
+    if (vlan >= 0) {
+        Put16(f.bytes, 0x8100);
+        Put16(f.bytes, uint16_t(vlan));
+    }
+    Put16(f.bytes, 0x0800);
+    auto ip = Ipv4Header(src, dst, protocol, 20 + transport.size(), tos);
+    f.bytes.insert(f.bytes.end(), ip.begin(), ip.end());
+    f.bytes.insert(f.bytes.end(), transport.begin(), transport.end());
+    return f;
+}
+
+void WritePcap(const std::string& path, const std::vector<TestFrame>& frames, uint32_t firstSecond)
+{
+    std::ofstream out(path, std::ios::binary);
+    PutLe32(out, 0xa1b2c3d4);
+    out.write("\x02\x00\x04\x00", 4);
+    PutLe32(out, 0);
+    PutLe32(out, 0);
+    PutLe32(out, 65535);
+    PutLe32(out, 1);
+    uint32_t usec = 0;
+    for (const auto& f : frames) {
+        PutLe32(out, firstSecond);
+        PutLe32(out, usec);
+        PutLe32(out, uint32_t(f.bytes.size()));
+        PutLe32(out, uint32_t(f.bytes.size()));
+        out.write(reinterpret_cast<const char*>(f.bytes.data()), std::streamsize(f.bytes.size()));
+        usec += 10000;
+        if (usec >= 1000000) {
+            usec = 0;
+            ++firstSecond;
+        }
+    }
+}
+
+bool HaveTool(const std::string& name)
+{
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::vector<uint8_t>> CatchExport(const std::string& command, int timeoutSeconds)
+{
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    std::string cmd = command;
+    std::string port = std::to_string(ntohs(a.sin_port));
+    for (size_t at; (at = cmd.find("{PORT}")) != std::string::npos;) cmd.replace(at, 6, port);
+
+    std::vector<std::vector<uint8_t>> got;
+    bool done = false;
+    std::thread runner([&] {
+        std::string bounded = "timeout " + std::to_string(timeoutSeconds) + " " + cmd + " >/dev/null 2>&1";
+        [[maybe_unused]] int rc = std::system(bounded.c_str());
+        done = true;
+    });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds + 5);
+    int quietAfterExit = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 200) == 1) {
+            std::vector<uint8_t> d(65536);
+            ssize_t n = ::recv(fd, d.data(), d.size(), 0);
+            if (n > 0) {
+                d.resize(size_t(n));
+                got.push_back(std::move(d));
+            }
+            quietAfterExit = 0;
+        } else if (done && ++quietAfterExit >= 5) {
+            break;
+        }
+    }
+    runner.join();
+    ::close(fd);
+    return got;
+}
+
+std::vector<std::string> SplitText(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    if (!text.empty() && text.back() == separator) parts.push_back("");
+    return parts;
+}
+
+std::vector<std::vector<std::string>> TsharkFields(const std::vector<std::vector<uint8_t>>& datagrams,
+                                                   uint16_t udpPort, const std::string& decodeAs,
+                                                   const std::vector<std::string>& fields,
+                                                   const std::string& workDir)
+{
+    std::vector<TestFrame> frames;
+    const uint8_t loopback[4] = {127, 0, 0, 1};
+    for (const auto& d : datagrams) {
+        TestFrame f = MakeFrame(loopback, loopback, 17, 40000, udpPort, 0);
+        // Replace the empty UDP payload with the datagram, fixing both lengths.
+        size_t ipStart = 14;
+        f.bytes.insert(f.bytes.end(), d.begin(), d.end());
+        uint16_t ipLength = uint16_t(f.bytes.size() - ipStart);
+        auto ip = Ipv4Header(loopback, loopback, 17, ipLength, 0);
+        std::copy(ip.begin(), ip.end(), f.bytes.begin() + long(ipStart));
+        uint16_t udpLength = uint16_t(ipLength - 20);
+        f.bytes[ipStart + 24] = uint8_t(udpLength >> 8);
+        f.bytes[ipStart + 25] = uint8_t(udpLength);
+        frames.push_back(std::move(f));
+    }
+    std::string pcap = workDir + "/export.pcap";
+    WritePcap(pcap, frames, 1700000000);
+    std::string cmd = "tshark -n -r " + pcap + " -d udp.port==" + std::to_string(udpPort) + "," + decodeAs +
+                      " -T fields -E separator=/t -E occurrence=a -E aggregator=,";
+    for (const auto& f : fields) cmd += " -e " + f;
+    cmd += " 2>/dev/null";
+    std::vector<std::vector<std::string>> lines;
+    FILE* pipe = ::popen(cmd.c_str(), "r");
+    if (!pipe) return lines;
+    std::string out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) out.append(buf.data(), n);
+    ::pclose(pipe);
+    for (const auto& line : SplitText(out, '\n'))
+        if (!line.empty()) lines.push_back(SplitText(line, '\t'));
+    return lines;
+}
+
+std::string MakeTempDir()
+{
+    char tmpl[] = "/tmp/ortolan-peers-XXXXXX";
+    const char* dir = ::mkdtemp(tmpl);
+    return dir ? dir : "/tmp";
+}
+
+}  // namespace ortolan::testing

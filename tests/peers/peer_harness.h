@@ -1,0 +1,41 @@
+#pragma once
+// Runs real exporters (softflowd, pmacctd) over capture files of our own
+// making, catches what they send on 127.0.0.1, and has tshark decode the same
+// datagrams independently.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace ortolan::testing {
+
+struct TestFrame {
+    std::vector<uint8_t> bytes;  // a whole Ethernet frame
+};
+
+// Ethernet/IPv4 frames with real lengths: protocol 6, 17 or 1 (echo), padded payload.
+TestFrame MakeFrame(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol, uint16_t sport,
+                    uint16_t dport, size_t payload, int vlan = -1, uint8_t tos = 0);
+
+void WritePcap(const std::string& path, const std::vector<TestFrame>& frames, uint32_t firstSecond);
+
+// True when the program is on the PATH.
+bool HaveTool(const std::string& name);
+
+// Binds 127.0.0.1 on a free port, runs the shell command (with the port in place of
+// "{PORT}"), and returns every datagram that arrived until quiet for a moment.
+std::vector<std::vector<uint8_t>> CatchExport(const std::string& command, int timeoutSeconds);
+
+// Wraps datagrams in Ethernet/IPv4/UDP from 127.0.0.1 to the port and decodes them with
+// tshark; returns one line per datagram with the fields, occurrences joined by ",".
+std::vector<std::vector<std::string>> TsharkFields(const std::vector<std::vector<uint8_t>>& datagrams,
+                                                   uint16_t udpPort, const std::string& decodeAs,
+                                                   const std::vector<std::string>& fields,
+                                                   const std::string& workDir);
+
+std::vector<std::string> SplitText(const std::string& text, char separator);
+
+std::string MakeTempDir();
+
+}  // namespace ortolan::testing
