@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzzers: small, valid examples of every
+datagram family, header layout, name-table line and log line the program
+reads, so the fuzzers start from inputs that reach deep into each decoder.
+Run from anywhere; rewrites fuzz/corpus/<target>/."""
+import os
+import struct
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+
+
+def u32(*values):
+    return b"".join(struct.pack(">I", v & 0xFFFFFFFF) for v in values)
+
+
+def pad4(b):
+    return b + b"\0" * ((4 - len(b) % 4) % 4)
+
+
+def mac(last):
+    return bytes([0x00, 0x11, 0x22, 0x33, 0x44, last])
+
+
+def ipv4(proto, src, dst, payload, tos=0, frag=0):
+    total = 20 + len(payload)
+    return struct.pack(">BBHHHBBH4s4s", 0x45, tos, total, 1, frag, 64, proto, 0,
+                       bytes(src), bytes(dst)) + payload
+
+
+def tcp(sport, dport):
+    return struct.pack(">HHIIBBHHH", sport, dport, 1, 0, 0x50, 0x02, 8192, 0, 0)
+
+
+def udp(sport, dport):
+    return struct.pack(">HHHH", sport, dport, 8, 0)
+
+
+def ether(payload, etype=0x0800, dst=1, src=2):
+    return mac(dst) + mac(src) + struct.pack(">H", etype) + payload
+
+
+FRAMES = {
+    "tcp": ether(ipv4(6, [192, 168, 0, 10], [192, 168, 0, 20], tcp(50000, 80))),
+    "udp": ether(ipv4(17, [10, 0, 0, 1], [10, 0, 0, 2], udp(53, 40000)), dst=3, src=4),
+    "icmp": ether(ipv4(1, [10, 0, 0, 1], [10, 0, 0, 9], b"\x08\x00\x00\x00"), dst=5, src=6),
+    "tos_fragment": ether(ipv4(6, [1, 2, 3, 4], [5, 6, 7, 8], b"\0" * 8, tos=0x10, frag=0x20)),
+    "vlan": mac(1) + mac(2) + b"\x81\x00\x00\x0a\x08\x00"
+            + ipv4(17, [172, 16, 0, 1], [172, 16, 0, 2], udp(161, 1024)),
+    "snap": mac(1) + mac(2) + b"\x00\x40\xaa\xaa\x03\x00\x00\x00\x08\x00"
+            + ipv4(6, [10, 1, 1, 1], [10, 1, 1, 2], tcp(22, 60000)),
+    "llc_ip": mac(1) + mac(2) + b"\x00\x40\x06\x06\x03"
+              + ipv4(6, [10, 1, 1, 1], [10, 1, 1, 2], tcp(443, 1234)),
+    "pppoe": mac(1) + mac(2) + b"\x88\x64\x11\x00\x00\x01\x00\x30\x00\x21"
+             + ipv4(17, [100, 64, 0, 1], [8, 8, 8, 8], udp(5353, 53)),
+    "arp": ether(b"\x00\x01\x08\x00\x06\x04\x00\x01" + b"\0" * 20, etype=0x0806),
+    "broadcast": bytes([0xff] * 6) + mac(9) + b"\x08\x00"
+                 + ipv4(17, [192, 168, 0, 5], [255, 255, 255, 255], udp(68, 67)),
+}
+
+GENERIC = u32(3, 6, 0, 100000000, 1, 3, 0, 123456, 100, 2, 3, 0, 0, 0, 0, 654321, 90, 1, 1, 0, 0, 0)
+
+
+def raw_header_v5(frame):
+    body = u32(1, len(frame) + 4, 0, len(frame)) + pad4(frame)
+    return u32(1, len(body)) + body
+
+
+def flow_sample_v5(frames, expanded=False):
+    head = u32(*([7] + [0] * 9)) if expanded else u32(7, 3, 256, 1000, 0, 1, 2)
+    records = b"".join(raw_header_v5(f) for f in frames)
+    body = head + u32(len(frames)) + records
+    return u32(3 if expanded else 1, len(body)) + body
+
+
+def counter_sample_v5(expanded=False):
+    head = u32(9, 0, 3) if expanded else u32(9, 3)
+    body = head + u32(1) + u32(1, len(GENERIC)) + GENERIC
+    return u32(4 if expanded else 2, len(body)) + body
+
+
+def sflow_v5(samples, agent=(192, 168, 0, 1), sub_agent=0, seq=1):
+    return (u32(5, 1) + bytes(agent) + u32(sub_agent, seq, 360000, len(samples))
+            + b"".join(samples))
+
+
+def sflow_v2(version, frame, extended=b""):
+    flow = (u32(1) + u32(7, 3, 256, 1000, 0, 1, 2) + u32(1) + u32(1, len(frame), len(frame))
+            + pad4(frame) + extended)
+    counters = u32(2) + u32(9, 3, 20) + u32(1) + GENERIC
+    return u32(version, 1) + bytes([10, 0, 0, 254]) + u32(7, 360000, 2) + flow + counters
+
+
+def netflow_record(src, dst, proto, sport, dport, v5=True):
+    rec = struct.pack(">4s4s4sHHIIIIHH", bytes(src), bytes(dst), bytes([0, 0, 0, 0]), 1, 2,
+                      10, 1500, 1000, 2000, sport, dport)
+    if v5:
+        rec += struct.pack(">BBBBHHBBH", 0, 0x18, proto, 0x10, 0, 0, 24, 16, 0)
+    else:
+        rec += struct.pack(">HBBB7s", 0, proto, 0x10, 0x18, b"\0" * 7)
+    return rec
+
+
+def netflow_v5(records, engine=1, seq=1):
+    head = struct.pack(">HHIIIIBBH", 5, len(records), 360000, 1700000000, 0, seq, 0, engine, 0)
+    return head + b"".join(records)
+
+
+def netflow_v1(records):
+    return struct.pack(">HHIII", 1, len(records), 360000, 1700000000, 0) + b"".join(records)
+
+
+def write(target, name, data):
+    folder = os.path.join(ROOT, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    sflow = {
+        "v5_flows": sflow_v5([flow_sample_v5([FRAMES["tcp"], FRAMES["udp"]])]),
+        "v5_expanded": sflow_v5([flow_sample_v5([FRAMES["vlan"]], True), counter_sample_v5(True)],
+                                sub_agent=3),
+        "v5_counters": sflow_v5([counter_sample_v5()], agent=(127, 0, 0, 1)),
+        "v5_mixed": sflow_v5([flow_sample_v5([FRAMES["icmp"], FRAMES["pppoe"]]),
+                              counter_sample_v5(), flow_sample_v5([FRAMES["snap"]])]),
+        "v2_header": sflow_v2(2, FRAMES["tcp"]),
+        "v4_extended": sflow_v2(4, FRAMES["llc_ip"], u32(1) + u32(1, 10, 0, 20, 0)),
+        "v5_ipv6_agent": u32(5, 2) + bytes(range(16)) + u32(0, 5, 1000, 1)
+                         + flow_sample_v5([FRAMES["arp"]]),
+    }
+    for name, data in sflow.items():
+        write("sflow_datagram", name, data)
+
+    records = [netflow_record([10, 0, 0, 1], [10, 0, 0, 2], 6, 50000, 80),
+               netflow_record([10, 0, 0, 2], [224, 0, 0, 5], 17, 53, 53),
+               netflow_record([10, 0, 0, 3], [255, 255, 255, 255], 1, 0, 0x0800)]
+    netflow = {
+        "v5_three": netflow_v5(records),
+        "v5_short_count": netflow_v5(records[:1])[:-10],
+        "v1_two": netflow_v1([netflow_record([192, 168, 1, 1], [172, 16, 0, 1], 6, 22, 1234, False),
+                              netflow_record([1, 1, 1, 1], [2, 2, 2, 2], 17, 161, 3000, False)]),
+        "v9_header": struct.pack(">HHIIII", 9, 0, 1000, 1700000000, 1, 0),
+    }
+    for name, data in netflow.items():
+        write("netflow_datagram", name, data)
+
+    for name, frame in FRAMES.items():
+        write("header_decoder", name, bytes([0]) + struct.pack(">H", len(frame) + 4) + frame)
+    write("header_decoder", "raw_ipv4", bytes([1, 0x05, 0xdc])
+          + ipv4(6, [10, 9, 8, 7], [10, 9, 8, 6], tcp(8080, 4000)))
+
+    write("oui_table", "ieee", b"OUI/MA-L\t\t\tOrganization\n"
+          b"08-00-20   (hex)\t\tOracle Corporation\n080020     (base 16)\t\tOracle Corporation\n"
+          b"00-00-0C   (hex)\t\tCisco Systems, Inc\r\n\t\t\t\tSan Jose CA 95134\n")
+    write("protocol_table", "ipprot", b"# protocols\n0 HOPOPT\n1 ICMP\n6 TCP\n17 UDP\n255 Reserved\n"
+          b"  47\tGRE   generic\n")
+    write("port_table", "services", b"# services\nftp\t\t21/tcp\nftp-data 20/tcp\n"
+          b"domain\t\t53/udp\t\t\t# DNS\nbad 70000/tcp\nsnmp 161/udp snmp-agent\n#http 80/tcp\n"
+          b"both 7/tcp 7/udp\n")
+
+    def log_line(kind, time, sender, port, data):
+        return b"%s\t%d\t%s\t%d\t%s\n" % (kind, time, sender, port, data.hex().upper().encode())
+
+    write("flow_log_replay", "mixed",
+          log_line(b"N", 1700000000, b"192.0.2.9", 2055, netflow["v5_three"])
+          + log_line(b"S", 1700000030, b"192.0.2.1", 50000, sflow["v5_flows"])
+          + log_line(b"S", 1700000061, b"192.0.2.1", 50000, sflow["v5_mixed"]))
+    write("flow_log_replay", "damaged",
+          b"garbage without tabs\n" + log_line(b"X", 1700000000, b"10.0.0.1", 1, sflow["v2_header"])
+          + b"S\t1700000001\t10.0.0.1\n" + b"S\tnotime\t10.0.0.1\tport\t0A1\r\n"
+          + log_line(b"S", 1699990000, b"10.0.0.1", 6343, sflow["v5_counters"])[:-40])
+
+    write("status_markup", "status", "<font size=9pt color=#00ff00>sFlow 受信中</font><br>"
+          "<FONT COLOR='#ff0000' size=\"12pt\">停止</FONT><br><b>x</b> &lt;&amp;&gt; &#39;&nbsp;"
+          .encode())
+    write("status_markup", "nested", b"<font size=72pt><font size=1pt color=#123456>a<br></font>"
+          b"b</font>< c <fontsize=9pt> <font size=999pt color=#zzzzzz>d")
+
+
+if __name__ == "__main__":
+    main()

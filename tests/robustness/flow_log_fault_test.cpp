@@ -1,0 +1,391 @@
+// Faults around the flow log while datagrams keep arriving on real loopback
+// sockets: the folder vanishes or turns read-only, the disk fills, the clock
+// steps back, the file holds garbage. Whatever the queue bound lets the
+// collector keep must reach the log exactly once, in order, as whole lines,
+// and replay must go on past any damage.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "flow_log.h"
+
+namespace ortolan {
+namespace {
+
+namespace fs = std::filesystem;
+
+// 2023-11-14 22:13:20 UTC, 2023-11-15 07:13:20 in Tokyo (the tests' TZ).
+constexpr int64_t kStart = 1'700'000'000;
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) {
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
+// A small folder of its own: a tmpfs of the given size where the machine lets
+// us mount one (root in a container usually may), else a plain folder.
+class CScratchFolder {
+public:
+    explicit CScratchFolder(const char* size = nullptr)
+    {
+        m_path = fs::temp_directory_path() /
+                 ("ortolan-faults-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
+        fs::create_directories(m_path);
+        if (size) {
+            m_options = std::string("size=") + size + ",mode=0755";
+            m_mounted = ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, m_options.c_str()) == 0;
+        }
+    }
+    ~CScratchFolder()
+    {
+        if (m_mounted) ::umount2(m_path.c_str(), MNT_DETACH);
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    bool mounted() const { return m_mounted; }
+    bool SetReadOnly(bool readOnly)
+    {
+        unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+        return m_mounted && ::mount(nullptr, m_path.c_str(), nullptr, flags, m_options.c_str()) == 0;
+    }
+    // The folder as the flow log wants it: with its trailing separator.
+    std::string folder() const { return m_path.string() + "/"; }
+    const fs::path& path() const { return m_path; }
+
+private:
+    static inline int s_count = 0;
+    fs::path m_path;
+    std::string m_options;
+    bool m_mounted = false;
+};
+
+// Both collectors on loopback ports, a sender, and a clock the test moves.
+class FlowLogFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
+            c->SetClock([this] { return now; });
+            bool open = false;
+            for (int attempt = 0; attempt < 10 && !open; ++attempt) open = c->Open(FreePort());
+            ASSERT_TRUE(open);
+        }
+        m_sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(m_sender, 0);
+    }
+    void TearDown() override
+    {
+        if (m_sender >= 0) ::close(m_sender);
+    }
+
+    static uint16_t FreePort()
+    {
+        int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        socklen_t n = sizeof a;
+        uint16_t port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
+            port = ntohs(a.sin_port);
+        ::close(fd);
+        return port;
+    }
+
+    // An sFlow header (or a NetFlow v5 header) numbered by its sequence, padded
+    // with a pattern so lines have a chosen size.
+    std::vector<uint8_t> Payload(bool isSFlow, uint32_t sequence, size_t extra)
+    {
+        std::vector<uint8_t> d;
+        auto put32 = [&d](uint32_t v) {
+            for (int s = 24; s >= 0; s -= 8) d.push_back(uint8_t(v >> s));
+        };
+        if (isSFlow) {
+            for (uint32_t w : {5u, 1u, 0xC0000201u, 0u, sequence, 360000u, 0u}) put32(w);
+        } else {
+            for (uint32_t w : {0x00050000u, 360000u, uint32_t(kStart), 0u, sequence, 0x00010000u}) put32(w);
+        }
+        for (size_t i = 0; i < extra; ++i) d.push_back(uint8_t(sequence + i));
+        return d;
+    }
+
+    // Sends count datagrams to each collector and lets them read everything.
+    void Receive(int count, size_t extra = 16)
+    {
+        for (int i = 0; i < count; ++i)
+            for (bool isSFlow : {true, false}) {
+                auto bytes = Payload(isSFlow, m_next, extra);
+                CFlowCollector& c = isSFlow ? static_cast<CFlowCollector&>(sflow) : netflow;
+                sockaddr_in to{};
+                to.sin_family = AF_INET;
+                to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                to.sin_port = htons(c.boundPort());
+                ASSERT_EQ(::sendto(m_sender, bytes.data(), bytes.size(), 0,
+                                   reinterpret_cast<sockaddr*>(&to), sizeof to),
+                          ssize_t(bytes.size()));
+                uint64_t before = c.datagramCount;
+                for (int tries = 0; tries < 1000 && c.datagramCount == before; ++tries) {
+                    c.OnReceive(0);
+                    if (c.datagramCount == before) ::usleep(100);
+                }
+                ASSERT_EQ(c.datagramCount, before + 1);
+                (isSFlow ? sentSFlow : sentNetFlow).push_back(Hex(bytes));
+                ++m_next;
+            }
+    }
+
+    // The payloads of the file's lines of one kind, in file order; fails the
+    // test on a line that is not whole.
+    static std::vector<std::string> Payloads(const fs::path& file, char kind)
+    {
+        std::vector<std::string> out;
+        std::ifstream in(file, std::ios::binary);
+        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!all.empty()) {
+            EXPECT_EQ(all.back(), '\n') << file << " ends in a half line";
+        }
+        size_t start = 0;
+        while (start < all.size()) {
+            size_t end = all.find('\n', start);
+            if (end == std::string::npos) end = all.size();
+            std::string line = all.substr(start, end - start);
+            start = end + 1;
+            size_t tabs = std::count(line.begin(), line.end(), '\t');
+            EXPECT_EQ(tabs, 4u) << "broken line: " << line.substr(0, 60);
+            if (tabs != 4 || line[0] != kind) continue;
+            out.push_back(line.substr(line.rfind('\t') + 1));
+        }
+        return out;
+    }
+
+    static std::vector<std::string> Slice(const std::vector<std::string>& v, size_t from, size_t to)
+    {
+        return {v.begin() + ptrdiff_t(from), v.begin() + ptrdiff_t(std::min(to, v.size()))};
+    }
+
+    fs::path TodayFile(const CScratchFolder& folder) const
+    {
+        return folder.path() / CFlowLog::FileNameFor(now);
+    }
+
+    int64_t now = kStart;
+    CSFlowMon sflow;
+    CNFlowMon netflow;
+    std::vector<std::string> sentSFlow;
+    std::vector<std::string> sentNetFlow;
+
+private:
+    int m_sender = -1;
+    uint32_t m_next = 1;
+};
+
+TEST_F(FlowLogFaults, FolderRemovedWhileMonitoringKeepsTheQueueUntilItReturns)
+{
+    CScratchFolder scratch;
+    CFlowLog log(scratch.folder());
+    Receive(5);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    fs::remove_all(scratch.path());
+
+    Receive(7);
+    ++now;
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_EQ(sflow.logQueue.size(), 7u);
+    EXPECT_EQ(netflow.logQueue.size(), 7u);
+
+    fs::create_directories(scratch.path());
+    Receive(3);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_TRUE(sflow.logQueue.empty());
+    // The first five went with the removed folder; all that came after is here, once.
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), Slice(sentSFlow, 5, 15));
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 5, 15));
+}
+
+TEST_F(FlowLogFaults, ReadOnlyFolderKeepsTheQueueUntilWritable)
+{
+    CScratchFolder scratch("1m");
+    if (!scratch.mounted()) GTEST_SKIP() << "no tmpfs mount here; a root process ignores modes";
+    CFlowLog log(scratch.folder());
+    Receive(4);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(scratch.SetReadOnly(true));
+    Receive(6);
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, ++now));
+    EXPECT_EQ(sflow.logQueue.size(), 6u);
+    ASSERT_TRUE(scratch.SetReadOnly(false));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, ++now));
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
+}
+
+// The disk fills in the middle of a write: what reached the file are whole
+// lines, the rest stays queued, and once there is room the log catches up.
+TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
+{
+    CScratchFolder scratch("64k");
+    fs::path filler = scratch.path() / "filler";
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    if (scratch.mounted()) {
+        // Leave room for part of what follows.
+        std::ofstream(filler, std::ios::binary) << std::string(40 * 1024, 'x');
+    } else {
+        // No file system of our own: the file size limit fails the write the same way.
+        struct rlimit small = saved;
+        small.rlim_cur = 24 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    CFlowLog log(scratch.folder());
+    Receive(60, 120);  // about 60 * 2 lines of 300 bytes: 36 KB
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    size_t writtenN = Payloads(TodayFile(scratch), 'N').size();
+    size_t writtenS = Payloads(TodayFile(scratch), 'S').size();
+    EXPECT_LT(writtenN + writtenS, 120u);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, writtenN));
+    EXPECT_EQ(netflow.logQueue.size() + writtenN, 60u);
+    EXPECT_EQ(sflow.logQueue.size() + writtenS, 60u);
+
+    if (scratch.mounted()) fs::remove(filler);
+    else ::setrlimit(RLIMIT_FSIZE, &saved);
+    Receive(2, 120);
+    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow, ++now));
+    std::signal(SIGXFSZ, savedSignal);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
+}
+
+// While the log cannot be written the queue holds what its bound allows; the
+// rest is counted, and what was kept is written once the folder is back.
+TEST_F(FlowLogFaults, QueueBoundDropsAreCountedAndTheKeptOnesWritten)
+{
+    CScratchFolder scratch;
+    fs::remove_all(scratch.path());
+    CFlowLog log(scratch.folder());
+    sflow.SetLogQueueLimit(10 * 44);  // ten datagrams of 28 + 16 bytes
+    netflow.SetLogQueueLimit(10 * 40);
+    Receive(25);
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_EQ(sflow.logQueue.size(), 10u);
+    EXPECT_EQ(sflow.droppedLogRecords, 15u);
+    EXPECT_EQ(netflow.droppedLogRecords, 15u);
+    EXPECT_EQ(sflow.datagramCount, 25u);  // decoding never depended on the log
+
+    fs::create_directories(scratch.path());
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), Slice(sentSFlow, 0, 10));
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, 10));
+}
+
+// The clock steps over midnight and back: every record lands in the file of
+// the day the writer saw, none twice, and replay of the days in name order
+// brings back every datagram, closing an interval where time went backwards.
+TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
+{
+    CScratchFolder scratch;
+    CFlowLog log(scratch.folder());
+    // Ten seconds before a local midnight, whatever the time zone.
+    std::time_t t = std::time_t(kStart);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&t, &local), nullptr);
+    local.tm_hour = 23;
+    local.tm_min = 59;
+    local.tm_sec = 50;
+    local.tm_isdst = -1;
+    const int64_t beforeMidnight = int64_t(std::mktime(&local));
+    now = beforeMidnight;
+    Receive(3);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    now = beforeMidnight + 20;  // the next day
+    Receive(3);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    now = beforeMidnight - 3600;  // set back an hour: yesterday again
+    Receive(3);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+
+    fs::path day1 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight);
+    fs::path day2 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight + 20);
+    ASSERT_NE(day1, day2);
+    auto s1 = Payloads(day1, 'S');
+    auto s2 = Payloads(day2, 'S');
+    EXPECT_EQ(s1.size() + s2.size(), sentSFlow.size());
+    EXPECT_EQ(s2, Slice(sentSFlow, 3, 6));
+
+    CSFlowMon replaySFlow;
+    CNFlowMon replayNetFlow;
+    std::vector<int64_t> times, closes;
+    tagReplayHooks hooks{[&](int64_t t) { times.push_back(t); }, [&](int64_t t) { closes.push_back(t); }};
+    for (const fs::path& day : {day1, day2})
+        EXPECT_TRUE(log.ReplayLog(day.filename().string(), replayNetFlow, replaySFlow, 60, hooks));
+    EXPECT_EQ(replaySFlow.datagramCount, sentSFlow.size());
+    EXPECT_EQ(replayNetFlow.datagramCount, sentNetFlow.size());
+    EXPECT_NE(std::find(closes.begin(), closes.end(), beforeMidnight - 3600), closes.end());
+}
+
+// A log damaged by hand, by a crash or by another program: replay skips what
+// is not a line of ours and decodes every whole line around it.
+TEST_F(FlowLogFaults, ReplayGoesPastGarbage)
+{
+    CScratchFolder scratch;
+    CFlowLog log(scratch.folder());
+    auto line = [&](char kind, uint32_t sequence) {
+        return std::string(1, kind) + "\t" + std::to_string(kStart + sequence) + "\t192.0.2." +
+               std::to_string(sequence) + "\t6343\t" + Hex(Payload(kind == 'S', sequence, 8)) + "\n";
+    };
+    std::string text = line('S', 1) + line('N', 2);
+    text += "garbage without a single tab\n";
+    text += std::string("\0\x01\x02\xff\t\t\xfe\n", 8);
+    text += "S\t1700000003\t192.0.2.3\n";                        // cut after the sender
+    text += "S\t1700000004\t192.0.2.4\t6343\t0500ZZ00\n";         // not hexadecimal
+    text += "S\t1700000005\t192.0.2.5\t6343\t" + std::string(100'000, 'A') + "\n";  // over any line
+    text += "S\t1700000006\t192.0.2.6\t6343\t" + std::string(2 * 8193, '0') + "\n";  // over the buffer
+    text += "\n\r\n\t\t\t\t\n";
+    text += line('S', 7);
+    std::string crlf = line('N', 8);
+    crlf.insert(crlf.size() - 1, "\r");
+    text += crlf + line('S', 9);
+    std::ofstream(scratch.path() / "FL2023-11-15.log", std::ios::binary) << text;
+
+    tagReplayHooks hooks;
+    ASSERT_TRUE(log.ReplayLog("FL2023-11-15.log", netflow, sflow, 60, hooks));
+    // Three sFlow and two NetFlow lines are whole; the blank line of four tabs
+    // has an empty payload, which the decoder rejects like any empty datagram.
+    EXPECT_EQ(sflow.FindPort("sFlow V5:192.0.2.1:0")->datagrams, 3u);
+    EXPECT_EQ(netflow.ports.size(), 2u);
+    EXPECT_NE(netflow.FindPort("NetFlow V5:192.0.2.8:1"), nullptr);
+    EXPECT_EQ(log.replayedLines(), 6u);
+    EXPECT_GE(log.skippedLines(), 8u);
+    EXPECT_EQ(log.oversizeLines(), 2u);
+}
+
+// A torn last line (a crash in the middle of a write) is cut away before the
+// next lines are appended, so it never glues onto them.
+TEST_F(FlowLogFaults, TornTailIsCutBeforeAppending)
+{
+    CScratchFolder scratch;
+    CFlowLog log(scratch.folder());
+    std::ofstream(TodayFile(scratch), std::ios::binary) << "S\t1700000000\t192.0.2.1\t6343\t0500000";
+    Receive(2);
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
+}
+
+}  // namespace
+}  // namespace ortolan
