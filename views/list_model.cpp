@@ -8,8 +8,12 @@
 
 namespace ortolan {
 
-CListModel::CListModel(tagListTable table, QObject* parent)
-    : QAbstractTableModel(parent), m_table(std::move(table)), m_order(m_table.rows.size()), m_images(MakeSmallImages())
+CListModel::CListModel(tagListTable table, QObject* parent, bool images)
+    : QAbstractTableModel(parent),
+      m_table(std::move(table)),
+      m_order(m_table.rows.size()),
+      m_images(MakeSmallImages()),
+      m_showImages(images)
 {
     std::iota(m_order.begin(), m_order.end(), 0);
 }
@@ -40,7 +44,7 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return c < row->cells.size() ? QString::fromStdString(row->cells[c]) : QString();
     case Qt::DecorationRole:
-        return c == 0 ? QVariant(SmallImage(m_images, row->image)) : QVariant();
+        return c == 0 && m_showImages ? QVariant(SmallImage(m_images, row->image)) : QVariant();
     case kSortRole:
         switch (m_table.columns[c].sort) {
         case SortKind::Number: return c < row->numbers.size() ? row->numbers[c] : 0.0;

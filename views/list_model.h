@@ -18,7 +18,8 @@ public:
     static constexpr int kSortRole = Qt::UserRole;
     static constexpr int kItemDataRole = Qt::UserRole + 1;
 
-    explicit CListModel(tagListTable table, QObject* parent = nullptr);
+    // Without images the rows show no picture in front (the port detail table).
+    explicit CListModel(tagListTable table, QObject* parent = nullptr, bool images = true);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -37,6 +38,7 @@ private:
     tagListTable m_table;
     std::vector<int> m_order;
     SmallImages m_images;
+    bool m_showImages;
 };
 
 // The look every detail list shares: whole-row selection, grid lines, no

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "auto_size_columns.h"
 #include "chart_ctrl.h"
 #include "chart_export.h"
 #include "dialog_seam.h"
@@ -84,9 +85,11 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
     layout->addLayout(bottom);
     layout->activate();
 
-    m_model = new CListModel(BuildPortInfoTable(ifc), this);
+    m_model = new CListModel(BuildPortInfoTable(ifc), this, false);
     m_view->setModel(m_model);
     SetInitialColumnWidths(m_view);
+    // The local date-and-time texts are wider than their header.
+    AutoSizeColumns(m_view);
     SetUpChart(*m_pie);
     SetUpChart(*m_trend);
     BuildPacketTypeChart(*m_pie, ifc.current, m_pie->width(), m_pie->height());

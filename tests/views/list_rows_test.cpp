@@ -1,0 +1,260 @@
+// The rows of the statistics lists: columns, cell texts, stored list texts and
+// the raw values they sort by.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "list_kind.h"
+#include "list_rows.h"
+#include "views_fixtures.h"
+
+namespace ortolan {
+namespace {
+
+using testing::AddIp;
+using testing::AddMac;
+using testing::AddStat;
+using testing::kT0;
+
+std::vector<std::string> Column(const tagListTable& t, size_t c)
+{
+    std::vector<std::string> out;
+    for (const auto& r : t.rows) out.push_back(r.cells.at(c));
+    return out;
+}
+
+TEST(ListRows, EveryKindHasItsTitlesAndColumns)
+{
+    const size_t columnCounts[kListKindCount] = {8, 10, 8, 9, 3, 3, 4, 3, 3, 3, 3, 3, 3};
+    for (int kind = 0; kind < kListKindCount; ++kind) {
+        EXPECT_EQ(ListColumns(kind).size(), columnCounts[kind]) << kind;
+    }
+    EXPECT_STREQ(ListKindInfo(0).chartTitle, "送信数トップ ５ノード");
+    EXPECT_STREQ(ListKindInfo(2).title, "通信対一覧");
+    const auto mac = ListColumns(0);
+    EXPECT_EQ(mac[0].header, "MACアドレス   　");
+    EXPECT_EQ(mac[3].header, "受信パケット　 ");
+    EXPECT_EQ(mac[7].header, "IPアドレスリスト 　");
+    const auto pairs = ListColumns(3);
+    EXPECT_EQ(pairs[0].header, "IPアドレス1   　");
+    EXPECT_EQ(pairs[4].header, "2->1パケット　 ");
+    EXPECT_EQ(pairs[8].header, "サービスリスト 　");
+    const auto vendors = ListColumns(12);
+    EXPECT_EQ(vendors[0].header, "メーカ名  　　　　　　　　　");
+    EXPECT_EQ(vendors[1].header, "OUI   　　   ");
+    EXPECT_EQ(vendors[2].header, "数　　        ");
+    EXPECT_EQ(ListColumns(11)[0].header, "ifIndex  　");
+    EXPECT_TRUE(ListColumns(13).empty());
+    EXPECT_EQ(ParseListKind("12"), 12);
+    EXPECT_FALSE(ParseListKind("13").has_value());
+    EXPECT_FALSE(ParseListKind("x").has_value());
+}
+
+TEST(ListRows, MacListShowsEstimatesTimesAndStoresIpText)
+{
+    CMonPort port("10.0.0.254", 0);
+    AddMac(port, "00:11:22:33:44:55", 3, 1500).rxPackets = 2;
+    AddIp(port, "10.0.0.2", 1, 100).macs.insert("00:11:22:33:44:55");
+    AddIp(port, "10.0.0.1", 1, 100).macs.insert("00:11:22:33:44:55");
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(0, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 1u);
+    const auto& cells = list.table.rows[0].cells;
+    EXPECT_EQ(cells[0], "00:11:22:33:44:55");
+    EXPECT_EQ(cells[1], "3(ABS)");
+    EXPECT_EQ(cells[2], "1.500KB");
+    EXPECT_EQ(cells[3], "2(ABS)");
+    EXPECT_EQ(cells[4], "0B");
+    EXPECT_EQ(cells[5], "11/15 07:13:20");
+    // The same list IpListForMac gives, and kept in the entry for sorting.
+    EXPECT_EQ(cells[7], port.IpListForMac("00:11:22:33:44:55"));
+    EXPECT_EQ(port.macs.at("00:11:22:33:44:55").ipText, cells[7]);
+    EXPECT_EQ(list.table.rows[0].numbers[2], 1500);
+    ASSERT_EQ(list.topEntries.size(), 1u);
+    EXPECT_EQ(list.topEntries[0].key, "00:11:22:33:44:55");
+    EXPECT_EQ(list.total, 1500);
+}
+
+TEST(ListRows, IpListStoresMacAndServiceTexts)
+{
+    CMonPort port("10.0.0.254", 0);
+    tagIpEntry& node = AddIp(port, "192.0.2.7", 5, 500);
+    node.hostName = "host.example";
+    node.macs.insert("00:AA:00:00:00:02");
+    node.macs.insert("00:AA:00:00:00:01");
+    node.services.insert("ftp/tcp");
+    node.services.insert("ftp/tcp?");
+    node.services.insert("domain/udp?");
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(1, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 1u);
+    const auto& cells = list.table.rows[0].cells;
+    EXPECT_EQ(cells[1], "host.example");
+    EXPECT_EQ(cells[8], "00:AA:00:00:00:01,00:AA:00:00:00:02");
+    EXPECT_EQ(cells[9], "domain/udp?,ftp/tcp");
+    EXPECT_EQ(node.macText, cells[8]);
+    EXPECT_EQ(node.serviceText, cells[9]);
+    EXPECT_FALSE(node.services.contains("ftp/tcp?"));
+    EXPECT_EQ(list.table.rows[0].numbers[0], double(0xC0000207u));
+}
+
+TEST(ListRows, PairsChartBothDirections)
+{
+    CMonPort port("10.0.0.254", 0);
+    bool aFirst = false;
+    tagMtxEntry& pair = *port.FindOrAddPair(port.ipMatrix, "10.0.0.9", "10.0.0.10", kT0, &aFirst);
+    pair.packetsAtoB = 1;
+    pair.bytesAtoB = 60;
+    pair.packetsBtoA = 2;
+    pair.bytesBtoA = 40;
+    pair.services.insert("http/tcp");
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(3, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 1u);
+    EXPECT_EQ(list.table.rows[0].cells[0], "10.0.0.10");
+    EXPECT_EQ(list.table.rows[0].cells[8], "http/tcp");
+    EXPECT_EQ(pair.serviceText, "http/tcp");
+    ASSERT_EQ(list.topEntries.size(), 1u);
+    EXPECT_EQ(list.topEntries[0].key, "10.0.0.10\n-10.0.0.9");
+    EXPECT_EQ(list.topEntries[0].value, 100);
+    // MAC pairs have no service column.
+    EXPECT_TRUE(BuildListRows(2, port, oui).table.rows.empty());
+}
+
+TEST(ListRows, ServiceClassRowsShowTheTosBits)
+{
+    CMonPort port("10.0.0.254", 0);
+    AddStat(port, port.tosTable, "192.0.2.7:184", 4, 400);
+    AddStat(port, port.tosTable, "no-colon", 1, 10);
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(6, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 1u);
+    const auto& row = list.table.rows[0];
+    EXPECT_EQ(row.cells[0], "192.0.2.7");
+    EXPECT_EQ(row.cells[1], "101 110 00");
+    EXPECT_EQ(row.numbers[1], 184);
+    EXPECT_EQ(list.topEntries.at(0).key, "192.0.2.7:184");
+    EXPECT_EQ(TosBitsText(0), "000 000 00");
+    EXPECT_EQ(TosBitsText(255), "111 111 11");
+}
+
+TEST(ListRows, InterfacesSumInboundPacketsAndFormatOctets)
+{
+    CMonPort port("10.0.0.254", 0);
+    _tagIf_counters c;
+    c.ifIndex = 3;
+    c.ifInUcastPkts = 100;
+    c.ifInMulticastPkts = 20;
+    c.ifInBroadcastPkts = 3;
+    c.ifInOctets = 1234567;
+    c.sampleTime = kT0;
+    port.AddCounterSample(c);
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(11, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 1u);
+    const auto& row = list.table.rows[0];
+    EXPECT_EQ(row.cells, (std::vector<std::string>{"3", "123", "1.235MB"}));
+    EXPECT_EQ(row.numbers[1], 123);
+    EXPECT_EQ(row.numbers[2], 1234567);
+    EXPECT_EQ(row.itemData, 3);
+    EXPECT_EQ(list.topEntries.at(0).key, "IF#3");
+    EXPECT_EQ(list.topEntries.at(0).value, 123);
+}
+
+TEST(ListRows, VendorsGroupSendingMacsByPrefix)
+{
+    QTemporaryDir dir;
+    COuiTable oui;
+    ASSERT_TRUE(oui.LoadOuiTable(testing::WriteOuiFile(dir, "00-11-22   (hex)\t\tAcme Networks\n")));
+    CMonPort port("10.0.0.254", 0);
+    AddMac(port, "00:11:22:AA:BB:01", 1, 60);
+    AddMac(port, "00:11:22:AA:BB:02", 1, 60);
+    AddMac(port, "00:99:88:00:00:01", 1, 60);
+    AddMac(port, "00:77:77:00:00:01", 0, 0);  // only ever received
+    tagBuiltList list = BuildListRows(12, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 2u);
+    EXPECT_EQ(list.table.rows[0].cells, (std::vector<std::string>{"Acme Networks", "00:11:22", "2"}));
+    EXPECT_EQ(list.table.rows[1].cells, (std::vector<std::string>{"不明(00:99:88)", "00:99:88", "1"}));
+    EXPECT_EQ(list.total, 3);
+}
+
+TEST(ListRows, SizeClassesComeInClassOrder)
+{
+    CMonPort port("10.0.0.254", 0);
+    for (uint32_t len : {63u, 1514u, 1514u, 64u}) port.CountFrameSize(len);
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(10, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 7u);
+    EXPECT_EQ(Column(list.table, 0), (std::vector<std::string>{"63以下", "64-127", "128-255", "256-511", "512-1023",
+                                                               "1024-1514", "1514以上"}));
+    EXPECT_EQ(list.table.rows[6].cells[1], "2(ABS)");
+    ASSERT_EQ(list.topEntries.size(), 7u);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(list.topEntries[size_t(i)].order, i);
+    EXPECT_EQ(list.total, 4);
+}
+
+TEST(ListRows, EmptyTableGivesNoRows)
+{
+    CMonPort port("10.0.0.254", 0);
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(1, port, oui);
+    EXPECT_TRUE(list.table.rows.empty());
+    EXPECT_TRUE(list.topEntries.empty());
+    EXPECT_EQ(list.total, 0);
+}
+
+TEST(ListSort, AddressesSortAsNumbersAndTextsByteWise)
+{
+    CMonPort port("10.0.0.254", 0);
+    for (const char* a : {"10.0.0.10", "10.0.0.9", "9.255.255.255", "192.168.0.1"}) AddIp(port, a, 1, 1);
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(1, port, oui);
+    std::vector<int> order(list.table.rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    SortRowOrder(list.table, order, 0, false);
+    std::vector<std::string> shown;
+    for (int i : order) shown.push_back(list.table.rows[size_t(i)].cells[0]);
+    EXPECT_EQ(shown, (std::vector<std::string>{"9.255.255.255", "10.0.0.9", "10.0.0.10", "192.168.0.1"}));
+    EXPECT_EQ(Ipv4Number("1.2.3"), 0u);
+    EXPECT_EQ(Ipv4Number("1.2.3.256"), 0u);
+    EXPECT_EQ(Ipv4Number("1.2.3.4x"), 0u);
+}
+
+TEST(ListSort, EqualValuesKeepTheirOrderInBothDirections)
+{
+    tagListTable table;
+    table.columns = {{"name", SortKind::Text}, {"n", SortKind::Number}};
+    for (auto [name, n] : std::vector<std::pair<std::string, double>>{{"a", 1}, {"b", 2}, {"c", 1}, {"d", 2}})
+        table.rows.push_back({{name, ""}, {0, n}, {}, 0, 0});
+    std::vector<int> order{0, 1, 2, 3};
+    SortRowOrder(table, order, 1, true);
+    EXPECT_EQ(order, (std::vector<int>{1, 3, 0, 2}));
+    SortRowOrder(table, order, 1, false);
+    EXPECT_EQ(order, (std::vector<int>{0, 2, 1, 3}));
+}
+
+TEST(ListSort, HundredThousandRowsSortByStoredCounts)
+{
+    CMonPort port("10.0.0.254", 0);
+    for (int i = 0; i < 100000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "P%06d", i);
+        AddStat(port, port.tcpServices, name, (i * 7919) % 1000, i);
+    }
+    COuiTable oui;
+    tagBuiltList list = BuildListRows(8, port, oui);
+    ASSERT_EQ(list.table.rows.size(), 100000u);
+    std::vector<int> order(list.table.rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    SortRowOrder(list.table, order, 1, true);
+    for (size_t i = 1; i < order.size(); ++i) {
+        const double prev = list.table.rows[size_t(order[i - 1])].numbers[1];
+        const double cur = list.table.rows[size_t(order[i])].numbers[1];
+        ASSERT_GE(prev, cur);
+        if (prev == cur) ASSERT_LT(order[i - 1], order[i]);  // equal counts keep name order
+    }
+    EXPECT_EQ(list.topEntries.front().key, "P099999");
+}
+
+}  // namespace
+}  // namespace ortolan
