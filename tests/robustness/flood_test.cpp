@@ -312,8 +312,9 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
             TakeQueue(netflow, netflowTally);
         }
     }
-    Drain(sflow, deadline);
-    Drain(netflow, deadline);
+    // What is still in flight is read to the end, within a bound of its own.
+    Drain(sflow, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+    Drain(netflow, std::chrono::steady_clock::now() + std::chrono::seconds(20));
     // A slow (sanitizer) build may stop at the time bound; the checks below
     // hold for whatever was sent, as long as the flood reached the limits.
     ASSERT_GT(sflowTally.sent + netflowTally.sent, uint64_t(kDatagrams) / 4);
