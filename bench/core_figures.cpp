@@ -1,0 +1,267 @@
+#include "core_figures.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "flow_log.h"
+#include "mon_port.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double ProcessCpu()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+uint64_t ResidentBytes()
+{
+    std::ifstream in("/proc/self/statm");
+    uint64_t size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * uint64_t(::sysconf(_SC_PAGESIZE));
+}
+
+constexpr int64_t kLogBase = 1700000000;
+
+// Feeds every datagram of the stream once; returns the count fed.
+uint64_t FeedAll(CFlowCollector& collector, const CDatagramStream& stream, int64_t time)
+{
+    for (const auto& d : stream.datagrams()) collector.FeedDatagram(d.data(), d.size(), time, "127.0.0.1", 9999);
+    return stream.size();
+}
+
+// Wall time and this process's CPU time: on a shared machine the CPU figure is
+// the steadier one, the wall figure is what a receiver would see.
+void PrintDecode(const char* kind, const char* table, uint64_t datagrams, double seconds, double cpu,
+                 uint64_t records)
+{
+    double dps = seconds > 0 ? double(datagrams) / seconds : 0;
+    std::printf("DECODE kind=%s table=%s datagrams=%llu seconds=%.3f dps=%.0f ns=%.0f cpu_dps=%.0f cpu_ns=%.0f "
+                "records_per_datagram=%.1f\n",
+                kind, table, static_cast<unsigned long long>(datagrams), seconds, dps,
+                datagrams ? seconds * 1e9 / double(datagrams) : 0.0, cpu > 0 ? double(datagrams) / cpu : 0.0,
+                datagrams ? cpu * 1e9 / double(datagrams) : 0.0,
+                datagrams ? double(records) / double(datagrams) : 0.0);
+}
+
+// Flow samples (sFlow) or flow records (NetFlow v5, the header's count) of a stream.
+uint64_t Records(const char* kind, const CDatagramStream& stream, const CFlowCollector& warmed)
+{
+    if (std::string_view(kind) == "netflow") {
+        uint64_t n = 0;
+        for (const auto& d : stream.datagrams())
+            if (d.size() >= 4) n += uint64_t(d[2]) << 8 | d[3];
+        return n;
+    }
+    uint64_t n = 0;
+    for (const auto& [key, port] : warmed.ports) n += uint64_t(port->sampleCount);
+    return n;
+}
+
+template <class Collector>
+int DecodeWith(Collector& mon, const char* kind, const CDatagramStream& stream, double seconds)
+{
+    // Cold: every pass starts from empty tables, so each entry is created on its first sight.
+    uint64_t fed = 0, passes = 0;
+    double spent = 0, cpu = 0;
+    while (spent < seconds || fed == 0) {
+        mon.Reset();
+        auto t0 = Clock::now();
+        double c0 = ProcessCpu();
+        fed += FeedAll(mon, stream, kLogBase);
+        cpu += ProcessCpu() - c0;
+        spent += Since(t0);
+        ++passes;
+    }
+    uint64_t perPass = Records(kind, stream, mon);
+    PrintDecode(kind, "cold", fed, spent, cpu, perPass * passes);
+
+    // Warm: the tables already hold every key the stream brings.
+    mon.Reset();
+    FeedAll(mon, stream, kLogBase);
+    fed = 0;
+    passes = 0;
+    spent = 0;
+    cpu = 0;
+    while (spent < seconds || fed == 0) {
+        auto t0 = Clock::now();
+        double c0 = ProcessCpu();
+        fed += FeedAll(mon, stream, kLogBase + 1);
+        cpu += ProcessCpu() - c0;
+        spent += Since(t0);
+        ++passes;
+    }
+    PrintDecode(kind, "warm", fed, spent, cpu, perPass * passes);
+    size_t ips = 0;
+    for (const auto& [key, port] : mon.ports) ips += port->ips.size();
+    std::printf("DECODE_TABLES kind=%s ports=%zu ip_nodes=%zu rejected=%llu\n", kind, mon.ports.size(), ips,
+                static_cast<unsigned long long>(mon.rejectedDatagrams));
+    return 0;
+}
+
+}  // namespace
+
+template <class Collector>
+void CCoreFigures::LoadNames(Collector& collector) const
+{
+    if (m_configFolder.empty()) return;
+    collector.LoadProtocolTable(m_configFolder + "/IPProt.txt");
+    collector.LoadPortTable(m_configFolder + "/Port.txt");
+    if constexpr (std::is_same_v<Collector, CSFlowMon>) collector.LoadOuiTable(m_configFolder + "/oui.txt");
+}
+
+int CCoreFigures::Decode(const std::string& kind, const CDatagramStream& stream, double seconds)
+{
+    if (kind == "sflow") {
+        auto mon = std::make_unique<CSFlowMon>();
+        LoadNames(*mon);
+        return DecodeWith(*mon, "sflow", stream, seconds);
+    }
+    if (kind == "netflow") {
+        auto mon = std::make_unique<CNFlowMon>();
+        LoadNames(*mon);
+        return DecodeWith(*mon, "netflow", stream, seconds);
+    }
+    return 2;
+}
+
+int CCoreFigures::MakeLog(const CDatagramStream& sflow, const CDatagramStream& netflow, const std::string& folder,
+                          uint64_t count)
+{
+    if (sflow.empty() || netflow.empty()) return 1;
+    auto s = std::make_unique<CSFlowMon>();
+    auto n = std::make_unique<CNFlowMon>();
+    std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    CFlowLog log(dir);
+    std::string name = CFlowLog::FileNameFor(kLogBase);
+    ::unlink((dir + name).c_str());
+    size_t si = 0, ni = 0;
+    double writing = 0;
+    constexpr uint64_t kBatch = 20000;
+    for (uint64_t done = 0; done < count;) {
+        for (uint64_t i = 0; i < kBatch && done < count; ++i, ++done) {
+            bool toSflow = done % 2 == 0;
+            const CDatagramStream& stream = toSflow ? sflow : netflow;
+            size_t& at = toSflow ? si : ni;
+            const auto& bytes = stream.datagrams()[at];
+            at = at + 1 == stream.size() ? 0 : at + 1;
+            auto record = std::make_unique<tagXFlowLog>();
+            // A thousand datagrams per logged second, so replay closes intervals as it goes.
+            record->receivedAt = kLogBase + int64_t(done / 1000);
+            record->sender = "127.0.0.1";
+            record->senderPort = 9999;
+            record->bytes = bytes;
+            CFlowCollector& target = toSflow ? static_cast<CFlowCollector&>(*s) : static_cast<CFlowCollector&>(*n);
+            target.logQueueBytes += bytes.size();
+            target.logQueue.push_back(std::move(record));
+        }
+        auto t0 = Clock::now();
+        bool ok = log.WriteFlowLog(*n, *s, kLogBase);
+        writing += Since(t0);
+        if (!ok) {
+            std::fprintf(stderr, "makelog: cannot write %s%s\n", dir.c_str(), name.c_str());
+            return 1;
+        }
+    }
+    struct stat st{};
+    ::stat((dir + name).c_str(), &st);
+    std::printf("LOG file=%s datagrams=%llu bytes=%lld write_seconds=%.3f write_dps=%.0f\n", name.c_str(),
+                static_cast<unsigned long long>(count), static_cast<long long>(st.st_size), writing,
+                writing > 0 ? double(count) / writing : 0.0);
+    return 0;
+}
+
+int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
+{
+    auto s = std::make_unique<CSFlowMon>();
+    auto n = std::make_unique<CNFlowMon>();
+    LoadNames(*s);
+    LoadNames(*n);
+    std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    CFlowLog log(dir);
+    uint64_t intervals = 0;
+    tagReplayHooks hooks;
+    hooks.observeTime = [](int64_t) {};
+    // As the controller does at each close: every port takes its interval snapshot.
+    hooks.closeInterval = [&](int64_t) {
+        ++intervals;
+        for (CFlowCollector* c : {static_cast<CFlowCollector*>(s.get()), static_cast<CFlowCollector*>(n.get())})
+            for (auto& [key, port] : c->ports) port->TakeSnapshot();
+    };
+    double cpu0 = ProcessCpu();
+    auto t0 = Clock::now();
+    bool ok = log.ReplayLog(fileName, *n, *s, 30, hooks);
+    double seconds = Since(t0);
+    double cpu = ProcessCpu() - cpu0;
+    uint64_t lines = log.replayedLines();
+    std::printf("REPLAY ok=%d datagrams=%llu skipped=%llu intervals=%llu seconds=%.3f cpu=%.3f dps=%.0f\n", int(ok),
+                static_cast<unsigned long long>(lines), static_cast<unsigned long long>(log.skippedLines()),
+                static_cast<unsigned long long>(intervals), seconds, cpu,
+                seconds > 0 ? double(lines) / seconds : 0.0);
+    return ok ? 0 : 1;
+}
+
+int CCoreFigures::Memory(const std::string& kind, uint64_t count)
+{
+    tagLimits limits;
+    limits.maxEntries = count * 4 + 1000;
+    CEntryBudget budget(limits.maxEntries);
+    auto port = std::make_unique<CMonPort>("10.0.0.1", 0, &budget, limits);
+    auto ipText = [](uint64_t i, char* buf) {
+        int n = std::snprintf(buf, 16, "%u.%u.%u.%u", unsigned(10 + (i >> 24)), unsigned((i >> 16) & 255),
+                              unsigned((i >> 8) & 255), unsigned(i & 255));
+        return std::string_view(buf, size_t(n));
+    };
+    auto macText = [](uint64_t i, char* buf) {
+        int n = std::snprintf(buf, 18, "02:00:%02X:%02X:%02X:%02X", unsigned((i >> 24) & 255),
+                              unsigned((i >> 16) & 255), unsigned((i >> 8) & 255), unsigned(i & 255));
+        return std::string_view(buf, size_t(n));
+    };
+    uint64_t before = ResidentBytes();
+    char a[24], b[24];
+    uint64_t made = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        if (kind == "ip" || kind == "ipfull") {
+            tagIpEntry* node = port->FindOrAddIp(ipText(i, a), kLogBase);
+            if (!node) break;
+            if (kind == "ipfull") {
+                // What a sampled TCP packet leaves on its source node.
+                node->services.insert("https/tcp");
+                port->AddMacToIp(*node, macText(i, b));
+            }
+        } else if (kind == "pair") {
+            bool sourceIsA = false;
+            if (!port->FindOrAddPair(port->ipMatrix, ipText(i, a), ipText(i + count, b), kLogBase, &sourceIsA)) break;
+        } else if (kind == "mac") {
+            if (!port->FindOrAddMac(macText(i, a), kLogBase)) break;
+        } else {
+            return 2;
+        }
+        ++made;
+    }
+    uint64_t after = ResidentBytes();
+    std::printf("MEMORY kind=%s entries=%llu resident_bytes=%llu bytes_per_entry=%.1f sizeof=%zu\n", kind.c_str(),
+                static_cast<unsigned long long>(made), static_cast<unsigned long long>(after - before),
+                made ? double(after - before) / double(made) : 0.0,
+                kind == "pair" ? sizeof(tagMtxEntry) : kind == "mac" ? sizeof(tagMacEntry) : sizeof(tagIpEntry));
+    return made == count ? 0 : 1;
+}
+
+}  // namespace ortolan

@@ -1,0 +1,34 @@
+#pragma once
+// The in-memory figures: decode and account a captured stream into cold and
+// warm tables, write and replay a flow log, and resident bytes per entry. Each
+// prints "KEY name=value ..." lines that scripts/bench.sh gathers into its table.
+#include <cstdint>
+#include <string>
+
+#include "datagram_stream.h"
+
+namespace ortolan {
+
+class CCoreFigures {
+public:
+    // Name tables are read from configFolder (oui.txt, IPProt.txt, Port.txt) when present.
+    explicit CCoreFigures(std::string configFolder) : m_configFolder(std::move(configFolder)) {}
+
+    // kind is "sflow" or "netflow"; each of cold and warm runs for about seconds.
+    int Decode(const std::string& kind, const CDatagramStream& stream, double seconds);
+    // Writes count datagrams, alternating between the two streams, through the
+    // flow-log writer into folder; prints the file name.
+    int MakeLog(const CDatagramStream& sflow, const CDatagramStream& netflow, const std::string& folder,
+                uint64_t count);
+    int Replay(const std::string& folder, const std::string& fileName);
+    // kind is "ip", "ipfull" (node with a service and a MAC), "pair" or "mac".
+    int Memory(const std::string& kind, uint64_t count);
+
+private:
+    template <class Collector>
+    void LoadNames(Collector& collector) const;
+
+    std::string m_configFolder;
+};
+
+}  // namespace ortolan

@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# Runs every benchmark side by side with the collectors an administrator would
+# otherwise pick, on the same datagrams, and prints one table of figures and
+# ratios. Timings never fail it: a missing peer or a failed step shows as "n/a".
+# Bounded in time (about ten minutes); all traffic goes to 127.0.0.1.
+#
+#   scripts/bench.sh [BUILD_DIR]          (default: build-bench next to the sources)
+#   ORTOLAN_BENCH_PROFILE=1 scripts/bench.sh   also prints the decode path's profile
+#
+# Needs the packages of scripts/install-deps.sh --test (softflowd, pmacct, nfdump).
+set -uo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build-bench}
+started=$(date +%s)
+
+echo "== build ($build, Release)"
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORTOLAN_TESTS=OFF -DORTOLAN_BENCH=ON >/dev/null ||
+  { echo "bench: configure failed" >&2; exit 1; }
+cmake --build "$build" -j"$(nproc)" --target ortolan_bench ortolan_bench_net >/dev/null ||
+  { echo "bench: build of the benchmarks failed" >&2; exit 1; }
+have_ortolan=0
+if cmake --build "$build" -j"$(nproc)" --target ortolan >/dev/null 2>&1 && [[ -x $build/bin/ortolan ]]; then
+  have_ortolan=1
+else
+  echo "bench: the ortolan executable did not build; the live row for it is skipped" >&2
+fi
+bench=$build/bin/ortolan_bench
+net=$build/bin/ortolan_bench_net
+config=$build/bin/Config
+[[ -f $config/IPProt.txt ]] || config=""
+
+# Scratch space on tmpfs: the flow logs live there, as the live figure asks.
+work=$(mktemp -d /dev/shm/ortolan-bench.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  sleep 0.3
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+have() { command -v "$1" >/dev/null 2>&1; }
+# The value of key=value in a line of text.
+val() { grep -o "\b$1=[^ ]*" <<<"$2" | head -1 | cut -d= -f2-; }
+# A UDP port nobody holds on this machine.
+free_port() {
+  local p
+  for _ in $(seq 1 200); do
+    p=$((20000 + RANDOM % 30000))
+    grep -qi ":$(printf '%04X' "$p") " /proc/net/udp /proc/net/udp6 2>/dev/null || { echo "$p"; return; }
+  done
+  echo 0
+}
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+echo "machine: $(nproc) cores, load average $(load)"
+
+echo "== streams from real exporters"
+"$net" pcap "$work/traffic.pcap" 300000 4000
+if have softflowd; then
+  for v in 5 1; do
+    timeout 60 "$net" catch "$work/nf$v.stream" 40 softflowd -d -c none -p "$work/sf$v.pid" \
+      -r "$work/traffic.pcap" -n "127.0.0.1:{PORT}" -v "$v" 2>/dev/null | grep caught | sed "s/^/softflowd v$v: /"
+  done
+fi
+if have pmacctd; then
+  cat >"$work/pmacctd.conf" <<EOF
+daemonize: false
+pcap_savefile: $work/traffic.pcap
+plugins: sfprobe
+sfprobe_receiver: 127.0.0.1:@PORT@
+sfprobe_agentip: 10.9.9.9
+sfprobe_agentsubid: 3
+sampling_rate: 1
+EOF
+  timeout 90 "$net" catch "$work/sf5.stream" 60 \
+    "sed -i s/@PORT@/{PORT}/ $work/pmacctd.conf && exec pmacctd -f $work/pmacctd.conf" 2>/dev/null |
+    grep caught | sed "s/^/pmacctd sfprobe: /"
+fi
+for s in sf5 nf5 nf1; do [[ -s $work/$s.stream ]] || echo "bench: no $s stream (exporter missing or silent)" >&2; done
+
+echo "== 1. decode and account in memory"
+declare -A dec
+for pair in "sflow sf5" "netflow nf5" "netflow nf1"; do
+  set -- $pair
+  [[ -s $work/$2.stream ]] || continue
+  out=$(timeout 120 "$bench" decode "$1" "$work/$2.stream" 2 $config)
+  echo "$out" | sed "s/^/$2: /"
+  for t in cold warm; do
+    line=$(grep "table=$t" <<<"$out")
+    dec[$2.$t.dps]=$(val dps "$line"); dec[$2.$t.ns]=$(val ns "$line")
+    dec[$2.$t.cpu_dps]=$(val cpu_dps "$line"); dec[$2.$t.cpu_ns]=$(val cpu_ns "$line")
+    dec[$2.rpd]=$(val records_per_datagram "$line")
+  done
+done
+
+if [[ ${ORTOLAN_BENCH_PROFILE:-0} == 1 && -s $work/sf5.stream ]]; then
+  echo "== profile of the decode path (sFlow v5, cold and warm)"
+  if perf stat -e instructions true >/dev/null 2>&1; then
+    perf record -o "$work/perf.data" -g "$bench" decode sflow "$work/sf5.stream" 1 $config >/dev/null 2>&1
+    perf report -i "$work/perf.data" --no-children --stdio --sort sym 2>/dev/null | grep '%' | head -20 | cut -c1-160
+  elif have valgrind; then
+    valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" "$bench" decode netflow "$work/nf5.stream" 0 $config \
+      >/dev/null 2>&1
+    callgrind_annotate "$work/cg.out" 2>/dev/null | sed -n '/file:function/,$p' | head -22 | cut -c1-160
+  fi
+fi
+
+echo "== 2. replay of a flow log"
+replay_dps=""; replay_s=""; replay_n=""; write_dps=""; log_mb=""
+if [[ -s $work/sf5.stream && -s $work/nf5.stream ]]; then
+  mkdir -p "$work/replay"
+  made=$(timeout 180 "$bench" makelog "$work/sf5.stream" "$work/nf5.stream" "$work/replay" 1000000)
+  echo "$made"
+  file=$(val file "$made"); write_dps=$(val write_dps "$made")
+  log_mb=$(( $(val bytes "$made") / 1000000 ))
+  if [[ -n $file ]]; then
+    out=$(timeout 120 "$bench" replay "$work/replay" "$file" $config)
+    echo "$out"
+    replay_dps=$(val dps "$out"); replay_s=$(val seconds "$out"); replay_n=$(val datagrams "$out")
+  fi
+  rm -rf "$work/replay"
+fi
+
+echo "== 4. memory per entry after 1,000,000 distinct entries"
+declare -A mem
+for k in ip ipfull pair mac; do
+  out=$(timeout 120 "$bench" memory "$k" 1000000)
+  echo "$out"
+  mem[$k]=$(val bytes_per_entry "$out")
+done
+
+echo "== 3. live: highest loss-free rate on loopback (loss < 0.1 %)"
+declare -A live
+budget=${ORTOLAN_BENCH_SEARCH_SECONDS:-45}
+# search NAME STREAM PID PORT [LOGDIR]: the rate search against a running receiver.
+search() {
+  local name=$1 stream=$2 pid=$3 port=$4 logdir=${5:--}
+  if [[ ! -s $stream ]] || ! kill -0 "$pid" 2>/dev/null; then echo "$name: not run"; return; fi
+  local out
+  out=$(timeout $((budget + 60)) "$net" search "$stream" "$pid" "$port" "$logdir" "$budget" 5000)
+  echo "$out" | sed "s/^/$name: /"
+  local result
+  result=$(grep '^RESULT' <<<"$out")
+  live[$name.rate]=$(val rate "$result")
+  live[$name.cpu]=$(val cpu_us "$result")
+  live[$name.bound]=$(sed -n 's/.*bound=//p' <<<"$result")
+}
+stop() { kill "$1" 2>/dev/null; for _ in $(seq 1 30); do kill -0 "$1" 2>/dev/null || return; sleep 0.2; done; kill -9 "$1" 2>/dev/null; }
+
+# The machine's limit: a receiver that only counts.
+port=$(free_port)
+"$net" sink "$port" 600 >"$work/sink.out" 2>&1 &
+sink=$!; pids+=("$sink"); sleep 0.5
+search sink.nf5 "$work/nf5.stream" "$sink" "$port"
+search sink.sf5 "$work/sf5.stream" "$sink" "$port"
+stop "$sink"
+
+if [[ $have_ortolan == 1 ]]; then
+  mkdir -p "$work/log"
+  sp=$(free_port); np=$(free_port)
+  # Offscreen in case the build's Qt looks for a display even in the headless mode.
+  QT_QPA_PLATFORM=offscreen "$build/bin/ortolan" collect --sflow-port "$sp" --netflow-port "$np" \
+    --log-dir "$work/log" --refresh 5 >"$work/ortolan.out" 2>&1 &
+  op=$!; pids+=("$op"); sleep 1.5
+  search ortolan.sf5 "$work/sf5.stream" "$op" "$sp" "$work/log"
+  rm -f "$work/log"/* 2>/dev/null
+  search ortolan.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
+  stop "$op"
+  grep -E 'datagramCount|rejected' "$work/ortolan.out" | tail -2 | sed 's/^/ortolan counters: /'
+  rm -rf "$work/log"
+fi
+
+# pmacct: the memory plugin aggregating by hosts, protocol and ports.
+for pair in "sfacctd sf5" "nfacctd nf5"; do
+  set -- $pair
+  have "$1" || { echo "$1: not installed"; continue; }
+  p=$(free_port)
+  cat >"$work/$1.conf" <<EOF
+daemonize: false
+${1}_ip: 127.0.0.1
+${1}_port: $p
+${1}_pipe_size: 8388608
+plugins: memory
+aggregate: src_host,dst_host,proto,src_port,dst_port
+imt_path: $work/$1.pipe
+plugin_pipe_size: 10240000
+plugin_buffer_size: 10240
+EOF
+  "$1" -f "$work/$1.conf" >"$work/$1.out" 2>&1 &
+  pp=$!; pids+=("$pp"); sleep 1.5
+  search "pmacct.$2" "$work/$2.stream" "$pp" "$p"
+  stop "$pp"
+done
+
+if have nfcapd; then
+  p=$(free_port); mkdir -p "$work/nfcapd"
+  nfcapd -b 127.0.0.1 -p "$p" -w "$work/nfcapd" -B 8388608 -t 3600 >"$work/nfcapd.out" 2>&1 &
+  np=$!; pids+=("$np"); sleep 1.5
+  search nfcapd.nf5 "$work/nf5.stream" "$np" "$p"
+  stop "$np"
+fi
+echo "load average at the end: $(load)"
+
+# ---------------------------------------------------------------- the table
+n() { [[ -n ${1:-} && ${1:-0} != 0 ]] && echo "$1" || echo "n/a"; }
+ratio() { awk -v a="${1:-}" -v b="${2:-}" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2fx", a / b; else print "n/a" }'; }
+row() { printf "%-44s %14s %-14s %s\n" "$1" "$2" "$3" "${4:-}"; }
+echo
+echo "==================================================================================================="
+row "figure" "value" "unit" "ratio / target"
+echo "---------------------------------------------------------------------------------------------------"
+for s in sf5 nf5 nf1; do
+  label=$([[ $s == sf5 ]] && echo "sFlow v5 (pmacctd)" || echo "NetFlow v${s#nf} (softflowd)")
+  for t in cold warm; do
+    row "1. decode $label, $t" "$(n "${dec[$s.$t.dps]:-}")" "datagrams/s" \
+      "$(n "${dec[$s.$t.ns]:-}") ns/dg wall, $(n "${dec[$s.$t.cpu_ns]:-}") ns/dg CPU, ${dec[$s.rpd]:-?} rec/dg"
+  done
+done
+row "1. decode sFlow v5 vs pmacct live (warm)" "$(ratio "${dec[sf5.warm.dps]:-}" "${live[pmacct.sf5.rate]:-}")" "" "in-memory decode over pmacct's loss-free rate"
+row "2. replay ${replay_n:-?} datagrams (${log_mb:-?} MB)" "$(n "$replay_dps")" "datagrams/s" \
+  "${replay_s:-n/a} s (target < 10 s)$(awk -v s="${replay_s:-}" 'BEGIN { if (s != "") printf (s < 10 ? ": met" : ": missed by %.1f s"), s - 10 }')"
+row "2. flow-log writer" "$(n "$write_dps")" "datagrams/s" "one-pass hex lines"
+for s in sf5 nf5; do
+  proto=$([[ $s == sf5 ]] && echo "sFlow v5" || echo "NetFlow v5")
+  row "3. live bare recvmmsg, $proto" "$(n "${live[sink.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[sink.$s.cpu]:-}") us CPU/dg; bound: ${live[sink.$s.bound]:-n/a}"
+  row "3. live ortolan collect, $proto" "$(n "${live[ortolan.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[ortolan.$s.cpu]:-}") us CPU/dg; bound: ${live[ortolan.$s.bound]:-n/a}"
+  row "3. live pmacct (memory plugin), $proto" "$(n "${live[pmacct.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[pmacct.$s.cpu]:-}") us CPU/dg; bound: ${live[pmacct.$s.bound]:-n/a}"
+  row "   ortolan / pmacct, $proto" "$(ratio "${live[ortolan.$s.rate]:-}" "${live[pmacct.$s.rate]:-}")" "" "target >= 3x"
+  row "   ortolan / bare receiver, $proto" "$(ratio "${live[ortolan.$s.rate]:-}" "${live[sink.$s.rate]:-}")" "" ""
+done
+row "3. live nfcapd, NetFlow v5" "$(n "${live[nfcapd.nf5.rate]:-}")" "datagrams/s" \
+  "$(n "${live[nfcapd.nf5.cpu]:-}") us CPU/dg; bound: ${live[nfcapd.nf5.bound]:-n/a}"
+row "   ortolan / nfcapd, NetFlow v5" "$(ratio "${live[ortolan.nf5.rate]:-}" "${live[nfcapd.nf5.rate]:-}")" "" "target >= 1x"
+row "4. memory per IP node (bare)" "$(n "${mem[ip]:-}")" "bytes" \
+  "target <= 400$(awk -v m="${mem[ip]:-}" 'BEGIN { if (m != "") printf (m <= 400 ? ": met" : ": missed by %.0f"), m - 400 }')"
+row "4. memory per IP node (a service, a MAC)" "$(n "${mem[ipfull]:-}")" "bytes" ""
+row "4. memory per IP pair" "$(n "${mem[pair]:-}")" "bytes" ""
+row "4. memory per MAC node" "$(n "${mem[mac]:-}")" "bytes" ""
+echo "==================================================================================================="
+echo "total $(( $(date +%s) - started )) s; load average $(load) on $(nproc) cores (other work on the machine lowers every figure)"
+exit 0
