@@ -177,6 +177,22 @@ def main():
     write("status_markup", "nested", b"<font size=72pt><font size=1pt color=#123456>a<br></font>"
           b"b</font>< c <fontsize=9pt> <font size=999pt color=#zzzzzz>d")
 
+    # First byte: the function (low three bits) and its options; see snmp_text_fuzz.cpp.
+    snmp = {
+        "result_line": b"\x00SFLOW-MIB::sFlowRcvrOwner.1 = STRING: \"ortolan\\t\"",
+        "result_oid": b"\x08SFLOW-MIB::sFlowFsDataSource.11.1.3.6.1.2.1.2.2.1.1.5.1 = OID: IF-MIB::ifIndex.5",
+        "short_name": b"\x01OID: SFLOW-MIB::sFlowRcvrOwner.1",
+        "value_of": b"\x02sFlowRcvrPort.1=INTEGER: 6343  sFlowRcvrPort.1",
+        "int_text": b"\x03ipv4(1)",
+        "hex_string": b"\x7csFlowRcvrOwner.1 = Hex-STRING: E6 97 A5 E6 9C AC \xe6\x97\xa5\xe6\x9c\xac",
+        "address_hex": b"\x05C0 A8 01 0A",
+        "address_ip": b"\x05IpAddress: 10.0.0.1",
+        "data_source": b"\x0611.1.3.6.1.2.1.2.2.1.1.5.1",
+        "split": b"\x07a,b;;c d,;",
+    }
+    for name, data in snmp.items():
+        write("snmp_text", name, data)
+
 
 if __name__ == "__main__":
     main()
