@@ -1,20 +1,21 @@
 #include "collect_command.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "command_line.h"
-#include "nflow_mon.h"
-#include "sflow_mon.h"
+#include "monitor_controller.h"
+#include "status_text.h"
 
 namespace ortolan {
 namespace {
 
+// The signal handler may only write to this pipe; the event loop reads it.
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int)
@@ -23,87 +24,152 @@ void OnSignal(int)
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
-// Readiness of a collector's socket drives its OnReceive on the event loop.
-void Watch(CFlowCollector& collector, QObject* parent)
+class CHeadlessHost : public IMonitorHost {
+public:
+    CHeadlessHost(tagMonitorSettings settings, std::string folder)
+        : m_settings(settings), m_folder(std::move(folder))
+    {
+    }
+    void SetController(CMonitorController* controller) { m_controller = controller; }
+
+    std::optional<tagMonitorSettings> ReadForm(bool) override { return m_settings; }
+    std::optional<tagStartChoice> ChooseStart() override { return tagStartChoice{true, {}}; }
+    std::string LogFolder() override { return m_folder; }
+    void SocketFailed(const char* name, uint32_t port) override
+    {
+        std::fprintf(stderr, "ortolan collect: cannot open the %s port %u (UDP)\n", name, port);
+    }
+    void RefreshDone() override { Print(); }
+
+    void Print() const
+    {
+        if (!m_controller) return;
+        const CMonitorListModel& list = m_controller->list();
+        std::string out;
+        for (int c = 0; c < kMonitorColumnCount; ++c) {
+            if (c) out += '\t';
+            out += CMonitorListModel::HeaderTexts()[size_t(c)];
+        }
+        out += '\n';
+        for (int r = 0; r < list.rowCount(); ++r) {
+            for (int c = 0; c < kMonitorColumnCount; ++c) {
+                if (c) out += '\t';
+                out += list.text(r, MonitorColumn(c));
+            }
+            out += '\n';
+        }
+        out += StatusPlainText(m_controller->statusMarkup());
+        out += '\n';
+        out += Counters("sFlow", m_controller->sflow());
+        out += Counters("NetFlow", m_controller->netflow());
+        out += '\n';
+        std::fputs(out.c_str(), stdout);
+        std::fflush(stdout);
+    }
+
+private:
+    static std::string Counters(const char* name, const CFlowCollector& c)
+    {
+        char buf[256];
+        std::snprintf(buf, sizeof buf,
+                      "%s\trejectedDatagrams %llu\tdroppedLogRecords %llu\trefusedPorts %llu\trefusedEntries %llu\n",
+                      name, static_cast<unsigned long long>(c.rejectedDatagrams),
+                      static_cast<unsigned long long>(c.droppedLogRecords),
+                      static_cast<unsigned long long>(c.refusedPorts),
+                      static_cast<unsigned long long>(c.budget().refused()));
+        return buf;
+    }
+
+    tagMonitorSettings m_settings;
+    std::string m_folder;
+    CMonitorController* m_controller = nullptr;
+};
+
+// A whole number within [minimum, maximum] from an option, or the fallback.
+bool TakeNumber(const CCommandLine& line, const char* option, uint64_t minimum, uint64_t maximum,
+                uint32_t& out)
 {
-    auto* notifier = new QSocketNotifier(collector.socketDescriptor(), QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent,
-                     [&collector] { collector.OnReceive(0); });
+    std::optional<std::string> text = line.value(option);
+    if (!text) return true;
+    std::optional<uint64_t> v = ParseUnsigned(*text);
+    if (!v || *v < minimum || *v > maximum) {
+        std::fprintf(stderr, "ortolan collect: %s takes a whole number from %llu to %llu\n", option,
+                     static_cast<unsigned long long>(minimum), static_cast<unsigned long long>(maximum));
+        return false;
+    }
+    out = uint32_t(*v);
+    return true;
 }
 
-void PrintPorts(const char* name, const CFlowCollector& collector)
+void LoadNameTables(CSFlowMon& sflow, CNFlowMon& netflow, const QString& configFolder)
 {
-    std::printf("%s\tdatagrams %llu\tagents %zu\n", name,
-                static_cast<unsigned long long>(collector.datagramCount), collector.agents.size());
-    for (const auto& [key, port] : collector.ports)
-        std::printf("%s\tdatagrams %llu\tsamples %lld\n", key.c_str(),
-                    static_cast<unsigned long long>(port->datagrams),
-                    static_cast<long long>(port->sampleCount));
+    std::string folder = QDir(configFolder).absolutePath().toStdString() + "/";
+    sflow.LoadOuiTable(folder + "oui.txt");
+    for (CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
+        c->LoadProtocolTable(folder + "IPProt.txt");
+        c->LoadPortTable(folder + "Port.txt");
+    }
 }
 
 }  // namespace
 
 int RunCollectCommand(const std::vector<std::string>& args)
 {
-    CCommandLine line(args, {"--sflow-port", "--netflow-port", "--refresh"});
+    CCommandLine line(args, {"--sflow-port", "--netflow-port", "--refresh", "--log-dir", "--retention"});
     if (!line.ok() || !line.words().empty()) {
-        std::fprintf(stderr, "ortolan collect: %s\n",
-                     line.ok() ? "unexpected argument" : line.error().c_str());
+        std::fprintf(stderr, "ortolan collect: %s\n", line.ok() ? "unexpected argument" : line.error().c_str());
+        std::fprintf(stderr, "usage: ortolan collect [--sflow-port N] [--netflow-port N] [--refresh SECONDS] "
+                             "[--log-dir DIR] [--retention DAYS]\n");
         return 2;
     }
-    auto number = [&](const char* option, uint64_t fallback) {
-        auto v = line.value(option);
-        return v ? ParseUnsigned(*v) : std::optional<uint64_t>(fallback);
-    };
-    auto sflowPort = number("--sflow-port", 0);
-    auto netflowPort = number("--netflow-port", 0);
-    auto refresh = number("--refresh", 5);
-    if (!sflowPort || !netflowPort || !refresh) {
-        std::fprintf(stderr, "ortolan collect: options take whole numbers\n");
+    tagMonitorSettings settings;
+    if (!TakeNumber(line, "--sflow-port", 0, 65534, settings.sflowPort) ||
+        !TakeNumber(line, "--netflow-port", 0, 0xFFFFFFFFu, settings.netflowPort) ||
+        !TakeNumber(line, "--refresh", 5, 300, settings.refreshSeconds) ||
+        !TakeNumber(line, "--retention", 0, 0xFFFFFFFFu, settings.retentionDays))
         return 2;
+    std::string folder;
+    if (std::optional<std::string> dir = line.value("--log-dir"); dir && !dir->empty()) {
+        folder = *dir;
+        if (folder.back() != '/') folder += '/';
+        QFileInfo info(QString::fromStdString(folder));
+        if (!info.isDir() || !info.isWritable())
+            std::fprintf(stderr, "ortolan collect: the log folder %s is not a writable folder; "
+                                 "datagrams stay queued until it is\n", folder.c_str());
     }
 
     int argc = 1;
     char name[] = "ortolan";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    CSFlowMon sflow;
-    CNFlowMon netflow;
-    bool sflowOpen = sflow.Open(uint32_t(std::min<uint64_t>(*sflowPort, 70000)));
-    bool netflowOpen = netflow.Open(uint32_t(std::min<uint64_t>(*netflowPort, 70000)));
-    if (!sflowOpen)
-        std::fprintf(stderr, "ortolan collect: cannot open the sFlow port %u\n",
-                     unsigned(*sflowPort == 0 || *sflowPort > 65535 ? 6343 : *sflowPort));
-    if (!netflowOpen)
-        std::fprintf(stderr, "ortolan collect: cannot open the NetFlow port %u\n",
-                     unsigned(*netflowPort == 0 || *netflowPort > 65535 ? 2100 : *netflowPort));
-    if (!sflowOpen && !netflowOpen) return 2;
-    if (sflowOpen) {
-        Watch(sflow, &app);
-        std::printf("sFlow on UDP port %u\n", sflow.boundPort());
-    }
-    if (netflowOpen) {
-        Watch(netflow, &app);
-        std::printf("NetFlow on UDP port %u\n", netflow.boundPort());
-    }
+    CHeadlessHost host(settings, folder);
+    CQtHostResolver resolver;
+    CMonitorController controller(host, resolver);
+    host.SetController(&controller);
+    LoadNameTables(controller.sflow(), controller.netflow(), QCoreApplication::applicationDirPath() + "/Config");
+
+    controller.Start();
+    if (!controller.monitoring()) return 2;
+    if (controller.sflow().IsOpen()) std::printf("sFlow on UDP port %u\n", controller.sflow().boundPort());
+    if (controller.netflow().IsOpen()) std::printf("NetFlow on UDP port %u\n", controller.netflow().boundPort());
     std::fflush(stdout);
 
     if (::pipe(g_signalPipe) == 0) {
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
         auto* stop = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(stop, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        QObject::connect(stop, &QSocketNotifier::activated, &app, [&] {
+            // Stopping writes every queued datagram to the log before the exit.
+            controller.Stop();
+            QCoreApplication::quit();
+        });
     }
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        PrintPorts("sFlow", sflow);
-        PrintPorts("NetFlow", netflow);
-        std::fflush(stdout);
-    });
-    tick.start(int(std::clamp<uint64_t>(*refresh, 1, 3600) * 1000));
     app.exec();
-    PrintPorts("sFlow", sflow);
-    PrintPorts("NetFlow", netflow);
+    controller.Stop();
+    host.Print();
     return 0;
 }
 

@@ -4,8 +4,12 @@
 
 namespace ortolan {
 
-// `ortolan collect [--sflow-port N] [--netflow-port N] [--refresh SECONDS] ...`:
-// the headless live mode. Returns the process exit status.
+// `ortolan collect [--sflow-port N] [--netflow-port N] [--refresh SECONDS]
+// [--log-dir DIR] [--retention DAYS]`: the monitoring controller without
+// widgets. At every refresh prints the monitor list (tab-separated, header
+// first), the status text and the collectors' robustness counters. SIGINT or
+// SIGTERM writes the queued datagrams to the log and ends with status 0.
+// Status 2: bad options, or neither port could be opened.
 int RunCollectCommand(const std::vector<std::string>& args);
 
 }  // namespace ortolan

@@ -1,0 +1,369 @@
+#include "monitor_controller.h"
+
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "status_text.h"
+
+namespace ortolan {
+namespace {
+
+constexpr uint32_t kSnapshotLimitMs = 60480000;   // a week of agent uptime
+constexpr int64_t kFreshIconSeconds = 600;
+constexpr int64_t kStaleIconSeconds = 3600;
+constexpr int64_t kLongWindowSeconds = 129600;     // 36 hours: dates on the X axis
+
+std::string Format(const char* format, double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+std::string FormatCount(uint64_t value) { return std::to_string(value); }
+
+uint32_t EffectivePort(uint32_t port, const CFlowCollector& c)
+{
+    return port == 0 || port > 65535 ? c.defaultPort() : port;
+}
+
+tagCollectorFigures FiguresOf(const CFlowCollector& c)
+{
+    return {uint64_t(c.agents.size()), c.CountInterfaces(), c.datagramCount};
+}
+
+}  // namespace
+
+CMonitorController::CMonitorController(IMonitorHost& host, IHostResolver& resolver, QObject* parent)
+    : QObject(parent), m_host(host), m_resolver(resolver), m_clock([] { return int64_t(std::time(nullptr)); })
+{
+    for (int i = 0; i < kTrendChartCount; ++i) {
+        m_ownCharts[size_t(i)] = std::make_unique<CChartModel>();
+        m_charts[size_t(i)] = m_ownCharts[size_t(i)].get();
+    }
+    m_sflow.SetClock(m_clock);
+    m_netflow.SetClock(m_clock);
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CMonitorController::RefreshTick);
+    m_logTimer.setInterval(1000);
+    connect(&m_logTimer, &QTimer::timeout, this, &CMonitorController::LogTick);
+}
+
+CMonitorController::~CMonitorController()
+{
+    *m_alive = false;
+    CloseSockets();
+}
+
+void CMonitorController::SetCharts(const TrendCharts& charts)
+{
+    for (int i = 0; i < kTrendChartCount; ++i)
+        m_charts[size_t(i)] = charts[size_t(i)] ? charts[size_t(i)] : m_ownCharts[size_t(i)].get();
+}
+
+void CMonitorController::SetClock(Clock clock)
+{
+    m_clock = std::move(clock);
+    m_sflow.SetClock(m_clock);
+    m_netflow.SetClock(m_clock);
+}
+
+int CMonitorController::RefreshPeriodMs(uint32_t refreshSeconds)
+{
+    return int(std::clamp<uint64_t>(uint64_t(refreshSeconds) * 1000, 5000, 120000));
+}
+
+void CMonitorController::ResetCharts() { ResetTrendCharts(m_charts, Now()); }
+
+void CMonitorController::StartStop()
+{
+    if (m_monitoring)
+        Stop();
+    else
+        Start();
+}
+
+bool CMonitorController::Start()
+{
+    if (m_monitoring) return false;
+    std::optional<tagMonitorSettings> form = m_host.ReadForm(false);
+    if (!form) return false;
+    std::optional<tagStartChoice> choice = m_host.ChooseStart();
+    if (!choice) return false;
+
+    m_settings = *form;
+    m_flowLog.SetFolder(m_host.LogFolder());
+    // Rows point at ports: the list goes before the collectors drop them.
+    m_list.Clear();
+    ResetCharts();
+    m_sflow.Reset();
+    m_netflow.Reset();
+    m_shownFrom = 0;
+    m_lastRedrawSecond = 0;
+
+    tagReplayHooks hooks;
+    hooks.observeTime = [this](int64_t t) {
+        if (m_shownFrom == 0) m_shownFrom = t;
+        m_shownTo = t;
+    };
+    hooks.closeInterval = [this](int64_t t) {
+        m_intervalTime = t;
+        UpdateTrends();
+    };
+    for (const std::string& file : choice->logFiles) {
+        m_flowLog.ReplayLog(file, m_netflow, m_sflow, m_settings.refreshSeconds, hooks);
+        UpdateStatus();
+    }
+    RedrawCharts();
+
+    if (choice->online) {
+        m_monitoring = true;
+        bool sflowOpen = m_sflow.Open(m_settings.sflowPort);
+        if (!sflowOpen) m_host.SocketFailed("sFlow", EffectivePort(m_settings.sflowPort, m_sflow));
+        bool netflowOpen = m_netflow.Open(m_settings.netflowPort);
+        if (!netflowOpen) m_host.SocketFailed("NetFlow", EffectivePort(m_settings.netflowPort, m_netflow));
+        if (!sflowOpen && !netflowOpen) {
+            m_monitoring = false;
+            UpdateStatus();
+            return true;
+        }
+        if (sflowOpen) WatchSocket(m_sflow, m_sflowNotifier);
+        if (netflowOpen) WatchSocket(m_netflow, m_netflowNotifier);
+        m_host.MonitoringChanged(true);
+        m_refreshTimer.start(RefreshPeriodMs(m_settings.refreshSeconds));
+        m_logTimer.start();
+        if (m_shownFrom == 0) m_shownFrom = Now();
+    }
+    UpdateStatus();
+    return true;
+}
+
+void CMonitorController::Stop()
+{
+    if (!m_monitoring) return;
+    m_monitoring = false;
+    m_host.MonitoringChanged(false);
+    CloseSockets();
+    m_refreshTimer.stop();
+    m_logTimer.stop();
+    // What arrived since the last log tick would otherwise be dropped by the
+    // next start's reset; it belongs in the log.
+    LogTick();
+    UpdateStatus();
+}
+
+void CMonitorController::WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier)
+{
+    notifier = std::make_unique<QSocketNotifier>(collector.socketDescriptor(), QSocketNotifier::Read);
+    QSocketNotifier* n = notifier.get();
+    // A burst is read with the notifier off; the collector's re-arm turns it on
+    // again, so a flood still leaves the event loop room for paints and clicks.
+    collector.SetRearmHook([n] { n->setEnabled(true); });
+    connect(n, &QSocketNotifier::activated, this, [n, &collector] {
+        n->setEnabled(false);
+        collector.OnReceive(0);
+    });
+}
+
+void CMonitorController::CloseSockets()
+{
+    m_sflow.SetRearmHook({});
+    m_netflow.SetRearmHook({});
+    m_sflowNotifier.reset();
+    m_netflowNotifier.reset();
+    m_sflow.Close();
+    m_netflow.Close();
+}
+
+void CMonitorController::RefreshTick()
+{
+    m_refreshTimer.stop();
+    m_intervalTime = Now();
+    UpdateStatus();
+    UpdateTrends();
+    if (std::optional<tagMonitorSettings> form = m_host.ReadForm(true)) {
+        // Only the retention stays editable while monitoring.
+        m_settings.retentionDays = form->retentionDays;
+    }
+    m_flowLog.PurgeOldLogs(m_settings.retentionDays, Now());
+    if (m_monitoring) m_refreshTimer.start(RefreshPeriodMs(m_settings.refreshSeconds));
+    m_host.RefreshDone();
+}
+
+void CMonitorController::LogTick() { m_flowLog.WriteFlowLog(m_netflow, m_sflow, Now()); }
+
+void CMonitorController::UpdateTrends()
+{
+    bool wasEmpty = m_list.rowCount() == 0;
+    bool pointAdded = false;
+    for (auto& [key, port] : m_sflow.ports) UpdatePort(*port, false, pointAdded);
+    for (auto& [key, port] : m_netflow.ports) UpdatePort(*port, true, pointAdded);
+    m_list.NotifyChanged();
+    if (pointAdded) FitTimeAxis();
+    if (wasEmpty && m_list.rowCount() > 0) m_host.RowsAppeared();
+}
+
+void CMonitorController::UpdatePort(CMonPort& port, bool netflow, bool& pointAdded)
+{
+    std::string key = netflow ? m_netflow.MakePortKey(port.agent, port.subAgentId)
+                              : m_sflow.MakePortKey(port.agent, port.subAgentId);
+    int row = m_list.FindRow(key);
+    if (row < 0) {
+        row = m_list.AppendRow(key);
+        if (row < kSeriesRows) {
+            for (CChartModel* chart : m_charts) {
+                int series = chart->AddDataSeries(key, SeriesColor(row));
+                if (CDataSeries* s = chart->GetDataSeries(series)) s->SetMaxNumDataPoints(kMaxTrendPoints);
+            }
+        }
+    }
+    int64_t age = Now() - port.lastReceived;
+    m_list.SetStateIcon(row, age <= kFreshIconSeconds ? 0 : age <= kStaleIconSeconds ? 1 : 2);
+    m_list.SetPort(row, &port);
+    m_list.SetCell(row, MonitorColumn::Ports, FormatCount(port.interfaces.size()), double(port.interfaces.size()));
+    m_list.SetCell(row, MonitorColumn::Macs, FormatCount(port.macs.size()), double(port.macs.size()));
+    m_list.SetCell(row, MonitorColumn::Ips, FormatCount(port.ips.size()), double(port.ips.size()));
+    m_list.SetCell(row, MonitorColumn::MacPairs, FormatCount(port.macMatrix.size()), double(port.macMatrix.size()));
+    m_list.SetCell(row, MonitorColumn::IpPairs, FormatCount(port.ipMatrix.size()), double(port.ipMatrix.size()));
+
+    uint32_t elapsed = CMonPort::Elapsed(port.counterUptime, port.snapshotUptime);
+    if (elapsed > kSnapshotLimitMs) {
+        port.TakeSnapshot();
+        return;
+    }
+    if (!netflow && elapsed == 0) return;
+    if (netflow && uint64_t(elapsed) < 100 * uint64_t(m_settings.counterPeriod)) return;
+
+    if (netflow) {
+        double total = port.InterfaceInSum(1, false);
+        m_list.SetCell(row, MonitorColumn::TotalPackets, Format("%.0lf", total), total);
+    } else {
+        double total = port.InterfaceInSum(1, false);
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%.0f(%.0lf)", total, port.InterfaceInSum(2, false));
+        m_list.SetCell(row, MonitorColumn::TotalPackets, buf, total);
+    }
+    m_list.SetCell(row, MonitorColumn::Samples, std::to_string(port.sampleCount), double(port.sampleCount));
+
+    if (port.datagrams > 1) {
+        double pps = port.InterfaceRate(false);
+        double mbps = port.InterfaceRate(true);
+        double actMac = port.ActiveNodes(false, m_intervalTime);
+        double actIp = port.ActiveNodes(true, m_intervalTime);
+        double load = actIp * mbps * pps;
+        m_list.SetCell(row, MonitorColumn::LoadIndex, Format("%.4lf", load), load);
+        m_list.SetCell(row, MonitorColumn::PacketRate, Format("%.4lf", pps), pps);
+        m_list.SetCell(row, MonitorColumn::Bandwidth, Format("%.5lf", mbps), mbps);
+        m_list.SetCell(row, MonitorColumn::ActiveMacs, Format("%.0lf", actMac), actMac);
+        m_list.SetCell(row, MonitorColumn::ActiveIps, Format("%.0lf", actIp), actIp);
+        if (row < kSeriesRows) {
+            CDataPoint point;
+            point.x = double(m_intervalTime);
+            point.color = SeriesColor(row);
+            auto add = [&](TrendChart which, double y, const char* caption) {
+                point.y = y;
+                point.caption = Format(caption, y);
+                chart(which).AddDataPoint(point, row);
+            };
+            add(TrendChart::Bandwidth, mbps, "%.4f");
+            add(TrendChart::PacketRate, pps, "%.2f");
+            add(TrendChart::ActiveIp, actIp, "%.0f");
+            add(TrendChart::ActiveMac, actMac, "%.0f");
+            add(TrendChart::LoadIndex, load, netflow ? "%.3f" : "%.2f");
+            pointAdded = true;
+        }
+    }
+
+    port.TakeSnapshot();
+    for (auto& [address, node] : port.ips)
+        if (node.hostName.empty()) node.hostName = ResolveHostName(address);
+}
+
+void CMonitorController::FitTimeAxis()
+{
+    int64_t t = m_intervalTime;
+    double start = double(t - t % 60);
+    int seriesRows = std::min(m_list.rowCount(), kSeriesRows);
+    for (TrendChart which : {TrendChart::Bandwidth, TrendChart::PacketRate}) {
+        CChartModel& c = chart(which);
+        for (int i = 0; i < seriesRows; ++i) {
+            CDataSeries* series = c.GetDataSeries(i);
+            if (!series || series->GetCount() == 0) continue;
+            while (series->GetCount() > kMaxTrendPoints) series->RemoveDataPoint(0);
+            double oldest = series->GetAt(0)->x;
+            if (oldest < start) start = oldest;
+        }
+    }
+    int64_t from = int64_t(start);
+    from -= ((from % 3600) + 3600) % 3600;
+    int64_t to = t - t % 3600 + 3600;
+    if (from == to) to += 3600;
+    double span = double(to - from);
+    for (CChartModel* c : m_charts) {
+        c->SetAxisScale(CChartModel::kAxisX, double(from), double(to));
+        c->SetScaleStep(CChartModel::kAxisX, span / 4, span / 4);
+        if (to - from > kLongWindowSeconds) c->SetAxisFormatString(CChartModel::kAxisX, "%m/%d %H:%M");
+        c->SetAxisStyleY(c->GetAxisStyleY() | 0x100);
+    }
+    int64_t second = Now();
+    if (second != m_lastRedrawSecond) {
+        RedrawCharts();
+        m_lastRedrawSecond = second;
+    }
+}
+
+void CMonitorController::RedrawCharts()
+{
+    for (CChartModel* c : m_charts) c->Redraw();
+}
+
+void CMonitorController::UpdateStatus()
+{
+    tagStatusInputs in;
+    in.monitoring = m_monitoring;
+    in.sflow = FiguresOf(m_sflow);
+    in.netflow = FiguresOf(m_netflow);
+    in.now = Now();
+    in.shownFrom = m_shownFrom;
+    in.shownTo = m_shownTo;
+    in.pendingLookups = m_pendingLookups;
+    m_status = FormatStatusMarkup(in);
+    m_host.StatusChanged(m_status);
+}
+
+std::string CMonitorController::ResolveHostName(const std::string& address)
+{
+    if (address.rfind("0.0.0.0", 0) == 0) {
+        m_hostNames.erase("0.0.0.0");
+        return {};
+    }
+    if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
+        const std::string& value = it->second;
+        return value.substr(0, value.find('\t'));
+    }
+    if (m_pendingLookups >= kMaxPendingLookups) return {};
+    m_hostNames.emplace(address, std::string());
+    ++m_pendingLookups;
+    std::weak_ptr<bool> alive = m_alive;
+    m_resolver.StartLookup(address, [this, alive](const tagHostReply& reply) {
+        if (alive.lock()) OnHostNameReply(reply);
+    });
+    return {};
+}
+
+void CMonitorController::OnHostNameReply(const tagHostReply& reply)
+{
+    if (reply.error == 0 && !reply.hostName.empty()) {
+        size_t count = std::min<size_t>(reply.addresses.size(), 10);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string& a = reply.addresses[i];
+            if (a.rfind("0.", 0) == 0 || a.rfind("127.", 0) == 0) continue;
+            m_hostNames[a] = reply.hostName;
+        }
+    }
+    if (m_pendingLookups > 0) --m_pendingLookups;
+}
+
+}  // namespace ortolan

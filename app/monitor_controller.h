@@ -1,0 +1,161 @@
+#pragma once
+// The logic behind the main window, without widgets: start and stop of
+// monitoring (start dialog and replay), the sockets' readiness, the refresh
+// timer (1234: closes an interval, one-shot, re-armed after each tick) and
+// the log timer (1235: writes the queues to the flow log each second), the
+// per-port figures of the monitor list and the trend charts, reverse name
+// look-ups and the status text. The window and the headless mode each supply
+// an IMonitorHost; tests supply their own, with a fixed clock.
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flow_log.h"
+#include "host_resolver.h"
+#include "monitor_list_model.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+#include "trend_charts.h"
+
+class QSocketNotifier;
+
+namespace ortolan {
+
+// The form values the controller works with (ranges checked by the host).
+struct tagMonitorSettings {
+    uint32_t sflowPort = 0;        // 0 or above 65535: 6343
+    uint32_t netflowPort = 0;      // 0 or above 65535: 2100
+    uint32_t refreshSeconds = 60;  // 5 to 300; the timer is clamped to 5 to 120 s
+    uint32_t counterPeriod = 120;  // NetFlow ports close an interval after this many seconds
+    uint32_t retentionDays = 14;   // 0 keeps every log
+};
+
+struct tagStartChoice {
+    bool online = true;
+    std::vector<std::string> logFiles;   // bare names, oldest first
+};
+
+class IMonitorHost {
+public:
+    virtual ~IMonitorHost() = default;
+    // The form's values, or nothing when a value is out of range. Unless
+    // quiet, a refusal is shown to the user.
+    virtual std::optional<tagMonitorSettings> ReadForm(bool quiet) = 0;
+    // The start dialog; nothing when cancelled.
+    virtual std::optional<tagStartChoice> ChooseStart() = 0;
+    // The log folder (empty or ending with a separator); asked after the
+    // start dialog, which may change it.
+    virtual std::string LogFolder() = 0;
+
+    virtual void MonitoringChanged(bool monitoring) {}
+    virtual void StatusChanged(const std::string& markup) {}
+    // The list had no rows and now has some (size its columns).
+    virtual void RowsAppeared() {}
+    // A socket could not be opened (name "sFlow" or "NetFlow", the port tried).
+    virtual void SocketFailed(const char* name, uint32_t port) {}
+    // A refresh tick has finished.
+    virtual void RefreshDone() {}
+};
+
+class CMonitorController : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<int64_t()>;
+
+    static constexpr int kRefreshTimerId = 1234;
+    static constexpr int kLogTimerId = 1235;
+    static constexpr int kMaxPendingLookups = 11;
+
+    // The host and the resolver must outlive the controller. Without charts
+    // set, the controller fills plain chart models of its own.
+    CMonitorController(IMonitorHost& host, IHostResolver& resolver, QObject* parent = nullptr);
+    ~CMonitorController() override;
+
+    void SetCharts(const TrendCharts& charts);
+    // Seconds since 1970; the collectors are handed the same clock.
+    void SetClock(Clock clock);
+    int64_t Now() const { return m_clock(); }
+
+    // The one start/stop button.
+    void StartStop();
+    // Runs the start sequence; false when the form or the dialog refused it.
+    bool Start();
+    void Stop();
+    // Resets the charts (used once when the window opens, and by Start).
+    void ResetCharts();
+
+    // Timer work, public so tests run a tick without waiting for it.
+    void RefreshTick();
+    void LogTick();
+    void UpdateTrends();
+    void UpdateStatus();
+    const std::string& statusMarkup() const { return m_status; }
+
+    // Name of an IPv4 address from the cache; starts a look-up when unknown
+    // and fewer than kMaxPendingLookups are outstanding. Empty when unknown.
+    std::string ResolveHostName(const std::string& address);
+    void OnHostNameReply(const tagHostReply& reply);
+    // Views may store "name\tmore" for an address; ResolveHostName cuts at the tab.
+    std::map<std::string, std::string>& hostNameCache() { return m_hostNames; }
+    int pendingLookups() const { return m_pendingLookups; }
+
+    CSFlowMon& sflow() { return m_sflow; }
+    CNFlowMon& netflow() { return m_netflow; }
+    CFlowLog& flowLog() { return m_flowLog; }
+    CMonitorListModel& list() { return m_list; }
+    const TrendCharts& charts() const { return m_charts; }
+    CChartModel& chart(TrendChart which) { return ChartOf(m_charts, which); }
+
+    bool monitoring() const { return m_monitoring; }
+    const tagMonitorSettings& settings() const { return m_settings; }
+    int64_t shownFrom() const { return m_shownFrom; }
+    int64_t shownTo() const { return m_shownTo; }
+    int64_t intervalTime() const { return m_intervalTime; }
+    void SetIntervalTime(int64_t t) { m_intervalTime = t; }
+    // Timer 1234's period in milliseconds for a refresh interval in seconds.
+    static int RefreshPeriodMs(uint32_t refreshSeconds);
+    const QTimer& refreshTimer() const { return m_refreshTimer; }
+    const QTimer& logTimer() const { return m_logTimer; }
+
+private:
+    void WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier);
+    void CloseSockets();
+    void UpdatePort(CMonPort& port, bool netflow, bool& pointAdded);
+    void FitTimeAxis();
+    void RedrawCharts();
+
+    IMonitorHost& m_host;
+    IHostResolver& m_resolver;
+    Clock m_clock;
+    CSFlowMon m_sflow;
+    CNFlowMon m_netflow;
+    CFlowLog m_flowLog;
+    CMonitorListModel m_list;
+    std::array<std::unique_ptr<CChartModel>, kTrendChartCount> m_ownCharts;
+    TrendCharts m_charts{};
+    std::unique_ptr<QSocketNotifier> m_sflowNotifier;
+    std::unique_ptr<QSocketNotifier> m_netflowNotifier;
+    QTimer m_refreshTimer;
+    QTimer m_logTimer;
+
+    tagMonitorSettings m_settings;
+    bool m_monitoring = false;
+    int64_t m_shownFrom = 0;
+    int64_t m_shownTo = 0;
+    int64_t m_intervalTime = 0;
+    int64_t m_lastRedrawSecond = 0;
+    std::map<std::string, std::string> m_hostNames;
+    int m_pendingLookups = 0;
+    std::string m_status;
+    // Guards the answers of look-ups that outlive this controller.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace ortolan

@@ -1,0 +1,369 @@
+// The monitoring controller through its public surface: replayed logs and
+// live datagrams on loopback sockets turn into list rows, chart points and
+// the status text, with the clock fixed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "datagram_builder.h"
+#include "flow_log.h"
+#include "monitor_test_support.h"
+#include "status_text.h"
+
+namespace ortolan {
+namespace {
+
+using namespace ortolan::testing;
+
+constexpr int64_t k1005 = 1796605500;   // 2026-12-07 10:05:00 in Tokyo
+constexpr int64_t k1040 = 1796607600;   // 10:40:00
+
+void EnsureApp()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+// One sFlow v5 datagram of agent 10.0.0.<agent>: interface counters at the
+// given uptime, and one sampled TCP packet from each of the given sources.
+std::vector<uint8_t> SflowDatagram(uint32_t sequence, uint32_t uptime, const IfCounters& counters,
+                                   const std::vector<uint8_t>& sourceHosts, uint8_t agent = 1)
+{
+    std::vector<std::vector<uint8_t>> samples;
+    for (uint8_t host : sourceHosts) {
+        FrameSpec frame;
+        frame.src[3] = host;
+        frame.srcMac[5] = host;
+        samples.push_back(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame(frame), 60)}));
+    }
+    samples.push_back(CounterSampleV5(counters));
+    Bytes b = SflowV5Header(sequence, uint32_t(samples.size()), 0, {10, 0, 0, agent}, uptime);
+    for (const auto& s : samples) b.raw(s);
+    return b.data();
+}
+
+std::vector<uint8_t> Hosts(int count, int first = 1)
+{
+    std::vector<uint8_t> hosts;
+    for (int i = 0; i < count; ++i) hosts.push_back(uint8_t(first + i));
+    return hosts;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        host.folder = QDir(dir.path()).absolutePath().toStdString() + "/";
+        controller.SetClock([this] { return now; });
+        controller.ResetCharts();
+    }
+
+    void Feed(const std::vector<uint8_t>& bytes, int64_t t, bool netflow = false)
+    {
+        CFlowCollector& c = netflow ? static_cast<CFlowCollector&>(controller.netflow())
+                                    : static_cast<CFlowCollector&>(controller.sflow());
+        c.FeedDatagram(bytes.data(), bytes.size(), t, "10.0.0.1", 6343);
+    }
+
+    void CloseInterval(int64_t t)
+    {
+        controller.SetIntervalTime(t);
+        controller.UpdateTrends();
+    }
+
+    int Points(TrendChart chart, int series) { return controller.chart(chart).GetNumOfDataPoints(series); }
+
+    QTemporaryDir dir;
+    int64_t now = k1040;
+    FakeHost host;
+    FakeResolver resolver;
+    CMonitorController controller{host, resolver};
+};
+
+TEST_F(ControllerTest, ReplayedLogFillsRowsPointsAndAxis)
+{
+    {
+        std::ofstream log(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
+        IfCounters c;
+        log << "S\t" << k1005 << "\t10.0.0.1\t6343\t" << Hex(SflowDatagram(1, 1000, c, Hosts(2))) << "\n";
+        c.inUcast = 600;
+        c.inOctets = 60000;
+        log << "S\t" << k1005 + 61 << "\t10.0.0.1\t6343\t" << Hex(SflowDatagram(2, 62000, c, Hosts(2))) << "\n";
+        log << "N\t" << k1005 + 70 << "\t10.0.0.9\t2055\t" << Hex(NetflowV5(1, {FlowSpec{}}, 0, -1, 1000))
+            << "\n";
+        c.inUcast = 4000;
+        c.inOctets = 900000;
+        log << "S\t" << k1040 << "\t10.0.0.1\t6343\t" << Hex(SflowDatagram(3, 2101000, c, Hosts(3))) << "\n";
+    }
+    host.choice = tagStartChoice{false, {"FL2026-12-07.log"}};
+    ASSERT_TRUE(controller.Start());
+
+    EXPECT_FALSE(controller.monitoring());
+    EXPECT_EQ(controller.shownFrom(), k1005);
+    EXPECT_EQ(controller.shownTo(), k1040);
+    CMonitorListModel& list = controller.list();
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.key(0), "sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(list.key(1), "NetFlow V5:10.0.0.9:0");
+    EXPECT_EQ(list.text(0, MonitorColumn::Ports), "1");
+    EXPECT_EQ(list.text(0, MonitorColumn::Ips), "4");   // three sources and the one destination
+    // The counters' base renewed on the way (more than ten minutes of uptime).
+    EXPECT_EQ(list.text(0, MonitorColumn::TotalPackets), "4000(0)");
+    EXPECT_EQ(list.text(0, MonitorColumn::Samples), "7");
+    EXPECT_EQ(host.rowsAppeared, 1);
+
+    // Two closes with figures: at 10:06:01 and at 10:40:00.
+    for (int chart = 0; chart < kTrendChartCount; ++chart) {
+        ASSERT_EQ(controller.charts()[size_t(chart)]->GetCount(), 2);
+        EXPECT_EQ(controller.charts()[size_t(chart)]->GetDataSeriesCaption(0), "sFlow V5:10.0.0.1:0");
+        EXPECT_EQ(controller.charts()[size_t(chart)]->GetNumOfDataPoints(0), 2);
+    }
+    const CDataSeries* packets = controller.chart(TrendChart::PacketRate).GetDataSeries(0);
+    EXPECT_EQ(packets->GetColor(), SeriesColor(0));
+    EXPECT_EQ(packets->GetAt(0)->x, double(k1005 + 61));
+    // Nothing closed before the first counters: the rate runs from uptime 0.
+    EXPECT_DOUBLE_EQ(packets->GetAt(0)->y, 600 * 1000.0 / 62000);
+    EXPECT_EQ(packets->GetAt(1)->x, double(k1040));
+    EXPECT_DOUBLE_EQ(packets->GetAt(1)->y, 3400 * 1000.0 / (2101000 - 62000));
+
+    // 10:05 to 10:40: the hour 10:00 to 11:00 in four steps.
+    const tagChartAxis& x = controller.chart(TrendChart::LoadIndex).GetAxis(CChartModel::kAxisX);
+    EXPECT_EQ(x.minimum, double(k1005 - 300));
+    EXPECT_EQ(x.maximum, double(k1005 - 300 + 3600));
+    EXPECT_EQ(x.majorStep, 900);
+    EXPECT_EQ(x.format, "%H:%M:%S");
+    EXPECT_NE(controller.chart(TrendChart::Bandwidth).GetAxisStyleY() & 0x100, 0u);
+
+    EXPECT_NE(host.status.find("12/07 10:05から12/07 10:40のオフライン情報を表示しています。"), std::string::npos);
+}
+
+TEST_F(ControllerTest, LoadIndexAndFirstCounterSample)
+{
+    IfCounters c;
+    Feed(SflowDatagram(1, 1000, c, Hosts(10)), k1005);
+    CloseInterval(k1005);
+    // One datagram: counts and totals, no rates and no point.
+    ASSERT_EQ(controller.list().rowCount(), 1);
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::Ips), "10");   // the destination is one of them
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::TotalPackets), "0(0)");
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::LoadIndex), "");
+    EXPECT_EQ(Points(TrendChart::LoadIndex, 0), 0);
+
+    // 300 packets/s and 2.5 Mbit/s over 10 seconds with ten active sources.
+    c.inUcast = 3000;
+    c.inOctets = 3125000;
+    Feed(SflowDatagram(2, 11000, c, Hosts(10)), k1005 + 10);
+    CloseInterval(k1005 + 10);
+    CMonitorListModel& list = controller.list();
+    EXPECT_EQ(list.text(0, MonitorColumn::LoadIndex), "7500.0000");
+    EXPECT_EQ(list.text(0, MonitorColumn::PacketRate), "300.0000");
+    EXPECT_EQ(list.text(0, MonitorColumn::Bandwidth), "2.50000");
+    EXPECT_EQ(list.text(0, MonitorColumn::ActiveIps), "10");
+    EXPECT_EQ(list.text(0, MonitorColumn::ActiveMacs), "10");
+    const CDataPoint* load = controller.chart(TrendChart::LoadIndex).GetDataSeries(0)->GetAt(0);
+    ASSERT_NE(load, nullptr);
+    EXPECT_EQ(load->y, 7500);
+    EXPECT_EQ(load->caption, "7500.00");
+    EXPECT_EQ(load->x, double(k1005 + 10));
+    EXPECT_EQ(controller.chart(TrendChart::Bandwidth).GetDataSeries(0)->GetAt(0)->caption, "2.5000");
+
+    // No new counter sample (E = 0): figures stay, no point, no snapshot.
+    Feed(SflowDatagram(3, 11000, IfCounters{}, Hosts(1)), k1005 + 20);
+    CloseInterval(k1005 + 20);
+    EXPECT_EQ(list.text(0, MonitorColumn::LoadIndex), "7500.0000");
+    EXPECT_EQ(Points(TrendChart::LoadIndex, 0), 1);
+}
+
+TEST_F(ControllerTest, NetflowPortWaitsForTheCounterPeriod)
+{
+    host.form.counterPeriod = 120;
+    host.choice = tagStartChoice{false, {}};
+    controller.Start();   // only to take the form; nothing to replay
+    Feed(NetflowV5(1, {FlowSpec{}}, 0, -1, 11999), k1005, true);
+    CloseInterval(k1005);
+    ASSERT_EQ(controller.list().rowCount(), 1);
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::Macs), "0");
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::TotalPackets), "");
+
+    Feed(NetflowV5(2, {FlowSpec{}}, 0, -1, 12000), k1005 + 1, true);
+    CloseInterval(k1005 + 1);
+    EXPECT_NE(controller.list().text(0, MonitorColumn::TotalPackets), "");
+    EXPECT_NE(controller.list().text(0, MonitorColumn::LoadIndex), "");
+    ASSERT_EQ(Points(TrendChart::LoadIndex, 0), 1);
+    const CDataPoint* p = controller.chart(TrendChart::LoadIndex).GetDataSeries(0)->GetAt(0);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.3f", p->y);
+    EXPECT_EQ(p->caption, expected);
+}
+
+TEST_F(ControllerTest, NinthPortIsListedWithoutSeries)
+{
+    for (uint8_t agent = 1; agent <= 9; ++agent)
+        Feed(SflowDatagram(1, 1000, IfCounters{}, Hosts(1), agent), k1005);
+    CloseInterval(k1005);
+    EXPECT_EQ(controller.list().rowCount(), 9);
+    for (CChartModel* chart : controller.charts()) {
+        EXPECT_EQ(chart->GetCount(), 8);
+        EXPECT_EQ(chart->GetDataSeries(7)->GetColor(), SeriesColor(7));
+        EXPECT_EQ(chart->GetDataSeries(7)->GetMaxNumDataPoints(), kMaxTrendPoints);
+    }
+    EXPECT_EQ(controller.list().key(8), "sFlow V5:10.0.0.9:0");
+}
+
+TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
+{
+    // Twelve sources, the destination among them: twelve unresolved addresses.
+    Feed(SflowDatagram(1, 1000, IfCounters{}, Hosts(12)), k1005);
+    CloseInterval(k1005);
+    ASSERT_EQ(resolver.asked.size(), 11u);
+    EXPECT_EQ(controller.pendingLookups(), 11);
+    EXPECT_EQ(controller.hostNameCache().size(), 11u);
+    controller.UpdateStatus();
+    EXPECT_NE(host.status.find("<br><font  size=9pt color=#00ff00>11件のDNS問い合わせを行っています。</font>"),
+              std::string::npos);
+
+    std::string first = resolver.asked[0].address;
+    resolver.asked[0].reply({0, "gw.example", {first, "127.0.0.1", "0.1.2.3"}});
+    resolver.asked[1].reply({1, "", {}});
+    EXPECT_EQ(controller.pendingLookups(), 9);
+    EXPECT_EQ(controller.ResolveHostName(first), "gw.example");
+    EXPECT_EQ(controller.hostNameCache().count("127.0.0.1"), 0u);
+    EXPECT_EQ(controller.hostNameCache().count("0.1.2.3"), 0u);
+    // A failed answer stays cached empty: that address is never asked again.
+    EXPECT_EQ(controller.ResolveHostName(resolver.asked[1].address), "");
+    EXPECT_EQ(resolver.asked.size(), 11u);
+
+    // The next interval asks the address that was left over and names the node.
+    std::string last;
+    for (const auto& [address, node] : controller.sflow().ports.begin()->second->ips)
+        if (!controller.hostNameCache().count(address)) last = address;
+    ASSERT_FALSE(last.empty());
+    Feed(SflowDatagram(2, 2000, IfCounters{}, Hosts(1)), k1005 + 60);
+    CloseInterval(k1005 + 60);
+    ASSERT_EQ(resolver.asked.size(), 12u);
+    EXPECT_EQ(resolver.asked[11].address, last);
+    const CMonPort& port = *controller.sflow().ports.begin()->second;
+    EXPECT_EQ(port.ips.at(first).hostName, "gw.example");
+
+    controller.hostNameCache()["10.9.9.9"] = "name\tmore";
+    EXPECT_EQ(controller.ResolveHostName("10.9.9.9"), "name");
+    controller.hostNameCache()["0.0.0.0"] = "";
+    EXPECT_EQ(controller.ResolveHostName("0.0.0.0"), "");
+    EXPECT_EQ(controller.hostNameCache().count("0.0.0.0"), 0u);
+}
+
+TEST_F(ControllerTest, RefreshTimerIsClampedOneShotAndRearmed)
+{
+    EXPECT_EQ(CMonitorController::RefreshPeriodMs(5), 5000);
+    EXPECT_EQ(CMonitorController::RefreshPeriodMs(60), 60000);
+    EXPECT_EQ(CMonitorController::RefreshPeriodMs(300), 120000);
+
+    host.form.sflowPort = FreeUdpPort();
+    host.form.netflowPort = FreeUdpPort();
+    host.form.refreshSeconds = 300;
+    ASSERT_TRUE(controller.Start());
+    ASSERT_TRUE(controller.monitoring());
+    EXPECT_TRUE(controller.refreshTimer().isSingleShot());
+    EXPECT_EQ(controller.refreshTimer().interval(), 120000);
+    EXPECT_TRUE(controller.refreshTimer().isActive());
+    EXPECT_EQ(controller.logTimer().interval(), 1000);
+    EXPECT_TRUE(controller.logTimer().isActive());
+    controller.RefreshTick();
+    EXPECT_TRUE(controller.refreshTimer().isActive());
+    EXPECT_EQ(host.refreshes, 1);
+    controller.Stop();
+    EXPECT_FALSE(controller.refreshTimer().isActive());
+    EXPECT_FALSE(controller.logTimer().isActive());
+    EXPECT_EQ(host.monitoringChanges, (std::vector<bool>{true, false}));
+}
+
+TEST_F(ControllerTest, LiveDatagramsOnLoopbackReachListAndLog)
+{
+    host.form.sflowPort = FreeUdpPort();
+    host.form.netflowPort = FreeUdpPort();
+    host.form.refreshSeconds = 5;
+    ASSERT_TRUE(controller.Start());
+    EXPECT_EQ(controller.shownFrom(), now);
+    EXPECT_EQ(controller.refreshTimer().interval(), 5000);
+    IfCounters c;
+    SendTo(uint16_t(host.form.sflowPort), SflowDatagram(1, 1000, c, Hosts(2)));
+    SendTo(uint16_t(host.form.netflowPort), NetflowV5(1, {FlowSpec{}}, 3));
+    ASSERT_TRUE(ProcessUntil([&] {
+        return controller.sflow().datagramCount == 1 && controller.netflow().datagramCount == 1;
+    }));
+    controller.RefreshTick();
+    ASSERT_EQ(controller.list().rowCount(), 2);
+    EXPECT_EQ(controller.list().key(0), "sFlow V5:10.0.0.1:0");
+    EXPECT_EQ(controller.list().key(1), "NetFlow V5:127.0.0.1:3");
+    EXPECT_EQ(controller.list().stateIcon(0), 0);
+    EXPECT_NE(host.status.find("sFlow:   1ノード(1ポート)  1パケット"), std::string::npos);
+    EXPECT_NE(host.status.find("12/07 10:40から0日 00時間00分00秒間モニタしています。"), std::string::npos);
+
+    // Stopping writes what is still queued, NetFlow first.
+    controller.Stop();
+    std::ifstream log(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
+    std::string first, second, third;
+    std::getline(log, first);
+    std::getline(log, second);
+    EXPECT_EQ(first.substr(0, 2), "N\t");
+    EXPECT_EQ(second.substr(0, 2), "S\t");
+    EXPECT_FALSE(std::getline(log, third));
+}
+
+TEST_F(ControllerTest, RefusedFormOrCancelledDialogStartsNothing)
+{
+    host.refuseForm = true;
+    EXPECT_FALSE(controller.Start());
+    EXPECT_EQ(host.dialogsShown, 0);
+    host.refuseForm = false;
+    host.choice.reset();
+    EXPECT_FALSE(controller.Start());
+    EXPECT_EQ(host.dialogsShown, 1);
+    EXPECT_FALSE(controller.monitoring());
+    EXPECT_TRUE(host.monitoringChanges.empty());
+}
+
+TEST_F(ControllerTest, PortsThatCannotOpenAreNamedAndLeaveTheControllerIdle)
+{
+    // Hold both ports so neither collector can bind them.
+    auto hold = [](uint16_t port) {
+        int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        return s;
+    };
+    host.form.sflowPort = FreeUdpPort();
+    host.form.netflowPort = FreeUdpPort();
+    int a = hold(uint16_t(host.form.sflowPort));
+    int b = hold(uint16_t(host.form.netflowPort));
+    EXPECT_TRUE(controller.Start());
+    EXPECT_FALSE(controller.monitoring());
+    EXPECT_EQ(host.failedSockets.size(), 2u);
+    EXPECT_EQ(host.failedSockets[0], "sFlow:" + std::to_string(host.form.sflowPort));
+    EXPECT_NE(host.status.find("モニタしていません。"), std::string::npos);
+    ::close(a);
+    ::close(b);
+}
+
+}  // namespace
+}  // namespace ortolan

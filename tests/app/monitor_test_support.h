@@ -1,0 +1,103 @@
+#pragma once
+// A scripted host, a hand-answered resolver and loopback helpers for the
+// monitoring controller's tests.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor_controller.h"
+
+namespace ortolan::testing {
+
+class FakeHost : public IMonitorHost {
+public:
+    tagMonitorSettings form;
+    bool refuseForm = false;
+    std::optional<tagStartChoice> choice = tagStartChoice{};
+    std::string folder;
+    int formReads = 0;
+    int dialogsShown = 0;
+    int rowsAppeared = 0;
+    int refreshes = 0;
+    std::vector<bool> monitoringChanges;
+    std::vector<std::string> failedSockets;
+    std::string status;
+
+    std::optional<tagMonitorSettings> ReadForm(bool) override
+    {
+        ++formReads;
+        if (refuseForm) return std::nullopt;
+        return form;
+    }
+    std::optional<tagStartChoice> ChooseStart() override
+    {
+        ++dialogsShown;
+        return choice;
+    }
+    std::string LogFolder() override { return folder; }
+    void MonitoringChanged(bool on) override { monitoringChanges.push_back(on); }
+    void StatusChanged(const std::string& markup) override { status = markup; }
+    void RowsAppeared() override { ++rowsAppeared; }
+    void SocketFailed(const char* name, uint32_t port) override
+    {
+        failedSockets.push_back(std::string(name) + ":" + std::to_string(port));
+    }
+    void RefreshDone() override { ++refreshes; }
+};
+
+class FakeResolver : public IHostResolver {
+public:
+    struct tagAsked {
+        std::string address;
+        ReplyFn reply;
+    };
+    std::vector<tagAsked> asked;
+    void StartLookup(const std::string& address, ReplyFn reply) override
+    {
+        asked.push_back({address, std::move(reply)});
+    }
+};
+
+// A UDP port on 127.0.0.1 that was free a moment ago.
+inline uint16_t FreeUdpPort()
+{
+    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(s);
+    return ntohs(a.sin_port);
+}
+
+inline void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
+{
+    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::close(s);
+}
+
+// Runs the event loop until done() or two seconds have passed.
+template <class Done>
+bool ProcessUntil(Done done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+}  // namespace ortolan::testing
