@@ -1,6 +1,8 @@
 #include "chart_ctrl.h"
 
 #include <QBarCategoryAxis>
+#include <QCoreApplication>
+#include <QGraphicsLayout>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
@@ -73,19 +75,29 @@ void CChartCtrl::resizeEvent(QResizeEvent* event)
     m_view->setGeometry(rect());
 }
 
-void CChartCtrl::Redraw()
+void CChartCtrl::ClearChart()
 {
     m_chart->removeAllSeries();
     for (QAbstractAxis* axis : m_chart->axes()) {
         m_chart->removeAxis(axis);
         delete axis;
     }
+    m_lines.clear();
+    m_timeAxis = nullptr;
+    m_valueAxis = nullptr;
+}
+
+void CChartCtrl::Redraw()
+{
     ApplyLook();
-    switch (GetChartType()) {
-    case kChartShare: DrawShare(); break;
-    case kChartClasses: DrawClasses(); break;
-    default: DrawTrend(); break;
-    }
+    // Trends are redrawn every refresh with up to 1440 points per series, so
+    // their series and axes are kept and refilled; rebuilding them costs Qt
+    // a fresh layout of every graphics item each time.
+    const bool trend = GetChartType() != kChartShare && GetChartType() != kChartClasses;
+    if (!trend || !m_timeAxis) ClearChart();
+    if (trend) DrawTrend();
+    else if (GetChartType() == kChartShare) DrawShare();
+    else DrawClasses();
     // The legend lists what the drawing just made, so its font and colour
     // go on after the series are in.
     QLegend* legend = m_chart->legend();
@@ -96,8 +108,8 @@ void CChartCtrl::Redraw()
     legend->setLabelColor(FromColorRef(GetHeaderTextColor()));
     switch (GetLegendPosition()) {
     case 2: legend->setAlignment(Qt::AlignTop); break;
-    case 3: legend->setAlignment(Qt::AlignLeft); break;
-    case 4: legend->setAlignment(Qt::AlignBottom); break;
+    case 3: legend->setAlignment(Qt::AlignBottom); break;
+    case 4: legend->setAlignment(Qt::AlignLeft); break;
     default: legend->setAlignment(Qt::AlignRight); break;
     }
     update();
@@ -138,53 +150,65 @@ void CChartCtrl::StyleAxis(QAbstractAxis* axis, const tagChartAxis& settings)
     axis->setTitleFont(small);
 }
 
-QValueAxis* CChartCtrl::MakeValueAxis(const tagChartAxis& settings, double dataMin, double dataMax)
+void CChartCtrl::ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax)
 {
-    auto* axis = new QValueAxis;
     StyleAxis(axis, settings);
     double lo = std::isfinite(settings.minimum) ? settings.minimum : 0.0;
     double hi = std::isfinite(settings.maximum) ? settings.maximum : lo + 1.0;
     if (hi < lo) std::swap(lo, hi);
-    bool extended = false;
+    double step = std::max(settings.minorStep, settings.majorStep);
     if ((settings.style & kAxisAutoScale) && dataMin <= dataMax && (dataMin < lo || dataMax > hi)) {
         tagNiceScale nice = NiceScale(std::min(lo, dataMin), std::max(hi, dataMax), kDefaultTicks);
         lo = nice.minimum;
         hi = nice.maximum;
-        axis->setTickType(QValueAxis::TicksDynamic);
-        axis->setTickAnchor(lo);
-        axis->setTickInterval(nice.step);
-        extended = true;
+        step = nice.step;
     }
     if (!(hi > lo)) hi = lo + 1.0;
     axis->setRange(lo, hi);
-    if (!extended) {
-        double step = std::max(settings.minorStep, settings.majorStep);
-        if (step > 0 && (hi - lo) / step <= kMaxTicks) {
-            axis->setTickType(QValueAxis::TicksDynamic);
-            axis->setTickAnchor(lo);
-            axis->setTickInterval(step);
-        } else {
-            axis->setTickCount(kDefaultTicks + 1);
-        }
+    if (step > 0 && (hi - lo) / step <= kMaxTicks) {
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(lo);
+        axis->setTickInterval(step);
+    } else {
+        axis->setTickType(QValueAxis::TicksFixed);
+        axis->setTickCount(kDefaultTicks + 1);
     }
     axis->setLabelFormat(IsNumberFormat(settings.format) ? Utf8(settings.format) : QStringLiteral("%g"));
-    return axis;
 }
 
 void CChartCtrl::DrawTrend()
 {
     const tagChartAxis& xs = GetAxis(kAxisX);
     const tagChartAxis& ys = GetAxis(kAxisY);
+    if (!m_timeAxis) {
+        m_timeAxis = new QDateTimeAxis;
+        m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+        m_valueAxis = new QValueAxis;
+        m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    }
+    while (m_lines.size() > static_cast<size_t>(GetCount())) {
+        m_chart->removeSeries(m_lines.back());
+        delete m_lines.back();
+        m_lines.pop_back();
+    }
+    while (m_lines.size() < static_cast<size_t>(GetCount())) {
+        auto* line = new QLineSeries;
+        m_chart->addSeries(line);
+        line->attachAxis(m_timeAxis);
+        line->attachAxis(m_valueAxis);
+        m_lines.push_back(line);
+    }
+
     tagRange xr;
     tagRange yr;
-    std::vector<QLineSeries*> lines;
     for (int s = 0; s < GetCount(); ++s) {
         const CDataSeries* series = GetDataSeries(s);
-        auto* line = new QLineSeries;
-        line->setName(Utf8(series->GetCaption()));
+        QLineSeries* line = m_lines[static_cast<size_t>(s)];
+        const QString name = Utf8(series->GetCaption());
+        if (line->name() != name) line->setName(name);
         QPen pen(FromColorRef(series->GetColor()));
         pen.setWidthF(1.5);
-        line->setPen(pen);
+        if (line->pen() != pen) line->setPen(pen);
         QList<QPointF> points;
         points.reserve(series->GetCount());
         for (int i = 0; i < series->GetCount(); ++i) {
@@ -197,12 +221,9 @@ void CChartCtrl::DrawTrend()
         // A lone point has no line to show it, so short series show their points.
         line->setPointsVisible(points.size() < 3);
         line->replace(points);
-        m_chart->addSeries(line);
-        lines.push_back(line);
     }
 
-    auto* timeAxis = new QDateTimeAxis;
-    StyleAxis(timeAxis, xs);
+    StyleAxis(m_timeAxis, xs);
     double lo = std::isfinite(xs.minimum) ? xs.minimum : 0.0;
     double hi = std::isfinite(xs.maximum) ? xs.maximum : lo + 1.0;
     if (hi < lo) std::swap(lo, hi);
@@ -211,21 +232,14 @@ void CChartCtrl::DrawTrend()
         hi = std::max(hi, xr.hi);
     }
     if (!(hi > lo)) hi = lo + 1.0;
-    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lo * 1000.0)),
-                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi * 1000.0)));
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lo * 1000.0)),
+                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi * 1000.0)));
     double step = std::max(xs.minorStep, xs.majorStep);
     int ticks = kDefaultTicks;
     if (step > 0 && (hi - lo) / step <= kMaxTicks) ticks = static_cast<int>(std::lround((hi - lo) / step)) + 1;
-    timeAxis->setTickCount(std::max(2, ticks));
-    timeAxis->setFormat(Utf8(StrftimeToQtFormat(xs.format)));
-    m_chart->addAxis(timeAxis, Qt::AlignBottom);
-
-    QValueAxis* valueAxis = MakeValueAxis(ys, yr.lo, yr.hi);
-    m_chart->addAxis(valueAxis, Qt::AlignLeft);
-    for (QLineSeries* line : lines) {
-        line->attachAxis(timeAxis);
-        line->attachAxis(valueAxis);
-    }
+    m_timeAxis->setTickCount(std::max(2, ticks));
+    m_timeAxis->setFormat(Utf8(StrftimeToQtFormat(xs.format)));
+    ConfigureValueAxis(m_valueAxis, ys, yr.lo, yr.hi);
 }
 
 void CChartCtrl::DrawShare()
@@ -234,18 +248,24 @@ void CChartCtrl::DrawShare()
     if (!series) return;
     auto* pie = new QPieSeries;
     pie->setPieSize(0.85);
-    QPen edge(FromColorRef(GetChartFillColor()));
-    edge.setWidthF(1.0);
     for (int i = 0; i < series->GetCount(); ++i) {
         const CDataPoint* p = series->GetAt(i);
         // A pie has no room for negative or broken shares; they take no slice
         // but keep their legend entry.
         double value = std::isfinite(p->y) && p->y > 0 ? p->y : 0.0;
-        QPieSlice* slice = pie->append(Utf8(p->caption), value);
-        slice->setBrush(FromColorRef(p->color));
-        slice->setPen(edge);
+        pie->append(Utf8(p->caption), value);
     }
+    // Adding a pie to a chart dresses its slices in the theme's colours, and
+    // slices appended afterwards are dressed at the next layout; so all slices
+    // go in first and get their own colours once the pie is in the chart.
     m_chart->addSeries(pie);
+    QPen edge(FromColorRef(GetChartFillColor()));
+    edge.setWidthF(1.0);
+    const QList<QPieSlice*> slices = pie->slices();
+    for (qsizetype i = 0; i < slices.size(); ++i) {
+        slices[i]->setBrush(FromColorRef(series->GetAt(static_cast<int>(i))->color));
+        slices[i]->setPen(edge);
+    }
 }
 
 void CChartCtrl::DrawClasses()
@@ -277,7 +297,8 @@ void CChartCtrl::DrawClasses()
     }
     m_chart->addSeries(bars);
     m_chart->addAxis(categories, Qt::AlignBottom);
-    QValueAxis* valueAxis = MakeValueAxis(ys, yr.lo, yr.hi);
+    auto* valueAxis = new QValueAxis;
+    ConfigureValueAxis(valueAxis, ys, yr.lo, yr.hi);
     m_chart->addAxis(valueAxis, Qt::AlignLeft);
     bars->attachAxis(categories);
     bars->attachAxis(valueAxis);
@@ -287,6 +308,10 @@ QImage CChartCtrl::GrabImage()
 {
     Redraw();
     m_view->setGeometry(rect());
+    // Qt lays charts out from the event loop; a picture taken right after a
+    // change must not show the layout from before it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (QGraphicsLayout* layout = m_chart->layout()) layout->activate();
     if (width() <= 0 || height() <= 0) return {};
     return grab().toImage();
 }

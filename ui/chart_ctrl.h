@@ -5,6 +5,7 @@
 // series as a pie with one legend entry per point, type 2 one bar per point.
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 #include "chart_model.h"
 
@@ -12,6 +13,8 @@ QT_BEGIN_NAMESPACE
 class QAbstractAxis;
 class QChart;
 class QChartView;
+class QDateTimeAxis;
+class QLineSeries;
 class QValueAxis;
 QT_END_NAMESPACE
 
@@ -35,15 +38,20 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void ClearChart();
     void ApplyLook();
     void DrawTrend();
     void DrawShare();
     void DrawClasses();
-    QValueAxis* MakeValueAxis(const tagChartAxis& axis, double dataMin, double dataMax);
+    void ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax);
     void StyleAxis(QAbstractAxis* axis, const tagChartAxis& settings);
 
     QChartView* m_view = nullptr;
     QChart* m_chart = nullptr;
+    // Kept between redraws of a trend chart.
+    std::vector<QLineSeries*> m_lines;
+    QDateTimeAxis* m_timeAxis = nullptr;
+    QValueAxis* m_valueAxis = nullptr;
 };
 
 }  // namespace ortolan

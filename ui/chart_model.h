@@ -83,7 +83,7 @@ public:
 
     void ShowLegend(bool show = true) { m_legendShown = show; }
     bool IsLegendShown() const { return m_legendShown; }
-    // 1: right of the plot, 2: top, 3: left, 4: bottom.
+    // 1: right of the plot, 2: top, 3: bottom, 4: left.
     void SetLegendPosition(int position) { m_legendPosition = position; }
     int GetLegendPosition() const { return m_legendPosition; }
     // Kept for the callers; the drawing fits the legend by itself.

@@ -108,6 +108,51 @@ TEST_F(ChartCtrlTest, ShareChartDrawsEachSliceInItsPointColour)
     EXPECT_TRUE(HasColor(image, QColor(0, 0, 255)));
 }
 
+TEST_F(ChartCtrlTest, SlicesAreEdgedInTheFillColourNotTheThemesWhite)
+{
+    m_chart.SetChartType(CChartModel::kChartShare);
+    m_chart.ShowHeader(false);
+    m_chart.ShowLegend(false);
+    int s = m_chart.AddDataSeries("", 0xFF0000);
+    for (int i = 0; i < 6; ++i) m_chart.AddDataPoint({double(i), 10.0 + i, i % 2 ? 0x0000FFu : 0xFF0000u, ""}, s);
+    QImage image = m_chart.GrabImage();
+    EXPECT_TRUE(HasColor(image, QColor(255, 0, 0)));
+    EXPECT_FALSE(HasColor(image, QColor(255, 255, 255)));
+}
+
+TEST_F(ChartCtrlTest, AxisBit0x100GrowsTheScaleToShowPointsAboveIt)
+{
+    FillTrend(m_chart);   // Y scale 0 to 100, points from 20 to 500
+    m_chart.Purge();
+    int s = m_chart.AddDataSeries("load", 0x00FFFF);
+    for (int i = 0; i <= 12; ++i) m_chart.AddDataPoint({1700000000.0 + i * 300, 7500.0, 0x00FFFF, ""}, s);
+    m_chart.ShowLegend(false);   // its marker carries the series colour too
+    m_chart.SetAxisStyleY(0);
+    EXPECT_FALSE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));   // drawn off the plot
+    m_chart.SetAxisStyleY(0x100);
+    EXPECT_TRUE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));
+}
+
+TEST_F(ChartCtrlTest, ARedrawnTrendShowsOnlyTheSeriesItNowHolds)
+{
+    FillTrend(m_chart);
+    int blue = m_chart.AddDataSeries("blue", 0xFF0000);
+    m_chart.AddDataPoint({1700000600.0, 50, 0, ""}, blue);
+    m_chart.AddDataPoint({1700001200.0, 60, 0, ""}, blue);
+    QImage before = m_chart.GrabImage();
+    EXPECT_TRUE(HasColor(before, QColor(255, 255, 0)));
+    EXPECT_TRUE(HasColor(before, QColor(0, 0, 255)));
+
+    m_chart.Purge();
+    int red = m_chart.AddDataSeries("red", 0x0000FF);
+    m_chart.AddDataPoint({1700000600.0, 50, 0, ""}, red);
+    m_chart.AddDataPoint({1700001200.0, 60, 0, ""}, red);
+    QImage after = m_chart.GrabImage();
+    EXPECT_TRUE(HasColor(after, QColor(255, 0, 0)));
+    EXPECT_FALSE(HasColor(after, QColor(255, 255, 0)));
+    EXPECT_FALSE(HasColor(after, QColor(0, 0, 255)));
+}
+
 TEST_F(ChartCtrlTest, ClassChartDrawsOneBarPerPoint)
 {
     m_chart.SetChartType(CChartModel::kChartClasses);
