@@ -1,0 +1,198 @@
+#include "ortolan_app.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <climits>
+#include <unistd.h>
+
+#include "nflow_mon.h"
+#include "sflow_mon.h"
+#include "splash.h"
+
+namespace ortolan {
+namespace {
+
+constexpr char kSettingsOrganization[] = "HALVARD/ORTOLAN";
+constexpr char kLogPathKey[] = "Setting/LOGPATH";
+constexpr char kSfIpKey[] = "Setting/SF_IP";
+constexpr char kDefaultSfIp[] = "0.0.0.0";
+
+// The folder of the running binary, from the kernel's link to it.
+std::string RunningExecutableFolder()
+{
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n > 0) {
+        std::string text(path, size_t(n));
+        size_t slash = text.rfind('/');
+        if (slash != std::string::npos) return text.substr(0, slash + 1);
+    }
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath().toStdString() + "/";
+    return "./";
+}
+
+// The base name of the executable: the settings store's application name.
+QString ApplicationName()
+{
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return QStringLiteral("ortolan");
+    return QFileInfo(QString::fromLocal8Bit(path, int(n))).completeBaseName();
+}
+
+std::string WithSeparator(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+// Until the main window exists: a plain window that owns both collectors.
+class CPlaceholderWindow : public IMainWindow {
+public:
+    CSFlowMon& sflow() override { return m_sflow; }
+    CNFlowMon& netflow() override { return m_netflow; }
+    int Exec() override
+    {
+        QDialog window;
+        window.setWindowTitle(QStringLiteral("Ortolan"));
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(new QLabel(QStringLiteral("Ortolan"), &window));
+        window.resize(480, 240);
+        window.exec();
+        return 0;
+    }
+
+private:
+    CSFlowMon m_sflow;
+    CNFlowMon m_netflow;
+};
+
+}  // namespace
+
+QString tagFormRangeError::Message() const
+{
+    return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(minimum).arg(maximum);
+}
+
+std::optional<tagFormRangeError> ValidateFormValues(const tagFormValues& values)
+{
+    if (values.sflowPort > 65534) return tagFormRangeError{"sFlowポート", 0, 65534};
+    if (values.refreshSeconds < 5 || values.refreshSeconds > 300)
+        return tagFormRangeError{"画面更新間隔", 5, 300};
+    return std::nullopt;
+}
+
+std::optional<uint32_t> ParseFormNumber(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + uint64_t(c - '0');
+    }
+    if (value > UINT32_MAX) return std::nullopt;
+    return uint32_t(value);
+}
+
+COrtolanApp::COrtolanApp(const QString& settingsFile) : m_settingsFile(settingsFile) {}
+
+COrtolanApp::~COrtolanApp() = default;
+
+const std::string& COrtolanApp::ExecutableFolder()
+{
+    if (!m_executableFolder) m_executableFolder = RunningExecutableFolder();
+    return *m_executableFolder;
+}
+
+void COrtolanApp::SetExecutableFolder(std::string folder)
+{
+    m_executableFolder = WithSeparator(std::move(folder));
+}
+
+QSettings& COrtolanApp::Settings()
+{
+    if (!m_settings) {
+        if (m_settingsFile.isEmpty())
+            m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                     QString::fromLatin1(kSettingsOrganization),
+                                                     ApplicationName());
+        else
+            m_settings = std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    }
+    return *m_settings;
+}
+
+void COrtolanApp::ReadSettings()
+{
+    QSettings& settings = Settings();
+    settings.sync();
+    m_logFolder.clear();
+    m_sfIp = kDefaultSfIp;
+    if (settings.status() != QSettings::NoError) return;
+    // A folder saved without its separator (edited by hand) still names a folder.
+    m_logFolder = WithSeparator(settings.value(kLogPathKey).toString().toStdString());
+    QString sfIp = settings.value(kSfIpKey, QString::fromLatin1(kDefaultSfIp)).toString();
+    if (!sfIp.isEmpty()) m_sfIp = sfIp.toStdString();
+}
+
+bool COrtolanApp::SetLogFolder(std::string folder)
+{
+    m_logFolder = WithSeparator(std::move(folder));
+    QSettings& settings = Settings();
+    settings.setValue(kLogPathKey, QString::fromStdString(m_logFolder));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+bool COrtolanApp::SetSfIp(std::string address)
+{
+    m_sfIp = std::move(address);
+    QSettings& settings = Settings();
+    settings.setValue(kSfIpKey, QString::fromStdString(m_sfIp));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+void COrtolanApp::LoadNameTables(const std::string& configFolder, CSFlowMon& sflow, CNFlowMon& netflow)
+{
+    std::string folder = WithSeparator(configFolder);
+    sflow.LoadOuiTable(folder + "oui.txt");
+    sflow.LoadProtocolTable(folder + "IPProt.txt");
+    netflow.LoadProtocolTable(folder + "IPProt.txt");
+    sflow.LoadPortTable(folder + "Port.txt");
+    netflow.LoadPortTable(folder + "Port.txt");
+}
+
+int COrtolanApp::Run(IDialogSeam& seam)
+{
+    // Sockets need no start-up on this platform; the executable folder is
+    // found once and cached.
+    ExecutableFolder();
+
+    // ==== SNMP LIBRARY START: SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder())
+    // ==== is called here once the SNMP session layer exists.
+
+    ReadSettings();
+    std::unique_ptr<IMainWindow> window =
+        m_makeMainWindow ? m_makeMainWindow(*this, seam) : std::make_unique<CPlaceholderWindow>();
+    LoadNameTables(ConfigFolder(), window->sflow(), window->netflow());
+
+    CSplash splash(seam);
+    if (splash.Load(QString::fromStdString(SplashPath())) == CSplash::LoadResult::Ok) splash.ShowFor(3000);
+
+    int status = window->Exec();
+    window.reset();
+
+    // ==== SNMP LIBRARY STOP: SnmpLibraryStop("ORTOLAN") is called here once the
+    // ==== SNMP session layer exists.
+    return status;
+}
+
+}  // namespace ortolan

@@ -1,0 +1,115 @@
+#pragma once
+// The application object: where the program lives (the executable's folder,
+// with Config and Mibs beside it), the two values that persist in the per-user
+// settings store (the log folder and the last sFlow agent address), the name
+// tables loaded into both collectors, the main window's form defaults, and
+// the start-up sequence that runs the main window.
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QSettings;
+class QWidget;
+
+namespace ortolan {
+
+class CNFlowMon;
+class CSFlowMon;
+class IDialogSeam;
+
+// The main window's settings fields. They start from these defaults at every
+// run and never persist.
+struct tagFormValues {
+    uint32_t sflowPort = 0;         // 0 to 65534; 0 or above 65535 opens 6343
+    uint32_t netflowPort = 0;       // any; 0 or above 65535 opens 2100
+    uint32_t refreshSeconds = 60;   // 5 to 300
+    uint32_t counterPeriod = 120;   // NetFlow counter period, seconds, any
+    uint32_t retentionDays = 14;    // log retention, days, any; 0 keeps all logs
+    int listKind = 0;               // index of the chosen list kind
+};
+
+// A field the form refuses, with the range it accepts.
+struct tagFormRangeError {
+    const char* field;  // the field's caption, e.g. "画面更新間隔"
+    uint32_t minimum;
+    uint32_t maximum;
+    // The platform's standard range message naming the minimum and maximum.
+    QString Message() const;
+};
+
+// The first field out of its accepted range, or nothing when the form is fine.
+std::optional<tagFormRangeError> ValidateFormValues(const tagFormValues& values);
+// A form field's text as an unsigned 32-bit number (blanks around allowed);
+// nothing for anything else.
+std::optional<uint32_t> ParseFormNumber(std::string_view text);
+
+// What the start-up runs as its main window: it owns both collectors (the
+// start-up loads their name tables before the window runs) and runs modally
+// until the user closes it.
+class IMainWindow {
+public:
+    virtual ~IMainWindow() = default;
+    virtual CSFlowMon& sflow() = 0;
+    virtual CNFlowMon& netflow() = 0;
+    // Shows the window and returns when it has closed, with the exit status.
+    virtual int Exec() = 0;
+};
+
+class COrtolanApp {
+public:
+    // The settings store: empty means the per-user store under
+    // "HALVARD/ORTOLAN" and the application's name; tests pass a file of their own.
+    explicit COrtolanApp(const QString& settingsFile = {});
+    ~COrtolanApp();
+    COrtolanApp(const COrtolanApp&) = delete;
+    COrtolanApp& operator=(const COrtolanApp&) = delete;
+
+    // The folder of the running executable with its trailing "/", computed
+    // once. This platform has no short (8.3) path form: the path is used as is.
+    const std::string& ExecutableFolder();
+    // Overrides the executable folder (tests, or a relocated installation).
+    void SetExecutableFolder(std::string folder);
+    std::string ConfigFolder() { return ExecutableFolder() + "Config"; }
+    std::string MibFolder() { return ExecutableFolder() + "Mibs"; }
+    std::string SplashPath() { return ExecutableFolder() + "Setup.bmp"; }
+
+    // Re-reads "Setting"/"LOGPATH" and "Setting"/"SF_IP". An unreadable store
+    // gives the defaults (empty log folder, "0.0.0.0").
+    void ReadSettings();
+    // The log folder: empty (the current folder) or ending with a separator.
+    const std::string& LogFolder() const { return m_logFolder; }
+    // Makes the folder the log folder and saves it at once; false when the
+    // store could not be written (the folder is still used for this run).
+    bool SetLogFolder(std::string folder);
+    const std::string& SfIp() const { return m_sfIp; }
+    bool SetSfIp(std::string address);
+
+    // Loads "oui.txt" into the sFlow collector, then "IPProt.txt" and
+    // "Port.txt" into the sFlow and then the NetFlow collector, from the
+    // folder (with or without its trailing separator). Missing files leave
+    // their tables empty.
+    static void LoadNameTables(const std::string& configFolder, CSFlowMon& sflow, CNFlowMon& netflow);
+
+    // Makes the main window; the default is a plain placeholder window.
+    using MainWindowFactory = std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>;
+    void SetMainWindowFactory(MainWindowFactory factory) { m_makeMainWindow = std::move(factory); }
+
+    // The start-up sequence under a running QApplication; returns the exit status.
+    int Run(IDialogSeam& seam);
+
+private:
+    QSettings& Settings();
+
+    QString m_settingsFile;
+    std::unique_ptr<QSettings> m_settings;
+    std::optional<std::string> m_executableFolder;
+    std::string m_logFolder;
+    std::string m_sfIp = "0.0.0.0";
+    MainWindowFactory m_makeMainWindow;
+};
+
+}  // namespace ortolan

@@ -1,0 +1,23 @@
+#pragma once
+// `ortolan report [--refresh SECONDS] LOGFILE...`: replays flow logs into fresh
+// collectors, with the name tables loaded as at start-up, and prints their
+// statistics as one JSON document on standard output. Scripts and acceptance
+// checks read it, so its shape stays stable: object keys in byte order, every
+// count a JSON integer.
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace ortolan {
+
+class CNFlowMon;
+class CSFlowMon;
+
+// The statistics of both collectors in the report's form.
+nlohmann::json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow);
+
+// Returns the exit status: 0, or 2 for bad arguments or a log that cannot be
+// read (then nothing is printed on standard output).
+int RunReportCommand(const std::vector<std::string>& args);
+
+}  // namespace ortolan

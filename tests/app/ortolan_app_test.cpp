@@ -1,0 +1,241 @@
+#include "ortolan_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <fstream>
+#include <unistd.h>
+
+#include "nflow_mon.h"
+#include "scripted_dialog_seam.h"
+#include "sflow_mon.h"
+#include "splash.h"
+
+namespace ortolan {
+namespace {
+
+void EnsureApp()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+std::string ProcessFolder()
+{
+    char path[4096];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string text(path, size_t(n > 0 ? n : 0));
+    return text.substr(0, text.rfind('/') + 1);
+}
+
+TEST(OrtolanAppSettings, FirstRunGivesTheDefaults)
+{
+    QTemporaryDir dir;
+    COrtolanApp app(dir.filePath("settings.ini"));
+    app.ReadSettings();
+    EXPECT_EQ(app.LogFolder(), "");
+    EXPECT_EQ(app.SfIp(), "0.0.0.0");
+
+    tagFormValues form;
+    EXPECT_EQ(form.sflowPort, 0u);
+    EXPECT_EQ(form.netflowPort, 0u);
+    EXPECT_EQ(form.refreshSeconds, 60u);
+    EXPECT_EQ(form.counterPeriod, 120u);
+    EXPECT_EQ(form.retentionDays, 14u);
+    EXPECT_FALSE(ValidateFormValues(form));
+}
+
+TEST(OrtolanAppSettings, LogFolderAndAgentAddressArePersistedAndReRead)
+{
+    QTemporaryDir dir;
+    QString file = dir.filePath("settings.ini");
+    {
+        COrtolanApp app(file);
+        app.ReadSettings();
+        EXPECT_TRUE(app.SetLogFolder("/var/log/ortolan"));
+        EXPECT_EQ(app.LogFolder(), "/var/log/ortolan/");
+        EXPECT_TRUE(app.SetSfIp("192.0.2.7"));
+    }
+    QSettings raw(file, QSettings::IniFormat);
+    EXPECT_EQ(raw.value("Setting/LOGPATH").toString(), QStringLiteral("/var/log/ortolan/"));
+    EXPECT_EQ(raw.value("Setting/SF_IP").toString(), QStringLiteral("192.0.2.7"));
+
+    COrtolanApp again(file);
+    again.ReadSettings();
+    EXPECT_EQ(again.LogFolder(), "/var/log/ortolan/");
+    EXPECT_EQ(again.SfIp(), "192.0.2.7");
+}
+
+TEST(OrtolanAppSettings, UnreadableStoreGivesTheDefaults)
+{
+    QTemporaryDir dir;
+    // A folder where the settings file should be cannot be read as settings.
+    COrtolanApp app(dir.path());
+    app.ReadSettings();
+    EXPECT_EQ(app.LogFolder(), "");
+    EXPECT_EQ(app.SfIp(), "0.0.0.0");
+    EXPECT_FALSE(app.SetLogFolder("/tmp/x/")) << "the failed save is reported";
+    EXPECT_EQ(app.LogFolder(), "/tmp/x/") << "and the folder still serves this run";
+}
+
+TEST(OrtolanAppForm, RangesAreEnforced)
+{
+    tagFormValues form;
+    form.sflowPort = 65535;
+    auto error = ValidateFormValues(form);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->minimum, 0u);
+    EXPECT_EQ(error->maximum, 65534u);
+
+    form.sflowPort = 65534;
+    form.netflowPort = 70000;
+    form.counterPeriod = 0;
+    form.retentionDays = 0;
+    for (uint32_t ok : {5u, 300u}) {
+        form.refreshSeconds = ok;
+        EXPECT_FALSE(ValidateFormValues(form)) << ok;
+    }
+    for (uint32_t bad : {4u, 301u}) {
+        form.refreshSeconds = bad;
+        error = ValidateFormValues(form);
+        ASSERT_TRUE(error) << bad;
+        EXPECT_STREQ(error->field, "画面更新間隔");
+        EXPECT_EQ(error->Message(), QStringLiteral("5 から 300 までの整数を入力してください。"));
+    }
+
+    EXPECT_EQ(ParseFormNumber(" 2100 "), 2100u);
+    EXPECT_EQ(ParseFormNumber("4294967295"), 4294967295u);
+    EXPECT_FALSE(ParseFormNumber("4294967296"));
+    EXPECT_FALSE(ParseFormNumber("-1"));
+    EXPECT_FALSE(ParseFormNumber(""));
+    EXPECT_FALSE(ParseFormNumber("12a"));
+}
+
+TEST(OrtolanAppFolders, BesideTheRunningExecutable)
+{
+    COrtolanApp app;
+    EXPECT_EQ(app.ExecutableFolder(), ProcessFolder());
+    EXPECT_EQ(app.ExecutableFolder().back(), '/');
+    EXPECT_EQ(app.ConfigFolder(), ProcessFolder() + "Config");
+    EXPECT_EQ(app.MibFolder(), ProcessFolder() + "Mibs");
+    EXPECT_EQ(app.SplashPath(), ProcessFolder() + "Setup.bmp");
+    app.SetExecutableFolder("/opt/ortolan");
+    EXPECT_EQ(app.ConfigFolder(), "/opt/ortolan/Config");
+}
+
+TEST(OrtolanAppNameTables, LoadedIntoBothCollectors)
+{
+    QTemporaryDir dir;
+    std::string folder = dir.path().toStdString() + "/";
+    std::ofstream(folder + "oui.txt") << "08-00-20   (hex)\t\tSun Microsystems\n";
+    std::ofstream(folder + "IPProt.txt") << "6 TCP\n17 UDP\n";
+    std::ofstream(folder + "Port.txt") << "ftp 21/tcp\ndomain 53/udp\n";
+    CSFlowMon sflow;
+    CNFlowMon netflow;
+    COrtolanApp::LoadNameTables(folder, sflow, netflow);
+    ASSERT_NE(sflow.oui().Find("08:00:20"), nullptr);
+    EXPECT_EQ(*sflow.oui().Find("08:00:20"), "Sun Microsystems");
+    for (const CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
+        ASSERT_NE(c->names().ProtocolName(6), nullptr);
+        EXPECT_EQ(*c->names().ProtocolName(17), "UDP");
+        ASSERT_NE(c->names().TcpName(21), nullptr);
+        EXPECT_EQ(*c->names().UdpName(53), "domain");
+    }
+
+    CSFlowMon empty;
+    CNFlowMon emptyNetflow;
+    COrtolanApp::LoadNameTables(folder + "missing", empty, emptyNetflow);
+    EXPECT_TRUE(empty.names().ipProtocolNames.empty());
+    EXPECT_TRUE(empty.ouiNames().empty());
+}
+
+class SplashTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApp(); }
+
+    QString Write(const char* name, QByteArray bytes)
+    {
+        QString path = m_dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray Shipped()
+    {
+        QFile f(QString::fromStdString(COrtolanApp().SplashPath()));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+    QTemporaryDir m_dir;
+    testing::ScriptedDialogSeam m_seam;
+};
+
+TEST_F(SplashTest, ShippedPictureLoads)
+{
+    CSplash splash(m_seam);
+    ASSERT_EQ(splash.Load(QString::fromStdString(COrtolanApp().SplashPath())), CSplash::LoadResult::Ok);
+    EXPECT_EQ(splash.picture().size(), QSize(400, 240));
+    EXPECT_TRUE(m_seam.messages.isEmpty());
+}
+
+TEST_F(SplashTest, BadFilesShowNoSplash)
+{
+    QByteArray good = Shipped();
+    ASSERT_GT(good.size(), 54);
+    CSplash splash(m_seam);
+    EXPECT_EQ(splash.Load(m_dir.filePath("none.bmp")), CSplash::LoadResult::Unreadable);
+
+    QByteArray notBm = good;
+    notBm[0] = 'P';
+    EXPECT_EQ(splash.Load(Write("a.bmp", notBm)), CSplash::LoadResult::Unreadable);
+    EXPECT_EQ(splash.Load(Write("b.bmp", good.left(good.size() - 1))), CSplash::LoadResult::Unreadable)
+        << "fewer bytes than the header's file size";
+    EXPECT_EQ(splash.Load(Write("c.bmp", "B")), CSplash::LoadResult::Unreadable);
+    EXPECT_TRUE(m_seam.messages.isEmpty());
+    EXPECT_TRUE(splash.picture().isNull());
+
+    QByteArray negative = good;
+    negative[25] = char(0xFF);  // the height's top byte: negative
+    EXPECT_EQ(splash.Load(Write("d.bmp", negative)), CSplash::LoadResult::NegativeSize);
+    EXPECT_EQ(m_seam.messages, QStringList{QStringLiteral("ビットマップデータが大きすぎます。")});
+    EXPECT_TRUE(splash.picture().isNull());
+}
+
+TEST_F(SplashTest, ClosesOnKeyMouseOrTime)
+{
+    CSplash splash(m_seam);
+    ASSERT_EQ(splash.Load(QString::fromStdString(COrtolanApp().SplashPath())), CSplash::LoadResult::Ok);
+    splash.ShowFor(3000);
+    ASSERT_TRUE(splash.isVisible());
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&splash, &key);
+    EXPECT_FALSE(splash.isVisible());
+
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        splash.ShowFor(3000);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), button, button,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(&splash, &press);
+        EXPECT_FALSE(splash.isVisible()) << int(button);
+    }
+
+    splash.ShowFor(30);
+    QElapsedTimer timer;
+    timer.start();
+    while (splash.isVisible() && timer.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(splash.isVisible());
+}
+
+}  // namespace
+}  // namespace ortolan

@@ -1,0 +1,187 @@
+#include "report_command.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "../flowlog/test_datagrams.h"
+#include "flow_log.h"
+#include "nflow_mon.h"
+#include "ortolan_app.h"
+#include "sflow_mon.h"
+
+namespace ortolan {
+namespace {
+
+using nlohmann::json;
+
+struct tagRun {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs the command with standard output and error caught in files.
+tagRun RunReport(const std::vector<std::string>& args, const std::string& scratch)
+{
+    auto capture = [](int stream, const std::string& path) {
+        std::fflush(nullptr);
+        int saved = ::dup(stream);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, stream);
+        ::close(fd);
+        return saved;
+    };
+    auto restore = [](int stream, int saved) {
+        std::fflush(nullptr);
+        ::dup2(saved, stream);
+        ::close(saved);
+    };
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    int savedOut = capture(1, scratch + "/out.txt");
+    int savedErr = capture(2, scratch + "/err.txt");
+    tagRun run;
+    run.status = RunReportCommand(args);
+    restore(1, savedOut);
+    restore(2, savedErr);
+    run.out = slurp(scratch + "/out.txt");
+    run.err = slurp(scratch + "/err.txt");
+    return run;
+}
+
+// One NetFlow v5 export from 192.0.2.9 (engine 0, sequence 7) with one TCP
+// flow 10.0.0.1:1024 -> 10.0.0.2:80 of 10 packets and 4000 bytes, from
+// interface 1 to interface 2; then lines the replay skips or rejects.
+const char kHandMadeLog[] =
+    "N\t1700000000\t192.0.2.9\t2055\t"
+    "0005000100001388655F1000000000000000000700000000"
+    "0A0000010A00000200000000000100020000000A00000FA000000BB800001388"
+    "04000050001806000000000018180000\n"
+    "this line has no tabs\n"
+    "S\t1700000005\t192.0.2.10\t6343\t00000009\n";
+
+TEST(ReportCommand, HandMadeLogGivesItsStatistics)
+{
+    QTemporaryDir dir;
+    std::string log = dir.filePath("FL2023-11-15.log").toStdString();
+    std::ofstream(log) << kHandMadeLog;
+    tagRun run = RunReport({log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.back(), '\n');
+    json report = json::parse(run.out);
+
+    EXPECT_EQ(report["sflow"]["datagramCount"], 1);
+    EXPECT_EQ(report["sflow"]["agents"], json::array());
+    EXPECT_EQ(report["sflow"]["ports"], json::array());
+
+    const json& netflow = report["netflow"];
+    EXPECT_EQ(netflow["datagramCount"], 1);
+    EXPECT_EQ(netflow["agents"], json::array({"192.0.2.9"}));
+    ASSERT_EQ(netflow["ports"].size(), 1u);
+    const json& port = netflow["ports"][0];
+    EXPECT_EQ(port["key"], "NetFlow V5:192.0.2.9:0");
+    EXPECT_EQ(port["agent"], "192.0.2.9");
+    EXPECT_EQ(port["subAgentId"], 0);
+    EXPECT_EQ(port["datagrams"], 1);
+    EXPECT_EQ(port["lastSequence"], 7);
+
+    const json& source = port["ips"]["10.0.0.1"];
+    EXPECT_EQ(source["txPackets"], 10);
+    EXPECT_EQ(source["txBytes"], 4000);
+    EXPECT_EQ(source["rxPackets"], 0);
+    EXPECT_EQ(source["firstSeen"], 1700000000);
+    EXPECT_EQ(source["lastSeen"], 1700000000);
+    EXPECT_TRUE(source["services"].is_array());
+    EXPECT_TRUE(source["macs"].is_array());
+    EXPECT_EQ(port["ips"]["10.0.0.2"]["rxBytes"], 4000);
+    const json& pair = port["ipMatrix"]["10.0.0.1<->10.0.0.2"];
+    EXPECT_EQ(pair["packetsAtoB"], 10);
+    EXPECT_EQ(pair["bytesAtoB"], 4000);
+    EXPECT_EQ(pair["packetsBtoA"], 0);
+
+    const json& in = port["interfaces"]["1"]["current"];
+    EXPECT_EQ(in.size(), 19u);
+    EXPECT_EQ(in["ifIndex"], 1);
+    EXPECT_EQ(in["ifInOctets"], 4000);
+    EXPECT_EQ(in["ifInUcastPkts"], 10);
+    EXPECT_EQ(port["interfaces"]["2"]["current"]["ifOutOctets"], 4000);
+    EXPECT_TRUE(port["interfaces"]["1"]["history"].is_array());
+
+    EXPECT_EQ(port["sizeClasses"].size(), 7u);
+    EXPECT_TRUE(port["sizeClasses"][0].contains("label"));
+    for (const char* table : {"ethernetTypes", "ipProtocols", "tcpServices", "udpServices", "icmpTypes",
+                              "tosTable", "macs", "macMatrix"})
+        EXPECT_TRUE(port[table].is_object()) << table;
+    int64_t protocolPackets = 0;
+    for (const auto& [name, stat] : port["ipProtocols"].items()) protocolPackets += stat["packets"].get<int64_t>();
+    EXPECT_EQ(protocolPackets, 10);
+}
+
+TEST(ReportCommand, UnreadableLogFailsWithNothingOnStandardOutput)
+{
+    QTemporaryDir dir;
+    std::string good = dir.filePath("FLgood.log").toStdString();
+    std::ofstream(good) << kHandMadeLog;
+    std::string missing = dir.filePath("FLmissing.log").toStdString();
+    tagRun run = RunReport({good, missing}, dir.path().toStdString());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+
+    EXPECT_EQ(RunReport({}, dir.path().toStdString()).status, 2);
+    tagRun badRefresh = RunReport({"--refresh", "soon", good}, dir.path().toStdString());
+    EXPECT_EQ(badRefresh.status, 2);
+    EXPECT_TRUE(badRefresh.out.empty());
+}
+
+// The report of a log the writer made equals the statistics of the live run
+// that received the datagrams, name tables included.
+TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
+{
+    QTemporaryDir dir;
+    CSFlowMon liveSflow;
+    CNFlowMon liveNetflow;
+    COrtolanApp app;
+    COrtolanApp::LoadNameTables(app.ConfigFolder(), liveSflow, liveNetflow);
+    int64_t now = 1765000000;
+    liveSflow.SetClock([&now] { return now; });
+    liveNetflow.SetClock([&now] { return now; });
+    ASSERT_TRUE(testdata::LoopbackExporter::OpenOnFreePort(liveSflow));
+    ASSERT_TRUE(testdata::LoopbackExporter::OpenOnFreePort(liveNetflow));
+    testdata::LoopbackExporter exporter;
+    for (int i = 0; i < 40; ++i) {
+        now += 5;
+        auto s = testdata::SFlowV5(uint8_t(1 + i % 3), uint32_t(i + 1), uint32_t(1000 * i), uint8_t(1 + i % 7),
+                                   uint64_t(1000) * uint64_t(i + 1));
+        ASSERT_TRUE(exporter.Deliver(liveSflow, {s}));
+        if (i % 2) {
+            auto n = testdata::NetFlowV5(uint32_t(i), 1, uint32_t(2000 * i), 1 + i % 3);
+            ASSERT_TRUE(exporter.Deliver(liveNetflow, {n}));
+        }
+    }
+    CFlowLog writer(dir.path().toStdString() + "/");
+    ASSERT_TRUE(writer.WriteFlowLog(liveNetflow, liveSflow, now));
+
+    std::string log = dir.path().toStdString() + "/" + CFlowLog::FileNameFor(now);
+    tagRun run = RunReport({"--refresh", "30", log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    json live = StatisticsJson(liveSflow, liveNetflow);
+    json replayed = json::parse(run.out);
+    EXPECT_EQ(replayed["sflow"]["ports"].size(), 3u);
+    EXPECT_EQ(replayed["netflow"]["datagramCount"], 20);
+    EXPECT_EQ(replayed, live);
+}
+
+}  // namespace
+}  // namespace ortolan
