@@ -67,13 +67,5 @@ TEST_F(AutoSizeColumnsTest, HeaderWiderThanContentsSetsTheWidthAndNoColumnIsNarr
     EXPECT_TRUE(m_view.updatesEnabled());
 }
 
-TEST_F(AutoSizeColumnsTest, AViewWithoutAModelIsLeftAlone)
-{
-    QTableView empty;
-    AutoSizeColumns(&empty);
-    AutoSizeColumns(nullptr);
-    SUCCEED();
-}
-
 }  // namespace
 }  // namespace ortolan

@@ -85,11 +85,7 @@ TEST_F(ChartCtrlTest, ExportWritesAWindowsBitmapOfTheDrawnChart)
     EXPECT_EQ(image.pixelColor(1, 1), QColor(0, 0, 0));      // window colour
     EXPECT_TRUE(HasColor(image, QColor(255, 255, 0)));        // the series, 0x00FFFF
     EXPECT_TRUE(HasColor(image, QColor(0, 192, 0)));          // axes in the line colour
-}
 
-TEST_F(ChartCtrlTest, ExportToAPlaceThatCannotBeWrittenFails)
-{
-    FillTrend(m_chart);
     EXPECT_FALSE(m_chart.ExportBMPToFile(Path("no/such/folder/x.bmp")));
     EXPECT_FALSE(m_chart.ExportBMPToFile(QString()));
 }
@@ -163,18 +159,6 @@ TEST_F(ChartCtrlTest, ClassChartDrawsOneBarPerPoint)
     QImage image = m_chart.GrabImage();
     EXPECT_TRUE(HasColor(image, QColor(0, 255, 0)));
     EXPECT_TRUE(HasColor(image, QColor(255, 0, 255)));
-}
-
-TEST_F(ChartCtrlTest, EmptyAndPurgedChartsStillDraw)
-{
-    FillTrend(m_chart);
-    m_chart.Purge();
-    m_chart.SetChartType(CChartModel::kChartShare);
-    QImage image = m_chart.GrabImage();
-    ASSERT_EQ(image.size(), QSize(480, 300));
-    EXPECT_FALSE(HasColor(image, QColor(255, 255, 0)));
-    FillTrend(m_chart);
-    EXPECT_TRUE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));
 }
 
 TEST_F(ChartCtrlTest, SaveChartBitmapAsksWithTheBitmapDialogAndWritesThePickedFile)

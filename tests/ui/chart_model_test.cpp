@@ -108,39 +108,5 @@ TEST(ChartModel, UnknownSeriesIndexesAreHarmless)
     EXPECT_EQ(chart.GetDataSeriesCaption(1), "");
 }
 
-TEST(ChartModel, AxisCodesAddressTheirAxisAndMayBeCombined)
-{
-    CChartModel chart;
-    chart.SetAxisScale(CChartModel::kAxisX, 3600, 7200);
-    chart.SetAxisScale(CChartModel::kAxisY, 0, 100);
-    chart.SetScaleStep(CChartModel::kAxisX, 900, 900);
-    chart.SetAxisFormatString(CChartModel::kAxisX, "%m/%d %H:%M");
-    chart.SetAxisText(CChartModel::kAxisY, "Mbits/秒");
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).minimum, 3600);
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).maximum, 7200);
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).majorStep, 900);
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).format, "%m/%d %H:%M");
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisY).maximum, 100);
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisY).text, "Mbits/秒");
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).text, "");
-
-    chart.SetAxisFormatString(CChartModel::kAxisX | CChartModel::kAxisY, "%.2f");
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisX).format, "%.2f");
-    EXPECT_EQ(chart.GetAxis(CChartModel::kAxisY).format, "%.2f");
-}
-
-TEST(ChartModel, PointAndSeriesLegendsShowTheLegendAndChooseItsEntries)
-{
-    CChartModel chart;
-    chart.ShowLegend(false);
-    chart.ShowPointLegend();
-    EXPECT_TRUE(chart.IsLegendShown());
-    EXPECT_EQ(chart.GetLegendKind(), LegendKind::Points);
-    chart.ShowSeriesLegend();
-    EXPECT_EQ(chart.GetLegendKind(), LegendKind::Series);
-    chart.ShowLegend(false);
-    EXPECT_FALSE(chart.IsLegendShown());
-}
-
 }  // namespace
 }  // namespace ortolan
