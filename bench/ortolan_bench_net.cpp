@@ -2,8 +2,10 @@
 //   pcap OUT [FRAMES] [HOSTS]                      made-up LAN traffic for the exporters
 //   catch OUT SECONDS COMMAND...                   runs COMMAND ("{PORT}" replaced) and keeps what it sends
 //   sink PORT SECONDS                              bare recvmmsg receiver, counts only
-//   search STREAM PID PORT [LOGDIR] [BUDGET] [START]  loss-free rate of a receiver process
+//   search STREAM PID PORT [LOGDIR] [BUDGET] [START] [OUTFILE LOSSTEXT]
+//                                                  loss-free rate of a receiver process
 //   info STREAM                                    datagrams and bytes of a stream file
+//   head STREAM OUT COUNT                          the first COUNT datagrams (profiling runs)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -114,6 +116,10 @@ int SearchCommand(int argc, char** argv)
     if (argc > 5 && std::string(argv[5]) != "-") s.logFolder = argv[5];
     if (argc > 6) s.budgetSeconds = double(Number(argv[6]));
     if (argc > 7) s.startRate = std::max<uint64_t>(1000, Number(argv[7]));
+    if (argc > 9) {
+        s.outputFile = argv[8];
+        s.lossText = argv[9];
+    }
     CRateSearch search(stream, s);
     search.Run();
     const tagRateStep& b = search.best();
@@ -133,6 +139,19 @@ int InfoCommand(int argc, char** argv)
     return 0;
 }
 
+int HeadCommand(int argc, char** argv)
+{
+    if (argc < 5) return Usage();
+    CDatagramStream in, out;
+    if (!in.Load(argv[2])) return 1;
+    uint64_t count = Number(argv[4]);
+    for (const auto& d : in.datagrams()) {
+        if (out.size() >= count) break;
+        out.Append(d.data(), d.size());
+    }
+    return out.Save(argv[3]) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -144,5 +163,6 @@ int main(int argc, char** argv)
     if (command == "sink") return SinkCommand(argc, argv);
     if (command == "search") return SearchCommand(argc, argv);
     if (command == "info") return InfoCommand(argc, argv);
+    if (command == "head") return HeadCommand(argc, argv);
     return Usage();
 }

@@ -149,10 +149,21 @@ uint64_t CRateSearch::CountLogLines()
     return m_logLines;
 }
 
+uint64_t CRateSearch::CountLossReports() const
+{
+    if (m_settings.outputFile.empty() || m_settings.lossText.empty()) return 0;
+    std::ifstream in(m_settings.outputFile);
+    std::string line;
+    uint64_t n = 0;
+    while (std::getline(in, line)) n += line.find(m_settings.lossText) != std::string::npos;
+    return n;
+}
+
 tagRateStep CRateSearch::Step(uint64_t rate)
 {
     tagRateStep step;
     step.rate = rate;
+    uint64_t reports0 = CountLossReports();
     uint64_t drops0 = SocketDrops(m_settings.port, nullptr);
     uint64_t lines0 = CountLogLines();
     double cpu0 = ProcessTreeCpu(m_settings.receiverPid);
@@ -184,6 +195,7 @@ tagRateStep CRateSearch::Step(uint64_t rate)
     }
     step.cpuSeconds = ProcessTreeCpu(m_settings.receiverPid) - cpu0;
     step.lost = SocketDrops(m_settings.port, nullptr) - drops0;
+    step.peerLoss = CountLossReports() > reports0;
     if (!m_settings.logFolder.empty()) {
         uint64_t logged = lines - lines0;
         step.loggedAll = logged >= step.sent;
@@ -194,7 +206,7 @@ tagRateStep CRateSearch::Step(uint64_t rate)
 
 bool CRateSearch::Passes(const tagRateStep& step) const
 {
-    return step.drained && step.lossRatio() < m_settings.lossThreshold &&
+    return step.drained && !step.peerLoss && step.lossRatio() < m_settings.lossThreshold &&
            step.achievedRate() >= 0.9 * double(step.rate);
 }
 
@@ -203,11 +215,11 @@ void CRateSearch::Run()
     double start = Monotonic();
     auto report = [](const tagRateStep& s, bool ok) {
         double received = double(s.sent - std::min(s.lost, s.sent));
-        std::printf("STEP rate=%llu achieved=%.0f sent=%llu lost=%llu loss=%.4f%% cpu_us=%.2f drained=%d %s\n",
+        std::printf("STEP rate=%llu achieved=%.0f sent=%llu lost=%llu loss=%.4f%% cpu_us=%.2f drained=%d%s %s\n",
                     static_cast<unsigned long long>(s.rate), s.achievedRate(),
                     static_cast<unsigned long long>(s.sent), static_cast<unsigned long long>(s.lost),
                     100.0 * s.lossRatio(), received > 0 ? s.cpuSeconds * 1e6 / received : 0.0, int(s.drained),
-                    ok ? "ok" : "fail");
+                    s.peerLoss ? " receiver-reported-loss" : "", ok ? "ok" : "fail");
         std::fflush(stdout);
     };
     auto explain = [this](const tagRateStep& s) {
@@ -217,6 +229,9 @@ void CRateSearch::Run()
         else if (s.achievedRate() < 0.9 * double(s.rate))
             std::snprintf(text, sizeof text, "sender reached only %.0f/s of %llu/s (CPU shared with the receiver)",
                           s.achievedRate(), static_cast<unsigned long long>(s.rate));
+        else if (s.peerLoss)
+            std::snprintf(text, sizeof text, "receiver reported lost data at %llu/s",
+                          static_cast<unsigned long long>(s.rate));
         else if (!s.drained)
             std::snprintf(text, sizeof text, "socket not drained 5 s after %llu/s",
                           static_cast<unsigned long long>(s.rate));

@@ -21,6 +21,7 @@ struct tagRateStep {
     double cpuSeconds = 0;   // the receiver's processes, user and system
     bool drained = true;     // the socket emptied within the wait
     bool loggedAll = true;   // every datagram reached the log (when counted)
+    bool peerLoss = false;   // the receiver's own output reported losing data
     double lossRatio() const { return sent ? double(lost) / double(sent) : 1.0; }
     double achievedRate() const { return sendSeconds > 0 ? double(sent) / sendSeconds : 0; }
 };
@@ -29,6 +30,10 @@ struct tagRateSearchSettings {
     int receiverPid = 0;
     uint16_t port = 0;
     std::string logFolder;    // empty: the receiver writes no per-datagram log
+    // A receiver that loses data past its socket (pmacct between its core and a
+    // plugin) says so in its output: lines holding lossText in outputFile fail the step.
+    std::string outputFile;
+    std::string lossText;
     uint64_t startRate = 5000;
     uint64_t maxRate = 1280000;
     double stepSeconds = 2.0;
@@ -57,6 +62,7 @@ public:
 private:
     tagRateStep Step(uint64_t rate);
     uint64_t CountLogLines();
+    uint64_t CountLossReports() const;
     bool Passes(const tagRateStep& step) const;
 
     const CDatagramStream& m_stream;
