@@ -169,6 +169,11 @@ int RunCollectCommand(const std::vector<std::string>& args)
     }
     app.exec();
     controller.Stop();
+    // The last, unfinished interval is closed too, so the final print shows
+    // everything that arrived.
+    controller.SetIntervalTime(controller.Now());
+    controller.UpdateTrends();
+    controller.UpdateStatus();
     host.Print();
     return 0;
 }

@@ -1,20 +1,26 @@
-// ortolan                 the monitor window
+// ortolan                 the monitor window (headless live mode without a display)
 // ortolan collect ...     headless live monitoring
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "collect_command.h"
+#include "gui_command.h"
 #include "report_command.h"
 
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string command = args.empty() ? std::string() : args.front();
-    std::vector<std::string> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
-    if (command == "collect") return ortolan::RunCollectCommand(rest);
-    if (command == "report") return ortolan::RunReportCommand(rest);
-    if (command.empty()) return ortolan::RunCollectCommand({});
-    std::fprintf(stderr, "usage: ortolan [collect [options]]\n");
-    return 2;
+    if (!args.empty() && args.front() == "collect")
+        return ortolan::RunCollectCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args.front() == "report") return ortolan::RunReportCommand({args.begin() + 1, args.end()});
+    if (!args.empty() && args.front().rfind("--", 0) != 0) {
+        std::fprintf(stderr, "usage: ortolan [--replay FILE [--snapshot PNG]] | ortolan collect [options] | ortolan report ...\n");
+        return 2;
+    }
+    if (args.empty() && !ortolan::HasDisplay()) {
+        std::fprintf(stderr, "ortolan: no display; monitoring headless (ortolan collect)\n");
+        return ortolan::RunCollectCommand({});
+    }
+    return ortolan::RunGui(argc, argv, args);
 }

@@ -1,0 +1,112 @@
+#include "gui_command.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "command_line.h"
+#include "ortolan_app.h"
+#include "ortolan_dlg.h"
+#include "qt_dialog_seam.h"
+#include "start_dlg.h"
+
+namespace ortolan {
+namespace {
+
+// The main window as the application runs it. With a replay file it replays
+// that log at once (offline) and, with a snapshot path, saves its picture
+// and closes: the unattended run the smoke test and screenshots use.
+class CMainWindow : public IMainWindow {
+public:
+    CMainWindow(COrtolanApp& app, IDialogSeam& seam, std::optional<std::string> replay,
+                std::optional<std::string> snapshot)
+        : m_snapshot(std::move(snapshot))
+    {
+        tagMainWindowHooks hooks;
+        if (replay) {
+            QFileInfo file(QString::fromStdString(*replay));
+            std::string folder = file.absolutePath().toStdString() + "/";
+            std::string name = file.fileName().toStdString();
+            hooks.chooseStart = [name](QWidget*) { return std::optional<tagStartChoice>(tagStartChoice{false, {name}}); };
+            hooks.logFolder = [folder] { return folder; };
+        } else {
+            hooks.chooseStart = [&app, &seam](QWidget* parent) -> std::optional<tagStartChoice> {
+                CStartDlg dlg(app, seam, [] { return int64_t(std::time(nullptr)); }, parent);
+                if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+                return tagStartChoice{dlg.online(), dlg.chosenLogs()};
+            };
+            hooks.logFolder = [&app] { return app.LogFolder(); };
+        }
+        m_window = std::make_unique<COrtolanDlg>(seam, std::move(hooks));
+        m_replay = replay.has_value();
+    }
+
+    CSFlowMon& sflow() override { return m_window->controller().sflow(); }
+    CNFlowMon& netflow() override { return m_window->controller().netflow(); }
+
+    int Exec() override
+    {
+        COrtolanDlg& window = *m_window;
+        int status = 0;
+        if (m_replay) {
+            QTimer::singleShot(0, &window, [&] {
+                window.controller().Start();
+                if (!m_snapshot) return;
+                // Let the list and the charts paint before the picture is taken.
+                QTimer::singleShot(500, &window, [&] {
+                    bool saved = window.grab().save(QString::fromStdString(*m_snapshot), "PNG");
+                    std::printf("window \"%s\" shown %dx%d, %d rows\n", window.windowTitle().toUtf8().constData(),
+                                window.width(), window.height(), window.controller().list().rowCount());
+                    std::fflush(stdout);
+                    status = saved ? 0 : 1;
+                    window.accept();
+                });
+            });
+        }
+        window.exec();
+        return status;
+    }
+
+private:
+    std::unique_ptr<COrtolanDlg> m_window;
+    bool m_replay = false;
+    std::optional<std::string> m_snapshot;
+};
+
+}  // namespace
+
+bool HasDisplay()
+{
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+int RunGui(int argc, char** argv, const std::vector<std::string>& args)
+{
+    CCommandLine line(args, {"--replay", "--snapshot"});
+    if (!line.ok() || !line.words().empty() || (line.value("--snapshot") && !line.value("--replay"))) {
+        std::fprintf(stderr, "ortolan: %s\nusage: ortolan [--replay FILE [--snapshot PNG]]\n",
+                     line.ok() ? "unexpected argument" : line.error().c_str());
+        return 2;
+    }
+    std::optional<std::string> replay = line.value("--replay");
+    if (replay && !QFileInfo(QString::fromStdString(*replay)).isReadable()) {
+        std::fprintf(stderr, "ortolan: cannot read %s\n", replay->c_str());
+        return 2;
+    }
+    QApplication app(argc, argv);
+    CQtDialogSeam seam;
+    COrtolanApp ortolan;
+    ortolan.SetMainWindowFactory([&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
+        return std::make_unique<CMainWindow>(a, s, replay, line.value("--snapshot"));
+    });
+    return ortolan.Run(seam);
+}
+
+}  // namespace ortolan

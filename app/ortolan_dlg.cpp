@@ -1,0 +1,396 @@
+#include "ortolan_dlg.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "about_dlg.h"
+#include "auto_size_columns.h"
+#include "chart_ctrl.h"
+#include "dialog_seam.h"
+#include "export_actions.h"
+#include "list_dlg.h"
+#include "list_kind.h"
+#include "node_list_dlg.h"
+#include "ortolan_app.h"
+#include "rich_text_panel.h"
+#include "state_pictures.h"
+
+namespace ortolan {
+namespace {
+
+struct tagFieldSpec {
+    const char* caption;
+    const char* unit;
+    uint32_t initial;
+    uint32_t minimum;
+    uint32_t maximum;
+};
+
+constexpr tagFieldSpec kFields[5] = {
+    {"sFlowポート", "", tagFormValues{}.sflowPort, 0, COrtolanDlg::kMaxSflowPort},
+    {"NetFlowポート", "", tagFormValues{}.netflowPort, 0, 0xFFFFFFFFu},
+    {"画面更新間隔", "秒", tagFormValues{}.refreshSeconds, COrtolanDlg::kMinRefresh, COrtolanDlg::kMaxRefresh},
+    {"NetFlowカウンタ周期", "秒", tagFormValues{}.counterPeriod, 0, 0xFFFFFFFFu},
+    {"ログ保存日数", "日", tagFormValues{}.retentionDays, 0, 0xFFFFFFFFu},
+};
+
+// List kinds whose tables a NetFlow port fills (it has no packet headers).
+bool NetflowHasKind(int kind)
+{
+    switch (kind) {
+    case 1: case 3: case 5: case 6: case 7: case 8: case 9: case 11: return true;
+    default: return false;
+    }
+}
+
+QPushButton* Button(const char* text, QWidget* parent)
+{
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostResolver* resolver,
+                         QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_hooks(std::move(hooks))
+{
+    if (!resolver) {
+        m_ownResolver = std::make_unique<CQtHostResolver>();
+        resolver = m_ownResolver.get();
+    }
+    m_controller = std::make_unique<CMonitorController>(*this, *resolver);
+
+    setWindowTitle(QStringLiteral("Ortolan"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setSizeGripEnabled(true);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(BuildSettings());
+    top->addWidget(BuildState(), 1);
+    auto* buttons = new QVBoxLayout;
+    m_start = new QPushButton(QString::fromUtf8("開始"), this);
+    m_start->setDefault(true);
+    m_quit = Button("終了", this);
+    m_start->setMinimumWidth(96);
+    m_quit->setMinimumWidth(96);
+    buttons->addWidget(m_start);
+    buttons->addWidget(m_quit);
+    buttons->addStretch(1);
+    top->addLayout(buttons);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* menuBar = new QMenuBar(this);
+    QMenu* help = menuBar->addMenu(QString::fromUtf8("ヘルプ(&H)"));
+    help->addSeparator();
+    help->addAction(QString::fromUtf8("バージョン情報 Ortolan(&A)..."), this, &COrtolanDlg::ShowAbout);
+    layout->setMenuBar(menuBar);
+    layout->addLayout(top);
+    layout->addWidget(BuildMonitor(), 2);
+    layout->addWidget(BuildCharts(), 3);
+
+    connect(m_start, &QPushButton::clicked, this, [this] { m_controller->StartStop(); });
+    connect(m_quit, &QPushButton::clicked, this, &QDialog::accept);
+
+    TrendCharts models{};
+    for (int i = 0; i < kTrendChartCount; ++i) models[size_t(i)] = m_charts[size_t(i)];
+    m_controller->SetCharts(models);
+    m_controller->ResetCharts();
+    m_controller->UpdateStatus();
+    UpdateButtons();
+    resize(1000, 760);
+}
+
+COrtolanDlg::~COrtolanDlg()
+{
+    // The controller closes the sockets and must go before the charts it fills.
+    m_list->setModel(nullptr);
+    m_controller.reset();
+}
+
+QWidget* COrtolanDlg::BuildSettings()
+{
+    auto* group = new QGroupBox(QString::fromUtf8("基本設定"), this);
+    auto* grid = new QGridLayout(group);
+    for (int i = 0; i < 5; ++i) {
+        const tagFieldSpec& spec = kFields[i];
+        auto* edit = new QLineEdit(QString::number(spec.initial), group);
+        edit->setMaxLength(10);
+        edit->setFixedWidth(72);
+        edit->setAlignment(Qt::AlignRight);
+        grid->addWidget(new QLabel(QString::fromUtf8(spec.caption), group), i, 0);
+        grid->addWidget(edit, i, 1);
+        grid->addWidget(new QLabel(QString::fromUtf8(spec.unit), group), i, 2);
+        m_fields[size_t(i)] = edit;
+    }
+    m_sflowSetup = Button("sFlow設定", group);
+    grid->addWidget(m_sflowSetup, 5, 0, 1, 3);
+    connect(m_sflowSetup, &QPushButton::clicked, this, &COrtolanDlg::ShowSflowSetup);
+    return group;
+}
+
+QWidget* COrtolanDlg::BuildState()
+{
+    auto* group = new QGroupBox(QString::fromUtf8("状態"), this);
+    auto* row = new QHBoxLayout(group);
+    m_indicator = new CStateIndicator(group);
+    m_status = new CRichTextPanel(group);
+    m_status->setMinimumWidth(360);
+    row->addWidget(m_indicator, 0, Qt::AlignTop);
+    row->addWidget(m_status, 1);
+    return group;
+}
+
+QWidget* COrtolanDlg::BuildMonitor()
+{
+    auto* group = new QGroupBox(QString::fromUtf8("モニタ"), this);
+    auto* column = new QVBoxLayout(group);
+    m_list = new QTableView(group);
+    CMonitorListModel& model = m_controller->list();
+    model.SetStateIcons(MakeStateIcons());
+    m_list->setModel(&model);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setShowGrid(true);
+    m_list->setIconSize(QSize(16, 16));
+    m_list->setWordWrap(false);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
+    m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Each header starts half as wide again as its text.
+    QFontMetrics metrics = m_list->horizontalHeader()->fontMetrics();
+    for (int c = 0; c < kMonitorColumnCount; ++c)
+        m_list->setColumnWidth(c, metrics.horizontalAdvance(
+                                      QString::fromUtf8(CMonitorListModel::HeaderTexts()[size_t(c)])) * 3 / 2);
+    column->addWidget(m_list, 1);
+
+    auto* row = new QHBoxLayout;
+    m_listKind = new QComboBox(group);
+    for (int kind = 0; kind < kListKindCount; ++kind)
+        m_listKind->addItem(QString::fromUtf8(ListKindInfo(kind).menuText));
+    m_listKind->setCurrentIndex(0);
+    m_info = Button("情報表示", group);
+    m_capture = Button("ファイル出力", group);
+    m_chartImage = Button("グラフ出力", group);
+    m_chartCsv = Button("グラフCSV出力", group);
+    m_chartCopy = Button("グラフCOPY", group);
+    m_localNodes = Button("ローカルノード", group);
+    row->addWidget(m_listKind);
+    row->addWidget(m_info);
+    row->addStretch(1);
+    for (QPushButton* b : {m_capture, m_chartImage, m_chartCsv, m_chartCopy, m_localNodes}) row->addWidget(b);
+    column->addLayout(row);
+
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &COrtolanDlg::UpdateButtons);
+    connect(m_list, &QTableView::clicked, this, &COrtolanDlg::UpdateButtons);
+    connect(m_list, &QTableView::doubleClicked, this, &COrtolanDlg::ShowInformation);
+    connect(m_listKind, &QComboBox::currentIndexChanged, this, &COrtolanDlg::UpdateButtons);
+    connect(m_info, &QPushButton::clicked, this, &COrtolanDlg::ShowInformation);
+    connect(m_capture, &QPushButton::clicked, this, &COrtolanDlg::ToggleCaptureFile);
+    connect(m_chartImage, &QPushButton::clicked, this, &COrtolanDlg::ExportChart);
+    connect(m_chartCsv, &QPushButton::clicked, this, &COrtolanDlg::ExportChartCsv);
+    connect(m_chartCopy, &QPushButton::clicked, this, &COrtolanDlg::CopyChart);
+    connect(m_localNodes, &QPushButton::clicked, this, &COrtolanDlg::ShowLocalNodes);
+    return group;
+}
+
+QWidget* COrtolanDlg::BuildCharts()
+{
+    auto* group = new QGroupBox(QString::fromUtf8("トラフィック"), this);
+    auto* column = new QVBoxLayout(group);
+    m_tabs = new QTabWidget(group);
+    for (int i = 0; i < kTrendChartCount; ++i) {
+        auto* page = new QWidget(m_tabs);
+        auto* inner = new QVBoxLayout(page);
+        inner->setContentsMargins(10, 10, 10, 10);
+        m_charts[size_t(i)] = new CChartCtrl(page);
+        m_charts[size_t(i)]->setMinimumHeight(200);
+        inner->addWidget(m_charts[size_t(i)]);
+        m_tabs->addTab(page, QString::fromUtf8(TrendChartText(TrendChart(i)).tabCaption));
+    }
+    m_tabs->setCurrentIndex(0);
+    column->addWidget(m_tabs);
+    return group;
+}
+
+QString COrtolanDlg::RangeMessage(uint32_t minimum, uint32_t maximum)
+{
+    return tagFormRangeError{"", minimum, maximum}.Message();
+}
+
+std::optional<tagMonitorSettings> COrtolanDlg::ReadForm(bool quiet)
+{
+    auto refuse = [&](int field, const QString& message) -> std::optional<tagMonitorSettings> {
+        if (!quiet) {
+            m_dialogs.ShowMessage(this, message);
+            m_fields[size_t(field)]->setFocus();
+            m_fields[size_t(field)]->selectAll();
+        }
+        return std::nullopt;
+    };
+    uint32_t values[5];
+    for (int i = 0; i < 5; ++i) {
+        std::optional<uint32_t> v = ParseFormNumber(m_fields[size_t(i)]->text().toStdString());
+        if (!v) return refuse(i, RangeMessage(kFields[i].minimum, kFields[i].maximum));
+        values[i] = *v;
+    }
+    tagFormValues form;
+    form.sflowPort = values[0];
+    form.netflowPort = values[1];
+    form.refreshSeconds = values[2];
+    form.counterPeriod = values[3];
+    form.retentionDays = values[4];
+    form.listKind = listKind();
+    if (std::optional<tagFormRangeError> error = ValidateFormValues(form)) {
+        int field = 0;
+        for (int i = 0; i < 5; ++i)
+            if (std::string_view(kFields[i].caption) == error->field) field = i;
+        return refuse(field, error->Message());
+    }
+    tagMonitorSettings s;
+    s.sflowPort = form.sflowPort;
+    s.netflowPort = form.netflowPort;
+    s.refreshSeconds = form.refreshSeconds;
+    s.counterPeriod = form.counterPeriod;
+    s.retentionDays = form.retentionDays;
+    return s;
+}
+
+std::optional<tagStartChoice> COrtolanDlg::ChooseStart()
+{
+    if (m_hooks.chooseStart) return m_hooks.chooseStart(this);
+    return tagStartChoice{};
+}
+
+std::string COrtolanDlg::LogFolder() { return m_hooks.logFolder ? m_hooks.logFolder() : std::string(); }
+
+void COrtolanDlg::MonitoringChanged(bool monitoring)
+{
+    for (FormField f : {FormField::SflowPort, FormField::NetflowPort, FormField::Refresh, FormField::CounterPeriod})
+        m_fields[size_t(f)]->setEnabled(!monitoring);
+    m_start->setText(QString::fromUtf8(monitoring ? "停止" : "開始"));
+    UpdateButtons();
+    m_indicator->SetAnimated(monitoring);
+}
+
+void COrtolanDlg::StatusChanged(const std::string& markup) { m_status->SetMarkup(QString::fromStdString(markup)); }
+
+void COrtolanDlg::RowsAppeared()
+{
+    m_list->setUpdatesEnabled(false);
+    AutoSizeColumns(m_list);
+    m_list->setUpdatesEnabled(true);
+}
+
+std::vector<int> COrtolanDlg::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int COrtolanDlg::listKind() const { return std::max(0, m_listKind->currentIndex()); }
+
+CMonPort* COrtolanDlg::SelectedPort() const
+{
+    std::vector<int> rows = SelectedRows();
+    return rows.size() == 1 ? m_controller->list().port(rows[0]) : nullptr;
+}
+
+void COrtolanDlg::UpdateButtons()
+{
+    std::vector<int> rows = SelectedRows();
+    bool one = rows.size() == 1;
+    m_info->setEnabled(one);
+    m_capture->setEnabled(one);
+    m_chartCsv->setEnabled(one);
+    m_capture->setText(QString::fromUtf8("ファイル出力"));
+    if (!one) return;
+    const CMonitorListModel& list = m_controller->list();
+    if (list.key(rows[0]).find("NetFlow") != std::string::npos) {
+        m_capture->setEnabled(false);
+        m_info->setEnabled(NetflowHasKind(listKind()));
+    }
+    m_capture->setText(CaptureButtonText(list.port(rows[0])));
+}
+
+void COrtolanDlg::ShowInformation()
+{
+    if (!ReadForm(false)) return;
+    CMonPort* port = SelectedPort();
+    if (!port || !m_info->isEnabled()) return;
+    CListDlg dlg(*port, listKind(), m_controller->sflow().oui(), m_sortState, m_dialogs, this);
+    dlg.exec();
+}
+
+void COrtolanDlg::ToggleCaptureFile()
+{
+    std::vector<int> rows = SelectedRows();
+    CMonPort* port = SelectedPort();
+    if (port && m_capture->isEnabled()) {
+        switch (ToggleCapture(m_dialogs, this, *port)) {
+        case CaptureToggle::Closed:
+        case CaptureToggle::Opened:
+            m_controller->list().SetOutputFile(rows[0], CapturePath(*port).toStdString());
+            break;
+        default:
+            break;
+        }
+    }
+    UpdateButtons();
+}
+
+void COrtolanDlg::ExportChart() { ExportChartImage(m_dialogs, this, *m_charts[size_t(m_tabs->currentIndex())]); }
+
+void COrtolanDlg::ExportChartCsv()
+{
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    int tab = m_tabs->currentIndex();
+    ExportTrendCsv(m_dialogs, this, *m_charts[size_t(tab)], tab, rows[0]);
+}
+
+void COrtolanDlg::CopyChart() { CopyChartToClipboard(m_dialogs, *m_charts[size_t(m_tabs->currentIndex())]); }
+
+void COrtolanDlg::ShowLocalNodes()
+{
+    if (m_hooks.showLocalNodes) {
+        m_hooks.showLocalNodes(*this);
+        return;
+    }
+    CNodeListDlg dlg(m_controller->sflow(), m_controller->netflow(), m_sortState, m_dialogs, this);
+    dlg.exec();
+}
+
+void COrtolanDlg::ShowSflowSetup()
+{
+    std::vector<int> rows = SelectedRows();
+    std::string agent;
+    if (!rows.empty())
+        if (CMonPort* port = m_controller->list().port(rows[0])) agent = port->agent;
+    if (m_hooks.showSflowSetup) m_hooks.showSflowSetup(*this, agent);
+}
+
+void COrtolanDlg::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+}  // namespace ortolan

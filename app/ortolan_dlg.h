@@ -1,0 +1,135 @@
+#pragma once
+// The main window "Ortolan": the settings form, the state of monitoring, the
+// list of monitored ports and the five trend charts, and the buttons that
+// open every other view. The logic lives in CMonitorController; this class
+// shows it and reads the form.
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "monitor_controller.h"
+#include "view_sort_state.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace ortolan {
+
+class CChartCtrl;
+class CRichTextPanel;
+class CStateIndicator;
+class IDialogSeam;
+
+class COrtolanDlg;
+
+// What the window cannot do by itself: the start dialog and the log folder
+// belong to the application; the setup and local-node windows to their own
+// folders. An unset hook falls back as noted.
+struct tagMainWindowHooks {
+    // The start dialog; unset: online monitoring with no replay.
+    std::function<std::optional<tagStartChoice>(QWidget*)> chooseStart;
+    // The log folder; unset: the current folder.
+    std::function<std::string()> logFolder;
+    // "ローカルノード" (unset: the local node list) and "sFlow設定" (the agent
+    // address of the selected port, or empty text; unset: does nothing).
+    std::function<void(COrtolanDlg&)> showLocalNodes;
+    std::function<void(COrtolanDlg&, const std::string& agent)> showSflowSetup;
+};
+
+class COrtolanDlg : public QDialog, public IMonitorHost {
+    Q_OBJECT
+public:
+    // Field limits of the form.
+    static constexpr uint32_t kMaxSflowPort = 65534;
+    static constexpr uint32_t kMinRefresh = 5;
+    static constexpr uint32_t kMaxRefresh = 300;
+
+    // The dialog seam must outlive the window; without a resolver the window
+    // uses the platform's reverse look-ups.
+    COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks = {}, IHostResolver* resolver = nullptr,
+                QWidget* parent = nullptr);
+    ~COrtolanDlg() override;
+
+    CMonitorController& controller() { return *m_controller; }
+    IDialogSeam& dialogs() { return m_dialogs; }
+    tagViewSortState& sortState() { return m_sortState; }
+
+    // The standard range message of a refused field.
+    static QString RangeMessage(uint32_t minimum, uint32_t maximum);
+
+    // --- IMonitorHost
+    std::optional<tagMonitorSettings> ReadForm(bool quiet) override;
+    std::optional<tagStartChoice> ChooseStart() override;
+    std::string LogFolder() override;
+    void MonitoringChanged(bool monitoring) override;
+    void StatusChanged(const std::string& markup) override;
+    void RowsAppeared() override;
+
+    // --- Buttons and the list.
+    void UpdateButtons();
+    void ShowInformation();
+    void ToggleCaptureFile();
+    void ExportChart();
+    void ExportChartCsv();
+    void CopyChart();
+    void ShowLocalNodes();
+    void ShowSflowSetup();
+    void ShowAbout();
+    // Rows of the list that are selected, in ascending order.
+    std::vector<int> SelectedRows() const;
+    int listKind() const;
+
+    // Controls, for the application, the views and tests.
+    QLineEdit* field(int index) const { return m_fields[size_t(index)]; }
+    QPushButton* startButton() const { return m_start; }
+    QPushButton* infoButton() const { return m_info; }
+    QPushButton* captureButton() const { return m_capture; }
+    QPushButton* chartCsvButton() const { return m_chartCsv; }
+    QComboBox* listKindBox() const { return m_listKind; }
+    QTableView* listView() const { return m_list; }
+    QTabWidget* tabs() const { return m_tabs; }
+    CChartCtrl* chart(int tab) const { return m_charts[size_t(tab)]; }
+    CStateIndicator* stateIndicator() const { return m_indicator; }
+    CRichTextPanel* statusPanel() const { return m_status; }
+
+private:
+    QWidget* BuildSettings();
+    QWidget* BuildState();
+    QWidget* BuildMonitor();
+    QWidget* BuildCharts();
+    CMonPort* SelectedPort() const;
+
+    IDialogSeam& m_dialogs;
+    tagMainWindowHooks m_hooks;
+    std::unique_ptr<IHostResolver> m_ownResolver;
+    std::unique_ptr<CMonitorController> m_controller;
+    tagViewSortState m_sortState;
+
+    std::array<QLineEdit*, 5> m_fields{};
+    QPushButton* m_sflowSetup = nullptr;
+    CStateIndicator* m_indicator = nullptr;
+    CRichTextPanel* m_status = nullptr;
+    QPushButton* m_start = nullptr;
+    QPushButton* m_quit = nullptr;
+    QTableView* m_list = nullptr;
+    QComboBox* m_listKind = nullptr;
+    QPushButton* m_info = nullptr;
+    QPushButton* m_capture = nullptr;
+    QPushButton* m_chartImage = nullptr;
+    QPushButton* m_chartCsv = nullptr;
+    QPushButton* m_chartCopy = nullptr;
+    QPushButton* m_localNodes = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    std::array<CChartCtrl*, kTrendChartCount> m_charts{};
+};
+
+// Field order of the form.
+enum class FormField { SflowPort = 0, NetflowPort, Refresh, CounterPeriod, Retention };
+
+}  // namespace ortolan

@@ -1,0 +1,203 @@
+// The main window offscreen with the dialog seam scripted: the form's range
+// checks, the buttons that need one selected port, and what the window shows.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+
+#include "chart_ctrl.h"
+#include "datagram_builder.h"
+#include "monitor_test_support.h"
+#include "ortolan_dlg.h"
+#include "rich_text_panel.h"
+#include "scripted_dialog_seam.h"
+#include "state_pictures.h"
+
+namespace ortolan {
+namespace {
+
+using namespace ortolan::testing;
+
+void EnsureApp()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        window = std::make_unique<COrtolanDlg>(dialogs, tagMainWindowHooks{}, &resolver);
+    }
+
+    // One sFlow row (10.0.0.1), one more sFlow row (10.0.0.2) and a NetFlow row.
+    void AddRows()
+    {
+        CMonitorController& c = window->controller();
+        for (uint8_t agent = 1; agent <= 2; ++agent) {
+            Bytes b = SflowV5Header(1, 1, 0, {10, 0, 0, agent}, 1000);
+            b.raw(CounterSampleV5(IfCounters{}));
+            c.sflow().FeedDatagram(b.data().data(), b.size(), 1796605500, "10.0.0.1", 6343);
+        }
+        auto nf = NetflowV5(1, {FlowSpec{}});
+        c.netflow().FeedDatagram(nf.data(), nf.size(), 1796605500, "10.0.0.9", 2055);
+        c.SetIntervalTime(1796605500);
+        c.UpdateTrends();
+        ASSERT_EQ(c.list().rowCount(), 3);
+    }
+
+    void Select(std::initializer_list<int> rows)
+    {
+        QItemSelectionModel* sel = window->listView()->selectionModel();
+        sel->clearSelection();
+        for (int r : rows)
+            sel->select(window->listView()->model()->index(r, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    ScriptedDialogSeam dialogs;
+    FakeResolver resolver;
+    std::unique_ptr<COrtolanDlg> window;
+};
+
+TEST_F(MainWindowTest, OpensWithDefaultsTabsAndColumns)
+{
+    EXPECT_EQ(window->windowTitle(), "Ortolan");
+    const char* defaults[] = {"0", "0", "60", "120", "14"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(window->field(i)->text(), defaults[i]);
+    EXPECT_EQ(window->startButton()->text(), QString::fromUtf8("開始"));
+    EXPECT_EQ(window->listKindBox()->count(), 13);
+    EXPECT_EQ(window->listKindBox()->itemText(0), QString::fromUtf8("MACアドレス一覧"));
+    EXPECT_EQ(window->listKindBox()->itemText(12), QString::fromUtf8("NICメーカ別集計"));
+    ASSERT_EQ(window->tabs()->count(), 5);
+    EXPECT_EQ(window->tabs()->tabText(0), QString::fromUtf8("回線負荷指数"));
+    EXPECT_EQ(window->tabs()->tabText(2), QString::fromUtf8("回線帯域"));
+    EXPECT_EQ(window->tabs()->currentIndex(), 0);
+    EXPECT_EQ(window->chart(2)->GetHeaderText(), "回線負荷（Mbits/秒）");
+    EXPECT_EQ(window->chart(0)->GetAxis(CChartModel::kAxisY).format, "%.3f");
+    EXPECT_EQ(window->chart(1)->GetAxis(CChartModel::kAxisY).text, "Packets/秒");
+    EXPECT_EQ(window->chart(4)->GetAxis(CChartModel::kAxisX).format, "%H:%M:%S");
+    QAbstractItemModel* model = window->listView()->model();
+    ASSERT_EQ(model->columnCount(), 14);
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal), QString::fromUtf8("エージェント "));
+    EXPECT_EQ(model->headerData(13, Qt::Horizontal), QString::fromUtf8("出力ファイル"));
+    EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8("モニタしていません。"));
+}
+
+TEST_F(MainWindowTest, OutOfRangeFieldRefusesTheStartWithTheRangeMessage)
+{
+    window->field(int(FormField::Refresh))->setText("4");
+    window->startButton()->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], QString::fromUtf8("5 から 300 までの整数を入力してください。"));
+    EXPECT_FALSE(window->controller().monitoring());
+
+    window->field(int(FormField::Refresh))->setText("300");
+    window->field(int(FormField::SflowPort))->setText("65535");
+    EXPECT_FALSE(window->ReadForm(false));
+    EXPECT_EQ(dialogs.messages.last(), QString::fromUtf8("0 から 65534 までの整数を入力してください。"));
+    window->field(int(FormField::SflowPort))->setText("x");
+    EXPECT_FALSE(window->ReadForm(true));
+    EXPECT_EQ(dialogs.messages.size(), 2);   // quiet reads show nothing
+
+    window->field(int(FormField::SflowPort))->setText("6343");
+    window->field(int(FormField::NetflowPort))->setText("4000000000");
+    std::optional<tagMonitorSettings> s = window->ReadForm(false);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->sflowPort, 6343u);
+    EXPECT_EQ(s->netflowPort, 4000000000u);
+    EXPECT_EQ(s->refreshSeconds, 300u);
+}
+
+TEST_F(MainWindowTest, ButtonsFollowTheSelection)
+{
+    AddRows();
+    EXPECT_FALSE(window->infoButton()->isEnabled());
+    EXPECT_FALSE(window->captureButton()->isEnabled());
+    EXPECT_FALSE(window->chartCsvButton()->isEnabled());
+
+    Select({0});
+    EXPECT_TRUE(window->infoButton()->isEnabled());
+    EXPECT_TRUE(window->captureButton()->isEnabled());
+    EXPECT_TRUE(window->chartCsvButton()->isEnabled());
+    EXPECT_EQ(window->captureButton()->text(), QString::fromUtf8("ファイル出力"));
+
+    Select({0, 1});
+    EXPECT_FALSE(window->infoButton()->isEnabled());
+    EXPECT_FALSE(window->captureButton()->isEnabled());
+    EXPECT_FALSE(window->chartCsvButton()->isEnabled());
+
+    // A NetFlow row: no capture; information only for the kinds a flow fills.
+    int netflowRow = window->controller().list().FindRow("NetFlow V5:10.0.0.9:0");
+    ASSERT_GE(netflowRow, 0);
+    Select({netflowRow});
+    window->listKindBox()->setCurrentIndex(0);
+    EXPECT_FALSE(window->infoButton()->isEnabled());
+    EXPECT_FALSE(window->captureButton()->isEnabled());
+    EXPECT_TRUE(window->chartCsvButton()->isEnabled());
+    window->listKindBox()->setCurrentIndex(1);
+    EXPECT_TRUE(window->infoButton()->isEnabled());
+    window->listKindBox()->setCurrentIndex(12);
+    EXPECT_FALSE(window->infoButton()->isEnabled());
+}
+
+TEST_F(MainWindowTest, CaptureButtonOpensAndClosesTheFile)
+{
+    AddRows();
+    Select({0});
+    QString path = QDir::temp().filePath("ortolan_dlg_test.pcap");
+    dialogs.saveAnswers.push_back(path);
+    window->captureButton()->click();
+    EXPECT_EQ(window->captureButton()->text(), QString::fromUtf8("出力停止"));
+    EXPECT_EQ(window->controller().list().text(0, MonitorColumn::OutputFile), path.toStdString());
+    window->captureButton()->click();
+    EXPECT_EQ(window->captureButton()->text(), QString::fromUtf8("ファイル出力"));
+    EXPECT_EQ(window->controller().list().text(0, MonitorColumn::OutputFile), "");
+    QFile::remove(path);
+}
+
+TEST_F(MainWindowTest, StartAndStopSwitchFieldsCaptionAndIndicator)
+{
+    window->field(int(FormField::SflowPort))->setText(QString::number(FreeUdpPort()));
+    window->field(int(FormField::NetflowPort))->setText(QString::number(FreeUdpPort()));
+    window->startButton()->click();
+    ASSERT_TRUE(window->controller().monitoring());
+    EXPECT_EQ(window->startButton()->text(), QString::fromUtf8("停止"));
+    EXPECT_FALSE(window->field(int(FormField::SflowPort))->isEnabled());
+    EXPECT_FALSE(window->field(int(FormField::CounterPeriod))->isEnabled());
+    EXPECT_TRUE(window->field(int(FormField::Retention))->isEnabled());
+    EXPECT_TRUE(window->stateIndicator()->animated());
+    EXPECT_TRUE(window->statusPanel()->PlainText().contains(QString::fromUtf8("モニタしています。")));
+
+    window->startButton()->click();
+    EXPECT_FALSE(window->controller().monitoring());
+    EXPECT_EQ(window->startButton()->text(), QString::fromUtf8("開始"));
+    EXPECT_TRUE(window->field(int(FormField::SflowPort))->isEnabled());
+    EXPECT_FALSE(window->stateIndicator()->animated());
+}
+
+TEST(StatePictures, ThreeDistinctIconsAndAnimatedFrames)
+{
+    EnsureApp();
+    QList<QIcon> icons = MakeStateIcons();
+    ASSERT_EQ(icons.size(), 3);
+    QImage fresh = icons[0].pixmap(16, 16).toImage();
+    QImage old = icons[2].pixmap(16, 16).toImage();
+    EXPECT_NE(fresh.pixel(8, 8), old.pixel(8, 8));
+    EXPECT_NE(MakeMonitoringFrame(48, 0, 12).toImage(), MakeMonitoringFrame(48, 3, 12).toImage());
+}
+
+}  // namespace
+}  // namespace ortolan
