@@ -87,9 +87,9 @@ std::string StrftimeToQtFormat(const std::string& format)
             literal += c;
             continue;
         }
-        char spec = format[++i];
+        char conversion = format[++i];
         const char* qt = nullptr;
-        switch (spec) {
+        switch (conversion) {
         case 'Y': qt = "yyyy"; break;
         case 'y': qt = "yy"; break;
         case 'm': qt = "MM"; break;
