@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +54,7 @@ public:
         int status = 0;
         if (m_replay) {
             QTimer::singleShot(0, &window, [&] {
-                window.controller().Start();
+                window.startButton()->click();
                 if (!m_snapshot) return;
                 // Let the list and the charts paint before the picture is taken.
                 QTimer::singleShot(500, &window, [&] {

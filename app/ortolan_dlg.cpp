@@ -103,7 +103,13 @@ COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostRe
     layout->addWidget(BuildMonitor(), 2);
     layout->addWidget(BuildCharts(), 3);
 
-    connect(m_start, &QPushButton::clicked, this, [this] { m_controller->StartStop(); });
+    connect(m_start, &QPushButton::clicked, this, [this] {
+        bool starting = !m_controller->monitoring();
+        m_controller->StartStop();
+        // A replay fills the cells long after the first rows sized the
+        // columns; size them again to what the replay left.
+        if (starting && m_controller->list().rowCount() > 0) RowsAppeared();
+    });
     connect(m_quit, &QPushButton::clicked, this, &QDialog::accept);
 
     TrendCharts models{};
@@ -117,7 +123,9 @@ COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostRe
 
 COrtolanDlg::~COrtolanDlg()
 {
-    // The controller closes the sockets and must go before the charts it fills.
+    // Closing the window while monitoring still writes what is queued for the
+    // log; the controller then closes the sockets and goes before the charts.
+    if (m_controller->monitoring()) m_controller->Stop();
     m_list->setModel(nullptr);
     m_controller.reset();
 }
