@@ -1,0 +1,40 @@
+#include "snmp_library.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace ortolan {
+
+CSnmpLibrary::CSnmpLibrary(std::string appName, std::unique_ptr<QTimer> pollTimer)
+    : m_appName(std::move(appName)), m_pollTimer(std::move(pollTimer))
+{
+}
+
+CSnmpLibrary::~CSnmpLibrary()
+{
+    if (m_pollTimer) m_pollTimer->stop();
+    m_pollTimer.reset();
+    ShutdownNetSnmp(m_appName);
+}
+
+std::unique_ptr<CSnmpLibrary> SnmpLibraryStart(const std::string& appName, const std::string& configDir,
+                                               const std::string& mibDir)
+{
+    InitNetSnmp(appName, configDir, mibDir);
+    std::unique_ptr<QTimer> timer;
+    if (QCoreApplication::instance()) {
+        timer = std::make_unique<QTimer>();
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setInterval(1);
+        QObject::connect(timer.get(), &QTimer::timeout, [] { SnmpPollTick(); });
+        timer->start();
+    }
+    return std::make_unique<CSnmpLibrary>(appName, std::move(timer));
+}
+
+void SnmpLibraryStop(std::unique_ptr<CSnmpLibrary> library)
+{
+    library.reset();
+}
+
+}  // namespace ortolan
