@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "agent_command.h"
+#include "agent_tables.h"
+#include "fake_snmp_client.h"
+#include "snmp_api.h"
+#include "snmp_library.h"
+#include "snmpd_agent.h"
+
+namespace ortolan {
+namespace {
+
+using namespace ortolan::testing;
+
+struct tagRun {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+tagRun RunCommand(const std::vector<std::string>& args, ISnmpClient& snmp, const tagSfTimings& timings = {})
+{
+    std::ostringstream out, err;
+    tagRun run;
+    run.status = RunAgentCommand(args, snmp, out, err, timings, [] { SnmpPollTick(); });
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+bool HaveSnmpd()
+{
+    if (CSnmpdAgent::Available()) return true;
+    const char* ci = std::getenv("CI");
+    if (ci && std::string(ci) == "true") ADD_FAILURE() << "snmpd is not installed";
+    return false;
+}
+
+TEST(AgentCommand, PrintsTheThreeListsOfAVersionFiveAgent)
+{
+    if (!HaveSnmpd()) GTEST_SKIP() << "snmpd is not installed";
+    CSnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(V5AgentTable())) << agent.problem();
+    std::string port = agent.peer().substr(10);
+    CSnmpApi snmp;
+    tagRun run = RunCommand({"--mode", "v3priv", "--user", "desuser", "--password", "despassword", "--port", port,
+                      "127.0.0.1"},
+                     snmp);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "\"sFlowエージェント情報\"\n"
+              "\"バージョン\",\"アドレス\",\"MIBバージョン\"\n"
+              "\"1.3;Ortolan test agent;1.0\",\"192.168.1.11\",\"Ver.5\"\n"
+              "\"sFlowコレクタ設定\"\n"
+              "\"コレクタ番号\",\"オナー文字列\",\"収集期間（秒）\",\"パケットサイズ\",\"コレクターＩＰ\",\"ポート\","
+              "\"sFlowバージョン\"\n"
+              "\"1\",\"ortolan\",\"86400\",\"1400\",\"10.0.0.1\",\"6343\",\"5\"\n"
+              "\"2\",\"\",\"0\",\"1400\",\"65.66.67.68\",\"6343\",\"5\"\n"
+              "\"sFlowポート設定\"\n"
+              "\"データソース\",\"インスタンス\",\"Flowコレクタ番号\",\"サンプルレート\",\"ヘッダサイズ\","
+              "\"Counterコレクタ番号\",\"カウンタ間隔\",\"Index\"\n"
+              "\"ifIndex.5\",\"1\",\"1\",\"400\",\"128\",\"1\",\"30\",\"" + kIfIndex5 + "\"\n"
+              "\"ifIndex.7\",\"1\",\"\",\"\",\"\",\"1\",\"20\",\"" + kIfIndex7 + "\"\n");
+}
+
+TEST(AgentCommand, OlderMibAgentListsElevenColumnsAndNoCollectors)
+{
+    if (!HaveSnmpd()) GTEST_SKIP() << "snmpd is not installed";
+    CSnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(V4AgentTable())) << agent.problem();
+    CSnmpApi snmp;
+    tagRun run = RunCommand({"--mode", "v2c", "--community", "public", "--port", agent.peer().substr(10), "127.0.0.1"}, snmp);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"sFlowコレクタ設定\"\n\"コレクタ番号\",\"オナー文字列\",\"収集期間（秒）\","
+                           "\"パケットサイズ\",\"コレクターＩＰ\",\"ポート\",\"sFlowバージョン\"\n\"sFlowポート設定\"\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("\"ifIndex.3\",\"v4owner\",\"7200\",\"512\",\"20\",\"128\",\"1400\",\"192.168.1.10\","
+                           "\"6343\",\"4\",\"" + kV4IfIndex3 + "\"\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("\"Ver.4\""), std::string::npos);
+}
+
+TEST(AgentCommand, SilentAgentPrintsTheWindowsMessage)
+{
+    CSilentAgent silent;
+    CSnmpApi snmp;
+    std::string peer = silent.peer();
+    tagRun run = RunCommand({"--port", peer.substr(10), "127.0.0.1"}, snmp, tagSfTimings{1, 0, 1, 0, 1, 0});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "sFlow情報が取得できません。\n");
+}
+
+TEST(AgentCommand, UsesTheWindowsDefaultsAndAccessValues)
+{
+    CFakeSnmpClient fake;
+    fake.outcomes.push_back({true, 0, {"sFlowVersion.0=STRING: 1.3"}});
+    tagRun run = RunCommand({"10.0.0.1"}, fake);
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(fake.requests.size(), 1u);
+    EXPECT_EQ(fake.requests[0].mode, 1);
+    EXPECT_EQ(fake.requests[0].peer, "10.0.0.1");
+    EXPECT_EQ(fake.requests[0].communityOrUser, "tundra");
+    EXPECT_EQ(fake.requests[0].timeoutSeconds, 5);
+    EXPECT_EQ(fake.requests[0].retries, 2);
+
+    CFakeSnmpClient v3;
+    v3.outcomes.push_back({false, 6, {}});
+    run = RunCommand({"--mode", "v3auth", "--user", "u", "--password", "short", "10.0.0.1"}, v3);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "リクエストを送信できません。\n");
+    ASSERT_EQ(v3.requests.size(), 1u);
+    EXPECT_EQ(v3.requests[0].mode, 3);
+    EXPECT_EQ(v3.requests[0].communityOrUser, "u");
+    EXPECT_EQ(v3.requests[0].password, "short");
+}
+
+TEST(AgentCommand, WrongArgumentsPrintTheUsage)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"host.example"},
+             {"--mode", "v9", "10.0.0.1"},
+             {"--port", "0", "10.0.0.1"},
+             {"--port", "65536", "10.0.0.1"},
+             {"--mode", "v3priv", "--user", "u", "10.0.0.1"},
+             {"--bogus", "10.0.0.1"},
+             {"10.0.0.1", "10.0.0.2"},
+             {"--community"}}) {
+        CFakeSnmpClient fake;
+        tagRun run = RunCommand(args, fake);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("usage: ortolan agent"), std::string::npos);
+        EXPECT_TRUE(fake.requests.empty());
+    }
+}
+
+}  // namespace
+}  // namespace ortolan
