@@ -151,6 +151,9 @@ void CMonitorController::Stop()
     // What arrived since the last log tick would otherwise be dropped by the
     // next start's reset; it belongs in the log.
     LogTick();
+    // The statistics now show the period up to this moment; without this the
+    // offline status of a live run would end at 1970.
+    m_shownTo = Now();
     UpdateStatus();
 }
 

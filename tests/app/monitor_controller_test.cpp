@@ -316,8 +316,12 @@ TEST_F(ControllerTest, LiveDatagramsOnLoopbackReachListAndLog)
     EXPECT_NE(host.status.find("sFlow:   1ノード(1ポート)  1パケット"), std::string::npos);
     EXPECT_NE(host.status.find("12/07 10:40から0日 00時間00分00秒間モニタしています。"), std::string::npos);
 
-    // Stopping writes what is still queued, NetFlow first.
+    // Stopping writes what is still queued, NetFlow first, and shows the
+    // period up to the stop as offline data.
+    now += 90;
     controller.Stop();
+    EXPECT_NE(host.status.find("12/07 10:40から12/07 10:41のオフライン情報を表示しています。"), std::string::npos)
+        << host.status;
     std::ifstream log(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
     std::string first, second, third;
     std::getline(log, first);
