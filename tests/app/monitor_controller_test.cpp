@@ -227,6 +227,19 @@ TEST_F(ControllerTest, NinthPortIsListedWithoutSeries)
     EXPECT_EQ(controller.list().key(8), "sFlow V5:10.0.0.9:0");
 }
 
+TEST_F(ControllerTest, TenThousandAgentsFillTheListUpToThePortLimit)
+{
+    for (uint32_t i = 0; i < 10000; ++i) {
+        Bytes b = SflowV5Header(1, 0, 0, {10, uint8_t(i >> 16), uint8_t(i >> 8), uint8_t(i)}, 1000);
+        Feed(b.data(), k1005);
+    }
+    CloseInterval(k1005);
+    size_t ports = controller.sflow().ports.size();
+    EXPECT_EQ(size_t(controller.list().rowCount()), ports);
+    EXPECT_EQ(ports + controller.sflow().refusedPorts, 10000u);
+    EXPECT_EQ(controller.chart(TrendChart::ActiveIp).GetCount(), kSeriesRows);
+}
+
 TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
 {
     // Twelve sources, the destination among them: twelve unresolved addresses.
