@@ -1,5 +1,6 @@
 #include "core_figures.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "flow_log.h"
 #include "mon_port.h"
@@ -142,6 +144,67 @@ int CCoreFigures::Decode(const std::string& kind, const CDatagramStream& stream,
     return 2;
 }
 
+namespace {
+
+template <class Map, class Line>
+void DumpTable(std::vector<std::string>& out, const std::string& prefix, const Map& table, Line line)
+{
+    for (const auto& [key, entry] : table) out.push_back(prefix + key + "\t" + line(entry));
+}
+
+void DumpPorts(const CFlowCollector& c)
+{
+    std::vector<std::string> out;
+    auto stat = [](const tagProtStat& e) { return std::to_string(e.packets) + " " + std::to_string(e.bytes); };
+    auto pair = [](const tagMtxEntry& e) {
+        return std::to_string(e.packetsAtoB) + " " + std::to_string(e.bytesAtoB) + " " + std::to_string(e.packetsBtoA) +
+               " " + std::to_string(e.bytesBtoA) + " " + e.services.join(",");
+    };
+    for (const auto& [key, p] : c.ports) {
+        DumpTable(out, key + "\tmac\t", p->macs, [](const tagMacEntry& e) {
+            return std::to_string(e.rxPackets) + " " + std::to_string(e.txPackets) + " " + std::to_string(e.rxBytes);
+        });
+        DumpTable(out, key + "\tip\t", p->ips, [](const tagIpEntry& e) {
+            return std::to_string(e.rxPackets) + " " + std::to_string(e.txBytes) + " " + e.services.join(",") + " " +
+                   e.macs.join(",");
+        });
+        DumpTable(out, key + "\tipmtx\t", p->ipMatrix, pair);
+        DumpTable(out, key + "\tmacmtx\t", p->macMatrix, pair);
+        DumpTable(out, key + "\teth\t", p->ethernetTypes, stat);
+        DumpTable(out, key + "\tproto\t", p->ipProtocols, stat);
+        DumpTable(out, key + "\ttcp\t", p->tcpServices, stat);
+        DumpTable(out, key + "\tudp\t", p->udpServices, stat);
+        DumpTable(out, key + "\ticmp\t", p->icmpTypes, stat);
+        DumpTable(out, key + "\ttos\t", p->tosTable, stat);
+        for (const auto& [index, ifc] : p->interfaces)
+            out.push_back(key + "\tif\t" + std::to_string(index) + "\t" + std::to_string(ifc.current.ifInOctets) + " " +
+                          std::to_string(ifc.current.ifOutOctets) + " " + std::to_string(ifc.history.size()) + " " +
+                          std::to_string(ifc.hourStamp));
+    }
+    std::sort(out.begin(), out.end());
+    for (const auto& line : out) std::printf("%s\n", line.c_str());
+}
+
+}  // namespace
+
+int CCoreFigures::Dump(const std::string& kind, const CDatagramStream& stream)
+{
+    std::unique_ptr<CFlowCollector> mon;
+    if (kind == "sflow") {
+        auto s = std::make_unique<CSFlowMon>();
+        LoadNames(*s);
+        mon = std::move(s);
+    } else {
+        auto n = std::make_unique<CNFlowMon>();
+        LoadNames(*n);
+        mon = std::move(n);
+    }
+    int64_t t = kLogBase;
+    for (const auto& d : stream.datagrams()) mon->FeedDatagram(d.data(), d.size(), t++, "127.0.0.1", 9999);
+    DumpPorts(*mon);
+    return 0;
+}
+
 int CCoreFigures::MakeLog(const CDatagramStream& sflow, const CDatagramStream& netflow, const std::string& folder,
                           uint64_t count)
 {
@@ -196,17 +259,25 @@ int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
     LoadNames(*n);
     std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     CFlowLog log(dir);
-    uint64_t intervals = 0;
+    uint64_t intervals = 0, seen = 0;
     tagReplayHooks hooks;
-    hooks.observeTime = [](int64_t) {};
+    double cpu0 = ProcessCpu();
+    auto t0 = Clock::now();
+    // Progress lines let a caller that stops a slow replay still say how fast it went.
+    hooks.observeTime = [&](int64_t) {
+        if (++seen % 50000 == 0) {
+            double spent = Since(t0);
+            std::printf("REPLAY_PROGRESS datagrams=%llu seconds=%.3f cpu=%.3f dps=%.0f\n",
+                        static_cast<unsigned long long>(seen), spent, ProcessCpu() - cpu0, double(seen) / spent);
+            std::fflush(stdout);
+        }
+    };
     // As the controller does at each close: every port takes its interval snapshot.
     hooks.closeInterval = [&](int64_t) {
         ++intervals;
         for (CFlowCollector* c : {static_cast<CFlowCollector*>(s.get()), static_cast<CFlowCollector*>(n.get())})
             for (auto& [key, port] : c->ports) port->TakeSnapshot();
     };
-    double cpu0 = ProcessCpu();
-    auto t0 = Clock::now();
     bool ok = log.ReplayLog(fileName, *n, *s, 30, hooks);
     double seconds = Since(t0);
     double cpu = ProcessCpu() - cpu0;

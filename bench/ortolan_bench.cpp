@@ -3,6 +3,7 @@
 //   makelog SFLOW_STREAM NETFLOW_STREAM FOLDER COUNT
 //   replay FOLDER FILE [CONFIGDIR]
 //   memory ip|ipfull|pair|mac COUNT
+//   dump sflow|netflow STREAM [CONFIGDIR]        every table after one pass, sorted
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -44,6 +45,11 @@ int main(int argc, char** argv)
         return CCoreFigures("").MakeLog(sflow, netflow, argv[4], std::strtoull(argv[5], nullptr, 10));
     }
     if (command == "replay" && argc >= 4) return CCoreFigures(argc > 4 ? argv[4] : "").Replay(argv[2], argv[3]);
+    if (command == "dump" && argc >= 4) {
+        CDatagramStream stream;
+        if (!LoadStream(argv[3], stream)) return 1;
+        return CCoreFigures(argc > 4 ? argv[4] : "").Dump(argv[2], stream);
+    }
     if (command == "memory" && argc >= 4) return CCoreFigures("").Memory(argv[2], std::strtoull(argv[3], nullptr, 10));
     return Usage();
 }
