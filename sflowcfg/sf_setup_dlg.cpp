@@ -126,6 +126,7 @@ void CSFSetupDlg::BuildLayout()
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setShowGrid(true);
         list->verticalHeader()->hide();
+        list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
         list->horizontalHeader()->setHighlightSections(false);
         connect(list, &QTableView::clicked, this, &CSFSetupDlg::UpdateControls);
         connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CSFSetupDlg::UpdateControls);
