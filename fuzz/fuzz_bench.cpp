@@ -1,5 +1,6 @@
 #include "fuzz_bench.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "traffic_accounting.h"
 #ifdef ORTOLAN_FUZZ_FLOWLOG
 #include "flow_log.h"
+#include "log_files.h"
 #endif
 #ifdef ORTOLAN_FUZZ_MARKUP
 #include "markup_parser.h"
@@ -260,6 +262,11 @@ bool CFuzzBench::RunFlowLog(const uint8_t* data, size_t size)
     if (!CountsAddUp(s.sflow) || !CountsAddUp(s.netflow))
         return Fail("decoded + rejected differs from datagramCount");
     if (!s.sflow.logQueue.empty() || !s.netflow.logQueue.empty()) return Fail("replay queued");
+    // The folder's other files are named by whoever shares it: the first line
+    // stands in for a file name the listing and the purge must read safely.
+    std::string_view name = Text(data, size);
+    name = name.substr(0, std::min(name.find('\n'), size_t(256)));
+    if (IsLogFileName(name)) LogFileDayEnd(name);
     return true;
 }
 #endif

@@ -171,6 +171,9 @@ def main():
           + b"S\t1700000001\t10.0.0.1\n" + b"S\tnotime\t10.0.0.1\tport\t0A1\r\n"
           + log_line(b"S", 1699990000, b"10.0.0.1", 6343, sflow["v5_counters"])[:-40])
 
+    # The first line also stands in for a file name of the log folder.
+    write("flow_log_replay", "file_name", b"FL2009-03-14.log\nFLnotes.log\n")
+
     write("status_markup", "status", "<font size=9pt color=#00ff00>sFlow 受信中</font><br>"
           "<FONT COLOR='#ff0000' size=\"12pt\">停止</FONT><br><b>x</b> &lt;&amp;&gt; &#39;&nbsp;"
           .encode())
