@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <map>
 
-#include "mib_lookup.h"
 #include "snmp_text.h"
 
 namespace ortolan {
@@ -124,33 +122,6 @@ TEST(LeadingDecimal, ReadsCellsAsEntryDialogsDo)
     EXPECT_EQ(LeadingDecimal("128"), 128);
     EXPECT_EQ(LeadingDecimal(""), 0);
     EXPECT_EQ(LeadingDecimal("12abc"), 12);
-}
-
-class CTableMibs : public IMibLookup {
-public:
-    std::map<std::string, tagMibObjectInfo, std::less<>> objects;
-    std::optional<tagMibObjectInfo> Find(std::string_view name) const override
-    {
-        auto it = objects.find(name);
-        if (it == objects.end()) return std::nullopt;
-        return it->second;
-    }
-};
-
-TEST(TypeLetterOf, FollowsTheObjectSyntax)
-{
-    CTableMibs mibs;
-    mibs.objects["o"] = {MibSyntax::ObjectIdentifier, ""};
-    mibs.objects["s"] = {MibSyntax::OctetString, ""};
-    mibs.objects["i"] = {MibSyntax::Integer, "InetAddressType"};
-    mibs.objects["x"] = {MibSyntax::NetworkAddress, ""};
-    mibs.objects["a"] = {MibSyntax::IpAddress, ""};
-    mibs.objects["u"] = {MibSyntax::Unsigned, ""};
-    mibs.objects["t"] = {MibSyntax::TimeTicks, ""};
-    mibs.objects["other"] = {MibSyntax::Other, ""};
-    for (const char* name : {"o", "s", "i", "x", "a", "u", "t"}) EXPECT_EQ(TypeLetterOf(mibs, name), name[0]);
-    EXPECT_EQ(TypeLetterOf(mibs, "other"), 's');
-    EXPECT_EQ(TypeLetterOf(mibs, "missing"), ' ');
 }
 
 }  // namespace
