@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -240,6 +241,43 @@ TEST_F(ControllerTest, TenThousandAgentsFillTheListUpToThePortLimit)
     EXPECT_EQ(controller.chart(TrendChart::ActiveIp).GetCount(), kSeriesRows);
 }
 
+// Counts the redraws the controller asks of a chart.
+class CountingChart : public CChartModel {
+public:
+    int redraws = 0;
+    void Redraw() override { ++redraws; }
+};
+
+TEST_F(ControllerTest, LongReplayRedrawsOncePerSecondAndDatesALongAxis)
+{
+    std::array<CountingChart, kTrendChartCount> counting;
+    TrendCharts models{};
+    for (int i = 0; i < kTrendChartCount; ++i) models[size_t(i)] = &counting[size_t(i)];
+    controller.SetCharts(models);
+    {
+        // Two days, a datagram each two minutes: 1500 interval closes, more than a series keeps.
+        std::ofstream log(QDir(dir.path()).filePath("FL2026-12-05.log").toStdString());
+        IfCounters c;
+        for (uint32_t step = 0; step < 1500; ++step) {
+            c.inUcast = step * 100;
+            log << "S\t" << k1005 - 2 * 86400 + step * 121 << "\t10.0.0.1\t6343\t"
+                << Hex(SflowDatagram(step + 1, 1000 + step * 121000, c, Hosts(1))) << "\n";
+        }
+    }
+    host.choice = tagStartChoice{false, {"FL2026-12-05.log"}};
+    ASSERT_TRUE(controller.Start());
+    // The clock stands still: one redraw at the reset, one during the replay,
+    // one when the replay is done.
+    for (const CountingChart& chart : counting) EXPECT_EQ(chart.redraws, 3);
+    const CDataSeries* series = counting[size_t(TrendChart::Bandwidth)].GetDataSeries(0);
+    ASSERT_NE(series, nullptr);
+    EXPECT_EQ(series->GetCount(), kMaxTrendPoints);
+    const tagChartAxis& x = counting[size_t(TrendChart::ActiveMac)].GetAxis(CChartModel::kAxisX);
+    EXPECT_EQ(x.format, "%m/%d %H:%M");
+    EXPECT_EQ(int64_t(x.minimum) % 3600, 0);
+    EXPECT_LE(x.minimum, series->GetAt(0)->x);
+}
+
 TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
 {
     // Twelve sources, the destination among them: twelve unresolved addresses.
@@ -298,9 +336,15 @@ TEST_F(ControllerTest, RefreshTimerIsClampedOneShotAndRearmed)
     EXPECT_TRUE(controller.refreshTimer().isActive());
     EXPECT_EQ(controller.logTimer().interval(), 1000);
     EXPECT_TRUE(controller.logTimer().isActive());
+    // The tick also purges the logs that outlived the retention.
+    QString old = QDir(dir.path()).filePath("FL2026-11-01.log");
+    QString today = QDir(dir.path()).filePath("FL2026-12-07.log");
+    for (const QString& path : {old, today}) std::ofstream(path.toStdString()) << "\n";
     controller.RefreshTick();
     EXPECT_TRUE(controller.refreshTimer().isActive());
     EXPECT_EQ(host.refreshes, 1);
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(today));
     controller.Stop();
     EXPECT_FALSE(controller.refreshTimer().isActive());
     EXPECT_FALSE(controller.logTimer().isActive());
