@@ -13,8 +13,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8("バージョン情報 Ortolan"));
     auto* icon = new QLabel(this);
-    icon->setPixmap(MakeIdlePicture(32));
+    icon->setPixmap(MakeIdlePicture(48));
     auto* text = new QLabel(QString::fromUtf8(kVersionText), this);
+    QFont font = text->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    text->setFont(font);
     auto* close = new QPushButton(QString::fromUtf8("閉じる"), this);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
@@ -26,7 +30,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     row->addWidget(close, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->setContentsMargins(14, 14, 14, 14);
+    layout->setContentsMargins(16, 16, 16, 16);
+    setMinimumWidth(340);
 }
 
 }  // namespace ortolan
