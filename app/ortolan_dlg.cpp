@@ -206,7 +206,6 @@ QWidget* COrtolanDlg::BuildMonitor()
 
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &COrtolanDlg::UpdateButtons);
     connect(m_list, &QTableView::clicked, this, &COrtolanDlg::UpdateButtons);
-    connect(m_list, &QTableView::doubleClicked, this, &COrtolanDlg::ShowInformation);
     connect(m_listKind, &QComboBox::currentIndexChanged, this, &COrtolanDlg::UpdateButtons);
     connect(m_info, &QPushButton::clicked, this, &COrtolanDlg::ShowInformation);
     connect(m_capture, &QPushButton::clicked, this, &COrtolanDlg::ToggleCaptureFile);
