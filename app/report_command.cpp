@@ -5,6 +5,7 @@
 
 #include "command_line.h"
 #include "flow_log.h"
+#include "list_report.h"
 #include "ortolan_app.h"
 
 namespace ortolan {
@@ -135,7 +136,10 @@ json CollectorJson(const CFlowCollector& c)
 
 int Usage(const std::string& problem)
 {
-    std::fprintf(stderr, "ortolan report: %s\nusage: ortolan report [--refresh SECONDS] LOGFILE...\n",
+    std::fprintf(stderr,
+                 "ortolan report: %s\n"
+                 "usage: ortolan report [--refresh SECONDS] [--list KIND [--port KEY]] LOGFILE...\n"
+                 "       KIND: 0 to 12 (the list kinds of the main window) or local\n",
                  problem.c_str());
     return 2;
 }
@@ -149,7 +153,7 @@ json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow)
 
 int RunReportCommand(const std::vector<std::string>& args)
 {
-    CCommandLine line(args, {"--refresh"});
+    CCommandLine line(args, {"--refresh", "--list", "--port"});
     if (!line.ok()) return Usage(line.error());
     if (line.words().empty()) return Usage("no log file given");
     uint32_t refresh = 60;
@@ -158,6 +162,10 @@ int RunReportCommand(const std::vector<std::string>& args)
         if (!value || *value > UINT32_MAX) return Usage("--refresh takes whole seconds");
         refresh = uint32_t(*value);
     }
+    const std::optional<std::string> listKind = line.value("--list");
+    const std::optional<std::string> portKey = line.value("--port");
+    if (portKey && !listKind) return Usage("--port needs --list");
+    if (listKind && !IsListReportKind(*listKind)) return Usage("unknown list kind " + *listKind);
 
     CSFlowMon sflow;
     CNFlowMon netflow;
@@ -177,6 +185,16 @@ int RunReportCommand(const std::vector<std::string>& args)
             std::fprintf(stderr, "ortolan report: cannot read the log file %s\n", file.c_str());
             return 2;
         }
+    }
+    if (listKind) {
+        // The lists as their windows' CSV button writes them.
+        tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime);
+        if (!list.ok) {
+            std::fprintf(stderr, "ortolan report: %s\n", list.error.c_str());
+            return 2;
+        }
+        std::fwrite(list.text.data(), 1, list.text.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     // Texts from logs and name tables need not be valid UTF-8; they are
     // replaced, not allowed to abort the report.

@@ -3,7 +3,9 @@
 // collectors, with the name tables loaded as at start-up, and prints their
 // statistics as one JSON document on standard output. Scripts and acceptance
 // checks read it, so its shape stays stable: object keys in byte order, every
-// count a JSON integer.
+// count a JSON integer. With --list KIND (0 to 12, or local) it prints that
+// statistics list instead, for the port --port names or for every port one
+// after another, as the list window's CSV button writes it.
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
