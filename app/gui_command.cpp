@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "agent_address.h"
 #include "command_line.h"
 #include "ortolan_app.h"
 #include "ortolan_dlg.h"
 #include "qt_dialog_seam.h"
+#include "sf_setup_dlg.h"
 #include "start_dlg.h"
 
 namespace ortolan {
@@ -41,6 +43,11 @@ public:
             };
             hooks.logFolder = [&app] { return app.LogFolder(); };
         }
+        hooks.showSflowSetup = [&app, &seam](COrtolanDlg& window, const std::string& agent) {
+            CSFSetupDlg dlg(seam, app.Settings(), &window);
+            if (auto address = ParseIpv4(agent)) dlg.SetAgentAddress(*address);
+            dlg.exec();
+        };
         m_window = std::make_unique<COrtolanDlg>(seam, std::move(hooks));
         m_replay = replay.has_value();
     }

@@ -12,6 +12,7 @@
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 #include "splash.h"
+#include "snmp_library.h"
 
 namespace ortolan {
 namespace {
@@ -176,8 +177,7 @@ int COrtolanApp::Run(IDialogSeam& seam)
     // found once and cached.
     ExecutableFolder();
 
-    // ==== SNMP LIBRARY START: SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder())
-    // ==== is called here once the SNMP session layer exists.
+    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder());
 
     ReadSettings();
     std::unique_ptr<IMainWindow> window =
@@ -190,8 +190,7 @@ int COrtolanApp::Run(IDialogSeam& seam)
     int status = window->Exec();
     window.reset();
 
-    // ==== SNMP LIBRARY STOP: SnmpLibraryStop("ORTOLAN") is called here once the
-    // ==== SNMP session layer exists.
+    SnmpLibraryStop(std::move(snmp));
     return status;
 }
 

@@ -101,9 +101,10 @@ public:
     // The start-up sequence under a running QApplication; returns the exit status.
     int Run(IDialogSeam& seam);
 
-private:
+    // The per-user settings store (the setup window keeps "SF_IP" in it).
     QSettings& Settings();
 
+private:
     QString m_settingsFile;
     std::unique_ptr<QSettings> m_settings;
     std::optional<std::string> m_executableFolder;
