@@ -1,6 +1,11 @@
 #include "entry_fields.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QFontMetrics>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -92,6 +97,26 @@ void SizeInDialogUnits(QWidget* widget, int width, int height)
     int unitX = std::max(1, metrics.averageCharWidth());
     int unitY = std::max(1, metrics.height());
     widget->resize(width * unitX / 4, height * unitY / 8);
+}
+
+void LayOutEntryDialog(QDialog* dialog, QFormLayout* form, std::function<void()> onSet, int width,
+                       int height)
+{
+    auto* set = new QPushButton(QStringLiteral("設定"), dialog);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
+    set->setObjectName(QStringLiteral("set"));
+    set->setDefault(true);
+    QObject::connect(set, &QPushButton::clicked, dialog, std::move(onSet));
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(set);
+    buttons->addWidget(cancel);
+    buttons->addStretch(1);
+
+    auto* layout = new QHBoxLayout(dialog);
+    layout->addLayout(form, 1);
+    layout->addLayout(buttons);
+    SizeInDialogUnits(dialog, width, height);
 }
 
 }  // namespace ortolan

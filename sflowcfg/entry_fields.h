@@ -4,9 +4,11 @@
 // and the size of a dialog given in dialog units.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QComboBox;
 class QDialog;
+class QFormLayout;
 class QLineEdit;
 class QWidget;
 
@@ -32,5 +34,10 @@ bool ReadIpv4Text(const QString& text, uint32_t& address);
 // Resizes a dialog to a size in dialog units of its font (a quarter of the
 // average character width, an eighth of the line height).
 void SizeInDialogUnits(QWidget* widget, int width, int height);
+
+// The entry dialogs' layout: the form on the left, "設定" (default, calls
+// onSet) and "取消" (rejects) in a column on the right, sized in dialog units.
+void LayOutEntryDialog(QDialog* dialog, QFormLayout* form, std::function<void()> onSet, int width,
+                       int height);
 
 }  // namespace ortolan

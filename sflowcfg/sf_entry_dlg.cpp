@@ -57,21 +57,7 @@ CSFEntryDlg::CSFEntryDlg(IDialogSeam& dialogs, const tagSfV4Entry& start, QWidge
     form->addRow(QStringLiteral("ポート"), m_collectorPort);
     form->addRow(QStringLiteral("sFlow Ver."), m_datagramVersion);
 
-    auto* set = new QPushButton(QStringLiteral("設定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    set->setObjectName(QStringLiteral("set"));
-    set->setDefault(true);
-    connect(set, &QPushButton::clicked, this, &CSFEntryDlg::OnSet);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(set);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(form, 1);
-    layout->addLayout(buttons);
-    SizeInDialogUnits(this, 267, 159);
+    LayOutEntryDialog(this, form, [this] { OnSet(); }, 267, 159);
 }
 
 void CSFEntryDlg::OnSet()

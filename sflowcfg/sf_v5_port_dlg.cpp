@@ -34,21 +34,7 @@ CSfV5PortDlg::CSfV5PortDlg(IDialogSeam& dialogs, const tagSfV5PortEntry& start, 
     form->addRow(QStringLiteral("ヘッダサイズ"), m_headerSize);
     form->addRow(QStringLiteral("カウンタ間隔"), m_counterInterval);
 
-    auto* set = new QPushButton(QStringLiteral("設定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    set->setObjectName(QStringLiteral("set"));
-    set->setDefault(true);
-    connect(set, &QPushButton::clicked, this, &CSfV5PortDlg::OnSet);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(set);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(form, 1);
-    layout->addLayout(buttons);
-    SizeInDialogUnits(this, 267, 92);
+    LayOutEntryDialog(this, form, [this] { OnSet(); }, 267, 92);
 }
 
 void CSfV5PortDlg::OnSet()

@@ -48,21 +48,7 @@ CSfV5RcvrDlg::CSfV5RcvrDlg(IDialogSeam& dialogs, const tagSfV5RcvrEntry& start, 
     form->addRow(QStringLiteral("ポート"), m_port);
     form->addRow(QStringLiteral("sFlow Ver."), m_datagramVersion);
 
-    auto* set = new QPushButton(QStringLiteral("設定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    set->setObjectName(QStringLiteral("set"));
-    set->setDefault(true);
-    connect(set, &QPushButton::clicked, this, &CSfV5RcvrDlg::OnSet);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(set);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(form, 1);
-    layout->addLayout(buttons);
-    SizeInDialogUnits(this, 267, 114);
+    LayOutEntryDialog(this, form, [this] { OnSet(); }, 267, 114);
 }
 
 void CSfV5RcvrDlg::OnSet()
