@@ -69,7 +69,11 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
-bool IsValidShiftJis(std::string_view bytes)
+// Printable ASCII and two-byte characters whose lead byte the predicate
+// accepts and whose trail byte lies in [trailLow, trailHigh].
+template <class LeadTest>
+bool IsValidDoubleByte(std::string_view bytes, LeadTest isLead, unsigned char trailLow,
+                       unsigned char trailHigh)
 {
     size_t i = 0;
     const size_t n = bytes.size();
@@ -80,31 +84,23 @@ bool IsValidShiftJis(std::string_view bytes)
             ++i;
             continue;
         }
-        if (!InRange(c, 0x81, 0x9F) && !InRange(c, 0xE0, 0xEF)) return false;
+        if (!isLead(c)) return false;
         if (n - i < 2) return false;
-        if (!InRange(static_cast<unsigned char>(bytes[i + 1]), 0x40, 0xFC)) return false;
+        if (!InRange(static_cast<unsigned char>(bytes[i + 1]), trailLow, trailHigh)) return false;
         i += 2;
     }
     return true;
 }
 
+bool IsValidShiftJis(std::string_view bytes)
+{
+    return IsValidDoubleByte(
+        bytes, [](unsigned char c) { return InRange(c, 0x81, 0x9F) || InRange(c, 0xE0, 0xEF); }, 0x40, 0xFC);
+}
+
 bool IsValidEucJp(std::string_view bytes)
 {
-    size_t i = 0;
-    const size_t n = bytes.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            if (!IsPrintableAscii(c)) return false;
-            ++i;
-            continue;
-        }
-        if (!InRange(c, 0xA1, 0xFE)) return false;
-        if (n - i < 2) return false;
-        if (!InRange(static_cast<unsigned char>(bytes[i + 1]), 0xA1, 0xFE)) return false;
-        i += 2;
-    }
-    return true;
+    return IsValidDoubleByte(bytes, [](unsigned char c) { return InRange(c, 0xA1, 0xFE); }, 0xA1, 0xFE);
 }
 
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* fromEncoding)
