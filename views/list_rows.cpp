@@ -87,6 +87,18 @@ void Put(tagListRow& row, std::string text, double number = 0)
     row.numbers.push_back(number);
 }
 
+// The sent and received counts and the first and last sighting of a MAC or IP node.
+template <class Node>
+void PutNodeTraffic(tagListRow& row, const CMonPort& port, const Node& e)
+{
+    Put(row, port.EstimatedPacketsText(e.txPackets), double(e.txPackets));
+    Put(row, port.EstimatedBytesText(e.txBytes), double(e.txBytes));
+    Put(row, port.EstimatedPacketsText(e.rxPackets), double(e.rxPackets));
+    Put(row, port.EstimatedBytesText(e.rxBytes), double(e.rxBytes));
+    Put(row, TimeText(e.firstSeen), double(e.firstSeen));
+    Put(row, TimeText(e.lastSeen), double(e.lastSeen));
+}
+
 void BuildMacs(CRowSink& sink, CMonPort& port)
 {
     // IpListForMac walks every IP node; one pass over the nodes gives every
@@ -103,12 +115,7 @@ void BuildMacs(CRowSink& sink, CMonPort& port)
         e->ipText = it == ipLists.end() ? std::string() : it->second;
         tagListRow& row = sink.Add(e->address, double(e->txBytes));
         Put(row, e->address);
-        Put(row, port.EstimatedPacketsText(e->txPackets), double(e->txPackets));
-        Put(row, port.EstimatedBytesText(e->txBytes), double(e->txBytes));
-        Put(row, port.EstimatedPacketsText(e->rxPackets), double(e->rxPackets));
-        Put(row, port.EstimatedBytesText(e->rxBytes), double(e->rxBytes));
-        Put(row, TimeText(e->firstSeen), double(e->firstSeen));
-        Put(row, TimeText(e->lastSeen), double(e->lastSeen));
+        PutNodeTraffic(row, port, *e);
         Put(row, e->ipText);
     }
 }
@@ -121,12 +128,7 @@ void BuildIps(CRowSink& sink, CMonPort& port)
         tagListRow& row = sink.Add(e->address, double(e->txBytes));
         Put(row, e->address, Ipv4Number(e->address));
         Put(row, e->hostName);
-        Put(row, port.EstimatedPacketsText(e->txPackets), double(e->txPackets));
-        Put(row, port.EstimatedBytesText(e->txBytes), double(e->txBytes));
-        Put(row, port.EstimatedPacketsText(e->rxPackets), double(e->rxPackets));
-        Put(row, port.EstimatedBytesText(e->rxBytes), double(e->rxBytes));
-        Put(row, TimeText(e->firstSeen), double(e->firstSeen));
-        Put(row, TimeText(e->lastSeen), double(e->lastSeen));
+        PutNodeTraffic(row, port, *e);
         Put(row, e->macText);
         Put(row, e->serviceText);
     }
