@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "loopback_udp.h"
 #include "monitor_controller.h"
 
 namespace ortolan::testing {
@@ -65,19 +66,6 @@ public:
     }
 };
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-inline uint16_t FreeUdpPort()
-{
-    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-}
 
 inline void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
 {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "datagram_builder.h"
+#include "loopback_udp.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 
@@ -39,18 +40,7 @@ bool WaitReadable(int fd)
     return ::poll(&p, 1, 2000) == 1;
 }
 
-uint16_t FreeUdpPort()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
+using testing::FreeUdpPort;
 
 TEST(CollectorSocket, OneCallbackReadsABurstOfTwentyAndRearms)
 {

@@ -1,4 +1,5 @@
 #include "peer_harness.h"
+#include "loopback_udp.h"
 
 #include <arpa/inet.h>
 #include <array>
@@ -116,15 +117,11 @@ bool HaveTool(const std::string& name)
 
 std::vector<std::vector<uint8_t>> CatchExport(const std::string& command, int timeoutSeconds)
 {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    uint16_t boundPort = 0;
+    int fd = BindLoopbackUdp(&boundPort);
+    if (fd < 0) return {};
     std::string cmd = command;
-    std::string port = std::to_string(ntohs(a.sin_port));
+    std::string port = std::to_string(boundPort);
     for (size_t at; (at = cmd.find("{PORT}")) != std::string::npos;) cmd.replace(at, 6, port);
 
     std::vector<std::vector<uint8_t>> got;
