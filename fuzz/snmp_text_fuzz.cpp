@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     default:
         SplitNames(half, rest);
-        TrimText(text);
+        TrimSnmpText(text);
         break;
     }
     return 0;

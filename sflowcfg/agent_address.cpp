@@ -27,9 +27,9 @@ std::string FormatAgentAddress(std::string_view valueText)
 {
     size_t colon = valueText.find(':');
     if (colon != std::string_view::npos && valueText.find("Ip") != std::string_view::npos) {
-        return TrimText(valueText.substr(colon + 1));
+        return TrimSnmpText(valueText.substr(colon + 1));
     }
-    std::string text = TrimText(colon == std::string_view::npos ? valueText : valueText.substr(colon + 1));
+    std::string text = TrimSnmpText(colon == std::string_view::npos ? valueText : valueText.substr(colon + 1));
 
     // Up to four hexadecimal numbers separated by white space, read the way
     // "%x %x %x %x" reads them: the first text that is not one ends the list.

@@ -42,7 +42,7 @@ std::string OwnerValue(const std::string& owner)
 
 uint32_t AddressOfCell(const std::string& cell)
 {
-    return ParseIpv4(TrimText(cell)).value_or(0);
+    return ParseIpv4(TrimSnmpText(cell)).value_or(0);
 }
 
 }  // namespace
@@ -79,7 +79,7 @@ std::optional<int> PeriodSeconds(int value, int unitIndex)
 
 int DatagramVersionIndexOf(const std::string& cellText)
 {
-    std::string text = TrimText(cellText);
+    std::string text = TrimSnmpText(cellText);
     if (text == "2") return 0;
     if (text == "4") return 1;
     return 2;

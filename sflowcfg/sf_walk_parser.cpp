@@ -176,7 +176,7 @@ tagSfReadout ParseV4Results(const std::vector<std::string>& results)
             std::string value = p.value;
             size_t colon = value.find(':');
             if (colon != std::string::npos) value = value.substr(colon + 1);
-            address[p.index] = TrimText(value);
+            address[p.index] = TrimSnmpText(value);
         } else if (Has(n, "sFlowCollectorPort")) {
             port[p.index] = p.NumberText();
         } else if (Has(n, "sFlowDatagramVersion")) {

@@ -57,7 +57,7 @@ int ReadDecimal(std::string_view text)
 
 }  // namespace
 
-std::string TrimText(std::string_view text)
+std::string TrimSnmpText(std::string_view text)
 {
     return std::string(TrimView(text));
 }
@@ -89,9 +89,9 @@ std::string ShortName(std::string_view text)
         std::string joined(lastDropped);
         joined += '.';
         joined += name;
-        return TrimText(joined);
+        return TrimSnmpText(joined);
     }
-    return TrimText(name);
+    return TrimSnmpText(name);
 }
 
 std::string MakeResultLine(std::string_view printed, bool valueIsObjectId)
@@ -108,7 +108,7 @@ std::string MakeResultLine(std::string_view printed, bool valueIsObjectId)
 
     std::string value = text.substr(equals + 1);
     if (valueIsObjectId) value = ShortName(value);
-    return TrimText(shortName) + "=" + TrimText(value);
+    return TrimSnmpText(shortName) + "=" + TrimSnmpText(value);
 }
 
 std::string ValueOf(std::string_view line, std::string_view name)

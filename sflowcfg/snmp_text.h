@@ -10,7 +10,7 @@
 namespace ortolan {
 
 // White space here is space, tab, CR and LF.
-std::string TrimText(std::string_view text);
+std::string TrimSnmpText(std::string_view text);
 
 // The result line of one printed variable ("name = TYPE: value" as the SNMP
 // library prints it): control bytes become spaces, the name is shortened with
