@@ -1,6 +1,6 @@
 #include "traffic_accounting.h"
 
-#include <cstdio>
+#include "text_builder.h"
 
 namespace ortolan {
 namespace {
@@ -26,7 +26,9 @@ void AddToPair(tagMtxEntry* pair, bool sourceIsA, int64_t packets, int64_t bytes
 }
 
 // Writes the label into buf and returns it; numeric fallback when there is no name.
-std::string_view EthernetLabel(uint16_t type, char (&buf)[16])
+using Label = TextBuilder<40>;
+
+std::string_view EthernetLabel(uint16_t type, Label& buf)
 {
     if (type <= 1500) return "IEEE802.3";
     switch (type) {
@@ -35,11 +37,13 @@ std::string_view EthernetLabel(uint16_t type, char (&buf)[16])
     case 0x86DD: return "IPv6";
     default: break;
     }
-    int n = std::snprintf(buf, sizeof buf, "0x%04X", type);
-    return {buf, size_t(n)};
+    constexpr char kHex[] = "0123456789ABCDEF";
+    const char digits[4] = {kHex[type >> 12], kHex[(type >> 8) & 15], kHex[(type >> 4) & 15], kHex[type & 15]};
+    buf << "0x" << std::string_view(digits, 4);
+    return buf.view();
 }
 
-std::string_view IcmpText(uint8_t type, uint8_t code, char (&buf)[40])
+std::string_view IcmpText(uint8_t type, uint8_t code, Label& buf)
 {
     switch (type) {
     case 0: return "Echo Reply";
@@ -47,14 +51,17 @@ std::string_view IcmpText(uint8_t type, uint8_t code, char (&buf)[40])
         if (code == 0) return "Net Unreachable";
         if (code == 1) return "Host Unreachable";
         if (code == 3) return "Port Unreachable";
-        return {buf, size_t(std::snprintf(buf, sizeof buf, "Destination Unreachable(%u)", code))};
+        buf << "Destination Unreachable(" << unsigned(code) << ")";
+        return buf.view();
     case 4: return "Source Quench";
     case 5: return "Redirect";
     case 8: return "Echo";
     case 11: return "Time Exceeded";
     case 13: return "Timestamp";
     case 14: return "Timestamp Reply";
-    default: return {buf, size_t(std::snprintf(buf, sizeof buf, "icmp(%u)", type))};
+    default:
+        buf << "icmp(" << unsigned(type) << ")";
+        return buf.view();
     }
 }
 
@@ -62,13 +69,13 @@ std::string_view IcmpText(uint8_t type, uint8_t code, char (&buf)[40])
 
 std::string CTrafficAccounting::EthernetTypeLabel(uint16_t type)
 {
-    char buf[16];
+    Label buf;
     return std::string(EthernetLabel(type, buf));
 }
 
 std::string CTrafficAccounting::IcmpLabel(uint8_t type, uint8_t code)
 {
-    char buf[40];
+    Label buf;
     return std::string(IcmpText(type, code, buf));
 }
 
@@ -91,7 +98,7 @@ void CTrafficAccounting::AccountMac(CMonPort& port, std::string_view destination
         dst->rxBytes += bytes;
         dst->lastSeen = now;
     }
-    char buf[16];
+    Label buf;
     AddTo(port.FindOrAddStat(port.ethernetTypes, EthernetLabel(type, buf)), packets, bytes);
 }
 
@@ -118,12 +125,12 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, std::string_view source,
         flow.destination->rxBytes += bytes;
         flow.destination->lastSeen = now;
     }
-    char buf[16];
+    Label buf;
     std::string_view label;
     if (const std::string* name = m_names.ProtocolName(protocol))
         label = *name;
     else
-        label = {buf, size_t(std::snprintf(buf, sizeof buf, "IP(%d)", protocol))};
+        label = (buf << "IP(" << unsigned(protocol) << ")").view();
     AddTo(port.FindOrAddStat(port.ipProtocols, label), packets, bytes);
     return flow;
 }
@@ -131,30 +138,30 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, std::string_view source,
 void CTrafficAccounting::AccountTos(CMonPort& port, std::string_view source, uint8_t tos,
                                     int64_t packets, int64_t bytes)
 {
-    char key[64];
-    int n = std::snprintf(key, sizeof key, "%.*s:%u", int(source.size()), source.data(), tos);
-    if (n < 0 || size_t(n) >= sizeof key) return;
-    AddTo(port.FindOrAddStat(port.tosTable, std::string_view(key, size_t(n))), packets, bytes);
+    TextBuilder<64> key;
+    key << source << ":" << unsigned(tos);
+    if (!key.ok()) return;
+    AddTo(port.FindOrAddStat(port.tosTable, key.view()), packets, bytes);
 }
 
 void CTrafficAccounting::AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
                                     uint16_t destinationPort, int64_t packets, int64_t bytes)
 {
-    AccountService(port, flow, port.tcpServices, &CNameTables::TcpName, "tcp", "TCP(%u)",
+    AccountService(port, flow, port.tcpServices, &CNameTables::TcpName, "tcp", "TCP",
                    sourcePort, destinationPort, packets, bytes);
 }
 
 void CTrafficAccounting::AccountUdp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
                                     uint16_t destinationPort, int64_t packets, int64_t bytes)
 {
-    AccountService(port, flow, port.udpServices, &CNameTables::UdpName, "udp", "UDP(%u)",
+    AccountService(port, flow, port.udpServices, &CNameTables::UdpName, "udp", "UDP",
                    sourcePort, destinationPort, packets, bytes);
 }
 
 void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow,
                                         TextMap<tagProtStat>& table,
                                         const std::string* (CNameTables::*lookup)(uint16_t) const,
-                                        const char* protocol, const char* numericFormat,
+                                        const char* protocol, const char* numericPrefix,
                                         uint16_t s, uint16_t d, int64_t packets, int64_t bytes)
 {
     // The lower port is tried first. A name on the source port means the source
@@ -184,18 +191,17 @@ void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow,
             node = flow.source;
         }
     }
-    char buf[300];
+    TextBuilder<300> buf;
     std::string_view label;
     if (name) {
         label = *name;
-        int n = std::snprintf(buf, sizeof buf, "%s/%s%s", name->c_str(), protocol, presumed ? "?" : "");
-        if (n > 0 && size_t(n) < sizeof buf) {
-            std::string_view service(buf, size_t(n));
-            if (node) node->services.insert(service);
-            if (flow.pair) flow.pair->services.insert(service);
+        buf << *name << "/" << protocol << (presumed ? "?" : "");
+        if (buf.ok()) {
+            if (node) port.AddService(node->services, buf.view());
+            if (flow.pair) port.AddService(flow.pair->services, buf.view());
         }
     } else {
-        label = {buf, size_t(std::snprintf(buf, sizeof buf, numericFormat, unsigned(s < d ? s : d)))};
+        label = (buf << numericPrefix << "(" << unsigned(s < d ? s : d) << ")").view();
     }
     AddTo(port.FindOrAddStat(table, label), packets, bytes);
 }
@@ -203,14 +209,13 @@ void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow,
 void CTrafficAccounting::AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type,
                                      uint8_t code, int64_t packets, int64_t bytes)
 {
-    char buf[40];
+    Label buf;
     std::string_view label = IcmpText(type, code, buf);
     if (label.find('(') == std::string_view::npos) {
-        char service[64];
-        int n = std::snprintf(service, sizeof service, "%.*s/icmp", int(label.size()), label.data());
-        std::string_view text(service, size_t(n));
-        if (flow.source) flow.source->services.insert(text);
-        if (flow.pair) flow.pair->services.insert(text);
+        TextBuilder<64> service;
+        service << label << "/icmp";
+        if (flow.source) port.AddService(flow.source->services, service.view());
+        if (flow.pair) port.AddService(flow.pair->services, service.view());
     }
     AddTo(port.FindOrAddStat(port.icmpTypes, label), packets, bytes);
 }

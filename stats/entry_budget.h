@@ -17,6 +17,9 @@ struct tagLimits {
     uint32_t maxPorts = 4096;
     // MAC addresses remembered per IP node (spoofed source MACs would grow it).
     uint32_t maxMacsPerIp = 256;
+    // Service labels per IP node and per IP pair: a host offers a handful, but
+    // a port scan through named ports would otherwise add every name there is.
+    uint32_t maxServicesPerEntry = 64;
 };
 
 class CEntryBudget {

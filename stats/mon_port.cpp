@@ -108,6 +108,16 @@ void CMonPort::AddMacToIp(tagIpEntry& node, std::string_view mac)
     node.macs.insert(mac);
 }
 
+void CMonPort::AddService(TextSet& services, std::string_view label)
+{
+    if (services.contains(label)) return;
+    if (services.size() >= m_limits.maxServicesPerEntry) {
+        if (m_budget) m_budget->Refuse();
+        return;
+    }
+    services.insert(label);
+}
+
 tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
 {
     *created = false;
@@ -130,7 +140,7 @@ void CMonPort::AddCounterSample(const _tagIf_counters& sample)
     bool created = false;
     tagIfCounter* ifc = FindOrAddInterface(sample.ifIndex, &created);
     if (!ifc) return;
-    int hour = LocalHour(sample.sampleTime);
+    int hour = m_hours.Hour(sample.sampleTime);
     if (created) {
         ifc->history.push_back(sample);
         ifc->base = sample;

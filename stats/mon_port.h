@@ -12,6 +12,7 @@
 
 #include "capture_file.h"
 #include "entry_budget.h"
+#include "local_time.h"
 #include "port_records.h"
 #include "text_map.h"
 
@@ -64,6 +65,8 @@ public:
     tagProtStat* FindOrAddStat(TextMap<tagProtStat>& table, std::string_view name);
     // Adds a source MAC to an IP node's list, within the per-node bound.
     void AddMacToIp(tagIpEntry& node, std::string_view mac);
+    // Adds a service label to a node's or a pair's set, within the per-entry bound.
+    void AddService(TextSet& services, std::string_view label);
     // Interface record of ifIndex, created with the given initial hour stamp.
     tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created);
 
@@ -98,6 +101,7 @@ private:
 
     CEntryBudget* m_budget;
     tagLimits m_limits;
+    CLocalHourCache m_hours;
 };
 
 // Index of the packet-size class of a frame length.

@@ -163,6 +163,7 @@ TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
     CEntryBudget budget(2);
     tagLimits limits;
     limits.maxMacsPerIp = 1;
+    limits.maxServicesPerEntry = 1;
     CMonPort port("10.0.0.1", 0, &budget, limits);
     ASSERT_NE(port.FindOrAddIp("10.0.0.2", 1), nullptr);
     ASSERT_NE(port.FindOrAddIp("10.0.0.3", 1), nullptr);
@@ -174,7 +175,11 @@ TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
     port.AddMacToIp(*node, "00:00:00:00:00:01");
     port.AddMacToIp(*node, "00:00:00:00:00:02");
     EXPECT_EQ(node->macs.size(), 1u);
-    EXPECT_EQ(budget.refused(), 3u);
+    port.AddService(node->services, "http/tcp");
+    port.AddService(node->services, "http/tcp");
+    port.AddService(node->services, "ftp/tcp");
+    EXPECT_EQ(node->services.join(","), "http/tcp");
+    EXPECT_EQ(budget.refused(), 4u);
     EXPECT_EQ(port.ips.size(), 2u);
 }
 
