@@ -232,7 +232,7 @@ int CCoreFigures::MakeLog(const CDatagramStream& sflow, const CDatagramStream& n
             record->senderPort = 9999;
             record->bytes = bytes;
             CFlowCollector& target = toSflow ? static_cast<CFlowCollector&>(*s) : static_cast<CFlowCollector&>(*n);
-            target.logQueueBytes += bytes.size();
+            target.logQueueBytes += LogRecordCost(*record);
             target.logQueue.push_back(std::move(record));
         }
         auto t0 = Clock::now();

@@ -80,20 +80,33 @@ void CFlowCollector::Reset()
 void CFlowCollector::OnReceive(int errorCode)
 {
     if (errorCode == 0 && m_socket >= 0) {
+        // One recvmmsg reads the whole burst; each datagram is then moved into the
+        // decode buffer, so decoding, queueing and replay see one buffer as before.
+        if (m_burst.empty()) m_burst.resize(size_t(kReceiveBurst) * kDatagramCapacity);
+        mmsghdr messages[kReceiveBurst] = {};
+        iovec vectors[kReceiveBurst];
+        sockaddr_in senders[kReceiveBurst];
+        for (int i = 0; i < kReceiveBurst; ++i) {
+            vectors[i] = {m_burst.data() + size_t(i) * kDatagramCapacity, kDatagramCapacity};
+            messages[i].msg_hdr.msg_name = &senders[i];
+            messages[i].msg_hdr.msg_namelen = sizeof senders[i];
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        int received = ::recvmmsg(m_socket, messages, kReceiveBurst, MSG_DONTWAIT, nullptr);
         // The sender text is kept from datagram to datagram: most bursts come from one agent.
         in_addr_t lastAddress = 0;
         char senderText[INET_ADDRSTRLEN] = "";
-        for (int i = 0; i < kReceiveBurst; ++i) {
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            ssize_t n = ::recvfrom(m_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
-            if (n < 1) break;
-            if (size_t(n) > sizeof datagram) {
-                ++oversizeDatagrams;
-                break;
+        for (int i = 0; i < received; ++i) {
+            if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
+                ++oversizeDatagrams;  // larger than the buffer: dropped unread
+                continue;
             }
-            datagramLength = int32_t(n);
+            size_t length = messages[i].msg_len;
+            if (length < 1) continue;
+            std::memcpy(datagram, vectors[i].iov_base, length);
+            datagramLength = int32_t(length);
+            const sockaddr_in& from = senders[i];
             if (senderText[0] == '\0' || from.sin_addr.s_addr != lastAddress) {
                 ::inet_ntop(AF_INET, &from.sin_addr, senderText, sizeof senderText);
                 lastAddress = from.sin_addr.s_addr;
@@ -111,7 +124,7 @@ void CFlowCollector::OnReceive(int errorCode)
 
 void CFlowCollector::QueueCopy(std::string_view sender, uint32_t senderPort)
 {
-    if (logQueueBytes + uint64_t(datagramLength) > m_logQueueLimit) {
+    if (logQueueBytes + uint64_t(datagramLength) + kLogRecordOverhead > m_logQueueLimit) {
         ++droppedLogRecords;
         return;
     }
@@ -120,7 +133,7 @@ void CFlowCollector::QueueCopy(std::string_view sender, uint32_t senderPort)
     record->sender.assign(sender);
     record->senderPort = senderPort;
     record->bytes.assign(datagram, datagram + datagramLength);
-    logQueueBytes += record->bytes.size();
+    logQueueBytes += LogRecordCost(*record);
     logQueue.push_back(std::move(record));
 }
 
@@ -129,7 +142,7 @@ std::unique_ptr<tagXFlowLog> CFlowCollector::PopLogFront()
     if (logQueue.empty()) return nullptr;
     auto record = std::move(logQueue.front());
     logQueue.pop_front();
-    logQueueBytes -= record->bytes.size();
+    logQueueBytes -= LogRecordCost(*record);
     return record;
 }
 

@@ -24,8 +24,8 @@ inline constexpr size_t kDatagramCapacity = 8192;
 // A readiness callback reads at most this many datagrams, so the event loop
 // regains control between bursts.
 inline constexpr int kReceiveBurst = 20;
-// While the flow log cannot be written the queue holds at most this many
-// datagram bytes; further copies are dropped and counted.
+// While the flow log cannot be written the queue holds records costing at most
+// this many bytes (LogRecordCost); further copies are dropped and counted.
 inline constexpr uint64_t kDefaultLogQueueBytes = 256ull << 20;
 
 // One received datagram waiting for the flow log.
@@ -35,6 +35,12 @@ struct tagXFlowLog {
     uint32_t senderPort = 0;
     std::vector<uint8_t> bytes;
 };
+
+// What a queued record costs beyond its bytes (the record, its allocations and
+// its queue slot): counted against the queue bound, so a flood of tiny
+// datagrams cannot hold far more memory than the bound says.
+inline constexpr uint64_t kLogRecordOverhead = 128;
+inline uint64_t LogRecordCost(const tagXFlowLog& record) { return record.bytes.size() + kLogRecordOverhead; }
 
 class CFlowCollector {
 public:
@@ -54,7 +60,8 @@ public:
     // Drops every port, agent and queued datagram; name tables stay loaded.
     void Reset();
     // Readiness callback: with error code 0 reads, decodes and queues up to
-    // kReceiveBurst datagrams; always re-arms the notification afterwards.
+    // kReceiveBurst datagrams; always re-arms the notification afterwards. A
+    // datagram larger than the buffer is dropped unread and counted.
     void OnReceive(int errorCode);
     // Decodes the first datagramLength bytes of datagram from readPos.
     virtual void ParseDatagram(std::string_view sender, uint32_t senderPort) = 0;
@@ -99,7 +106,7 @@ public:
     // --- Robustness counters since the last reset.
     uint64_t rejectedDatagrams = 0;   // decoded nothing: unknown version, repeat, no port
     uint64_t oversizeDatagrams = 0;   // larger than the buffer, dropped unread
-    uint64_t logQueueBytes = 0;       // bytes held by logQueue
+    uint64_t logQueueBytes = 0;       // LogRecordCost of everything in logQueue
     uint64_t droppedLogRecords = 0;   // copies not queued because the queue was full
     uint64_t refusedPorts = 0;        // new ports refused by the port limit
     const CEntryBudget& budget() const { return m_budget; }
@@ -119,6 +126,7 @@ private:
 
     uint16_t m_defaultPort;
     const char* m_keyPrefix;
+    std::vector<uint8_t> m_burst;  // kReceiveBurst datagrams, read by one call
     int m_socket = -1;
     uint16_t m_boundPort = 0;
     uint64_t m_logQueueLimit = kDefaultLogQueueBytes;

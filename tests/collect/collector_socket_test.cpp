@@ -155,7 +155,7 @@ TEST(CollectorSocket, ResetKeepsNameTablesAndEmptiesTheRest)
 TEST(CollectorSocket, FullLogQueueDropsCopiesButStillDecodes)
 {
     CSFlowMon mon;
-    mon.SetLogQueueLimit(100);
+    mon.SetLogQueueLimit(3 * (28 + kLogRecordOverhead) + 20);
     uint16_t port = FreeUdpPort();
     ASSERT_TRUE(mon.Open(port));
     LoopbackSender sender;
@@ -165,7 +165,7 @@ TEST(CollectorSocket, FullLogQueueDropsCopiesButStillDecodes)
     mon.OnReceive(0);
     EXPECT_EQ(mon.datagramCount, 5u);
     EXPECT_EQ(mon.FindPort("sFlow V5:10.0.0.1:0")->datagrams, 5u);
-    EXPECT_EQ(mon.logQueue.size(), 3u) << "three 28-byte copies fit in 100 bytes";
+    EXPECT_EQ(mon.logQueue.size(), 3u) << "three 28-byte copies with their overhead fit";
     EXPECT_EQ(mon.droppedLogRecords, 2u);
 }
 

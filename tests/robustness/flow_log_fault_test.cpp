@@ -292,8 +292,8 @@ TEST_F(FlowLogFaults, QueueBoundDropsAreCountedAndTheKeptOnesWritten)
     CScratchFolder scratch;
     fs::remove_all(scratch.path());
     CFlowLog log(scratch.folder());
-    sflow.SetLogQueueLimit(10 * 44);  // ten datagrams of 28 + 16 bytes
-    netflow.SetLogQueueLimit(10 * 40);
+    sflow.SetLogQueueLimit(10 * (44 + kLogRecordOverhead));  // ten datagrams of 28 + 16 bytes
+    netflow.SetLogQueueLimit(10 * (40 + kLogRecordOverhead));
     Receive(25);
     EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
     EXPECT_EQ(sflow.logQueue.size(), 10u);
