@@ -155,7 +155,7 @@ void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint3
 
 void CNFlowMon::HistoryStep(tagIfCounter& ifc)
 {
-    int hour = LocalHour(datagramTime);
+    int hour = m_hours.Hour(datagramTime);
     if (hour != ifc.hourStamp) {
         ifc.history.push_back(ifc.current);
         ifc.hourStamp = hour;
@@ -173,7 +173,7 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t
         bool created = false;
         tagIfCounter* ifc = port.FindOrAddInterface(ifIndex, &created);
         // A new interface starts one hour behind, so its first flow enters the history.
-        if (ifc && created) ifc->hourStamp = LocalHour(datagramTime) - 1;
+        if (ifc && created) ifc->hourStamp = m_hours.Hour(datagramTime) - 1;
         return ifc;
     };
     if (tagIfCounter* in = side(input)) {

@@ -3,6 +3,7 @@
 // adds every flow record's packets and octets to the port of its exporter.
 // Other versions (9 included) are received and logged, not decoded.
 #include "flow_collector.h"
+#include "local_time.h"
 
 namespace ortolan {
 
@@ -28,6 +29,8 @@ public:
 private:
     void AccountRecord(CMonPort& port, const uint8_t* record, bool v5, uint32_t uptime);
     void HistoryStep(tagIfCounter& ifc);
+
+    CLocalHourCache m_hours;
 };
 
 }  // namespace ortolan
