@@ -48,7 +48,7 @@ public:
 private:
     void AccountService(CMonPort& port, const tagIpFlow& flow, TextMap<tagProtStat>& table,
                         const std::string* (CNameTables::*lookup)(uint16_t) const,
-                        const char* protocol, const char* numericFormat, uint16_t sourcePort,
+                        const char* protocol, const char* numericPrefix, uint16_t sourcePort,
                         uint16_t destinationPort, int64_t packets, int64_t bytes);
 
     const CNameTables& m_names;
