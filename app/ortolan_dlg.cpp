@@ -135,14 +135,14 @@ QWidget* COrtolanDlg::BuildSettings()
     auto* group = new QGroupBox(QString::fromUtf8("基本設定"), this);
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < 5; ++i) {
-        const tagFieldSpec& spec = kFields[i];
-        auto* edit = new QLineEdit(QString::number(spec.initial), group);
+        const tagFieldSpec& field = kFields[i];
+        auto* edit = new QLineEdit(QString::number(field.initial), group);
         edit->setMaxLength(10);
         edit->setFixedWidth(72);
         edit->setAlignment(Qt::AlignRight);
-        grid->addWidget(new QLabel(QString::fromUtf8(spec.caption), group), i, 0);
+        grid->addWidget(new QLabel(QString::fromUtf8(field.caption), group), i, 0);
         grid->addWidget(edit, i, 1);
-        grid->addWidget(new QLabel(QString::fromUtf8(spec.unit), group), i, 2);
+        grid->addWidget(new QLabel(QString::fromUtf8(field.unit), group), i, 2);
         m_fields[size_t(i)] = edit;
     }
     m_sflowSetup = Button("sFlow設定", group);
