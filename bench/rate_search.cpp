@@ -19,13 +19,6 @@
 namespace ortolan {
 namespace {
 
-double Monotonic()
-{
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
 void SleepSeconds(double s)
 {
     timespec ts{};

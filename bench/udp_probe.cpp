@@ -11,7 +11,6 @@
 #include <vector>
 
 namespace ortolan {
-namespace {
 
 double Monotonic()
 {
@@ -19,6 +18,8 @@ double Monotonic()
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
+
+namespace {
 
 double ThreadCpu()
 {

@@ -8,6 +8,9 @@
 
 namespace ortolan {
 
+// Seconds on the monotonic clock.
+double Monotonic();
+
 struct tagSendResult {
     uint64_t sent = 0;
     double seconds = 0;
