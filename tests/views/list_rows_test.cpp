@@ -251,7 +251,9 @@ TEST(ListSort, HundredThousandRowsSortByStoredCounts)
         const double prev = list.table.rows[size_t(order[i - 1])].numbers[1];
         const double cur = list.table.rows[size_t(order[i])].numbers[1];
         ASSERT_GE(prev, cur);
-        if (prev == cur) ASSERT_LT(order[i - 1], order[i]);  // equal counts keep name order
+        if (prev == cur) {
+            ASSERT_LT(order[i - 1], order[i]);  // equal counts keep name order
+        }
     }
     EXPECT_EQ(list.topEntries.front().key, "P099999");
 }
