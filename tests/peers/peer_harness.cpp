@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -125,13 +126,13 @@ std::vector<std::vector<uint8_t>> CatchExport(const std::string& command, int ti
     for (size_t at; (at = cmd.find("{PORT}")) != std::string::npos;) cmd.replace(at, 6, port);
 
     std::vector<std::vector<uint8_t>> got;
-    bool done = false;
+    std::atomic<bool> done = false;
     std::thread runner([&] {
         std::string bounded = "timeout " + std::to_string(timeoutSeconds) + " " + cmd + " >/dev/null 2>&1";
         [[maybe_unused]] int rc = std::system(bounded.c_str());
         done = true;
     });
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds + 5);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds + 8);
     int quietAfterExit = 0;
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd p{fd, POLLIN, 0};
@@ -143,7 +144,7 @@ std::vector<std::vector<uint8_t>> CatchExport(const std::string& command, int ti
                 got.push_back(std::move(d));
             }
             quietAfterExit = 0;
-        } else if (done && ++quietAfterExit >= 5) {
+        } else if (done && ++quietAfterExit >= 15) {  // pmacctd's probe plugin may send after its core has exited
             break;
         }
     }

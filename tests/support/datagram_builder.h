@@ -1,6 +1,7 @@
 #pragma once
 // Builds big-endian test datagrams field by field, so vectors read like the
 // wire formats they stand for.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -16,6 +17,8 @@ public:
     Bytes& u64(uint64_t v) { return u32(uint32_t(v >> 32)).u32(uint32_t(v)); }
     Bytes& raw(std::initializer_list<uint8_t> v) { m_b.insert(m_b.end(), v); return *this; }
     Bytes& raw(const std::vector<uint8_t>& v) { m_b.insert(m_b.end(), v.begin(), v.end()); return *this; }
+    template <size_t N>
+    Bytes& raw(const std::array<uint8_t, N>& v) { m_b.insert(m_b.end(), v.begin(), v.end()); return *this; }
     Bytes& zeros(size_t n) { m_b.insert(m_b.end(), n, 0); return *this; }
     // Length-prefixed opaque data padded to four bytes (XDR).
     Bytes& opaque(const std::vector<uint8_t>& v)
@@ -34,8 +37,8 @@ private:
 
 // An Ethernet/IPv4 frame header with a TCP, UDP or ICMP start.
 struct FrameSpec {
-    std::vector<uint8_t> dstMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
-    std::vector<uint8_t> srcMac{0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE};
+    std::array<uint8_t, 6> dstMac{0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+    std::array<uint8_t, 6> srcMac{0x00, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE};
     int vlan = -1;  // a tag when 0 or above
     uint8_t tos = 0;
     uint8_t protocol = 6;
