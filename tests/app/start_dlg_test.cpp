@@ -14,6 +14,7 @@
 
 #include "ortolan_app.h"
 #include "scripted_dialog_seam.h"
+#include "local_dates.h"
 
 namespace ortolan {
 namespace {
@@ -24,16 +25,7 @@ const QString kTodayMissing = QStringLiteral(
 const QString kNothingChosen = QStringLiteral("オフライン解析するログが選択されていません。");
 const QString kDeleteQuestion = QStringLiteral("選択したログファイルを削除しますか？");
 
-int64_t Noon(int year, int month, int day)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    return int64_t(std::mktime(&tm));
-}
+int64_t Noon(int year, int month, int day) { return testing::LocalTimeOf(year, month, day); }
 
 class StartDlgTest : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
 #include "log_selection.h"
+#include "local_dates.h"
 
 #include <gtest/gtest.h>
 
@@ -7,16 +8,7 @@
 namespace ortolan {
 namespace {
 
-int64_t Noon(int year, int month, int day)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    return int64_t(std::mktime(&tm));
-}
+int64_t Noon(int year, int month, int day) { return testing::LocalTimeOf(year, month, day); }
 
 TEST(LogSelection, TodayAndThisWeekSelectByDate)
 {

@@ -19,6 +19,7 @@
 
 #include "nflow_mon.h"
 #include "sflow_mon.h"
+#include "loopback_udp.h"
 
 namespace ortolan {
 namespace {
@@ -176,20 +177,7 @@ int LoopbackSender(uint32_t address)
 }
 
 // A UDP port free right now; the collector binds it next.
-uint16_t FreePort()
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t n = sizeof a;
-    uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
+uint16_t FreePort() { return testing::FreeUdpPort(); }
 
 bool OpenOnFreePort(CFlowCollector& c)
 {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "flow_log.h"
+#include "loopback_udp.h"
 
 namespace ortolan {
 namespace {
@@ -107,19 +108,7 @@ protected:
         if (m_sender >= 0) ::close(m_sender);
     }
 
-    static uint16_t FreePort()
-    {
-        int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        socklen_t n = sizeof a;
-        uint16_t port = 0;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0)
-            port = ntohs(a.sin_port);
-        ::close(fd);
-        return port;
-    }
+    static uint16_t FreePort() { return testing::FreeUdpPort(); }
 
     // An sFlow header (or a NetFlow v5 header) numbered by its sequence, padded
     // with a pattern so lines have a chosen size.
