@@ -10,6 +10,7 @@
 
 #include "command_line.h"
 #include "monitor_controller.h"
+#include "ortolan_app.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -101,16 +102,6 @@ bool TakeNumber(const CCommandLine& line, const char* option, uint64_t minimum, 
     return true;
 }
 
-void LoadNameTables(CSFlowMon& sflow, CNFlowMon& netflow, const QString& configFolder)
-{
-    std::string folder = QDir(configFolder).absolutePath().toStdString() + "/";
-    sflow.LoadOuiTable(folder + "oui.txt");
-    for (CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
-        c->LoadProtocolTable(folder + "IPProt.txt");
-        c->LoadPortTable(folder + "Port.txt");
-    }
-}
-
 }  // namespace
 
 int RunCollectCommand(const std::vector<std::string>& args)
@@ -146,7 +137,8 @@ int RunCollectCommand(const std::vector<std::string>& args)
     CQtHostResolver resolver;
     CMonitorController controller(host, resolver);
     host.SetController(&controller);
-    LoadNameTables(controller.sflow(), controller.netflow(), QCoreApplication::applicationDirPath() + "/Config");
+    COrtolanApp::LoadNameTables(QCoreApplication::applicationDirPath().toStdString() + "/Config",
+                                controller.sflow(), controller.netflow());
 
     controller.Start();
     if (!controller.monitoring()) return 2;

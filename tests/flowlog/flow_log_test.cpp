@@ -11,6 +11,7 @@
 
 #include "log_files.h"
 #include "test_datagrams.h"
+#include "local_dates.h"
 
 namespace ortolan {
 namespace {
@@ -19,17 +20,7 @@ namespace fs = std::filesystem;
 using testdata::Digest;
 using testdata::LoopbackExporter;
 
-int64_t LocalTime(int year, int month, int day, int hour, int minute = 0)
-{
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_isdst = -1;
-    return int64_t(std::mktime(&tm));
-}
+using testing::LocalTimeOf;
 
 class FlowLogTest : public ::testing::Test {
 protected:
@@ -105,14 +96,14 @@ TEST_F(FlowLogTest, RecordTextIsByteExact)
     record.senderPort = 50000;
     record.bytes = {0x00, 0x05, 0x7F, 0xFF};
     EXPECT_EQ(CFlowLog::FormatLogLine(record), "1236992400\t192.168.0.10\t50000\t00057FFF");
-    EXPECT_EQ(CFlowLog::FileNameFor(LocalTime(2009, 3, 14, 12)), "FL2009-03-14.log");
+    EXPECT_EQ(CFlowLog::FileNameFor(LocalTimeOf(2009, 3, 14, 12)), "FL2009-03-14.log");
 }
 
 TEST_F(FlowLogTest, WrittenLogReplaysToTheSameStatisticsAsTheLiveRun)
 {
     CNFlowMon liveNetflow;
     CSFlowMon liveSflow;
-    int64_t start = LocalTime(2026, 12, 7, 9);
+    int64_t start = LocalTimeOf(2026, 12, 7, 9);
     ReceiveTraffic(liveNetflow, liveSflow, start, 30);
     ASSERT_EQ(liveSflow.logQueue.size(), 30u);
     ASSERT_EQ(liveNetflow.logQueue.size(), 10u);
@@ -146,7 +137,7 @@ TEST_F(FlowLogTest, UnwritableFolderKeepsEveryRecordQueued)
 {
     CNFlowMon netflow;
     CSFlowMon sflow;
-    int64_t start = LocalTime(2026, 12, 7, 9);
+    int64_t start = LocalTimeOf(2026, 12, 7, 9);
     ReceiveTraffic(netflow, sflow, start, 6);
     CFlowLog log(m_dir + "missing/");
     EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, start));
@@ -167,7 +158,7 @@ TEST_F(FlowLogTest, ShortWriteLeavesWholeLinesAndKeepsTheRestQueued)
 {
     CNFlowMon liveNetflow;
     CSFlowMon liveSflow;
-    int64_t start = LocalTime(2026, 12, 7, 9);
+    int64_t start = LocalTimeOf(2026, 12, 7, 9);
     ReceiveTraffic(liveNetflow, liveSflow, start, 12);
     std::string name = CFlowLog::FileNameFor(start);
     CFlowLog log(m_dir);
@@ -202,7 +193,7 @@ TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
 {
     CNFlowMon netflow;
     CSFlowMon sflow;
-    int64_t start = LocalTime(2026, 12, 7, 9);
+    int64_t start = LocalTimeOf(2026, 12, 7, 9);
     ReceiveTraffic(netflow, sflow, start, 3);
     std::string name = CFlowLog::FileNameFor(start);
     WriteFile(name, "S\t1\t10.0.0.1\t6343\t00000005\nS\t2\t10.0.0.1\t6343\t0000");
@@ -296,7 +287,7 @@ TEST_F(FlowLogTest, PurgeKeepsTodayAndTheRetainedDays)
                              "FL2026-12-06.log", "FLnotes.log", "other.log"})
         WriteFile(name, "x\n");
     fs::create_directory(m_dir + "FL2000-01-01.log");
-    int64_t now = LocalTime(2026, 12, 6, 10);
+    int64_t now = LocalTimeOf(2026, 12, 6, 10);
 
     CFlowLog log(m_dir);
     EXPECT_EQ(log.PurgeOldLogs(0, now), 0);

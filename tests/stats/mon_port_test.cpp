@@ -2,23 +2,14 @@
 
 #include <ctime>
 
+#include "local_dates.h"
 #include "mon_port.h"
 
 namespace ortolan {
 namespace {
 
-// A local time on a given hour; tests run with TZ fixed by ctest.
-int64_t LocalTimeAt(int day, int hour, int minute)
-{
-    std::tm tm{};
-    tm.tm_year = 2026 - 1900;
-    tm.tm_mon = 2;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_isdst = -1;
-    return int64_t(std::mktime(&tm));
-}
+// A local time on a given hour of March 2026; tests run with TZ fixed by ctest.
+int64_t LocalTimeAt(int day, int hour, int minute) { return testing::LocalTimeOf(2026, 3, day, hour, minute); }
 
 _tagIf_counters Sample(uint32_t ifIndex, int64_t time, uint32_t uptime, uint64_t inOctets = 0,
                        uint32_t inUcast = 0)
