@@ -5,7 +5,7 @@
 #   scripts/install-deps.sh --test   also the test peers (exporters, tshark, snmpd, fuzzing)
 set -euo pipefail
 
-build_pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev
+build_pkgs=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
             qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libvulkan-dev libxkbcommon-dev
             libsnmp-dev libssl-dev nlohmann-json3-dev
             ieee-data netbase fonts-ipafont-gothic)
