@@ -1,5 +1,6 @@
 #include "mon_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -173,11 +174,16 @@ void CMonPort::CloseCapture() { captureFile.Close(); }
 
 std::string CMonPort::IpListForMac(std::string_view mac) const
 {
+    // In the byte-wise order of the addresses, as the lists sort them: the
+    // order of the map would change whenever unrelated nodes are added.
+    std::vector<std::string_view> found;
+    for (const auto& [key, node] : ips)
+        if (node.macs.contains(mac)) found.push_back(node.address);
+    std::sort(found.begin(), found.end());
     std::string out;
-    for (const auto& [key, node] : ips) {
-        if (!node.macs.contains(mac)) continue;
+    for (std::string_view address : found) {
         if (!out.empty()) out += ',';
-        out += node.address;
+        out += address;
     }
     return out;
 }

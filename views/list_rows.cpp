@@ -101,14 +101,14 @@ void PutNodeTraffic(tagListRow& row, const CMonPort& port, const Node& e)
 
 void BuildMacs(CRowSink& sink, CMonPort& port)
 {
-    // IpListForMac walks every IP node; one pass over the nodes gives every
-    // MAC's list at once, in the same node order.
+    // IpListForMac walks every IP node; one pass over the nodes in address
+    // order gives every MAC's list at once, in the same order.
     std::unordered_map<std::string, std::string> ipLists;
-    for (auto& [key, node] : port.ips)
-        for (const auto& mac : node.macs) {
+    for (tagIpEntry* node : SortedEntries(port.ips))
+        for (const auto& mac : node->macs) {
             std::string& list = ipLists[mac];
             if (!list.empty()) list += ',';
-            list += node.address;
+            list += node->address;
         }
     for (tagMacEntry* e : SortedEntries(port.macs)) {
         auto it = ipLists.find(e->address);

@@ -66,7 +66,8 @@ TEST(ListRows, MacListShowsEstimatesTimesAndStoresIpText)
     EXPECT_EQ(cells[3], "2(ABS)");
     EXPECT_EQ(cells[4], "0B");
     EXPECT_EQ(cells[5], "11/15 07:13:20");
-    // The same list IpListForMac gives, and kept in the entry for sorting.
+    // The same list IpListForMac gives, in byte-wise order, and kept in the entry for sorting.
+    EXPECT_EQ(cells[7], "10.0.0.1,10.0.0.2");
     EXPECT_EQ(cells[7], port.IpListForMac("00:11:22:33:44:55"));
     EXPECT_EQ(port.macs.at("00:11:22:33:44:55").ipText, cells[7]);
     EXPECT_EQ(list.table.rows[0].numbers[2], 1500);
