@@ -50,7 +50,7 @@ struct tagRange {
 
 // Qt's axes take tick counts; very dense steps are drawn with fewer ticks
 // rather than a solid block of labels.
-constexpr int kMaxTicks = 25;
+constexpr int kMaxTicks = kMaxValueTicks - 1;
 constexpr int kDefaultTicks = 5;
 
 }  // namespace
@@ -153,27 +153,17 @@ void CChartCtrl::StyleAxis(QAbstractAxis* axis, const tagChartAxis& settings)
 void CChartCtrl::ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax)
 {
     StyleAxis(axis, settings);
-    double lo = std::isfinite(settings.minimum) ? settings.minimum : 0.0;
-    double hi = std::isfinite(settings.maximum) ? settings.maximum : lo + 1.0;
-    if (hi < lo) std::swap(lo, hi);
-    double step = std::max(settings.minorStep, settings.majorStep);
-    if ((settings.style & kAxisAutoScale) && dataMin <= dataMax && (dataMin < lo || dataMax > hi)) {
-        tagNiceScale nice = NiceScale(std::min(lo, dataMin), std::max(hi, dataMax), kDefaultTicks);
-        lo = nice.minimum;
-        hi = nice.maximum;
-        step = nice.step;
-    }
-    if (!(hi > lo)) hi = lo + 1.0;
-    axis->setRange(lo, hi);
-    if (step > 0 && (hi - lo) / step <= kMaxTicks) {
-        axis->setTickType(QValueAxis::TicksDynamic);
-        axis->setTickAnchor(lo);
-        axis->setTickInterval(step);
-    } else {
-        axis->setTickType(QValueAxis::TicksFixed);
-        axis->setTickCount(kDefaultTicks + 1);
-    }
-    axis->setLabelFormat(IsNumberFormat(settings.format) ? Utf8(settings.format) : QStringLiteral("%g"));
+    const tagValueScale scale =
+        FitValueScale(settings.minimum, settings.maximum, std::max(settings.minorStep, settings.majorStep),
+                      (settings.style & kAxisAutoScale) != 0, dataMin, dataMax);
+    // Qt lays the ticks out as each setter runs. Ticks at a fixed count,
+    // set before the range, keep every layout small: a new range under an
+    // old interval of the dynamic kind would lay out (range / interval) ticks.
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickCount(scale.tickCount);
+    axis->setRange(scale.minimum, scale.maximum);
+    const double step = (scale.maximum - scale.minimum) / (scale.tickCount - 1);
+    axis->setLabelFormat(Utf8(AxisLabelFormat(settings.format, step)));
 }
 
 void CChartCtrl::DrawTrend()

@@ -1,6 +1,8 @@
 #include "chart_format.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -127,6 +129,79 @@ tagNiceScale NiceScale(double lo, double hi, int ticks)
         if (step >= raw) break;
     }
     return {std::floor(lo / step) * step, std::ceil(hi / step) * step, step};
+}
+
+namespace {
+
+// The least of 1, 2 or 5 times a power of ten that is at least v (v > 0),
+// with the number of equal parts that scale is ticked in.
+struct tagRoundUp {
+    double value;
+    int parts;
+};
+
+tagRoundUp RoundUp(double v)
+{
+    double magnitude = std::pow(10.0, std::floor(std::log10(v)));
+    // log10 may land a hair below an exact power; the loop then still picks
+    // the right multiple, the tolerance only keeps 1000 from becoming 2000.
+    for (auto [m, parts] : {std::pair{1.0, 5}, {2.0, 4}, {5.0, 5}, {10.0, 5}}) {
+        double value = m * magnitude;
+        if (value >= v * (1 - 1e-12)) return {std::isfinite(value) ? value : v, parts};
+    }
+    return {v, 5};
+}
+
+// Values this close to 0 count as 0: their powers of ten are subnormal.
+constexpr double kTiny = 1e-300;
+
+}  // namespace
+
+tagValueScale FitValueScale(double setMin, double setMax, double step, bool fit, double dataMin, double dataMax)
+{
+    double lo = std::isfinite(setMin) ? setMin : 0.0;
+    double hi = std::isfinite(setMax) ? setMax : lo + 1.0;
+    if (hi < lo) std::swap(lo, hi);
+    bool hasPoints = std::isfinite(dataMin) && std::isfinite(dataMax) && dataMin <= dataMax;
+    double above = hasPoints ? std::max(dataMax, 0.0) : 0.0;
+    double below = hasPoints ? std::max(-dataMin, 0.0) : 0.0;
+    if (fit && (above > kTiny || below > kTiny)) {
+        tagRoundUp up = above > kTiny ? RoundUp(above) : tagRoundUp{0.0, 0};
+        tagRoundUp down = below > kTiny ? RoundUp(below) : tagRoundUp{0.0, 0};
+        // One step for both sides: the coarser one, so the count stays small.
+        double fitStep = std::max(up.parts ? up.value / up.parts : 0.0, down.parts ? down.value / down.parts : 0.0);
+        double top = up.parts ? std::ceil(up.value / fitStep - 1e-9) * fitStep : 0.0;
+        double bottom = down.parts ? -std::ceil(down.value / fitStep - 1e-9) * fitStep : 0.0;
+        int ticks = int(std::lround((top - bottom) / fitStep)) + 1;
+        return {bottom, top, std::clamp(ticks, 2, kMaxValueTicks)};
+    }
+    if (!(hi > lo)) hi = lo + 1.0;
+    double parts = step > 0 ? (hi - lo) / step : 0.0;
+    bool even = parts >= 1 && parts < kMaxValueTicks && std::abs(parts - std::round(parts)) < 1e-6;
+    return {lo, hi, even ? int(std::lround(parts)) + 1 : 6};
+}
+
+std::string AxisLabelFormat(const std::string& format, double step)
+{
+    if (!IsNumberFormat(format)) return "%g";
+    size_t pos = format.find('%');
+    while (pos != std::string::npos && pos + 1 < format.size() && format[pos + 1] == '%')
+        pos = format.find('%', pos + 2);
+    if (pos == std::string::npos || !(step > 0) || step >= 1) return format;
+    size_t end = ScanFloatConversion(format, pos);
+    char conversion = end ? format[end - 1] : 0;
+    if (conversion != 'f' && conversion != 'F') return format;
+    size_t dot = format.find('.', pos);
+    int decimals = 6;   // printf's default for %f
+    if (dot != std::string::npos && dot < end) decimals = std::atoi(format.c_str() + dot + 1);
+    // Decimals that print every multiple of the step apart (0.25 needs 2).
+    int needed = 0;
+    while (needed < 15 && std::abs(step * std::pow(10.0, needed) - std::round(step * std::pow(10.0, needed))) > 1e-6)
+        ++needed;
+    if (needed <= decimals) return format;
+    char spec[16];
+    std::snprintf(spec, sizeof spec, "%%.%d%s", needed, format[end - 2] == 'l' ? "lf" : "f");
+    return format.substr(0, pos) + spec + format.substr(end);
 }
 
 }  // namespace ortolan

@@ -29,4 +29,24 @@ struct tagNiceScale {
 };
 tagNiceScale NiceScale(double lo, double hi, int ticks);
 
+// The scale a value axis is drawn with. The tick count stays small whatever
+// the values, so the drawing never lays out more than kMaxValueTicks ticks.
+struct tagValueScale {
+    double minimum;
+    double maximum;
+    int tickCount;   // ticks including both ends, 2 to kMaxValueTicks
+};
+constexpr int kMaxValueTicks = 26;
+// With fit set and finite points given (dataMin <= dataMax), the scale runs
+// from 0 to the least round value (1, 2 or 5 times a power of ten) that holds
+// every point, and below 0 likewise for negative points; points that are all
+// 0 keep the set scale. Otherwise the set scale, ticked at the set step when
+// that gives few enough ticks, else in five parts.
+tagValueScale FitValueScale(double setMin, double setMax, double step, bool fit, double dataMin,
+                            double dataMax);
+// The number format for axis labels: the given one, with more decimals when
+// its own would print two ticks of this step alike ("%.0f" at a 0.2 step
+// gives "%.1f"); a refused format gives "%g".
+std::string AxisLabelFormat(const std::string& format, double step);
+
 }  // namespace ortolan

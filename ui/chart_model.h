@@ -5,9 +5,9 @@
 // code of the program has always called.
 //
 // Colours are 0x00BBGGRR. Axis codes may be or-ed to address both axes.
-// Axis style bit 0x100 lets the drawn scale grow to cover every point (the
-// set scale stays the least shown); the other style bits are kept for the
-// callers but change nothing on screen.
+// Axis style bit 0x100 fits the drawn value scale to the points, up or down,
+// to a round range from 0; the other style bits are kept for the callers but
+// change nothing on screen.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -12,9 +12,15 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QValueAxis>
+#include <fstream>
 
 #include "chart_ctrl.h"
 #include "datagram_builder.h"
+#include "monitor_log_fixture.h"
 #include "monitor_test_support.h"
 #include "ortolan_dlg.h"
 #include "rich_text_panel.h"
@@ -186,6 +192,81 @@ TEST_F(MainWindowTest, StartAndStopSwitchFieldsCaptionAndIndicator)
     EXPECT_EQ(window->startButton()->text(), QString::fromUtf8("開始"));
     EXPECT_TRUE(window->field(int(FormField::SflowPort))->isEnabled());
     EXPECT_FALSE(window->stateIndicator()->animated());
+}
+
+// A log whose rates jump by up to fifteen orders of magnitude between two
+// refreshes, up and down: an sFlow agent's counters and a NetFlow exporter's flows.
+void WriteJumpingLog(const std::string& path, int64_t start)
+{
+    const uint32_t packets[] = {10, 10000, 10, 30000, 10, 1000000000, 3, 20, 5, 1};
+    const uint64_t octets[] = {10, 10000, 1000000000000ull, 10, 30000, 1000000000000000ull, 4, 100, 2, 7};
+    std::ofstream log(path);
+    IfCounters c;
+    for (int step = 0; step < 10; ++step) {
+        int64_t t = start + step * 60;
+        uint32_t uptime = uint32_t(1000 + step * 60000);
+        c.inUcast += packets[step];
+        c.inOctets += octets[step];
+        Bytes b = SflowV5Header(uint32_t(step + 1), 2, 0, {10, 0, 0, 1}, uptime);
+        FrameSpec frame;
+        frame.src[3] = uint8_t(1 + step);
+        b.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame(frame), 60)}));
+        b.raw(CounterSampleV5(c));
+        log << "S\t" << t << "\t10.0.0.1\t6343\t" << HexOf(b.data()) << "\n";
+        FlowSpec flow;
+        flow.packets = packets[step];
+        flow.octets = uint32_t(std::min<uint64_t>(octets[step], 4000000000ull));
+        log << "N\t" << t << "\t10.0.0.9\t2055\t" << HexOf(NetflowV5(uint32_t(step + 1), {flow}, 0, -1, uptime))
+            << "\n";
+    }
+}
+
+TEST(MainWindowReplay, ValuesJumpingOverFifteenOrdersOfMagnitudeDrawPromptly)
+{
+    EnsureApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteJumpingLog(dir.filePath("FL2026-12-07.log").toStdString(), 1796605500);
+    tagMainWindowHooks hooks;
+    hooks.chooseStart = [](QWidget*) {
+        return std::optional<tagStartChoice>(tagStartChoice{false, {"FL2026-12-07.log"}});
+    };
+    std::string folder = dir.path().toStdString() + "/";
+    hooks.logFolder = [folder] { return folder; };
+    ScriptedDialogSeam dialogs;
+    FakeResolver resolver;
+    COrtolanDlg window(dialogs, hooks, &resolver);
+    window.field(int(FormField::Refresh))->setText("5");
+    window.show();
+
+    QElapsedTimer timer;
+    timer.start();
+    window.startButton()->click();
+    for (int tab = 0; tab < kTrendChartCount; ++tab) {
+        window.tabs()->setCurrentIndex(tab);
+        window.chart(tab)->GrabImage();
+    }
+    // A hang guard, not a speed target: the old axis took minutes or forever.
+    EXPECT_LT(timer.elapsed(), 30000);
+    ASSERT_EQ(window.controller().list().rowCount(), 2);
+
+    for (int tab = 0; tab < kTrendChartCount; ++tab) {
+        SCOPED_TRACE(tab);
+        CChartCtrl* chart = window.chart(tab);
+        double top = 0;
+        for (int s = 0; s < chart->GetCount(); ++s)
+            for (int i = 0; i < chart->GetDataSeries(s)->GetCount(); ++i)
+                top = std::max(top, chart->GetDataSeries(s)->GetAt(i)->y);
+        auto* axis = qobject_cast<QValueAxis*>(
+            chart->findChild<QChartView*>()->chart()->axes(Qt::Vertical).value(0));
+        ASSERT_NE(axis, nullptr);
+        EXPECT_GE(axis->max(), top);
+        EXPECT_LE(axis->max(), top * 5 + 1);
+        EXPECT_LE(axis->tickCount(), 11);
+    }
+    // The load index went past 10^15.
+    auto* load = qobject_cast<QValueAxis*>(window.chart(0)->findChild<QChartView*>()->chart()->axes(Qt::Vertical).value(0));
+    EXPECT_GE(load->max(), 1e15);
 }
 
 TEST(StatePictures, ThreeDistinctIconsAndAnimatedFrames)

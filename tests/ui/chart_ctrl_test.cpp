@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QChartView>
 #include <QFile>
+#include <QValueAxis>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -127,6 +129,48 @@ TEST_F(ChartCtrlTest, AxisBit0x100GrowsTheScaleToShowPointsAboveIt)
     EXPECT_FALSE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));   // drawn off the plot
     m_chart.SetAxisStyleY(0x100);
     EXPECT_TRUE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));
+}
+
+TEST_F(ChartCtrlTest, ValuesJumpingOverFifteenOrdersOfMagnitudeGetARoundScaleWithFewTicks)
+{
+    FillTrend(m_chart);
+    m_chart.Purge();
+    int s = m_chart.AddDataSeries("jump", 0x00FFFF);
+    QChartView* view = m_chart.findChild<QChartView*>();
+    ASSERT_NE(view, nullptr);
+    // Each value is drawn on its own (the window draws every refresh), up and
+    // down again, as a trend of a busy port and a quiet one would.
+    struct tagCase {
+        double value;
+        double top;
+    };
+    const tagCase cases[] = {{10, 10},       {10000, 10000}, {30000, 50000}, {1e9, 1e9},     {1e15, 1e15},
+                             {7.3e14, 1e15}, {0.4, 0.5},     {0.016, 0.02}, {2.5e-3, 5e-3}, {3, 5}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].value);
+        m_chart.Purge();
+        s = m_chart.AddDataSeries("jump", 0x00FFFF);
+        m_chart.AddDataPoint({1700000000.0, 0.0, 0x00FFFF, ""}, s);
+        m_chart.AddDataPoint({1700000300.0, cases[i].value, 0x00FFFF, ""}, s);
+        m_chart.GrabImage();
+        const QList<QAbstractAxis*> axes = view->chart()->axes(Qt::Vertical);
+        ASSERT_EQ(axes.size(), 1);
+        auto* axis = qobject_cast<QValueAxis*>(axes[0]);
+        ASSERT_NE(axis, nullptr);
+        EXPECT_EQ(axis->min(), 0.0);
+        EXPECT_DOUBLE_EQ(axis->max(), cases[i].top);
+        EXPECT_EQ(axis->tickType(), QValueAxis::TicksFixed);
+        EXPECT_GE(axis->tickCount(), 3);
+        EXPECT_LE(axis->tickCount(), 11);
+    }
+    // Negative rates (a counter that went back) extend the scale below 0.
+    m_chart.AddDataPoint({1700000600.0, -40.0, 0x00FFFF, ""}, s);
+    m_chart.GrabImage();
+    auto* axis = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(axis, nullptr);
+    EXPECT_DOUBLE_EQ(axis->min(), -50.0);
+    EXPECT_DOUBLE_EQ(axis->max(), 10.0);
+    EXPECT_LE(axis->tickCount(), 11);
 }
 
 TEST_F(ChartCtrlTest, ARedrawnTrendShowsOnlyTheSeriesItNowHolds)

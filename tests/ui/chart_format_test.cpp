@@ -43,5 +43,40 @@ TEST(ChartFormat, NiceScaleCoversTheRangeWithRoundSteps)
     EXPECT_GT(s.step, 0);
 }
 
+TEST(ChartFormat, FittedScalesAreRoundFromZeroWithFewTicks)
+{
+    // Fitted both ways: small values get a small scale, large ones a large one.
+    struct tagCase {
+        double lo, hi, wantMin, wantMax;
+    };
+    for (tagCase c : {tagCase{0, 0.4, 0, 0.5}, {0.001, 0.001, 0, 0.001}, {0, 7500, 0, 10000}, {3, 1e15, 0, 1e15},
+                      {0, 1.5e15, 0, 2e15}, {-3, 0.7, -5, 1}, {-120, -5, -200, 0}}) {
+        SCOPED_TRACE(c.hi);
+        tagValueScale s = FitValueScale(0, 100, 20, true, c.lo, c.hi);
+        EXPECT_DOUBLE_EQ(s.minimum, c.wantMin);
+        EXPECT_DOUBLE_EQ(s.maximum, c.wantMax);
+        EXPECT_GE(s.tickCount, 3);
+        EXPECT_LE(s.tickCount, 11);
+    }
+    // No points, points all 0, or no fit asked: the set scale at its step.
+    tagValueScale s = FitValueScale(0, 100, 20, true, 1, 0);
+    EXPECT_EQ(s.maximum, 100);
+    EXPECT_EQ(s.tickCount, 6);
+    EXPECT_EQ(FitValueScale(0, 100, 20, true, 0, 0).maximum, 100);
+    EXPECT_EQ(FitValueScale(0, 100, 20, false, 0, 5e9).maximum, 100);
+    // A step too dense to draw gives five parts, not thousands of ticks.
+    EXPECT_EQ(FitValueScale(0, 1e9, 0.5, false, 0, 1).tickCount, 6);
+}
+
+TEST(ChartFormat, AxisLabelsGetTheDecimalsTheirStepNeeds)
+{
+    EXPECT_EQ(AxisLabelFormat("%.0f", 20), "%.0f");
+    EXPECT_EQ(AxisLabelFormat("%.0f", 0.2), "%.1f");
+    EXPECT_EQ(AxisLabelFormat("%.2f", 0.004), "%.3f");
+    EXPECT_EQ(AxisLabelFormat("%.3f", 0.25), "%.3f");
+    EXPECT_EQ(AxisLabelFormat("%.1lf%%", 0.05), "%.2lf%%");
+    EXPECT_EQ(AxisLabelFormat("%s", 1), "%g");
+}
+
 }  // namespace
 }  // namespace ortolan
