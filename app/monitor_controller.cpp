@@ -201,17 +201,17 @@ void CMonitorController::UpdateTrends()
 {
     bool wasEmpty = m_list.rowCount() == 0;
     bool pointAdded = false;
-    for (auto& [key, port] : m_sflow.ports) UpdatePort(*port, false, pointAdded);
-    for (auto& [key, port] : m_netflow.ports) UpdatePort(*port, true, pointAdded);
+    for (auto& [key, port] : m_sflow.ports) UpdatePort(key, *port, false, pointAdded);
+    for (auto& [key, port] : m_netflow.ports) UpdatePort(key, *port, true, pointAdded);
     m_list.NotifyChanged();
     if (pointAdded) FitTimeAxis();
     if (wasEmpty && m_list.rowCount() > 0) m_host.RowsAppeared();
 }
 
-void CMonitorController::UpdatePort(CMonPort& port, bool netflow, bool& pointAdded)
+// The key is the port's own map key: the collector's version belongs to the
+// last datagram it decoded (or refused), not to this port.
+void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool netflow, bool& pointAdded)
 {
-    std::string key = netflow ? m_netflow.MakePortKey(port.agent, port.subAgentId)
-                              : m_sflow.MakePortKey(port.agent, port.subAgentId);
     int row = m_list.FindRow(key);
     if (row < 0) {
         row = m_list.AppendRow(key);

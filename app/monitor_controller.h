@@ -127,7 +127,7 @@ public:
 private:
     void WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier);
     void CloseSockets();
-    void UpdatePort(CMonPort& port, bool netflow, bool& pointAdded);
+    void UpdatePort(const std::string& key, CMonPort& port, bool netflow, bool& pointAdded);
     void FitTimeAxis();
     void RedrawCharts();
 

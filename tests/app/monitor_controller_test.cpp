@@ -214,6 +214,46 @@ TEST_F(ControllerTest, NetflowPortWaitsForTheCounterPeriod)
     EXPECT_EQ(p->caption, expected);
 }
 
+TEST_F(ControllerTest, EachPortHasExactlyOneRowUnderItsOwnKey)
+{
+    // An agent sending v4 and v5 is two ports; an exporter sending v5 then
+    // v1 is two ports; junk of any version is no port. The collectors'
+    // current version is that of the last datagram, junk included.
+    Bytes v4;
+    v4.u32(4).u32(1).raw({10, 0, 0, 1}).u32(7).u32(1000).u32(0);
+    auto junk = [](uint32_t version) {
+        Bytes b;
+        b.u32(version).u32(1).raw({10, 0, 0, 77}).u32(0).u32(1).u32(1000).u32(0);
+        return b.data();
+    };
+    for (int round = 0; round < 3; ++round) {
+        Feed(v4.data(), k1005 + round);
+        Feed(SflowDatagram(uint32_t(round + 1), 1000 + uint32_t(round), IfCounters{}, Hosts(1)), k1005 + round);
+        Feed(junk(0xE8912345u + uint32_t(round)), k1005 + round);
+        Feed(NetflowV5(uint32_t(round + 1), {FlowSpec{}}), k1005 + round, true);
+        Feed(NetflowV1({FlowSpec{}}), k1005 + round, true);
+        Feed(junk(0x00090000u + uint32_t(round)), k1005 + round, true);
+        CloseInterval(k1005 + round);
+    }
+    const std::vector<std::string> want = {"sFlow V4:10.0.0.1:0", "sFlow V5:10.0.0.1:0", "NetFlow V1:10.0.0.1:0",
+                                           "NetFlow V5:10.0.0.1:0"};
+    const CMonitorListModel& list = controller.list();
+    ASSERT_EQ(list.rowCount(), int(want.size()));
+    for (int row = 0; row < list.rowCount(); ++row) {
+        EXPECT_EQ(list.key(row), want[size_t(row)]);
+        CFlowCollector& c = row < 2 ? static_cast<CFlowCollector&>(controller.sflow())
+                                    : static_cast<CFlowCollector&>(controller.netflow());
+        auto it = c.ports.find(list.key(row));
+        ASSERT_NE(it, c.ports.end());
+        EXPECT_EQ(list.port(row), it->second.get());
+    }
+    // The v5 agent's one sampled packet each round: its own figures, not the v4 port's.
+    EXPECT_EQ(list.text(1, MonitorColumn::Macs), "2");
+    EXPECT_EQ(list.text(0, MonitorColumn::Macs), "0");
+    EXPECT_EQ(controller.chart(TrendChart::LoadIndex).GetCount(), 4);
+    EXPECT_EQ(controller.chart(TrendChart::LoadIndex).GetDataSeriesCaption(3), "NetFlow V5:10.0.0.1:0");
+}
+
 TEST_F(ControllerTest, NinthPortIsListedWithoutSeries)
 {
     for (uint8_t agent = 1; agent <= 9; ++agent)
