@@ -54,6 +54,7 @@ public:
 
     CSFlowMon& sflow() override { return m_window->controller().sflow(); }
     CNFlowMon& netflow() override { return m_window->controller().netflow(); }
+    QWidget* widget() override { return m_window.get(); }
 
     int Exec() override
     {

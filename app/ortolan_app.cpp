@@ -184,10 +184,12 @@ int COrtolanApp::Run(IDialogSeam& seam)
         m_makeMainWindow ? m_makeMainWindow(*this, seam) : std::make_unique<CPlaceholderWindow>();
     LoadNameTables(ConfigFolder(), window->sflow(), window->netflow());
 
-    CSplash splash(seam);
-    if (splash.Load(QString::fromStdString(SplashPath())) == CSplash::LoadResult::Ok) splash.ShowFor(3000);
+    auto splash = std::make_unique<CSplash>(seam, window->widget());
+    if (splash->Load(QString::fromStdString(SplashPath())) == CSplash::LoadResult::Ok) splash->ShowFor(3000);
 
     int status = window->Exec();
+    // A child of the window: it goes first, or the window would delete it too.
+    splash.reset();
     window.reset();
 
     SnmpLibraryStop(std::move(snmp));

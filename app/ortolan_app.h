@@ -57,6 +57,9 @@ public:
     virtual CNFlowMon& netflow() = 0;
     // Shows the window and returns when it has closed, with the exit status.
     virtual int Exec() = 0;
+    // The window's widget, parent of the splash so the modal window does not
+    // block the splash's own input; nullptr when there is none yet.
+    virtual QWidget* widget() { return nullptr; }
 };
 
 class COrtolanApp {

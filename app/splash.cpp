@@ -1,5 +1,6 @@
 #include "splash.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -70,6 +71,7 @@ void CSplash::ShowFor(int milliseconds)
         QRect area = screen->geometry();
         move(area.center() - rect().center());
     }
+    qApp->installEventFilter(this);
     show();
     raise();
     activateWindow();
@@ -86,6 +88,23 @@ void CSplash::paintEvent(QPaintEvent*)
 void CSplash::keyPressEvent(QKeyEvent*)
 {
     close();
+}
+
+void CSplash::hideEvent(QHideEvent* event)
+{
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
+}
+
+bool CSplash::eventFilter(QObject* watched, QEvent* event)
+{
+    // The key that closes the splash does nothing else: an Escape meant for
+    // the splash must not also close the main window.
+    if (event->type() == QEvent::KeyPress && isVisible()) {
+        close();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CSplash::mousePressEvent(QMouseEvent* event)

@@ -2,6 +2,10 @@
 // The start-up picture: "Setup.bmp" beside the executable in a borderless
 // top-most window the size of the bitmap, centred on the screen. It closes
 // itself after the given time, or at once on a key press or a mouse button.
+// The main window runs modally under it and takes the keyboard focus as it
+// opens, so while shown the splash watches every key press of the
+// application; it is made a child of the main window so that the modal
+// window does not block the mouse on the splash itself.
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -35,6 +39,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     IDialogSeam& m_seam;

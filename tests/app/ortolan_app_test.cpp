@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QTest>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QElapsedTimer>
@@ -235,6 +238,32 @@ TEST_F(SplashTest, ClosesOnKeyMouseOrTime)
     while (splash.isVisible() && timer.elapsed() < 3000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(splash.isVisible());
+}
+
+TEST_F(SplashTest, ClosesOnAKeyOrItsOwnClickWhileTheMainWindowRunsModally)
+{
+    // As at start-up: the splash is shown, then the main window runs modally
+    // and takes the focus; the user's key goes to that window.
+    QDialog window;
+    window.resize(320, 200);
+    CSplash splash(m_seam, &window);
+    ASSERT_EQ(splash.Load(QString::fromStdString(COrtolanApp().SplashPath())), CSplash::LoadResult::Ok);
+    splash.ShowFor(3000);
+    bool closedByKey = false, windowKept = false, closedByClick = false;
+    QTimer::singleShot(50, &window, [&] {
+        QTest::keyClick(&window, Qt::Key_Escape);
+        closedByKey = !splash.isVisible();
+        windowKept = window.isVisible();   // the key closed the splash only
+        splash.ShowFor(3000);
+        QTest::mouseClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        closedByClick = !splash.isVisible();
+        window.accept();
+    });
+    QTimer::singleShot(10000, &window, &QDialog::reject);   // never hang the suite
+    window.exec();
+    EXPECT_TRUE(closedByKey);
+    EXPECT_TRUE(windowKept);
+    EXPECT_TRUE(closedByClick);
 }
 
 }  // namespace
