@@ -452,6 +452,9 @@ int CSnmpApi::OnSnmpResponse(int operation, snmp_session*, int, snmp_pdu* pdu, v
 void CSnmpApi::HandleResponse(int operation, snmp_pdu* pdu)
 {
     if (m_status != SnmpStatus::Pending) return;
+    // The library tells of each retry it sends; the request still runs, and
+    // only its answer or its final time-out ends it.
+    if (operation == NETSNMP_CALLBACK_OP_RESEND || operation == NETSNMP_CALLBACK_OP_CONNECT) return;
     if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE) {
         if (!pdu) {
             Finish(6);

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdlib>
 
 #include "agent_tables.h"
@@ -297,6 +298,27 @@ TEST_P(RealAgentTest, SilentAgentGivesOneMessageAfterBothWalks)
     ASSERT_TRUE(WaitIdle(reader, messages));
     EXPECT_EQ(messages, (std::vector<std::string>{"sFlow情報が取得できません。"}));
     EXPECT_EQ(reader.mibGeneration(), 0);
+}
+
+// Needs no snmpd: nothing answers. One try and two retries are three
+// requests per walk, the last one waited for in full.
+TEST(SilentAgent, EachWalkSendsThreeRequestsAndWaitsOutTheLast)
+{
+    CSilentAgent silent;
+    CSnmpApi api;
+    for (const char* root : {"sFlowAgent", "sFlowAgentV4"}) {
+        SCOPED_TRACE(root);
+        auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(api.Walk(2, silent.peer(), "public", "", root, 1, 2));
+        ASSERT_TRUE(PollUntil([&] { return api.status() == SnmpStatus::Done; }, kWaitMs));
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(api.errorCode(), -1);
+        EXPECT_EQ(silent.TakeReceived(), 3);
+        // Three tries of one second each; a walk that gave up right after
+        // its last request would end near two.
+        EXPECT_GE(seconds, 2.9);
+        api.ResetSession();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RealAgentTest, ::testing::ValuesIn(kModes),

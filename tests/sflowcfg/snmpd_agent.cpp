@@ -204,6 +204,14 @@ CSilentAgent::CSilentAgent()
     m_port = ntohs(address.sin_port);
 }
 
+int CSilentAgent::TakeReceived()
+{
+    int count = 0;
+    char buffer[2048];
+    while (m_socket >= 0 && recv(m_socket, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) ++count;
+    return count;
+}
+
 CSilentAgent::~CSilentAgent()
 {
     if (m_socket >= 0) close(m_socket);

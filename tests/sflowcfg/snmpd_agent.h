@@ -35,6 +35,8 @@ public:
     std::string SetLog() const;
 
     std::string peer() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Datagrams received since the last call (read and dropped).
+    int TakeReceived();
     const std::string& problem() const { return m_problem; }
 
 private:
@@ -55,6 +57,8 @@ public:
     CSilentAgent(const CSilentAgent&) = delete;
     CSilentAgent& operator=(const CSilentAgent&) = delete;
     std::string peer() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Datagrams received since the last call (read and dropped).
+    int TakeReceived();
 
 private:
     int m_socket = -1;
