@@ -54,8 +54,8 @@ bool SkipExtendedItem(BigEndianReader& r)
     switch (r.Read32()) {
     case 1:  // switch
         return SkipWords(r, 4);
-    case 2:  // router
-        if (ReadAddress(r).size == 0) return false;
+    case 2:  // router: a next hop of an unknown address type is empty and takes no bytes
+        ReadAddress(r);
         return SkipWords(r, 2);
     case 3: {  // gateway
         if (!SkipWords(r, 3) || r.remaining() < 4) return false;

@@ -268,6 +268,52 @@ TEST_F(SflowDecoder, Version4CounterTypesSkipTheirSizes)
     }
 }
 
+// Bytes from whitespace-separated hex words.
+std::vector<uint8_t> FromHex(const char* hex)
+{
+    std::vector<uint8_t> out;
+    int high = -1;
+    for (const char* p = hex; *p; ++p) {
+        int v = *p >= '0' && *p <= '9' ? *p - '0' : *p >= 'a' && *p <= 'f' ? *p - 'a' + 10 : -1;
+        if (v < 0) continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(uint8_t(high << 4 | v));
+            high = -1;
+        }
+    }
+    return out;
+}
+
+TEST_F(SflowDecoder, Version4RouterItemWithUnknownNextHopTypeGoesOn)
+{
+    // A version 4 datagram: a flow sample whose extended router item has a
+    // next hop of address type 3, then a counter sample of ifIndex 7.
+    Feed(FromHex(
+        "00000004 00000001 0a000001 00000001 000003e8 00000002"
+        // flow sample: seq, source, rate, pool, drops, in, out, header info
+        "00000001 00000001 00000003 00000100 00001000 00000000 00000001 00000002 00000001"
+        // header protocol 11 (IPv4), frame 64, header 20 bytes
+        "0000000b 00000040 00000014 45000040 00010000 40060000 c0a80002 c0a80009"
+        // one extended item: router, next-hop type 3 (no address), masks 24 and 16
+        "00000001 00000002 00000003 00000018 00000010"
+        // counter sample: seq, source, interval, generic counters
+        "00000002 00000001 00000007 00000014 00000001"
+        "00000007 00000006 00000000 05f5e100 00000001 00000003 00000000 00001000"
+        "00000021 00000002 00000001 00000000 00000000 00000000 00000000 00002000"
+        "00000011 00000000 00000000 00000000 00000000 00000000"));
+    CMonPort* port = Port("sFlow V4:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->sampleCount, 1);
+    ASSERT_EQ(port->interfaces.count(7), 1u) << "the sample after the router item is decoded";
+    const _tagIf_counters& c = port->interfaces.at(7).current;
+    EXPECT_EQ(c.ifInOctets, 0x1000u);
+    EXPECT_EQ(c.ifInUcastPkts, 0x21u);
+    EXPECT_EQ(c.ifOutOctets, 0x2000u);
+    EXPECT_EQ(c.ifOutUcastPkts, 0x11u);
+}
+
 TEST_F(SflowDecoder, Version2UnknownSampleTypeStops)
 {
     Bytes d;
