@@ -168,7 +168,8 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t
                                   uint32_t uptime)
 {
     TrafficClass traffic = ClassOf(destination, mask);
-    int64_t now = Now();
+    // The datagram's own time, as sFlow does: a replayed log keeps its hours.
+    int64_t now = datagramTime;
     auto side = [&](uint16_t ifIndex) -> tagIfCounter* {
         bool created = false;
         tagIfCounter* ifc = port.FindOrAddInterface(ifIndex, &created);

@@ -73,16 +73,18 @@ struct _tagIf_counters {
     uint32_t ifDirection = 0;
     uint32_t ifStatus = 0;
     uint64_t ifInOctets = 0;
-    uint32_t ifInUcastPkts = 0;
-    uint32_t ifInMulticastPkts = 0;
-    uint32_t ifInBroadcastPkts = 0;
+    // Packet counts are 64-bit: sFlow fills them from 32-bit wire counters, but
+    // NetFlow builds them by adding flows, which passes 2^32 within an interval.
+    uint64_t ifInUcastPkts = 0;
+    uint64_t ifInMulticastPkts = 0;
+    uint64_t ifInBroadcastPkts = 0;
     uint32_t ifInDiscards = 0;
     uint32_t ifInErrors = 0;
     uint32_t ifInUnknownProtos = 0;
     uint64_t ifOutOctets = 0;
-    uint32_t ifOutUcastPkts = 0;
-    uint32_t ifOutMulticastPkts = 0;
-    uint32_t ifOutBroadcastPkts = 0;
+    uint64_t ifOutUcastPkts = 0;
+    uint64_t ifOutMulticastPkts = 0;
+    uint64_t ifOutBroadcastPkts = 0;
     uint32_t ifOutDiscards = 0;
     uint32_t ifOutErrors = 0;
     uint32_t ifPromiscuousMode = 0;

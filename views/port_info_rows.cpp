@@ -10,7 +10,7 @@
 namespace ortolan {
 namespace {
 
-std::string U32(uint32_t v) { return std::to_string(v); }
+std::string U64(uint64_t v) { return std::to_string(v); }
 
 // Colours as (red, green, blue) become 0x00BBGGRR.
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
@@ -77,13 +77,13 @@ tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
         };
         put(FormatLocalTime("%c", c.sampleTime), double(c.sampleTime));
         put(OctetsText(c.ifInOctets), double(c.ifInOctets));
-        for (uint32_t v : {c.ifInUcastPkts, c.ifInMulticastPkts, c.ifInBroadcastPkts, c.ifInDiscards, c.ifInErrors,
-                           c.ifInUnknownProtos})
-            put(U32(v), v);
+        for (uint64_t v : {c.ifInUcastPkts, c.ifInMulticastPkts, c.ifInBroadcastPkts, uint64_t(c.ifInDiscards),
+                           uint64_t(c.ifInErrors), uint64_t(c.ifInUnknownProtos)})
+            put(U64(v), double(v));
         put(OctetsText(c.ifOutOctets), double(c.ifOutOctets));
-        for (uint32_t v : {c.ifOutUcastPkts, c.ifOutMulticastPkts, c.ifOutBroadcastPkts, c.ifOutDiscards,
-                           c.ifOutErrors})
-            put(U32(v), v);
+        for (uint64_t v : {c.ifOutUcastPkts, c.ifOutMulticastPkts, c.ifOutBroadcastPkts, uint64_t(c.ifOutDiscards),
+                           uint64_t(c.ifOutErrors)})
+            put(U64(v), double(v));
     }
     return table;
 }

@@ -176,6 +176,44 @@ TEST_F(NetflowDecoder, HistoryStartsAtTheFirstFlowAndKeepsAWeek)
     EXPECT_EQ(history.back().ifInUcastPkts, 200u * 10);
 }
 
+TEST_F(NetflowDecoder, InterfacePacketSumsPassTwoToThe32)
+{
+    // 90 records of 0xFFFFFFFF packets, in and out (one to every interface).
+    FlowSpec f;
+    f.packets = 0xFFFFFFFFu;
+    f.input = 1;
+    f.output = 2;
+    FlowSpec all = f;
+    all.output = 65535;
+    for (uint32_t d = 0; d < 3; ++d) {
+        std::vector<FlowSpec> flows(30, d == 2 ? all : f);
+        Feed(NetflowV5(d + 1, flows));
+    }
+    const uint64_t ninety = 90ull * 0xFFFFFFFFu;
+    const char* key = "NetFlow V5:192.0.2.1:0";
+    EXPECT_EQ(If(key, 1).ifInUcastPkts, ninety);
+    EXPECT_EQ(If(key, 2).ifOutUcastPkts, ninety);
+    EXPECT_EQ(If(key, 1).ifOutUcastPkts, 30ull * 0xFFFFFFFFu);
+    EXPECT_EQ(mon.FindPort(key)->InterfaceInSum(1, false), double(ninety));
+}
+
+TEST_F(NetflowDecoder, InterfaceSamplesCarryTheDatagramTimeInAReplay)
+{
+    // Replayed a day late: the clock says now, the datagrams were received a day before.
+    const int64_t received = now - 86400;
+    FlowSpec f;
+    FlowSpec all = f;
+    all.output = 65535;
+    for (int hour = 0; hour < 3; ++hour) {
+        std::vector<uint8_t> d = NetflowV5(uint32_t(hour + 1), {f, all});
+        mon.FeedDatagram(d.data(), d.size(), received + hour * 3600, "192.0.2.1", 9995);
+    }
+    const tagIfCounter& ifc = mon.FindPort("NetFlow V5:192.0.2.1:0")->interfaces.at(2);
+    EXPECT_EQ(ifc.current.sampleTime, received + 2 * 3600);
+    ASSERT_EQ(ifc.history.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(ifc.history[i].sampleTime, received + int64_t(i) * 3600);
+}
+
 TEST_F(NetflowDecoder, CountBeyondTheRecordsPresentDecodesTheWholeOnes)
 {
     auto d = NetflowV5(1, {FlowSpec{}, FlowSpec{}}, 0, 30);
