@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include <iostream>
+
 #include "command_line.h"
 #include "monitor_controller.h"
 #include "ortolan_app.h"
@@ -86,60 +88,58 @@ private:
     CMonitorController* m_controller = nullptr;
 };
 
-// A whole number within [minimum, maximum] from an option, or the fallback.
-bool TakeNumber(const CCommandLine& line, const char* option, uint64_t minimum, uint64_t maximum,
-                uint32_t& out)
+// --NAME for one setting of the table, with its command-line range and default.
+void AddSettingOption(CLI::App& parser, const tagSettingSpec& spec, tagMonitorSettings& settings)
 {
-    std::optional<std::string> text = line.value(option);
-    if (!text) return true;
-    std::optional<uint64_t> v = ParseUnsigned(*text);
-    if (!v || *v < minimum || *v > maximum) {
-        std::fprintf(stderr, "ortolan collect: %s takes a whole number from %llu to %llu\n", option,
-                     static_cast<unsigned long long>(minimum), static_cast<unsigned long long>(maximum));
-        return false;
-    }
-    out = uint32_t(*v);
-    return true;
+    parser
+        .add_option(std::string("--") + spec.option, settings.*spec.field,
+                    spec.help + RangeHelp(spec.line.minimum, spec.line.maximum, std::to_string(spec.line.initial)))
+        ->type_name("N")
+        ->check(WholeNumber(spec.line.minimum, spec.line.maximum));
 }
 
 }  // namespace
 
 int RunCollectCommand(const std::vector<std::string>& args)
 {
-    CCommandLine line(args, {"--sflow-port", "--netflow-port", "--refresh", "--log-dir", "--retention"});
-    if (!line.ok() || !line.words().empty()) {
-        std::fprintf(stderr, "ortolan collect: %s\n", line.ok() ? "unexpected argument" : line.error().c_str());
-        std::fprintf(stderr, "usage: ortolan collect [--sflow-port N] [--netflow-port N] [--refresh SECONDS] "
-                             "[--log-dir DIR] [--retention DAYS]\n");
-        return 2;
-    }
-    tagMonitorSettings settings;
-    if (!TakeNumber(line, "--sflow-port", 0, 65534, settings.sflowPort) ||
-        !TakeNumber(line, "--netflow-port", 0, 0xFFFFFFFFu, settings.netflowPort) ||
-        !TakeNumber(line, "--refresh", 5, 300, settings.refreshSeconds) ||
-        !TakeNumber(line, "--retention", 0, 0xFFFFFFFFu, settings.retentionDays))
-        return 2;
+    tagMonitorSettings settings = CommandLineDefaults();
     std::string folder;
-    if (std::optional<std::string> dir = line.value("--log-dir"); dir && !dir->empty()) {
-        folder = *dir;
+    std::unique_ptr<CLI::App> parser = NewCommandParser(
+        "ortolan collect",
+        "Headless live monitoring: both collectors, the daily flow log and its purge. Every refresh prints the "
+        "monitor list (tab-separated, header first), the status text and the robustness counters. SIGINT or "
+        "SIGTERM writes what is queued to the log, then exits.");
+    for (const tagSettingSpec& spec : kMonitorSettings) AddSettingOption(*parser, spec, settings);
+    parser->add_option("--log-dir", folder,
+                       "folder of the daily flow logs (default: the window's log folder, LOGPATH)")
+        ->type_name("DIR");
+    if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
+
+    int argc = 1;
+    char name[] = "ortolan";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    COrtolanApp ortolan;
+    if (folder.empty()) {
+        // The window's log folder, as the window would use it.
+        ortolan.ReadSettings();
+        folder = ortolan.LogFolder();
+    }
+    if (!folder.empty()) {
         if (folder.back() != '/') folder += '/';
         QFileInfo info(QString::fromStdString(folder));
         if (!info.isDir() || !info.isWritable())
             std::fprintf(stderr, "ortolan collect: the log folder %s is not a writable folder; "
                                  "datagrams stay queued until it is\n", folder.c_str());
     }
-
-    int argc = 1;
-    char name[] = "ortolan";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     CHeadlessHost host(settings, folder);
     CQtHostResolver resolver;
     CMonitorController controller(host, resolver);
     host.SetController(&controller);
-    COrtolanApp::LoadNameTables(QCoreApplication::applicationDirPath().toStdString() + "/Config",
-                                controller.sflow(), controller.netflow());
+    COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.sflow(), controller.netflow());
 
+    std::printf("Flow log folder: %s\n", folder.empty() ? "the current folder" : folder.c_str());
+    std::fflush(stdout);
     controller.Start();
     if (!controller.monitoring()) return 2;
     if (controller.sflow().IsOpen()) std::printf("sFlow on UDP port %u\n", controller.sflow().boundPort());

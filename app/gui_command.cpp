@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iostream>
 
 #include "agent_address.h"
+#include "build_info.h"
+#include "collect_command.h"
 #include "command_line.h"
 #include "ortolan_app.h"
 #include "ortolan_dlg.h"
@@ -98,22 +101,42 @@ bool HasDisplay()
 
 int RunGui(int argc, char** argv, const std::vector<std::string>& args)
 {
-    CCommandLine line(args, {"--replay", "--snapshot"});
-    if (!line.ok() || !line.words().empty() || (line.value("--snapshot") && !line.value("--replay"))) {
-        std::fprintf(stderr, "ortolan: %s\nusage: ortolan [--replay FILE [--snapshot PNG]]\n",
-                     line.ok() ? "unexpected argument" : line.error().c_str());
-        return 2;
+    std::optional<std::string> replay;
+    std::optional<std::string> snapshot;
+    bool version = false;
+    std::unique_ptr<CLI::App> parser =
+        NewCommandParser("ortolan", "Ortolan " ORTOLAN_VERSION ": a traffic monitor for sFlow and NetFlow exporters. "
+                                    "Without options it opens the monitor window; without a display it monitors "
+                                    "headless, as 'ortolan collect' does.");
+    CLI::Option* replayOption =
+        parser->add_option("--replay", replay, "open the window on this flow log, replayed offline")->type_name("FILE");
+    parser->add_option("--snapshot", snapshot, "then save the window as a PNG picture and close it")
+        ->type_name("PNG")
+        ->needs(replayOption);
+    parser->add_flag("--version", version, "print the version and exit");
+    parser->footer(std::string("Commands (each answers --help):\n"
+                               "  collect                 headless live monitoring\n"
+                               "  report                  statistics of replayed flow logs, as JSON or list CSV\n"
+                               "  agent                   an sFlow agent's configuration, read over SNMP\n\n") +
+                   parser->get_footer());
+    if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
+    if (version) {
+        std::cout << "ortolan " ORTOLAN_VERSION "\n";
+        return kExitSuccess;
     }
-    std::optional<std::string> replay = line.value("--replay");
     if (replay && !QFileInfo(QString::fromStdString(*replay)).isReadable()) {
         std::fprintf(stderr, "ortolan: cannot read %s\n", replay->c_str());
-        return 2;
+        return kExitUsage;
+    }
+    if (!replay && !HasDisplay()) {
+        std::fprintf(stderr, "ortolan: no display; monitoring headless (ortolan collect)\n");
+        return RunCollectCommand({});
     }
     QApplication app(argc, argv);
     CQtDialogSeam seam;
     COrtolanApp ortolan;
     ortolan.SetMainWindowFactory([&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
-        return std::make_unique<CMainWindow>(a, s, replay, line.value("--snapshot"));
+        return std::make_unique<CMainWindow>(a, s, replay, snapshot);
     });
     return ortolan.Run(seam);
 }

@@ -2,7 +2,6 @@
 // ortolan collect ...     headless live monitoring
 // ortolan report ...      statistics of replayed flow logs as JSON or list CSV
 // ortolan agent ...       an sFlow agent's configuration over SNMP
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,17 +13,10 @@
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args.front() == "collect")
-        return ortolan::RunCollectCommand(std::vector<std::string>(args.begin() + 1, args.end()));
-    if (!args.empty() && args.front() == "report") return ortolan::RunReportCommand({args.begin() + 1, args.end()});
-    if (!args.empty() && args.front() == "agent") return ortolan::RunAgentEntry({args.begin() + 1, args.end()});
-    if (!args.empty() && args.front().rfind("--", 0) != 0) {
-        std::fprintf(stderr, "usage: ortolan [--replay FILE [--snapshot PNG]] | ortolan collect [options] | ortolan report ... | ortolan agent ...\n");
-        return 2;
-    }
-    if (args.empty() && !ortolan::HasDisplay()) {
-        std::fprintf(stderr, "ortolan: no display; monitoring headless (ortolan collect)\n");
-        return ortolan::RunCollectCommand({});
-    }
+    std::string command = args.empty() ? std::string() : args.front();
+    std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
+    if (command == "collect") return ortolan::RunCollectCommand(rest);
+    if (command == "report") return ortolan::RunReportCommand(rest);
+    if (command == "agent") return ortolan::RunAgentEntry(rest);
     return ortolan::RunGui(argc, argv, args);
 }

@@ -20,6 +20,7 @@
 #include "flow_log.h"
 #include "host_resolver.h"
 #include "monitor_list_model.h"
+#include "monitor_settings.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 #include "trend_charts.h"
@@ -27,15 +28,6 @@
 class QSocketNotifier;
 
 namespace ortolan {
-
-// The form values the controller works with (ranges checked by the host).
-struct tagMonitorSettings {
-    uint32_t sflowPort = 0;        // 0 or above 65535: 6343
-    uint32_t netflowPort = 0;      // 0 or above 65535: 2100
-    uint32_t refreshSeconds = 60;  // 5 to 300; the timer is clamped to 5 to 120 s
-    uint32_t counterPeriod = 120;  // NetFlow ports close an interval after this many seconds
-    uint32_t retentionDays = 14;   // 0 keeps every log
-};
 
 struct tagStartChoice {
     bool online = true;

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QSettings>
 #include <QVBoxLayout>
-#include <climits>
 #include <unistd.h>
 
 #include "nflow_mon.h"
@@ -74,33 +73,6 @@ private:
 };
 
 }  // namespace
-
-QString tagFormRangeError::Message() const
-{
-    return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(minimum).arg(maximum);
-}
-
-std::optional<tagFormRangeError> ValidateFormValues(const tagFormValues& values)
-{
-    if (values.sflowPort > 65534) return tagFormRangeError{"sFlowポート", 0, 65534};
-    if (values.refreshSeconds < 5 || values.refreshSeconds > 300)
-        return tagFormRangeError{"画面更新間隔", 5, 300};
-    return std::nullopt;
-}
-
-std::optional<uint32_t> ParseFormNumber(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + uint64_t(c - '0');
-    }
-    if (value > UINT32_MAX) return std::nullopt;
-    return uint32_t(value);
-}
 
 COrtolanApp::COrtolanApp(const QString& settingsFile) : m_settingsFile(settingsFile) {}
 

@@ -2,15 +2,13 @@
 // The application object: where the program lives (the executable's folder,
 // with Config and Mibs beside it), the two values that persist in the per-user
 // settings store (the log folder and the last sFlow agent address), the name
-// tables loaded into both collectors, the main window's form defaults, and
-// the start-up sequence that runs the main window.
+// tables loaded into both collectors, and the start-up sequence that runs the main window.
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 class QSettings;
 class QWidget;
@@ -20,32 +18,6 @@ namespace ortolan {
 class CNFlowMon;
 class CSFlowMon;
 class IDialogSeam;
-
-// The main window's settings fields. They start from these defaults at every
-// run and never persist.
-struct tagFormValues {
-    uint32_t sflowPort = 0;         // 0 to 65534; 0 or above 65535 opens 6343
-    uint32_t netflowPort = 0;       // any; 0 or above 65535 opens 2100
-    uint32_t refreshSeconds = 60;   // 5 to 300
-    uint32_t counterPeriod = 120;   // NetFlow counter period, seconds, any
-    uint32_t retentionDays = 14;    // log retention, days, any; 0 keeps all logs
-    int listKind = 0;               // index of the chosen list kind
-};
-
-// A field the form refuses, with the range it accepts.
-struct tagFormRangeError {
-    const char* field;  // the field's caption, e.g. "画面更新間隔"
-    uint32_t minimum;
-    uint32_t maximum;
-    // The platform's standard range message naming the minimum and maximum.
-    QString Message() const;
-};
-
-// The first field out of its accepted range, or nothing when the form is fine.
-std::optional<tagFormRangeError> ValidateFormValues(const tagFormValues& values);
-// A form field's text as an unsigned 32-bit number (blanks around allowed);
-// nothing for anything else.
-std::optional<uint32_t> ParseFormNumber(std::string_view text);
 
 // What the start-up runs as its main window: it owns both collectors (the
 // start-up loads their name tables before the window runs) and runs modally

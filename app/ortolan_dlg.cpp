@@ -31,22 +31,6 @@
 namespace ortolan {
 namespace {
 
-struct tagFieldSpec {
-    const char* caption;
-    const char* unit;
-    uint32_t initial;
-    uint32_t minimum;
-    uint32_t maximum;
-};
-
-constexpr tagFieldSpec kFields[5] = {
-    {"sFlowポート", "", tagFormValues{}.sflowPort, 0, COrtolanDlg::kMaxSflowPort},
-    {"NetFlowポート", "", tagFormValues{}.netflowPort, 0, 0xFFFFFFFFu},
-    {"画面更新間隔", "秒", tagFormValues{}.refreshSeconds, COrtolanDlg::kMinRefresh, COrtolanDlg::kMaxRefresh},
-    {"NetFlowカウンタ周期", "秒", tagFormValues{}.counterPeriod, 0, 0xFFFFFFFFu},
-    {"ログ保存日数", "日", tagFormValues{}.retentionDays, 0, 0xFFFFFFFFu},
-};
-
 // List kinds whose tables a NetFlow port fills (it has no packet headers).
 bool NetflowHasKind(int kind)
 {
@@ -134,9 +118,9 @@ QWidget* COrtolanDlg::BuildSettings()
 {
     auto* group = new QGroupBox(QString::fromUtf8("基本設定"), this);
     auto* grid = new QGridLayout(group);
-    for (int i = 0; i < 5; ++i) {
-        const tagFieldSpec& field = kFields[i];
-        auto* edit = new QLineEdit(QString::number(field.initial), group);
+    for (int i = 0; i < kFormFieldCount; ++i) {
+        const tagSettingSpec& field = kMonitorSettings[size_t(i)];
+        auto* edit = new QLineEdit(QString::number(field.form.initial), group);
         edit->setMaxLength(10);
         edit->setFixedWidth(72);
         edit->setAlignment(Qt::AlignRight);
@@ -237,44 +221,27 @@ QWidget* COrtolanDlg::BuildCharts()
 
 QString COrtolanDlg::RangeMessage(uint32_t minimum, uint32_t maximum)
 {
-    return tagFormRangeError{"", minimum, maximum}.Message();
+    return QString::fromStdString(FormRangeMessage(minimum, maximum));
 }
 
 std::optional<tagMonitorSettings> COrtolanDlg::ReadForm(bool quiet)
 {
-    auto refuse = [&](int field, const QString& message) -> std::optional<tagMonitorSettings> {
+    auto refuse = [&](int field) -> std::optional<tagMonitorSettings> {
         if (!quiet) {
-            m_dialogs.ShowMessage(this, message);
+            const tagSettingRange& range = kMonitorSettings[size_t(field)].form;
+            m_dialogs.ShowMessage(this, RangeMessage(range.minimum, range.maximum));
             m_fields[size_t(field)]->setFocus();
             m_fields[size_t(field)]->selectAll();
         }
         return std::nullopt;
     };
-    uint32_t values[5];
-    for (int i = 0; i < 5; ++i) {
-        std::optional<uint32_t> v = ParseFormNumber(m_fields[size_t(i)]->text().toStdString());
-        if (!v) return refuse(i, RangeMessage(kFields[i].minimum, kFields[i].maximum));
-        values[i] = *v;
-    }
-    tagFormValues form;
-    form.sflowPort = values[0];
-    form.netflowPort = values[1];
-    form.refreshSeconds = values[2];
-    form.counterPeriod = values[3];
-    form.retentionDays = values[4];
-    form.listKind = listKind();
-    if (std::optional<tagFormRangeError> error = ValidateFormValues(form)) {
-        int field = 0;
-        for (int i = 0; i < 5; ++i)
-            if (std::string_view(kFields[i].caption) == error->field) field = i;
-        return refuse(field, error->Message());
-    }
     tagMonitorSettings s;
-    s.sflowPort = form.sflowPort;
-    s.netflowPort = form.netflowPort;
-    s.refreshSeconds = form.refreshSeconds;
-    s.counterPeriod = form.counterPeriod;
-    s.retentionDays = form.retentionDays;
+    for (int i = 0; i < kFormFieldCount; ++i) {
+        std::optional<uint32_t> v = ParseFormNumber(m_fields[size_t(i)]->text().toStdString());
+        if (!v) return refuse(i);
+        s.*kMonitorSettings[size_t(i)].field = *v;
+    }
+    if (const tagSettingSpec* error = FirstFormRangeError(s)) return refuse(int(error - kMonitorSettings.data()));
     return s;
 }
 

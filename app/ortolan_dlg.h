@@ -42,14 +42,13 @@ struct tagMainWindowHooks {
     std::function<void(COrtolanDlg&, const std::string& agent)> showSflowSetup;
 };
 
+// Field order of the form: the order of kMonitorSettings.
+enum class FormField { SflowPort = 0, NetflowPort, Refresh, CounterPeriod, Retention };
+inline constexpr int kFormFieldCount = int(kMonitorSettings.size());
+
 class COrtolanDlg : public QDialog, public IMonitorHost {
     Q_OBJECT
 public:
-    // Field limits of the form.
-    static constexpr uint32_t kMaxSflowPort = 65534;
-    static constexpr uint32_t kMinRefresh = 5;
-    static constexpr uint32_t kMaxRefresh = 300;
-
     // The dialog seam must outlive the window; without a resolver the window
     // uses the platform's reverse look-ups.
     COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks = {}, IHostResolver* resolver = nullptr,
@@ -111,7 +110,7 @@ private:
     std::unique_ptr<CMonitorController> m_controller;
     tagViewSortState m_sortState;
 
-    std::array<QLineEdit*, 5> m_fields{};
+    std::array<QLineEdit*, kFormFieldCount> m_fields{};
     QPushButton* m_sflowSetup = nullptr;
     CStateIndicator* m_indicator = nullptr;
     CRichTextPanel* m_status = nullptr;
@@ -129,7 +128,5 @@ private:
     std::array<CChartCtrl*, kTrendChartCount> m_charts{};
 };
 
-// Field order of the form.
-enum class FormField { SflowPort = 0, NetflowPort, Refresh, CounterPeriod, Retention };
 
 }  // namespace ortolan

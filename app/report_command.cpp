@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "command_line.h"
+#include "monitor_settings.h"
 #include "flow_log.h"
 #include "list_report.h"
 #include "ortolan_app.h"
@@ -134,16 +135,6 @@ json CollectorJson(const CFlowCollector& c)
     return json{{"datagramCount", c.datagramCount}, {"agents", agents}, {"ports", ports}};
 }
 
-int Usage(const std::string& problem)
-{
-    std::fprintf(stderr,
-                 "ortolan report: %s\n"
-                 "usage: ortolan report [--refresh SECONDS] [--list KIND [--port KEY]] LOGFILE...\n"
-                 "       KIND: 0 to 12 (the list kinds of the main window) or local\n",
-                 problem.c_str());
-    return 2;
-}
-
 }  // namespace
 
 json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow)
@@ -153,19 +144,35 @@ json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow)
 
 int RunReportCommand(const std::vector<std::string>& args)
 {
-    CCommandLine line(args, {"--refresh", "--list", "--port"});
-    if (!line.ok()) return Usage(line.error());
-    if (line.words().empty()) return Usage("no log file given");
-    uint32_t refresh = 60;
-    if (auto text = line.value("--refresh")) {
-        auto value = ParseUnsigned(*text);
-        if (!value || *value > UINT32_MAX) return Usage("--refresh takes whole seconds");
-        refresh = uint32_t(*value);
-    }
-    const std::optional<std::string> listKind = line.value("--list");
-    const std::optional<std::string> portKey = line.value("--port");
-    if (portKey && !listKind) return Usage("--port needs --list");
-    if (listKind && !IsListReportKind(*listKind)) return Usage("unknown list kind " + *listKind);
+    // The interval the window's form would replay with.
+    const tagSettingSpec& refreshSpec = SettingOf(&tagMonitorSettings::refreshSeconds);
+    uint32_t refresh = refreshSpec.form.initial;
+    std::vector<std::string> files;
+    std::optional<std::string> listKind;
+    std::optional<std::string> portKey;
+    std::unique_ptr<CLI::App> parser = NewCommandParser(
+        "ortolan report",
+        "Replays flow logs into fresh collectors and prints every port's statistics as one JSON document, or, "
+        "with --list, one statistics list as the windows' CSV buttons write it.");
+    parser->add_option("--refresh", refresh,
+                       std::string("replay interval in seconds") +
+                           RangeHelp(refreshSpec.form.minimum, refreshSpec.form.maximum,
+                                     std::to_string(refreshSpec.form.initial)))
+        ->type_name("SECONDS")
+        ->check(WholeNumber(refreshSpec.form.minimum, refreshSpec.form.maximum));
+    CLI::Option* list =
+        parser->add_option("--list", listKind, "print one list instead: 0 to 12 (the main window's list kinds) or local")
+            ->type_name("KIND")
+            ->check(CLI::Validator(
+                [](std::string& kind) {
+                    return IsListReportKind(kind) ? std::string() : "'" + kind + "' is not 0 to 12 or local";
+                },
+                ""));
+    parser->add_option("--port", portKey, "only the port of this key (default: every port one after another)")
+        ->type_name("KEY")
+        ->needs(list);
+    parser->add_option("LOGFILE", files, "flow log files, replayed in the order given")->type_name("")->required();
+    if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
 
     CSFlowMon sflow;
     CNFlowMon netflow;
@@ -180,7 +187,7 @@ int RunReportCommand(const std::vector<std::string>& args)
     tagReplayHooks hooks{[&loggedTime](int64_t t) { loggedTime = t; }, {}};
     // Paths are taken as given, relative to the current folder.
     CFlowLog log;
-    for (const std::string& file : line.words()) {
+    for (const std::string& file : files) {
         if (!log.ReplayLog(file, netflow, sflow, refresh, hooks)) {
             std::fprintf(stderr, "ortolan report: cannot read the log file %s\n", file.c_str());
             return 2;

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <thread>
 
 #include "agent_address.h"
+#include "command_line.h"
 #include "list_csv.h"
 #include "sf_messages.h"
 #include "snmp_api.h"
@@ -14,104 +16,6 @@
 namespace ortolan {
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: ortolan agent [--mode v1|v2c|v3auth|v3priv] [--community TEXT]\n"
-    "                     [--user TEXT --password TEXT] [--port N] ADDRESS\n";
-
-struct tagAgentArgs {
-    int mode = 1;
-    std::string community = "tundra";
-    std::optional<std::string> user;
-    std::optional<std::string> password;
-    int port = 161;
-    std::string address;
-};
-
-std::optional<int> ModeOf(const std::string& text)
-{
-    if (text == "v1") return 1;
-    if (text == "v2c") return 2;
-    if (text == "v3auth") return 3;
-    if (text == "v3priv") return 4;
-    return std::nullopt;
-}
-
-std::optional<int> PortOf(const std::string& text)
-{
-    if (text.empty() || text.size() > 5) return std::nullopt;
-    int port = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        port = port * 10 + (c - '0');
-    }
-    if (port < 1 || port > 65535) return std::nullopt;
-    return port;
-}
-
-// The parsed arguments, or the reason they are wrong.
-std::optional<tagAgentArgs> ParseArgs(const std::vector<std::string>& args, std::string& problem)
-{
-    tagAgentArgs parsed;
-    bool haveAddress = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        bool takesValue = arg == "--mode" || arg == "--community" || arg == "--user" || arg == "--password" ||
-                          arg == "--port";
-        if (takesValue) {
-            if (i + 1 >= args.size()) {
-                problem = arg + " needs a value";
-                return std::nullopt;
-            }
-            const std::string& value = args[++i];
-            if (arg == "--mode") {
-                std::optional<int> mode = ModeOf(value);
-                if (!mode) {
-                    problem = "unknown mode " + value;
-                    return std::nullopt;
-                }
-                parsed.mode = *mode;
-            } else if (arg == "--community") {
-                parsed.community = value;
-            } else if (arg == "--user") {
-                parsed.user = value;
-            } else if (arg == "--password") {
-                parsed.password = value;
-            } else {
-                std::optional<int> port = PortOf(value);
-                if (!port) {
-                    problem = "bad port " + value;
-                    return std::nullopt;
-                }
-                parsed.port = *port;
-            }
-            continue;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            problem = "unknown option " + arg;
-            return std::nullopt;
-        }
-        if (haveAddress) {
-            problem = "more than one address";
-            return std::nullopt;
-        }
-        if (!ParseIpv4(arg)) {
-            problem = arg + " is not an IPv4 address";
-            return std::nullopt;
-        }
-        parsed.address = arg;
-        haveAddress = true;
-    }
-    if (!haveAddress) {
-        problem = "no address";
-        return std::nullopt;
-    }
-    if (parsed.mode >= 3 && (!parsed.user || !parsed.password)) {
-        problem = "SNMPv3 needs --user and --password";
-        return std::nullopt;
-    }
-    return parsed;
-}
 
 // Longest a read can take when every request runs out of retries: two walks,
 // each with its SNMPv3 probe, and some slack.
@@ -142,7 +46,49 @@ void PrintReadout(std::ostream& out, const CSfAgentReader& reader)
 
 }  // namespace
 
-int RunAgentCommand(const std::vector<std::string>& args)
+std::optional<int> ParseAgentArgs(const std::vector<std::string>& args, tagAgentArgs& parsed, std::ostream& out,
+                                  std::ostream& err)
+{
+    std::unique_ptr<CLI::App> parser = NewCommandParser(
+        "ortolan agent",
+        "Reads an sFlow agent's configuration over SNMP as the setup window's button does, and prints the agent "
+        "information, the collector list and the port list as list CSV.");
+    static const std::map<std::string, int> modes{{"v1", 1}, {"v2c", 2}, {"v3auth", 3}, {"v3priv", 4}};
+    parser->add_option("--mode", parsed.mode, "SNMP version and security: v1, v2c, v3auth (MD5) or v3priv (MD5 and DES)"
+                                              " (default v1)")
+        ->type_name("MODE")
+        ->transform(CLI::Validator(
+            [](std::string& text) -> std::string {
+                auto mode = modes.find(text);
+                if (mode == modes.end()) return "'" + text + "' is not v1, v2c, v3auth or v3priv";
+                text = std::to_string(mode->second);
+                return {};
+            },
+            ""));
+    parser->add_option("--community", parsed.community, "community of v1 and v2c (default " + parsed.community + ")")
+        ->type_name("TEXT");
+    CLI::Option* user = parser->add_option("--user", parsed.user, "user of v3")->type_name("TEXT");
+    CLI::Option* password =
+        parser->add_option("--password", parsed.password, "pass phrase of v3, 8 characters or more")->type_name("TEXT");
+    parser->add_option("--port", parsed.port, "UDP port of the agent" + RangeHelp(1, 65535, std::to_string(parsed.port)))
+        ->type_name("N")
+        ->check(WholeNumber(1, 65535));
+    parser->add_option("ADDRESS", parsed.address, "the agent's IPv4 address")
+        ->type_name("")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& text) { return ParseIpv4(text) ? std::string() : "'" + text + "' is not an IPv4 address"; },
+            ""));
+    if (std::optional<int> status = ParseCommandLine(*parser, args, out, err)) return status;
+    if (parsed.mode >= 3 && (user->count() == 0 || password->count() == 0)) {
+        err << "ortolan agent: v3auth and v3priv need --user and --password\n"
+            << "Try 'ortolan agent --help' for the options and their ranges.\n";
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
+
+int RunAgentCommand(const tagAgentArgs& args)
 {
     CSnmpApi snmp;
     return RunAgentCommand(args, snmp, std::cout, std::cerr, tagSfTimings{}, [] { SnmpPollTick(); });
@@ -151,20 +97,21 @@ int RunAgentCommand(const std::vector<std::string>& args)
 int RunAgentCommand(const std::vector<std::string>& args, ISnmpClient& snmp, std::ostream& out,
                     std::ostream& err, const tagSfTimings& timings, const std::function<void()>& poll)
 {
-    constexpr int kFailure = 2;
-    std::string problem;
-    std::optional<tagAgentArgs> parsed = ParseArgs(args, problem);
-    if (!parsed) {
-        err << "ortolan agent: " << problem << "\n" << kUsage;
-        return kFailure;
-    }
+    tagAgentArgs parsed;
+    if (std::optional<int> status = ParseAgentArgs(args, parsed, out, err)) return *status;
+    return RunAgentCommand(parsed, snmp, out, err, timings, poll);
+}
 
+int RunAgentCommand(const tagAgentArgs& parsed, ISnmpClient& snmp, std::ostream& out, std::ostream& err,
+                    const tagSfTimings& timings, const std::function<void()>& poll)
+{
+    constexpr int kFailure = 2;
     tagSnmpAccess access;
-    access.mode = parsed->mode;
-    access.peerAddress = parsed->address;
-    if (parsed->port != 161) access.peerAddress += ":" + std::to_string(parsed->port);
-    access.communityOrUser = parsed->mode >= 3 ? *parsed->user : parsed->community;
-    access.password = parsed->password.value_or(std::string());
+    access.mode = parsed.mode;
+    access.peerAddress = parsed.address;
+    if (parsed.port != 161) access.peerAddress += ":" + std::to_string(parsed.port);
+    access.communityOrUser = parsed.mode >= 3 ? parsed.user : parsed.community;
+    access.password = parsed.password;
 
     CSfAgentReader reader(snmp, timings);
     tagSfStepOutcome outcome;

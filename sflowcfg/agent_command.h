@@ -5,13 +5,14 @@
 // parsing as the setup window's "取得", and prints the agent information, the
 // collector list and the port list, each as a list CSV (title line, header
 // line, rows). Failures print the window's message on standard error and
-// exit with status 2; so do wrong arguments, after the usage text.
+// exit with status 2; so do wrong arguments, naming the problem.
 //
 // The SNMP library must be running (SnmpLibraryStart, which the program does
 // at start-up); the command drives the library's poll itself, so it needs no
 // running event loop.
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,30 @@ namespace ortolan {
 
 class ISnmpClient;
 
-// The arguments after the word "agent". Returns the exit status.
-int RunAgentCommand(const std::vector<std::string>& args);
+struct tagAgentArgs {
+    int mode = 1;  // 1 v1, 2 v2c, 3 v3auth, 4 v3priv
+    std::string community = "tundra";
+    std::string user;
+    std::string password;
+    int port = 161;
+    std::string address;
+};
+
+// Parses the words after "agent" into parsed. Nothing when the command is to
+// run; otherwise the exit status, after the help (on out, status 0) or the
+// problem (on err, status 2) was printed.
+std::optional<int> ParseAgentArgs(const std::vector<std::string>& args, tagAgentArgs& parsed, std::ostream& out,
+                                  std::ostream& err);
+
+// Reads the agent over the program's SNMP library. Returns the exit status.
+int RunAgentCommand(const tagAgentArgs& args);
 
 // The same over a given SNMP client and streams; poll is called between the
 // steps (SnmpPollTick for the real library).
+int RunAgentCommand(const tagAgentArgs& args, ISnmpClient& snmp, std::ostream& out, std::ostream& err,
+                    const tagSfTimings& timings, const std::function<void()>& poll);
+
+// Parses, then runs.
 int RunAgentCommand(const std::vector<std::string>& args, ISnmpClient& snmp, std::ostream& out,
                     std::ostream& err, const tagSfTimings& timings, const std::function<void()>& poll);
 

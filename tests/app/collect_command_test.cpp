@@ -8,26 +8,17 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <climits>
 #include <csignal>
 #include <unistd.h>
 
 #include "datagram_builder.h"
 #include "monitor_test_support.h"
+#include "ortolan_process.h"
 
 namespace ortolan {
 namespace {
 
 using namespace ortolan::testing;
-
-QString Executable()
-{
-    char path[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return {};
-    path[n] = '\0';
-    return QFileInfo(QString::fromLocal8Bit(path)).absolutePath() + "/ortolan";
-}
 
 bool WaitForOutput(QProcess& p, QByteArray& out, const QByteArray& text)
 {
@@ -47,7 +38,7 @@ TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
     uint16_t netflowPort = FreeUdpPort();
     QProcess p;
     p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(netflowPort), "--refresh", "300", "--log-dir", dir.path()});
+                      QString::number(netflowPort), "--refresh", "120", "--log-dir", dir.path()});
     ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
     ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
@@ -105,12 +96,6 @@ TEST(CollectCommand, NamesEachPortThatCannotOpenAndFailsWhenNeitherDoes)
     EXPECT_TRUE(err.contains(QString("cannot open the sFlow port %1").arg(sflowPort))) << err.toStdString();
     EXPECT_TRUE(err.contains(QString("cannot open the NetFlow port %1").arg(netflowPort))) << err.toStdString();
     for (int s : held) ::close(s);
-
-    QProcess bad;
-    bad.start(program, {"collect", "--refresh", "4"});
-    ASSERT_TRUE(bad.waitForFinished(10000));
-    EXPECT_EQ(bad.exitCode(), 2);
-    EXPECT_TRUE(bad.readAllStandardError().contains("--refresh takes a whole number from 5 to 300"));
 }
 
 }  // namespace

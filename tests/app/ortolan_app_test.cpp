@@ -15,6 +15,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "monitor_settings.h"
 #include "nflow_mon.h"
 #include "scripted_dialog_seam.h"
 #include "sflow_mon.h"
@@ -47,13 +48,13 @@ TEST(OrtolanAppSettings, FirstRunGivesTheDefaults)
     EXPECT_EQ(app.LogFolder(), "");
     EXPECT_EQ(app.SfIp(), "0.0.0.0");
 
-    tagFormValues form;
+    tagMonitorSettings form;
     EXPECT_EQ(form.sflowPort, 0u);
     EXPECT_EQ(form.netflowPort, 0u);
     EXPECT_EQ(form.refreshSeconds, 60u);
     EXPECT_EQ(form.counterPeriod, 120u);
     EXPECT_EQ(form.retentionDays, 14u);
-    EXPECT_FALSE(ValidateFormValues(form));
+    EXPECT_EQ(FirstFormRangeError(form), nullptr);
 }
 
 TEST(OrtolanAppSettings, LogFolderAndAgentAddressArePersistedAndReRead)
@@ -91,12 +92,13 @@ TEST(OrtolanAppSettings, UnreadableStoreGivesTheDefaults)
 
 TEST(OrtolanAppForm, RangesAreEnforced)
 {
-    tagFormValues form;
+    tagMonitorSettings form;
     form.sflowPort = 65535;
-    auto error = ValidateFormValues(form);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->minimum, 0u);
-    EXPECT_EQ(error->maximum, 65534u);
+    const tagSettingSpec* error = FirstFormRangeError(form);
+    ASSERT_NE(error, nullptr);
+    EXPECT_STREQ(error->caption, "sFlowポート");
+    EXPECT_EQ(error->form.minimum, 0u);
+    EXPECT_EQ(error->form.maximum, 65534u);
 
     form.sflowPort = 65534;
     form.netflowPort = 70000;
@@ -104,14 +106,15 @@ TEST(OrtolanAppForm, RangesAreEnforced)
     form.retentionDays = 0;
     for (uint32_t ok : {5u, 300u}) {
         form.refreshSeconds = ok;
-        EXPECT_FALSE(ValidateFormValues(form)) << ok;
+        EXPECT_EQ(FirstFormRangeError(form), nullptr) << ok;
     }
     for (uint32_t bad : {4u, 301u}) {
         form.refreshSeconds = bad;
-        error = ValidateFormValues(form);
-        ASSERT_TRUE(error) << bad;
-        EXPECT_STREQ(error->field, "画面更新間隔");
-        EXPECT_EQ(error->Message(), QStringLiteral("5 から 300 までの整数を入力してください。"));
+        error = FirstFormRangeError(form);
+        ASSERT_NE(error, nullptr) << bad;
+        EXPECT_STREQ(error->caption, "画面更新間隔");
+        EXPECT_EQ(FormRangeMessage(error->form.minimum, error->form.maximum),
+                  "5 から 300 までの整数を入力してください。");
     }
 
     EXPECT_EQ(ParseFormNumber(" 2100 "), 2100u);

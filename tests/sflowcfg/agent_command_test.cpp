@@ -119,7 +119,7 @@ TEST(AgentCommand, UsesTheWindowsDefaultsAndAccessValues)
     EXPECT_EQ(v3.requests[0].password, "short");
 }
 
-TEST(AgentCommand, WrongArgumentsPrintTheUsage)
+TEST(AgentCommand, WrongArgumentsAreRefusedBeforeAnyRequest)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {},
@@ -134,7 +134,9 @@ TEST(AgentCommand, WrongArgumentsPrintTheUsage)
         CFakeSnmpClient fake;
         tagRun run = RunCommand(args, fake);
         EXPECT_EQ(run.status, 2);
-        EXPECT_NE(run.err.find("usage: ortolan agent"), std::string::npos);
+        EXPECT_EQ(run.err.rfind("ortolan agent: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("Try 'ortolan agent --help'"), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
         EXPECT_TRUE(fake.requests.empty());
     }
 }

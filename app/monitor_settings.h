@@ -1,0 +1,84 @@
+#pragma once
+// The monitoring settings and the one table that describes them. The window's
+// form (captions, units, starting values, accepted ranges), the form's check
+// and the headless command's options (names, ranges, defaults, help) are all
+// built from kMonitorSettings, so a range is written once.
+//
+// Each setting has two ranges. The form accepts what the window always has
+// accepted and starts from its historical values (a port of 0 meaning the
+// protocol's default port, a refresh interval above 120 s running at 120 s).
+// The command line accepts only values that take effect as given, so a
+// value it takes is the value it runs with.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ortolan {
+
+// The values the controller works with. The initial values are the form's.
+struct tagMonitorSettings {
+    uint32_t sflowPort = 0;        // 0 or above 65535: 6343
+    uint32_t netflowPort = 0;      // 0 or above 65535: 2100
+    uint32_t refreshSeconds = 60;  // the timer is clamped to 5 to 120 s; replay uses it as is
+    uint32_t counterPeriod = 120;  // NetFlow ports close an interval after this many seconds
+    uint32_t retentionDays = 14;   // 0 keeps every log
+};
+
+struct tagSettingRange {
+    uint32_t minimum;
+    uint32_t maximum;
+    uint32_t initial;
+};
+
+struct tagSettingSpec {
+    const char* option;   // the command-line name without its "--", e.g. "refresh"
+    const char* caption;  // the form's caption, e.g. "画面更新間隔"
+    const char* unit;     // the unit beside the form's field, or ""
+    const char* help;     // the command line's description of it
+    uint32_t tagMonitorSettings::*field;
+    tagSettingRange form;
+    tagSettingRange line;
+};
+
+inline constexpr uint32_t kAnyUnsigned = 0xFFFFFFFFu;
+
+// In the form's order, top to bottom.
+inline constexpr std::array<tagSettingSpec, 5> kMonitorSettings = {{
+    {"sflow-port", "sFlowポート", "", "UDP port of the sFlow collector",
+     &tagMonitorSettings::sflowPort, {0, 65534, tagMonitorSettings{}.sflowPort}, {1, 65535, 6343}},
+    {"netflow-port", "NetFlowポート", "", "UDP port of the NetFlow collector",
+     &tagMonitorSettings::netflowPort, {0, kAnyUnsigned, tagMonitorSettings{}.netflowPort}, {1, 65535, 2100}},
+    {"refresh", "画面更新間隔", "秒", "seconds between two refreshes of the figures",
+     &tagMonitorSettings::refreshSeconds, {5, 300, tagMonitorSettings{}.refreshSeconds}, {5, 120, 60}},
+    {"counter-period", "NetFlowカウンタ周期", "秒", "shortest interval of a NetFlow port, in seconds",
+     &tagMonitorSettings::counterPeriod, {0, kAnyUnsigned, tagMonitorSettings{}.counterPeriod},
+     {0, kAnyUnsigned, tagMonitorSettings{}.counterPeriod}},
+    {"retention", "ログ保存日数", "日", "days a flow log is kept; 0 keeps every log",
+     &tagMonitorSettings::retentionDays, {0, kAnyUnsigned, tagMonitorSettings{}.retentionDays},
+     {0, kAnyUnsigned, tagMonitorSettings{}.retentionDays}},
+}};
+
+// The table's row of a setting.
+constexpr const tagSettingSpec& SettingOf(uint32_t tagMonitorSettings::*field)
+{
+    for (const tagSettingSpec& spec : kMonitorSettings)
+        if (spec.field == field) return spec;
+    return kMonitorSettings[0];  // not reached: monitor_settings.cpp checks every field has its row
+}
+
+// The settings at the command line's defaults.
+tagMonitorSettings CommandLineDefaults();
+
+// The first setting outside the range the form accepts, or nothing.
+const tagSettingSpec* FirstFormRangeError(const tagMonitorSettings& values);
+
+// The platform's standard range message naming the minimum and maximum (UTF-8).
+std::string FormRangeMessage(uint32_t minimum, uint32_t maximum);
+
+// A form field's text, or a command-line value, as an unsigned 32-bit number
+// (blanks around allowed); nothing for anything else.
+std::optional<uint32_t> ParseFormNumber(std::string_view text);
+
+}  // namespace ortolan
