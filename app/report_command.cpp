@@ -86,6 +86,7 @@ json PortJson(const std::string& key, const CMonPort& p)
               {"sampleCount", p.sampleCount},
               {"sampledBytes", p.sampledBytes}};
     json interfaces = json::object();
+    p.SyncInterfaces();
     for (const auto& [index, ifc] : p.interfaces) {
         json history = json::array();
         for (const auto& h : ifc.history) history.push_back(HistoryJson(h));

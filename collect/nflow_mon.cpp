@@ -153,16 +153,6 @@ void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint3
     }
 }
 
-void CNFlowMon::HistoryStep(tagIfCounter& ifc)
-{
-    int hour = m_hours.Hour(datagramTime);
-    if (hour != ifc.hourStamp) {
-        ifc.history.push_back(ifc.current);
-        ifc.hourStamp = hour;
-    }
-    while (ifc.history.size() > kHistoryHours) ifc.history.pop_front();
-}
-
 void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t mask,
                                   uint16_t input, uint16_t output, uint32_t packets, uint32_t bytes,
                                   uint32_t uptime)
@@ -170,11 +160,12 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t
     TrafficClass traffic = ClassOf(destination, mask);
     // The datagram's own time, as sFlow does: a replayed log keeps its hours.
     int64_t now = datagramTime;
+    int hour = m_hours.Hour(datagramTime);
     auto side = [&](uint16_t ifIndex) -> tagIfCounter* {
         bool created = false;
         tagIfCounter* ifc = port.FindOrAddInterface(ifIndex, &created);
         // A new interface starts one hour behind, so its first flow enters the history.
-        if (ifc && created) ifc->hourStamp = m_hours.Hour(datagramTime) - 1;
+        if (ifc && created) ifc->hourStamp = hour - 1;
         return ifc;
     };
     if (tagIfCounter* in = side(input)) {
@@ -186,25 +177,25 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t
         c.ifInOctets += bytes;
         c.sampleTime = now;
         c.agentUptime = uptime;
-        HistoryStep(*in);
+        port.StepHistory(*in, hour);
     }
-    auto addOut = [&](tagIfCounter& ifc) {
-        _tagIf_counters& c = ifc.current;
-        if (traffic == TrafficClass::Unicast) c.ifOutUcastPkts += packets;
-        else if (traffic == TrafficClass::Multicast) c.ifOutMulticastPkts += packets;
-        else c.ifOutBroadcastPkts += packets;
-        c.ifOutOctets += bytes;
+    tagOutboundSums add;
+    add.octets = bytes;
+    if (traffic == TrafficClass::Unicast) add.unicast = packets;
+    else if (traffic == TrafficClass::Multicast) add.multicast = packets;
+    else add.broadcast = packets;
+    if (output == kAllInterfaces) {
+        port.AddOutboundToAll(add, now, uptime, hour);
+    } else if (tagIfCounter* out = side(output)) {
+        _tagIf_counters& c = out->current;
+        c.ifIndex = output;
+        c.ifOutOctets += add.octets;
+        c.ifOutUcastPkts += add.unicast;
+        c.ifOutMulticastPkts += add.multicast;
+        c.ifOutBroadcastPkts += add.broadcast;
         c.sampleTime = now;
         c.agentUptime = uptime;
-        HistoryStep(ifc);
-    };
-    if (output != kAllInterfaces) {
-        if (tagIfCounter* out = side(output)) {
-            out->current.ifIndex = output;
-            addOut(*out);
-        }
-    } else {
-        for (auto& [index, ifc] : port.interfaces) addOut(ifc);
+        port.StepHistory(*out, hour);
     }
     port.counterUptime = uptime;
 }

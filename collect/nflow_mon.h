@@ -28,7 +28,6 @@ public:
 
 private:
     void AccountRecord(CMonPort& port, const uint8_t* record, bool v5, uint32_t uptime);
-    void HistoryStep(tagIfCounter& ifc);
 
     CLocalHourCache m_hours;
 };

@@ -20,6 +20,9 @@ struct tagLimits {
     // Service labels per IP node and per IP pair: a host offers a handful, but
     // a port scan through named ports would otherwise add every name there is.
     uint32_t maxServicesPerEntry = 64;
+    // Interfaces per port: a switch has hundreds, a router some thousands of
+    // sub-interfaces; spoofed ifIndex values would otherwise add one each.
+    uint32_t maxInterfacesPerPort = 4096;
 };
 
 class CEntryBudget {

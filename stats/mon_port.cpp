@@ -123,10 +123,75 @@ tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
 {
     *created = false;
     auto it = interfaces.find(ifIndex);
-    if (it != interfaces.end()) return &it->second;
+    if (it != interfaces.end()) {
+        SyncInterface(it->second);
+        return &it->second;
+    }
+    if (interfaces.size() >= m_limits.maxInterfacesPerPort) {
+        if (m_budget) m_budget->Refuse();
+        return nullptr;
+    }
     if (!TakeBudget()) return nullptr;
     *created = true;
-    return &interfaces[ifIndex];
+    tagIfCounter& ifc = interfaces[ifIndex];
+    // Records to every interface count for a new one from the moment it exists.
+    ifc.allRecordsSeen = m_all.records;
+    ifc.allSeen = m_all.sums;
+    return &ifc;
+}
+
+void CMonPort::SyncInterface(tagIfCounter& ifc) const
+{
+    if (ifc.allRecordsSeen == m_all.records) return;
+    _tagIf_counters& c = ifc.current;
+    c.ifOutOctets += m_all.sums.octets - ifc.allSeen.octets;
+    c.ifOutUcastPkts += m_all.sums.unicast - ifc.allSeen.unicast;
+    c.ifOutMulticastPkts += m_all.sums.multicast - ifc.allSeen.multicast;
+    c.ifOutBroadcastPkts += m_all.sums.broadcast - ifc.allSeen.broadcast;
+    c.sampleTime = m_all.sampleTime;
+    c.agentUptime = m_all.agentUptime;
+    ifc.allSeen = m_all.sums;
+    ifc.allRecordsSeen = m_all.records;
+}
+
+void CMonPort::SyncInterfaces() const
+{
+    // The folded figures are what the interface shows already; only where
+    // they are kept changes.
+    auto& all = const_cast<std::map<uint32_t, tagIfCounter>&>(interfaces);
+    for (auto& [index, ifc] : all) SyncInterface(ifc);
+}
+
+void CMonPort::StepHistory(tagIfCounter& ifc, int hour)
+{
+    if (hour != ifc.hourStamp) {
+        ifc.history.push_back(ifc.current);
+        ifc.hourStamp = hour;
+        // Pending every-interface records were all of the old hour; the next
+        // one must fold them before this interface's hour can differ again.
+        if (hour != m_all.hour) m_all.hour = kNoHour;
+    }
+    while (ifc.history.size() > kHistoryHours) ifc.history.pop_front();
+}
+
+void CMonPort::AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime,
+                                int hour)
+{
+    m_all.sums.octets += add.octets;
+    m_all.sums.unicast += add.unicast;
+    m_all.sums.multicast += add.multicast;
+    m_all.sums.broadcast += add.broadcast;
+    m_all.records += 1;
+    m_all.sampleTime = sampleTime;
+    m_all.agentUptime = agentUptime;
+    if (hour == m_all.hour) return;
+    // A new hour: every interface takes its history step now, with the record
+    // added, as it would have had the record been added to each.
+    m_all.hour = hour;
+    for (auto& [index, ifc] : interfaces) {
+        SyncInterface(ifc);
+        StepHistory(ifc, hour);
+    }
 }
 
 void CMonPort::CountFrameSize(uint32_t frameLength)
@@ -238,7 +303,10 @@ double CMonPort::InterfaceRate(bool bits) const
 
 void CMonPort::TakeSnapshot()
 {
-    for (auto& [index, ifc] : interfaces) ifc.previous = ifc.current;
+    for (auto& [index, ifc] : interfaces) {
+        SyncInterface(ifc);
+        ifc.previous = ifc.current;
+    }
     snapshotUptime = counterUptime;
 }
 

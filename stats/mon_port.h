@@ -67,8 +67,25 @@ public:
     void AddMacToIp(tagIpEntry& node, std::string_view mac);
     // Adds a service label to a node's or a pair's set, within the per-entry bound.
     void AddService(TextSet& services, std::string_view label);
-    // Interface record of ifIndex, created with the given initial hour stamp.
+    // Interface record of ifIndex, up to date (SyncInterface), or a new one
+    // that adds the every-interface sums from now on; null when refused.
     tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created);
+
+    // --- NetFlow records whose output is every interface (65535). Such a
+    // record is added once to port-wide sums; each interface folds in what came
+    // since its last fold when it is next touched or read, so the record costs
+    // the same whatever the number of interfaces. Only when the local hour of
+    // these records changes are all interfaces folded at once, so that each gets
+    // its history entry for the new hour as if the record had been added to it.
+    void AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime, int hour);
+    // The history step of one interface for a sample of the given local hour:
+    // appends current when the hour differs from hourStamp, keeping a week.
+    void StepHistory(tagIfCounter& ifc, int hour);
+    // Folds the pending every-interface sums into one interface, or all. The
+    // figures an interface shows do not change by it (hence const): readers of
+    // current call it first; history entries are always up to date.
+    void SyncInterface(tagIfCounter& ifc) const;
+    void SyncInterfaces() const;
 
     // --- Updates from the decoders.
     void CountFrameSize(uint32_t frameLength);
@@ -102,6 +119,17 @@ private:
     CEntryBudget* m_budget;
     tagLimits m_limits;
     CLocalHourCache m_hours;
+
+    static constexpr int kNoHour = -1000;
+    struct tagAllInterfaces {
+        tagOutboundSums sums;
+        uint64_t records = 0;
+        int64_t sampleTime = 0;
+        uint32_t agentUptime = 0;
+        // Local hour of the last such record; kNoHour forces the next one to
+        // fold every interface (an interface's hourStamp moved elsewhere).
+        int hour = kNoHour;
+    } m_all;
 };
 
 // Index of the packet-size class of a frame length.

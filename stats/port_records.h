@@ -95,12 +95,24 @@ struct _tagIf_counters {
 // Hourly history keeps one week.
 inline constexpr size_t kHistoryHours = 168;
 
+// Outbound figures of the NetFlow records whose output is every interface (65535).
+struct tagOutboundSums {
+    uint64_t octets = 0;
+    uint64_t unicast = 0;
+    uint64_t multicast = 0;
+    uint64_t broadcast = 0;
+};
+
 struct tagIfCounter {
     _tagIf_counters current;
     _tagIf_counters previous;
     _tagIf_counters base;
     std::deque<_tagIf_counters> history;  // oldest first, at most kHistoryHours
     int32_t hourStamp = 0;
+    // How far the port's every-interface sums were folded into current
+    // (CMonPort::SyncInterface): the record count and the sums at that fold.
+    uint64_t allRecordsSeen = 0;
+    tagOutboundSums allSeen;
 };
 
 }  // namespace ortolan

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "datagram_builder.h"
+#include "local_time.h"
 #include "nflow_mon.h"
+
+#include <map>
+#include <random>
 
 namespace ortolan {
 namespace {
@@ -21,7 +25,9 @@ protected:
     }
     const _tagIf_counters& If(const char* key, uint32_t index)
     {
-        return mon.FindPort(key)->interfaces.at(index).current;
+        CMonPort* port = mon.FindPort(key);
+        port->SyncInterfaces();
+        return port->interfaces.at(index).current;
     }
 };
 
@@ -212,6 +218,102 @@ TEST_F(NetflowDecoder, InterfaceSamplesCarryTheDatagramTimeInAReplay)
     EXPECT_EQ(ifc.current.sampleTime, received + 2 * 3600);
     ASSERT_EQ(ifc.history.size(), 3u);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(ifc.history[i].sampleTime, received + int64_t(i) * 3600);
+}
+
+// The interface rule written plainly: a record to every interface (65535) is
+// added to each, with its history step, one by one.
+struct tagPlainInterfaces {
+    std::map<uint32_t, tagIfCounter> interfaces;
+
+    void Add(uint16_t input, uint16_t output, uint32_t packets, uint32_t bytes, uint32_t uptime,
+             int64_t time)
+    {
+        int hour = LocalHour(time);
+        auto step = [&](tagIfCounter& ifc) {
+            if (hour != ifc.hourStamp) {
+                ifc.history.push_back(ifc.current);
+                ifc.hourStamp = hour;
+            }
+            while (ifc.history.size() > kHistoryHours) ifc.history.pop_front();
+        };
+        auto side = [&](uint16_t index) -> tagIfCounter& {
+            auto [it, created] = interfaces.try_emplace(index);
+            if (created) it->second.hourStamp = hour - 1;
+            return it->second;
+        };
+        tagIfCounter& in = side(input);
+        in.current.ifIndex = input;
+        in.current.ifInUcastPkts += packets;
+        in.current.ifInOctets += bytes;
+        in.current.sampleTime = time;
+        in.current.agentUptime = uptime;
+        step(in);
+        auto out = [&](tagIfCounter& ifc) {
+            ifc.current.ifOutUcastPkts += packets;
+            ifc.current.ifOutOctets += bytes;
+            ifc.current.sampleTime = time;
+            ifc.current.agentUptime = uptime;
+            step(ifc);
+        };
+        if (output != 65535) {
+            side(output).current.ifIndex = output;
+            out(interfaces.at(output));
+        } else {
+            for (auto& [index, ifc] : interfaces) out(ifc);
+        }
+    }
+};
+
+void ExpectSameCounters(const _tagIf_counters& a, const _tagIf_counters& b)
+{
+    EXPECT_EQ(a.ifIndex, b.ifIndex);
+    EXPECT_EQ(a.ifInOctets, b.ifInOctets);
+    EXPECT_EQ(a.ifInUcastPkts, b.ifInUcastPkts);
+    EXPECT_EQ(a.ifOutOctets, b.ifOutOctets);
+    EXPECT_EQ(a.ifOutUcastPkts, b.ifOutUcastPkts);
+    EXPECT_EQ(a.sampleTime, b.sampleTime);
+    EXPECT_EQ(a.agentUptime, b.agentUptime);
+}
+
+TEST_F(NetflowDecoder, AllInterfacesRecordsShowAsIfAddedToEachInterface)
+{
+    // Random flows over a dozen interfaces, a third of them to every interface,
+    // over hours that mostly advance, sometimes stay and sometimes go back (a
+    // replay of several logs): every interface's figures and history match the
+    // plain rule after every datagram, and the interface list is the same.
+    tagPlainInterfaces plain;
+    std::mt19937 random(13);
+    int64_t time = now;
+    for (uint32_t d = 1; d <= 400; ++d) {
+        uint32_t r = uint32_t(random());
+        if (r % 5 == 0) time += 3600;
+        else if (r % 4 == 0) time -= 3600 * int64_t(1 + r / 8 % 2);
+        else time += 7;
+        std::vector<FlowSpec> flows;
+        for (int i = 0; i < 3; ++i) {
+            FlowSpec f;
+            f.input = uint16_t(1 + random() % 12);
+            f.output = random() % 3 == 0 ? 65535 : uint16_t(1 + random() % 12);
+            f.packets = uint32_t(1 + random() % 100);
+            f.octets = f.packets * 100;
+            flows.push_back(f);
+            plain.Add(f.input, f.output, f.packets, f.octets, 5000 + d, time);
+        }
+        std::vector<uint8_t> bytes = NetflowV5(d, flows, 0, -1, 5000 + d);
+        mon.FeedDatagram(bytes.data(), bytes.size(), time, "192.0.2.1", 9995);
+        CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
+        port->SyncInterfaces();
+        ASSERT_EQ(port->interfaces.size(), plain.interfaces.size());
+        for (const auto& [index, expected] : plain.interfaces) {
+            SCOPED_TRACE(::testing::Message() << "datagram " << d << " interface " << index);
+            const tagIfCounter& got = port->interfaces.at(index);
+            ExpectSameCounters(got.current, expected.current);
+            EXPECT_EQ(got.hourStamp, expected.hourStamp);
+            ASSERT_EQ(got.history.size(), expected.history.size());
+            for (size_t h = 0; h < got.history.size(); ++h) ExpectSameCounters(got.history[h], expected.history[h]);
+        }
+        if (HasFailure()) return;
+    }
 }
 
 TEST_F(NetflowDecoder, CountBeyondTheRecordsPresentDecodesTheWholeOnes)
