@@ -133,6 +133,7 @@ int RunGui(int argc, char** argv, const std::vector<std::string>& args)
         return RunCollectCommand({});
     }
     QApplication app(argc, argv);
+    InstallQtTranslations(app);
     CQtDialogSeam seam;
     COrtolanApp ortolan;
     ortolan.SetMainWindowFactory([&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {

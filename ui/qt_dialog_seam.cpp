@@ -4,17 +4,17 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 
 namespace ortolan {
 
 namespace {
 
-QString BoxTitle()
-{
-    QString name = QGuiApplication::applicationDisplayName();
-    return name.isEmpty() ? QStringLiteral("Ortolan") : name;
-}
+// The program's name as the user knows it, not the executable's ("ortolan").
+QString BoxTitle() { return QStringLiteral("Ortolan"); }
 
 }  // namespace
 
@@ -35,17 +35,35 @@ QStringList ConvertDialogFilter(const QString& filter)
     return out;
 }
 
+bool InstallQtTranslations(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+std::unique_ptr<QMessageBox> CQtDialogSeam::BuildMessageBox(QWidget* parent, const QString& text, bool question)
+{
+    auto box = question ? std::make_unique<QMessageBox>(QMessageBox::Question, BoxTitle(), text,
+                                                        QMessageBox::Yes | QMessageBox::No, parent)
+                        : std::make_unique<QMessageBox>(QMessageBox::Information, BoxTitle(), text,
+                                                        QMessageBox::Ok, parent);
+    if (question) box->setDefaultButton(QMessageBox::Yes);
+    return box;
+}
+
 void CQtDialogSeam::ShowMessage(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, BoxTitle(), text, QMessageBox::Ok, parent);
-    box.exec();
+    BuildMessageBox(parent, text, false)->exec();
 }
 
 bool CQtDialogSeam::AskYesNo(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes;
+    return BuildMessageBox(parent, text, true)->exec() == QMessageBox::Yes;
 }
 
 std::unique_ptr<QFileDialog> CQtDialogSeam::BuildSaveDialog(QWidget* parent, const tagSaveFileRequest& request)

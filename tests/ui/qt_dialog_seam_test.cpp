@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include "qt_dialog_seam.h"
 #include "qt_test_app.h"
@@ -65,6 +69,28 @@ TEST(QtDialogSeam, CopyImageReplacesTheClipboard)
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.size(), QSize(64, 32));
     EXPECT_EQ(back.pixelColor(10, 10), QColor(255, 255, 0));
+}
+
+TEST(QtDialogSeam, BoxesAreTitledOrtolanAndQtSpeaksJapanese)
+{
+    QApplication& app = testing::TestApp();
+    // The executable's name is what Qt would take for a title.
+    QCoreApplication::setApplicationName(QStringLiteral("ortolan"));
+    ASSERT_TRUE(InstallQtTranslations(app)) << "qt6-translations-l10n is not installed";
+    std::unique_ptr<QMessageBox> box = CQtDialogSeam::BuildMessageBox(nullptr, QStringLiteral("x"), true);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Ortolan"));
+    EXPECT_TRUE(box->button(QMessageBox::Yes)->text().startsWith(QStringLiteral("はい")));
+    EXPECT_EQ(CQtDialogSeam::BuildMessageBox(nullptr, QStringLiteral("x"), false)->windowTitle(),
+              QStringLiteral("Ortolan"));
+
+    std::unique_ptr<QFileDialog> dialog = CQtDialogSeam::BuildSaveDialog(
+        nullptr, {QString(), QStringLiteral("dump.pcap"), QStringLiteral("pcap"), QStringLiteral("PCAP File (*.pcap)|*.pcap||")});
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    QStringList texts;
+    for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
+    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) texts << button->text();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Cancel"))) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("キャンセル"))) << texts.join(u'|').toStdString();
 }
 
 }  // namespace
