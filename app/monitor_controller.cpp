@@ -103,18 +103,34 @@ bool CMonitorController::Start()
     m_shownFrom = 0;
     m_lastRedrawSecond = 0;
 
+    bool replayed = false;
+    bool cancelled = false;
     tagReplayHooks hooks;
-    hooks.observeTime = [this](int64_t t) {
+    hooks.observeTime = [this, &replayed](int64_t t) {
         if (m_shownFrom == 0) m_shownFrom = t;
         m_shownTo = t;
+        replayed = true;
     };
     hooks.closeInterval = [this](int64_t t) {
         m_intervalTime = t;
         UpdateTrends();
     };
-    for (const std::string& file : choice->logFiles) {
-        m_flowLog.ReplayLog(file, m_netflow, m_sflow, m_settings.refreshSeconds, hooks);
+    const std::vector<std::string>& files = choice->logFiles;
+    for (size_t i = 0; i < files.size() && !cancelled; ++i) {
+        auto progress = [&, i](uint64_t done, uint64_t total) {
+            if (!m_host.ReplayProgress(files[i], i, files.size(), done, total)) cancelled = true;
+            return !cancelled;
+        };
+        m_flowLog.ReplayLog(files[i], m_netflow, m_sflow, m_settings.refreshSeconds, hooks, progress);
         UpdateStatus();
+    }
+    if (!files.empty()) m_host.ReplayFinished();
+    // A log shorter than one refresh interval closed no interval: one close
+    // at its last datagram shows what it held (a repeated close at the same
+    // time changes nothing).
+    if (replayed) {
+        m_intervalTime = m_shownTo;
+        UpdateTrends();
     }
     RedrawCharts();
 
@@ -367,6 +383,9 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
         }
     }
     if (m_pendingLookups > 0) --m_pendingLookups;
+    // The status counts the look-ups still out; after a replay nothing else
+    // would refresh it.
+    UpdateStatus();
 }
 
 }  // namespace ortolan

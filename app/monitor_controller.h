@@ -54,6 +54,14 @@ public:
     virtual void SocketFailed(const char* name, uint32_t port) {}
     // A refresh tick has finished.
     virtual void RefreshDone() {}
+    // Replay of file `index` (from 0) of `count` has read `done` of its `total`
+    // bytes; false cancels the rest of the replay (what was replayed stays).
+    virtual bool ReplayProgress(const std::string& file, size_t index, size_t count, uint64_t done, uint64_t total)
+    {
+        return true;
+    }
+    // The replay of the start sequence has ended.
+    virtual void ReplayFinished() {}
 };
 
 class CMonitorController : public QObject {

@@ -205,7 +205,7 @@ bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind)
 }
 
 bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
-                         uint32_t refreshSeconds, const tagReplayHooks& hooks)
+                         uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress)
 {
     std::string path = m_folder + fileName;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -222,6 +222,8 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
     size_t start = 0, end = 0;
     bool discarding = false;  // inside a line over kMaxLogLineBytes
     bool ok = true;
+    bool stopped = false;
+    uint64_t readBytes = 0;
     for (;;) {
         while (start < end) {
             auto* newline = static_cast<char*>(std::memchr(buf + start, '\n', end - start));
@@ -245,6 +247,10 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
             end -= start;
             start = 0;
         }
+        if (progress && !progress(readBytes, uint64_t(st.st_size))) {
+            stopped = true;
+            break;
+        }
         ssize_t n = ::read(fd, buf + end, kReadBlockBytes - end);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
@@ -253,11 +259,12 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
         }
         if (n == 0) break;
         end += size_t(n);
+        readBytes += uint64_t(n);
     }
     // A last line without its line break is still a line.
-    if (ok && !discarding && end > start) ReplayLine(buf + start, end - start, *state);
+    if (ok && !stopped && !discarding && end > start) ReplayLine(buf + start, end - start, *state);
     ::close(fd);
-    return ok;
+    return ok && !stopped;
 }
 
 void CFlowLog::ReplayLine(const char* line, size_t length, tagReplayState& state)

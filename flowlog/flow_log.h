@@ -20,6 +20,10 @@ struct tagReplayHooks {
     std::function<void(int64_t)> closeInterval;
 };
 
+// Before each block it reads, the replay tells the bytes read so far and the
+// file's size; an answer of false stops the replay of the file there.
+using ReplayProgressFn = std::function<bool(uint64_t done, uint64_t total)>;
+
 // Replay reads lines through a bounded buffer: a line longer than this cannot
 // come from the writer (8192 bytes give 16384 hex digits) and is skipped
 // without being held in memory.
@@ -44,9 +48,10 @@ public:
 
     // Replays one file of the folder (a bare name as listed; with an empty
     // folder any path) into the collectors. False when it cannot be opened or
-    // read; the lines before a read error have been replayed.
+    // read, or when the progress hook stopped it; the lines before that have
+    // been replayed.
     bool ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
-                   uint32_t refreshSeconds, const tagReplayHooks& hooks);
+                   uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress = {});
 
     // Deletes the logs whose day ended more than retentionDays before now, once
     // per calendar day; retention 0 keeps everything. Returns the number deleted.

@@ -254,6 +254,75 @@ TEST_F(ControllerTest, EachPortHasExactlyOneRowUnderItsOwnKey)
     EXPECT_EQ(controller.chart(TrendChart::LoadIndex).GetDataSeriesCaption(3), "NetFlow V5:10.0.0.1:0");
 }
 
+TEST_F(ControllerTest, AShortReplayEndsWithOneCloseAndTheStatusFollowsTheLookups)
+{
+    // Twenty seconds of one agent: less than the 60 s refresh interval.
+    {
+        std::ofstream log(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
+        IfCounters c;
+        log << "S\t" << k1005 << "\t10.0.0.1\t6343\t" << Hex(SflowDatagram(1, 1000, c, Hosts(3))) << "\n";
+        c.inUcast = 200;
+        log << "S\t" << k1005 + 20 << "\t10.0.0.1\t6343\t" << Hex(SflowDatagram(2, 21000, c, Hosts(3))) << "\n";
+    }
+    host.choice = tagStartChoice{false, {"FL2026-12-07.log"}};
+    ASSERT_TRUE(controller.Start());
+    ASSERT_EQ(controller.list().rowCount(), 1);
+    // 200 packets over 21 s of uptime.
+    EXPECT_EQ(controller.list().text(0, MonitorColumn::PacketRate), "9.5238");
+    EXPECT_EQ(Points(TrendChart::PacketRate, 0), 1);
+    EXPECT_EQ(controller.intervalTime(), k1005 + 20);
+    EXPECT_EQ(host.replaysFinished, 1);
+
+    // Four addresses asked; the status counts down as the answers come.
+    ASSERT_EQ(resolver.asked.size(), 4u);
+    EXPECT_NE(host.status.find("4件のDNS問い合わせを行っています。"), std::string::npos) << host.status;
+    resolver.asked[0].reply(tagHostReply{0, "a.example", {resolver.asked[0].address}});
+    EXPECT_NE(host.status.find("3件のDNS問い合わせを行っています。"), std::string::npos) << host.status;
+    for (size_t i = 1; i < resolver.asked.size(); ++i) resolver.asked[i].reply(tagHostReply{1, "", {}});
+    EXPECT_EQ(host.status.find("DNS"), std::string::npos) << host.status;
+    EXPECT_NE(host.status.find("オフライン情報を表示しています。"), std::string::npos);
+}
+
+TEST_F(ControllerTest, ReplayReportsItsProgressAndCanBeCancelled)
+{
+    {
+        std::ofstream first(QDir(dir.path()).filePath("FL2026-12-06.log").toStdString());
+        std::ofstream second(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
+        // About 600 KB in the first file: three blocks of reading.
+        for (uint32_t i = 0; i < 2000; ++i)
+            first << "S\t" << k1005 - 86400 + i << "\t10.0.0.1\t6343\t"
+                  << Hex(SflowDatagram(i + 1, 1000 + i * 1000, IfCounters{}, Hosts(1))) << "\n";
+        second << "S\t" << k1005 << "\t10.0.0.2\t6343\t"
+               << Hex(SflowDatagram(1, 1000, IfCounters{}, Hosts(1), 2)) << "\n";
+    }
+    host.choice = tagStartChoice{false, {"FL2026-12-06.log", "FL2026-12-07.log"}};
+    ASSERT_TRUE(controller.Start());
+    ASSERT_GE(host.progress.size(), 4u);
+    const auto& last = host.progress.back();
+    EXPECT_EQ(last.file, "FL2026-12-07.log");
+    EXPECT_EQ(last.index, 1u);
+    EXPECT_EQ(last.count, 2u);
+    EXPECT_EQ(last.done, last.total);
+    for (size_t i = 1; i < host.progress.size(); ++i) {
+        if (host.progress[i].index == host.progress[i - 1].index) {
+            EXPECT_GE(host.progress[i].done, host.progress[i - 1].done);
+        }
+    }
+    EXPECT_EQ(controller.list().rowCount(), 2);
+
+    // Cancelled in the middle of the first file: the second is not read,
+    // what was read stays shown.
+    host.progress.clear();
+    host.cancelAtCall = 1;
+    ASSERT_TRUE(controller.Start());
+    EXPECT_EQ(host.progress.size(), 2u);
+    EXPECT_EQ(host.replaysFinished, 2);
+    ASSERT_EQ(controller.list().rowCount(), 1);
+    EXPECT_EQ(controller.list().key(0), "sFlow V5:10.0.0.1:0");
+    EXPECT_GT(controller.sflow().datagramCount, 0u);
+    EXPECT_LT(controller.sflow().datagramCount, 2000u);
+}
+
 TEST_F(ControllerTest, NinthPortIsListedWithoutSeries)
 {
     for (uint8_t agent = 1; agent <= 9; ++agent)

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,21 @@ public:
         failedSockets.push_back(std::string(name) + ":" + std::to_string(port));
     }
     void RefreshDone() override { ++refreshes; }
+
+    struct tagProgress {
+        std::string file;
+        size_t index, count;
+        uint64_t done, total;
+    };
+    std::vector<tagProgress> progress;
+    size_t cancelAtCall = SIZE_MAX;   // answer false to this call (from 0)
+    int replaysFinished = 0;
+    bool ReplayProgress(const std::string& file, size_t index, size_t count, uint64_t done, uint64_t total) override
+    {
+        progress.push_back({file, index, count, done, total});
+        return progress.size() - 1 != cancelAtCall;
+    }
+    void ReplayFinished() override { ++replaysFinished; }
 };
 
 class FakeResolver : public IHostResolver {
