@@ -1,6 +1,7 @@
 #include "ortolan_dlg.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -263,6 +265,50 @@ void COrtolanDlg::MonitoringChanged(bool monitoring)
 }
 
 void COrtolanDlg::StatusChanged(const std::string& markup) { m_status->SetMarkup(QString::fromStdString(markup)); }
+
+bool COrtolanDlg::ReplayProgress(const std::string& file, size_t index, size_t count, uint64_t done,
+                                 uint64_t total)
+{
+    if (!m_replayClock.isValid()) {
+        m_replayClock.start();
+        m_lastProgressMs = 0;
+    }
+    const qint64 now = m_replayClock.elapsed();
+    // A block of log decodes in a few milliseconds; the window is served
+    // about twenty times a second, not after every block.
+    if (m_progress && now - m_lastProgressMs < 50) return !m_progress->wasCanceled();
+    m_lastProgressMs = now;
+    if (!m_progress && now >= m_progressDelayMs) {
+        m_progress = std::make_unique<QProgressDialog>(this);
+        m_progress->setWindowTitle(QStringLiteral("Ortolan"));
+        m_progress->setCancelButtonText(QString::fromUtf8("キャンセル"));
+        m_progress->setRange(0, 1000);
+        m_progress->setMinimumDuration(0);
+        m_progress->setAutoClose(false);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumWidth(420);
+        m_progress->setWindowModality(Qt::WindowModal);
+        m_progress->show();
+    }
+    if (m_progress) {
+        m_progress->setLabelText(QString::fromUtf8("フローログを再生しています: %1 (%2/%3)")
+                                     .arg(QString::fromStdString(file))
+                                     .arg(index + 1)
+                                     .arg(count));
+        double share = total > 0 ? double(done) / double(total) : 1.0;
+        m_progress->setValue(int((double(index) + share) / double(std::max<size_t>(count, 1)) * 1000));
+    }
+    // Paints and look-up answers go on; until the modal progress dialog is
+    // up, clicks and keys wait, so nobody starts a second replay inside this one.
+    QCoreApplication::processEvents(m_progress ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    return !(m_progress && m_progress->wasCanceled());
+}
+
+void COrtolanDlg::ReplayFinished()
+{
+    m_progress.reset();
+    m_replayClock.invalidate();
+}
 
 void COrtolanDlg::RowsAppeared()
 {

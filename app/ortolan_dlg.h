@@ -4,6 +4,7 @@
 // open every other view. The logic lives in CMonitorController; this class
 // shows it and reads the form.
 #include <QDialog>
+#include <QElapsedTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -18,6 +19,8 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTableView;
+
+class QProgressDialog;
 
 namespace ortolan {
 
@@ -69,6 +72,12 @@ public:
     void MonitoringChanged(bool monitoring) override;
     void StatusChanged(const std::string& markup) override;
     void RowsAppeared() override;
+    // A replay that runs longer than the delay shows a progress dialog (file
+    // name, share done, a cancel button); the window stays painted meanwhile.
+    bool ReplayProgress(const std::string& file, size_t index, size_t count, uint64_t done,
+                        uint64_t total) override;
+    void ReplayFinished() override;
+    void SetReplayProgressDelay(int milliseconds) { m_progressDelayMs = milliseconds; }
 
     // --- Buttons and the list.
     void UpdateButtons();
@@ -126,6 +135,11 @@ private:
     QPushButton* m_localNodes = nullptr;
     QTabWidget* m_tabs = nullptr;
     std::array<CChartCtrl*, kTrendChartCount> m_charts{};
+
+    std::unique_ptr<QProgressDialog> m_progress;
+    QElapsedTimer m_replayClock;
+    qint64 m_lastProgressMs = 0;
+    int m_progressDelayMs = 300;
 };
 
 

@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QChartView>
 #include <QElapsedTimer>
 #include <QValueAxis>
@@ -267,6 +269,50 @@ TEST(MainWindowReplay, ValuesJumpingOverFifteenOrdersOfMagnitudeDrawPromptly)
     // The load index went past 10^15.
     auto* load = qobject_cast<QValueAxis*>(window.chart(0)->findChild<QChartView*>()->chart()->axes(Qt::Vertical).value(0));
     EXPECT_GE(load->max(), 1e15);
+}
+
+TEST(MainWindowReplay, ALongReplayShowsItsProgressAndCanBeCancelled)
+{
+    EnsureApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"FL2026-12-06.log", "FL2026-12-07.log"})
+        WriteSampleLog(dir.filePath(name).toStdString(), 1796605500, 600);
+    tagMainWindowHooks hooks;
+    hooks.chooseStart = [](QWidget*) {
+        return std::optional<tagStartChoice>(tagStartChoice{false, {"FL2026-12-06.log", "FL2026-12-07.log"}});
+    };
+    std::string folder = dir.path().toStdString() + "/";
+    hooks.logFolder = [folder] { return folder; };
+    ScriptedDialogSeam dialogs;
+    FakeResolver resolver;
+    COrtolanDlg window(dialogs, hooks, &resolver);
+    window.SetReplayProgressDelay(0);
+    window.show();
+
+    // The event loop runs during the replay: the dialog is looked at and
+    // cancelled from a timer, as a user would click it.
+    QString label;
+    bool shownModal = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, &window, [&] {
+        auto* progress = window.findChild<QProgressDialog*>();
+        if (!progress || progress->value() <= 0 || progress->wasCanceled()) return;
+        label = progress->labelText();
+        shownModal = progress->isVisible() && progress->windowModality() == Qt::WindowModal;
+        progress->cancel();
+    });
+    watcher.start(0);
+    window.startButton()->click();
+    watcher.stop();
+    EXPECT_TRUE(shownModal);
+    EXPECT_TRUE(label.contains(QStringLiteral("FL2026-12-06.log (1/2)"))) << label.toStdString();
+    EXPECT_EQ(window.findChild<QProgressDialog*>(), nullptr);
+    // Cancelled early in the first day: part of it is shown, the second day not read.
+    uint64_t datagrams = window.controller().sflow().datagramCount;
+    EXPECT_GT(datagrams, 0u);
+    EXPECT_LT(datagrams, 3u * 1200u);
+    EXPECT_GT(window.controller().list().rowCount(), 0);
 }
 
 TEST(StatePictures, ThreeDistinctIconsAndAnimatedFrames)
