@@ -4,6 +4,7 @@
 #include <QTableView>
 #include <numeric>
 
+#include "elided_tip_delegate.h"
 #include "small_images.h"
 
 namespace ortolan {
@@ -100,6 +101,10 @@ void ConfigureListView(QTableView* view)
     view->horizontalHeader()->setSortIndicatorShown(true);
     view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     view->horizontalHeader()->setHighlightSections(false);
+    // A column wider than the list (a long host name, a long pair) keeps its
+    // caption at its left edge, where the list scrolls to, not in its middle.
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->setItemDelegate(new CElidedTipDelegate(view));
     view->setIconSize(QSize(16, 16));
 }
 
