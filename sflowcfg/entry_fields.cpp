@@ -1,5 +1,7 @@
 #include "entry_fields.h"
 
+#include <QPalette>
+
 #include <QComboBox>
 #include <QDialog>
 #include <QFormLayout>
@@ -17,6 +19,15 @@
 #include "sf_messages.h"
 
 namespace ortolan {
+
+void MakeReadOnly(QLineEdit* field)
+{
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    field->setPalette(palette);
+}
 
 QLineEdit* MakeIntEdit(QWidget* parent, int value)
 {

@@ -17,6 +17,9 @@ namespace ortolan {
 class IDialogSeam;
 
 QLineEdit* MakeIntEdit(QWidget* parent, int value);
+// A field the user reads but does not edit: drawn on the window's colour,
+// passed over by Tab, still selectable with the mouse for copying.
+void MakeReadOnly(QLineEdit* field);
 // Digits only (the period value).
 QLineEdit* MakeDigitsEdit(QWidget* parent, int value);
 QLineEdit* MakeIpv4Edit(QWidget* parent, uint32_t address);

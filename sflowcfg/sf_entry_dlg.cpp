@@ -17,7 +17,7 @@ CSFEntryDlg::CSFEntryDlg(IDialogSeam& dialogs, const tagSfV4Entry& start, QWidge
 {
     setWindowTitle(QStringLiteral("sFlow収集設定"));
     auto* dataSource = new QLineEdit(QString::fromStdString(start.dataSource), this);
-    dataSource->setReadOnly(true);
+    MakeReadOnly(dataSource);
     dataSource->setObjectName(QStringLiteral("dataSource"));
     m_owner = new QLineEdit(QString::fromStdString(start.owner), this);
     m_periodValue = MakeDigitsEdit(this, start.period.value);

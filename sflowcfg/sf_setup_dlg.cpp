@@ -106,7 +106,7 @@ void CSFSetupDlg::BuildLayout()
     m_versionEdit = new QLineEdit(this);
     m_agentAddressEdit = new QLineEdit(this);
     m_mibVersionEdit = new QLineEdit(this);
-    for (QLineEdit* field : {m_versionEdit, m_agentAddressEdit, m_mibVersionEdit}) field->setReadOnly(true);
+    for (QLineEdit* field : {m_versionEdit, m_agentAddressEdit, m_mibVersionEdit}) MakeReadOnly(field);
     auto* infoGrid = new QGridLayout;
     infoGrid->addWidget(new QLabel(QStringLiteral("バージョン"), this), 0, 0);
     infoGrid->addWidget(m_versionEdit, 0, 1, 1, 3);
@@ -215,6 +215,11 @@ void CSFSetupDlg::UpdateControls()
     TakeControlValues();
     bool idle = m_reader.busyState() == BusyState::Idle;
     int generation = m_reader.mibGeneration();
+    // A request may wait on a silent agent for half a minute.
+    if (idle)
+        unsetCursor();
+    else
+        setCursor(Qt::WaitCursor);
     m_getButton->setEnabled(idle);
     // The set buttons also need their list enabled: after a failed read the
     // old rows stay on screen but no longer match the agent's generation.

@@ -16,7 +16,7 @@ CSfV5PortDlg::CSfV5PortDlg(IDialogSeam& dialogs, const tagSfV5PortEntry& start, 
 {
     setWindowTitle(QStringLiteral("sFlowポート設定"));
     auto* dataSource = new QLineEdit(QString::fromStdString(start.dataSource), this);
-    dataSource->setReadOnly(true);
+    MakeReadOnly(dataSource);
     dataSource->setObjectName(QStringLiteral("dataSource"));
     m_collector = MakeIntEdit(this, start.collector);
     m_samplingRate = MakeIntEdit(this, start.samplingRate);

@@ -17,7 +17,7 @@ CSfV5RcvrDlg::CSfV5RcvrDlg(IDialogSeam& dialogs, const tagSfV5RcvrEntry& start, 
 {
     setWindowTitle(QStringLiteral("sFlowV5コレクタ設定"));
     auto* number = new QLineEdit(QString::fromStdString(start.collectorNumber), this);
-    number->setReadOnly(true);
+    MakeReadOnly(number);
     number->setObjectName(QStringLiteral("collectorNumber"));
     m_owner = new QLineEdit(QString::fromStdString(start.owner), this);
     m_periodValue = MakeDigitsEdit(this, start.period.value);

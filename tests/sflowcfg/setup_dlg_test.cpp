@@ -206,6 +206,27 @@ TEST_F(SetupDlgTest, SetButtonsNeedExactlyOneRowAndAnIdleWindow)
     EXPECT_FALSE(dialog->portSetButton()->isEnabled());
 }
 
+TEST_F(SetupDlgTest, WaitCursorWhileARequestRunsAndReadOnlyFieldsAreSkipped)
+{
+    snmp->holdPending = true;
+    snmp->outcomes.push_back({true, 0, kV5Lines});
+    dialog->OnGetAgent();
+    dialog->OnSnmpTimer();
+    EXPECT_NE(dialog->busyState(), BusyState::Idle);
+    EXPECT_EQ(dialog->cursor().shape(), Qt::WaitCursor);
+    snmp->Complete();
+    for (int i = 0; i < 10 && dialog->busyState() != BusyState::Idle; ++i) dialog->OnSnmpTimer();
+    ASSERT_EQ(dialog->busyState(), BusyState::Idle);
+    EXPECT_EQ(dialog->cursor().shape(), Qt::ArrowCursor);
+
+    for (QLineEdit* field : {dialog->versionEdit(), dialog->agentAddressEdit(), dialog->mibVersionEdit()}) {
+        EXPECT_TRUE(field->isReadOnly());
+        EXPECT_FALSE(field->focusPolicy() & Qt::TabFocus);
+        EXPECT_EQ(field->palette().color(QPalette::Base), field->palette().color(QPalette::Window));
+    }
+    EXPECT_TRUE(dialog->addressEdit()->focusPolicy() & Qt::TabFocus);
+}
+
 TEST_F(SetupDlgTest, FailedReadLeavesRowsButDisablesLists)
 {
     snmp->outcomes.push_back({true, 0, kV5Lines});
