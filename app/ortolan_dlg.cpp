@@ -22,6 +22,7 @@
 #include "auto_size_columns.h"
 #include "chart_ctrl.h"
 #include "dialog_seam.h"
+#include "elided_tip_delegate.h"
 #include "export_actions.h"
 #include "list_dlg.h"
 #include "list_kind.h"
@@ -62,6 +63,9 @@ COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostRe
     m_controller = std::make_unique<CMonitorController>(*this, *resolver);
 
     setWindowTitle(QStringLiteral("Ortolan"));
+    QIcon icon;
+    for (int size : {16, 32, 48}) icon.addPixmap(MakeIdlePicture(size));
+    setWindowIcon(icon);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setSizeGripEnabled(true);
 
@@ -86,8 +90,10 @@ COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostRe
     help->addAction(QString::fromUtf8("バージョン情報 Ortolan(&A)..."), this, &COrtolanDlg::ShowAbout);
     layout->setMenuBar(menuBar);
     layout->addLayout(top);
-    layout->addWidget(BuildMonitor(), 2);
-    layout->addWidget(BuildCharts(), 3);
+    // A grown window gives its height to the list of ports; the charts keep
+    // the height they open with.
+    layout->addWidget(BuildMonitor(), 1);
+    layout->addWidget(BuildCharts(), 0);
 
     connect(m_start, &QPushButton::clicked, this, [this] {
         bool starting = !m_controller->monitoring();
@@ -104,7 +110,7 @@ COrtolanDlg::COrtolanDlg(IDialogSeam& dialogs, tagMainWindowHooks hooks, IHostRe
     m_controller->ResetCharts();
     m_controller->UpdateStatus();
     UpdateButtons();
-    resize(1000, 760);
+    resize(1000, 800);
 }
 
 COrtolanDlg::~COrtolanDlg()
@@ -166,6 +172,7 @@ QWidget* COrtolanDlg::BuildMonitor()
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_list->setItemDelegate(new CElidedTipDelegate(m_list));
     // Each header starts half as wide again as its text.
     QFontMetrics metrics = m_list->horizontalHeader()->fontMetrics();
     for (int c = 0; c < kMonitorColumnCount; ++c)
@@ -212,7 +219,7 @@ QWidget* COrtolanDlg::BuildCharts()
         auto* inner = new QVBoxLayout(page);
         inner->setContentsMargins(10, 10, 10, 10);
         m_charts[size_t(i)] = new CChartCtrl(page);
-        m_charts[size_t(i)]->setMinimumHeight(200);
+        m_charts[size_t(i)]->setMinimumHeight(240);
         inner->addWidget(m_charts[size_t(i)]);
         m_tabs->addTab(page, QString::fromUtf8(TrendChartText(TrendChart(i)).tabCaption));
     }

@@ -40,7 +40,9 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
 {
     if (!m_clock) m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
     setWindowTitle(QStringLiteral("ポート詳細"));
-    resize(900, 640);
+    // Qt gives a side legend at most about two fifths of its chart's width:
+    // the pie needs some 450 pixels for "ブロードキャスト (12.34%)" to show whole.
+    resize(1000, 660);
 
     m_view = new QTableView(this);
     ConfigureListView(m_view);
@@ -63,8 +65,8 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
     auto* charts = new QGridLayout;
     charts->addWidget(m_pie, 0, 0);
     charts->addWidget(m_trend, 0, 1);
-    charts->setColumnStretch(0, 2);
-    charts->setColumnStretch(1, 3);
+    charts->setColumnStretch(0, 1);
+    charts->setColumnStretch(1, 1);
     auto* pieButtons = new QHBoxLayout;
     pieButtons->addWidget(savePie);
     pieButtons->addStretch(1);
