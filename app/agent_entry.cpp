@@ -15,7 +15,7 @@ int RunAgentEntry(const std::vector<std::string>& args)
     tagAgentArgs parsed;
     if (std::optional<int> status = ParseAgentArgs(args, parsed, std::cout, std::cerr)) return *status;
     COrtolanApp app;
-    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", app.ConfigFolder(), app.MibFolder());
+    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", app.ConfigFolder(), app.MibFolder(), app.SnmpStateFolder());
     int status = RunAgentCommand(parsed);
     SnmpLibraryStop(std::move(snmp));
     return status;

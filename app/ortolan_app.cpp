@@ -74,7 +74,10 @@ private:
 
 }  // namespace
 
-COrtolanApp::COrtolanApp(const QString& settingsFile) : m_settingsFile(settingsFile) {}
+COrtolanApp::COrtolanApp(const QString& settingsFile, CUserFolders userFolders)
+    : m_settingsFile(settingsFile), m_userFolders(std::move(userFolders))
+{
+}
 
 COrtolanApp::~COrtolanApp() = default;
 
@@ -108,11 +111,19 @@ void COrtolanApp::ReadSettings()
     settings.sync();
     m_logFolder.clear();
     m_sfIp = kDefaultSfIp;
-    if (settings.status() != QSettings::NoError) return;
-    // A folder saved without its separator (edited by hand) still names a folder.
-    m_logFolder = WithSeparator(settings.value(kLogPathKey).toString().toStdString());
-    QString sfIp = settings.value(kSfIpKey, QString::fromLatin1(kDefaultSfIp)).toString();
-    if (!sfIp.isEmpty()) m_sfIp = sfIp.toStdString();
+    if (settings.status() == QSettings::NoError) {
+        // A folder saved without its separator (edited by hand) still names a folder.
+        m_logFolder = WithSeparator(settings.value(kLogPathKey).toString().toStdString());
+        QString sfIp = settings.value(kSfIpKey, QString::fromLatin1(kDefaultSfIp)).toString();
+        if (!sfIp.isEmpty()) m_sfIp = sfIp.toStdString();
+    }
+    // The current folder, where logs once went by default, may be any
+    // folder (or one the user cannot write) when the program is started from
+    // a menu or as a service.
+    if (m_logFolder.empty()) {
+        std::string folder = m_userFolders.DefaultLogFolder();
+        if (CUserFolders::Make(folder)) m_logFolder = folder;
+    }
 }
 
 bool COrtolanApp::SetLogFolder(std::string folder)
@@ -149,7 +160,7 @@ int COrtolanApp::Run(IDialogSeam& seam)
     // found once and cached.
     ExecutableFolder();
 
-    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder());
+    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder(), SnmpStateFolder());
 
     ReadSettings();
     std::unique_ptr<IMainWindow> window =

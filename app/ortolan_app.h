@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "user_folders.h"
+
 class QSettings;
 class QWidget;
 
@@ -38,7 +40,7 @@ class COrtolanApp {
 public:
     // The settings store: empty means the per-user store under
     // "HALVARD/ORTOLAN" and the application's name; tests pass a file of their own.
-    explicit COrtolanApp(const QString& settingsFile = {});
+    explicit COrtolanApp(const QString& settingsFile = {}, CUserFolders userFolders = CUserFolders());
     ~COrtolanApp();
     COrtolanApp(const COrtolanApp&) = delete;
     COrtolanApp& operator=(const COrtolanApp&) = delete;
@@ -51,11 +53,16 @@ public:
     std::string ConfigFolder() { return ExecutableFolder() + "Config"; }
     std::string MibFolder() { return ExecutableFolder() + "Mibs"; }
     std::string SplashPath() { return ExecutableFolder() + "Setup.bmp"; }
+    // Where the SNMP library keeps its persistent files: the user's state
+    // folder, never the read-only installation.
+    std::string SnmpStateFolder() const { return m_userFolders.StateFolder(); }
 
     // Re-reads "Setting"/"LOGPATH" and "Setting"/"SF_IP". An unreadable store
-    // gives the defaults (empty log folder, "0.0.0.0").
+    // gives the defaults ("0.0.0.0", and no saved log folder). Without a
+    // saved log folder the user's default log folder is used (and made).
     void ReadSettings();
-    // The log folder: empty (the current folder) or ending with a separator.
+    // The log folder: empty (the current folder, when the user has no home
+    // folder either) or ending with a separator.
     const std::string& LogFolder() const { return m_logFolder; }
     // Makes the folder the log folder and saves it at once; false when the
     // store could not be written (the folder is still used for this run).
@@ -81,6 +88,7 @@ public:
 
 private:
     QString m_settingsFile;
+    CUserFolders m_userFolders;
     std::unique_ptr<QSettings> m_settings;
     std::optional<std::string> m_executableFolder;
     std::string m_logFolder;

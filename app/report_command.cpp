@@ -172,7 +172,9 @@ int RunReportCommand(const std::vector<std::string>& args)
     parser->add_option("--port", portKey, "only the port of this key (default: every port one after another)")
         ->type_name("KEY")
         ->needs(list);
-    parser->add_option("LOGFILE", files, "flow log files, replayed in the order given")->type_name("")->required();
+    parser->add_option("LOGFILE", files, "flow log files, replayed in the order given")->type_name("")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->required();
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
 
     CSFlowMon sflow;

@@ -2,7 +2,9 @@
 # Installs the Debian packages Ortolan needs to build, run and test.
 # Only what is missing is installed, so a second run costs a few dpkg queries.
 #   scripts/install-deps.sh          build and run
+#   scripts/install-deps.sh --package  also what makes the Debian package
 #   scripts/install-deps.sh --test   also the test peers (exporters, tshark, snmpd, fuzzing)
+#                                    and the package's checkers
 set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
@@ -10,10 +12,13 @@ build_pkgs=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
             libsnmp-dev libssl-dev nlohmann-json3-dev libcli11-dev
             ieee-data netbase fonts-ipafont-gothic)
 test_pkgs=(softflowd pmacct tshark snmpd snmp clang-14 libclang-rt-14-dev
-           libbenchmark-dev xvfb xauth nfdump)
+           libbenchmark-dev xvfb xauth nfdump
+           lintian desktop-file-utils appstream systemd man-db)
+package_pkgs=(dpkg-dev file)
 
 want=("${build_pkgs[@]}")
-if [[ "${1:-}" == "--test" ]]; then want+=("${test_pkgs[@]}"); fi
+if [[ "${1:-}" == "--package" ]]; then want+=("${package_pkgs[@]}"); fi
+if [[ "${1:-}" == "--test" ]]; then want+=("${package_pkgs[@]}" "${test_pkgs[@]}"); fi
 
 missing=()
 for p in "${want[@]}"; do

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <type_traits>
 
 #include "agent_address.h"
@@ -96,16 +97,29 @@ bool PrintsAsBytes(const netsnmp_variable_list* var)
 // ---------------------------------------------------------------------------
 // Library start, stop and poll
 
-void InitNetSnmp(const std::string& appName, const std::string& configDir, const std::string& mibDir)
+void InitNetSnmp(const std::string& appName, const std::string& configDir, const std::string& mibDir,
+                 const std::string& stateDir)
 {
     setenv("MIBDIRS", mibDir.c_str(), 1);
     setenv("MIBS", "ALL", 1);
     setenv("SNMPCONFPATH", configDir.c_str(), 1);
-    std::string persistentFile = configDir + "/" + appName + ".tmp";
-    setenv("SNMP_PERSISTENT_FILE", persistentFile.c_str(), 1);
-    // The library's other persistent state goes beside it instead of a
-    // system folder the user cannot write.
-    setenv("SNMP_PERSISTENT_DIR", configDir.c_str(), 1);
+    std::error_code error;
+    bool persist = !stateDir.empty() && (std::filesystem::create_directories(stateDir, error),
+                                         std::filesystem::is_directory(stateDir, error));
+    if (persist) {
+        std::string persistentFile = stateDir + "/" + appName + ".tmp";
+        // The library appends its state to this file at every exit and
+        // never trims it. What it holds (the engine boots and identifier of
+        // a program that only sends requests) is made anew by every run, so
+        // each run starts from an empty file.
+        std::filesystem::remove(persistentFile, error);
+        setenv("SNMP_PERSISTENT_FILE", persistentFile.c_str(), 1);
+        // The library's other persistent state goes beside it instead of a
+        // system folder the user cannot write.
+        setenv("SNMP_PERSISTENT_DIR", stateDir.c_str(), 1);
+    } else {
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+    }
 
     netsnmp_ds_toggle_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_SAVE_MIB_DESCRS);
     netsnmp_ds_toggle_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_MIB_REPLACE);

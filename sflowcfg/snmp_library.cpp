@@ -18,9 +18,9 @@ CSnmpLibrary::~CSnmpLibrary()
 }
 
 std::unique_ptr<CSnmpLibrary> SnmpLibraryStart(const std::string& appName, const std::string& configDir,
-                                               const std::string& mibDir)
+                                               const std::string& mibDir, const std::string& stateDir)
 {
-    InitNetSnmp(appName, configDir, mibDir);
+    InitNetSnmp(appName, configDir, mibDir, stateDir);
     std::unique_ptr<QTimer> timer;
     if (QCoreApplication::instance()) {
         timer = std::make_unique<QTimer>();

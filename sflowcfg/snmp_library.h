@@ -28,11 +28,14 @@ private:
 };
 
 // Sets MIBDIRS (mibDir, every module in it is loaded), SNMPCONFPATH
-// (configDir) and SNMP_PERSISTENT_FILE ("<configDir>/<appName>.tmp"), the
-// library's print and parse defaults, initialises the library under appName
-// and starts the 1 ms poll timer when a QCoreApplication exists.
+// (configDir), SNMP_PERSISTENT_DIR (stateDir) and SNMP_PERSISTENT_FILE
+// ("<stateDir>/<appName>.tmp"), the library's print and parse defaults,
+// initialises the library under appName and starts the 1 ms poll timer when
+// a QCoreApplication exists. stateDir is made when missing; when it cannot
+// be, the library keeps no persistent state. The persistent file is written
+// anew by each run, so it never grows from run to run.
 std::unique_ptr<CSnmpLibrary> SnmpLibraryStart(const std::string& appName, const std::string& configDir,
-                                               const std::string& mibDir);
+                                               const std::string& mibDir, const std::string& stateDir);
 
 // Stops the poll timer and shuts the library down under its application name.
 void SnmpLibraryStop(std::unique_ptr<CSnmpLibrary> library);
@@ -43,7 +46,8 @@ void SnmpLibraryStop(std::unique_ptr<CSnmpLibrary> library);
 void SnmpPollTick();
 
 // The library calls behind start and stop (snmp_api.cpp).
-void InitNetSnmp(const std::string& appName, const std::string& configDir, const std::string& mibDir);
+void InitNetSnmp(const std::string& appName, const std::string& configDir, const std::string& mibDir,
+                 const std::string& stateDir);
 void ShutdownNetSnmp(const std::string& appName);
 
 }  // namespace ortolan

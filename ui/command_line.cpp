@@ -11,6 +11,9 @@ std::unique_ptr<CLI::App> NewCommandParser(const std::string& name, const std::s
     parser->footer("Exit status: 0 success, 1 nothing to report or partial failure, 2 usage or start-up error.");
     parser->get_formatter()->column_width(26);
     parser->get_formatter()->label("REQUIRED", "");
+    // As with most commands, a later value overrides an earlier one: the
+    // service's unit gives --log-dir, and its options file may give another.
+    parser->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     return parser;
 }
 

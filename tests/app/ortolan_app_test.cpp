@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 #include "monitor_settings.h"
@@ -40,12 +41,23 @@ std::string ProcessFolder()
     return text.substr(0, text.rfind('/') + 1);
 }
 
+// An environment of the given variables only.
+CUserFolders FoldersOf(std::map<std::string, std::string> variables)
+{
+    return CUserFolders([variables](const char* name) -> const char* {
+        auto it = variables.find(name);
+        return it == variables.end() ? nullptr : it->second.c_str();
+    });
+}
+
 TEST(OrtolanAppSettings, FirstRunGivesTheDefaults)
 {
     QTemporaryDir dir;
-    COrtolanApp app(dir.filePath("settings.ini"));
+    std::string data = dir.filePath("data").toStdString();
+    COrtolanApp app(dir.filePath("settings.ini"), FoldersOf({{"XDG_DATA_HOME", data}}));
     app.ReadSettings();
-    EXPECT_EQ(app.LogFolder(), "");
+    EXPECT_EQ(app.LogFolder(), data + "/ortolan/logs/");
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(app.LogFolder())).isDir()) << "made for the first log";
     EXPECT_EQ(app.SfIp(), "0.0.0.0");
 
     tagMonitorSettings form;
@@ -82,12 +94,30 @@ TEST(OrtolanAppSettings, UnreadableStoreGivesTheDefaults)
 {
     QTemporaryDir dir;
     // A folder where the settings file should be cannot be read as settings.
-    COrtolanApp app(dir.path());
+    COrtolanApp app(dir.path(), FoldersOf({{"HOME", dir.path().toStdString()}}));
     app.ReadSettings();
-    EXPECT_EQ(app.LogFolder(), "");
+    EXPECT_EQ(app.LogFolder(), dir.path().toStdString() + "/.local/share/ortolan/logs/");
     EXPECT_EQ(app.SfIp(), "0.0.0.0");
     EXPECT_FALSE(app.SetLogFolder("/tmp/x/")) << "the failed save is reported";
     EXPECT_EQ(app.LogFolder(), "/tmp/x/") << "and the folder still serves this run";
+}
+
+TEST(OrtolanAppFolders, WrittenFilesGoToTheXdgFoldersOfTheUser)
+{
+    CUserFolders set = FoldersOf({{"HOME", "/home/u"}, {"XDG_STATE_HOME", "/s"}, {"XDG_DATA_HOME", "/d"}});
+    EXPECT_EQ(set.StateFolder(), "/s/ortolan/");
+    EXPECT_EQ(set.DefaultLogFolder(), "/d/ortolan/logs/");
+    // Relative or empty values are ignored, as the XDG rules say.
+    CUserFolders fallback = FoldersOf({{"HOME", "/home/u"}, {"XDG_STATE_HOME", "state"}, {"XDG_DATA_HOME", ""}});
+    EXPECT_EQ(fallback.StateFolder(), "/home/u/.local/state/ortolan/");
+    EXPECT_EQ(fallback.DefaultLogFolder(), "/home/u/.local/share/ortolan/logs/");
+    // Nowhere to write: nothing is made up, and the log goes to the current folder.
+    CUserFolders none = FoldersOf({});
+    EXPECT_EQ(none.StateFolder(), "");
+    QTemporaryDir dir;
+    COrtolanApp app(dir.filePath("settings.ini"), none);
+    app.ReadSettings();
+    EXPECT_EQ(app.LogFolder(), "");
 }
 
 TEST(OrtolanAppForm, RangesAreEnforced)

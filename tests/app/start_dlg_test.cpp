@@ -152,8 +152,10 @@ TEST_F(StartDlgTest, RunShowsItsThreeMessagesAndStays)
 TEST_F(StartDlgTest, OnlineWithoutFolderIsRefused)
 {
     QTemporaryDir settings;
-    COrtolanApp app(settings.filePath("s.ini"));
+    // No saved folder, and no home folder for a default one.
+    COrtolanApp app(settings.filePath("s.ini"), CUserFolders([](const char*) -> const char* { return nullptr; }));
     app.ReadSettings();
+    ASSERT_EQ(app.LogFolder(), "");
     CStartDlg dlg(app, m_seam, [] { return Noon(2009, 3, 3); });
     EXPECT_EQ(dlg.logList()->count(), 0);
     Click(dlg, "実行");

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <sstream>
 
@@ -117,6 +122,48 @@ TEST(AgentCommand, UsesTheWindowsDefaultsAndAccessValues)
     EXPECT_EQ(v3.requests[0].mode, 3);
     EXPECT_EQ(v3.requests[0].communityOrUser, "u");
     EXPECT_EQ(v3.requests[0].password, "short");
+}
+
+// The program as installed cannot write beside itself: the library's state
+// goes to the user's state folder, and stays the same size run after run.
+TEST(AgentCommand, LibraryStateStaysBoundedInTheUsersStateFolder)
+{
+    if (!HaveSnmpd()) GTEST_SKIP() << "snmpd is not installed";
+    CSnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(V5AgentTable())) << agent.problem();
+    QTemporaryDir state;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_STATE_HOME", state.path());
+    const QString stateFile = state.filePath("ortolan/ORTOLAN.tmp");
+    const QFileInfo besideProgram(QFileInfo(ORTOLAN_EXECUTABLE).absolutePath() + "/Config/ORTOLAN.tmp");
+    const QDateTime besideBefore = besideProgram.exists() ? besideProgram.lastModified() : QDateTime();
+
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(ORTOLAN_EXECUTABLE, QStringList{"agent"} + args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return p.exitCode();
+    };
+    const QStringList read = {"--port", QString::fromStdString(agent.peer().substr(10)), "127.0.0.1"};
+    std::vector<qint64> sizes;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(run(read), 0);
+        sizes.push_back(QFileInfo(stateFile).size());
+    }
+    EXPECT_GT(sizes[0], 0);
+    EXPECT_EQ(sizes[2], sizes[0]) << "the file does not grow from run to run";
+    const QByteArray written = [&] {
+        QFile f(stateFile);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    EXPECT_EQ(run({"--port", "0", "127.0.0.1"}), 2);
+    QFile after(stateFile);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), written) << "a usage error leaves the library's files alone";
+    QFileInfo beside(besideProgram.absoluteFilePath());
+    EXPECT_EQ(beside.exists() ? beside.lastModified() : QDateTime(), besideBefore) << "nothing written beside the program";
 }
 
 TEST(AgentCommand, WrongArgumentsAreRefusedBeforeAnyRequest)

@@ -21,7 +21,8 @@ public:
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         m_app = std::make_unique<QApplication>(m_argc, m_argv);
         m_configDir = std::make_unique<QTemporaryDir>();
-        m_library = ortolan::SnmpLibraryStart("ORTOLAN", m_configDir->path().toStdString(), ORTOLAN_MIB_DIR);
+        m_library = ortolan::SnmpLibraryStart("ORTOLAN", m_configDir->path().toStdString(), ORTOLAN_MIB_DIR,
+                                             m_configDir->path().toStdString());
     }
 
     void TearDown() override
