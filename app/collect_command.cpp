@@ -6,6 +6,8 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <unistd.h>
 
 #include <iostream>
@@ -43,8 +45,27 @@ public:
         std::fprintf(stderr, "ortolan collect: cannot open the %s port %u (UDP)\n", name, port);
     }
     void RefreshDone() override { Print(); }
+    void LogProblemChanged(const std::string& problem) override
+    {
+        if (problem.empty())
+            std::fprintf(stderr, "ortolan collect: the flow log is written again\n");
+        else
+            std::fprintf(stderr, "ortolan collect: %s; the records stay queued\n", problem.c_str());
+    }
 
-    void Print() const
+    // Standard output, until a reader goes away (`ortolan collect | head`):
+    // then printing stops and collecting goes on until a signal.
+    void Emit(const std::string& text)
+    {
+        if (!m_printing) return;
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            m_printing = false;
+            std::clearerr(stdout);
+        }
+    }
+
+    void Print()
     {
         if (!m_controller) return;
         const CMonitorListModel& list = m_controller->list();
@@ -66,26 +87,39 @@ public:
         out += Counters("sFlow", m_controller->sflow());
         out += Counters("NetFlow", m_controller->netflow());
         out += '\n';
-        std::fputs(out.c_str(), stdout);
-        std::fflush(stdout);
+        Emit(out);
     }
 
 private:
+    // One line per collector: its name, then "name value" fields, tab-separated.
     static std::string Counters(const char* name, const CFlowCollector& c)
     {
-        char buf[256];
-        std::snprintf(buf, sizeof buf,
-                      "%s\trejectedDatagrams %llu\tdroppedLogRecords %llu\trefusedPorts %llu\trefusedEntries %llu\n",
-                      name, static_cast<unsigned long long>(c.rejectedDatagrams),
-                      static_cast<unsigned long long>(c.droppedLogRecords),
-                      static_cast<unsigned long long>(c.refusedPorts),
-                      static_cast<unsigned long long>(c.budget().refused()));
-        return buf;
+        const std::pair<const char*, uint64_t> fields[] = {
+            {"rejectedDatagrams", c.rejectedDatagrams},
+            {"oversizeDatagrams", c.oversizeDatagrams},
+            {"emptyDatagrams", c.emptyDatagrams},
+            {"kernelDrops", c.kernelDrops},
+            {"droppedLogRecords", c.droppedLogRecords},
+            {"queuedLogRecords", uint64_t(c.logQueue.size())},
+            {"unwrittenLogRecords", c.unwrittenLogRecords},
+            {"refusedPorts", c.refusedPorts},
+            {"refusedEntries", c.budget().refused()},
+        };
+        std::string line = name;
+        for (const auto& [field, value] : fields) {
+            line += '\t';
+            line += field;
+            line += ' ';
+            line += std::to_string(value);
+        }
+        line += '\n';
+        return line;
     }
 
     tagMonitorSettings m_settings;
     std::string m_folder;
     CMonitorController* m_controller = nullptr;
+    bool m_printing = true;
 };
 
 // --NAME for one setting of the table, with its command-line range and default.
@@ -138,20 +172,25 @@ int RunCollectCommand(const std::vector<std::string>& args)
     host.SetController(&controller);
     COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.sflow(), controller.netflow());
 
-    std::printf("Flow log folder: %s\n", folder.empty() ? "the current folder" : folder.c_str());
-    std::fflush(stdout);
+    // A closed standard output is seen as EPIPE by the printing, which then
+    // stops; the signal would end the collecting with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    host.Emit("Flow log folder: " + (folder.empty() ? std::string("the current folder") : folder) + "\n");
     controller.Start();
     if (!controller.monitoring()) return 2;
-    if (controller.sflow().IsOpen()) std::printf("sFlow on UDP port %u\n", controller.sflow().boundPort());
-    if (controller.netflow().IsOpen()) std::printf("NetFlow on UDP port %u\n", controller.netflow().boundPort());
-    std::fflush(stdout);
+    std::string ports;
+    if (controller.sflow().IsOpen()) ports += "sFlow on UDP port " + std::to_string(controller.sflow().boundPort()) + "\n";
+    if (controller.netflow().IsOpen())
+        ports += "NetFlow on UDP port " + std::to_string(controller.netflow().boundPort()) + "\n";
+    host.Emit(ports);
 
     if (::pipe(g_signalPipe) == 0) {
         struct sigaction action {};
         action.sa_handler = OnSignal;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
+        // A hang-up (the terminal closed, a service manager's reload) stops like
+        // SIGTERM: the queues are written first.
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
         auto* stop = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(stop, &QSocketNotifier::activated, &app, [&] {
             // Stopping writes every queued datagram to the log before the exit.
@@ -161,13 +200,19 @@ int RunCollectCommand(const std::vector<std::string>& args)
     }
     app.exec();
     controller.Stop();
+    // What the log would not take by now is lost with the process: say so,
+    // count it, and end with a failure status.
+    uint64_t unwritten = controller.netflow().DiscardLogQueue() + controller.sflow().DiscardLogQueue();
+    if (unwritten)
+        std::fprintf(stderr, "ortolan collect: %llu records could not be written to the flow log (%s)\n",
+                     static_cast<unsigned long long>(unwritten), controller.flowLog().problem().c_str());
     // The last, unfinished interval is closed too, so the final print shows
     // everything that arrived.
     controller.SetIntervalTime(controller.Now());
     controller.UpdateTrends();
     controller.UpdateStatus();
     host.Print();
-    return 0;
+    return unwritten ? 1 : 0;
 }
 
 }  // namespace ortolan

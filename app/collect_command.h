@@ -6,9 +6,12 @@ namespace ortolan {
 
 // `ortolan collect [OPTIONS]`: the monitoring controller without widgets. Its
 // options are the settings of kMonitorSettings at their command-line ranges,
-// and --log-dir (default: the window's log folder). At every refresh prints the monitor list (tab-separated, header
-// first), the status text and the collectors' robustness counters. SIGINT or
-// SIGTERM writes the queued datagrams to the log and ends with status 0.
+// and --log-dir (default: the window's log folder). At every refresh prints
+// the monitor list (tab-separated, header first), the status text and per
+// collector one line of robustness counters ("NAME	name value	...").
+// Printing stops when standard output is closed; collecting goes on. SIGINT,
+// SIGTERM or SIGHUP writes the queued datagrams to the log and ends with status
+// 0, or with status 1 (after saying how many) when some could not be written.
 // Status 2: bad options, or neither port could be opened.
 int RunCollectCommand(const std::vector<std::string>& args);
 

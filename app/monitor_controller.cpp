@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 
@@ -102,6 +103,8 @@ bool CMonitorController::Start()
     m_netflow.Reset();
     m_shownFrom = 0;
     m_lastRedrawSecond = 0;
+    m_lossAtTick = {};
+    m_logFailing = false;
 
     bool replayed = false;
     bool cancelled = false;
@@ -135,6 +138,9 @@ bool CMonitorController::Start()
     RedrawCharts();
 
     if (choice->online) {
+        // A file size limit (ulimit -f) must fail the log's write, which keeps
+        // the records queued, rather than kill the program with a torn line.
+        std::signal(SIGXFSZ, SIG_IGN);
         m_monitoring = true;
         bool sflowOpen = m_sflow.Open(m_settings.sflowPort);
         if (!sflowOpen) m_host.SocketFailed("sFlow", EffectivePort(m_settings.sflowPort, m_sflow));
@@ -201,6 +207,7 @@ void CMonitorController::RefreshTick()
     m_refreshTimer.stop();
     m_intervalTime = Now();
     UpdateStatus();
+    m_lossAtTick = LossFigures();
     UpdateTrends();
     if (std::optional<tagMonitorSettings> form = m_host.ReadForm(true)) {
         // Only the retention stays editable while monitoring.
@@ -211,7 +218,15 @@ void CMonitorController::RefreshTick()
     m_host.RefreshDone();
 }
 
-void CMonitorController::LogTick() { m_flowLog.WriteFlowLog(m_netflow, m_sflow, Now()); }
+bool CMonitorController::LogTick()
+{
+    m_logFailing = !m_flowLog.WriteFlowLog(m_netflow, m_sflow);
+    if (m_flowLog.problem() != m_logProblem) {
+        m_logProblem = m_flowLog.problem();
+        m_host.LogProblemChanged(m_logProblem);
+    }
+    return !m_logFailing;
+}
 
 void CMonitorController::UpdateTrends()
 {
@@ -348,8 +363,24 @@ void CMonitorController::UpdateStatus()
     in.shownFrom = m_shownFrom;
     in.shownTo = m_shownTo;
     in.pendingLookups = m_pendingLookups;
+    in.loss = LossFigures();
+    in.warning = in.loss.logWaiting > 0 || in.loss.receiveLost > m_lossAtTick.receiveLost ||
+                 in.loss.logLost > m_lossAtTick.logLost || in.loss.refused > m_lossAtTick.refused;
     m_status = FormatStatusMarkup(in);
     m_host.StatusChanged(m_status);
+}
+
+tagLossFigures CMonitorController::LossFigures() const
+{
+    tagLossFigures loss;
+    for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&m_sflow),
+                                    static_cast<const CFlowCollector*>(&m_netflow)}) {
+        loss.receiveLost += c->oversizeDatagrams + c->emptyDatagrams + c->kernelDrops;
+        if (m_logFailing) loss.logWaiting += c->logQueue.size();
+        loss.logLost += c->droppedLogRecords + c->unwrittenLogRecords;
+        loss.refused += c->refusedPorts + c->budget().refused();
+    }
+    return loss;
 }
 
 std::string CMonitorController::ResolveHostName(const std::string& address)

@@ -23,6 +23,7 @@
 #include "monitor_settings.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
+#include "status_text.h"
 #include "trend_charts.h"
 
 class QSocketNotifier;
@@ -62,6 +63,9 @@ public:
     }
     // The replay of the start sequence has ended.
     virtual void ReplayFinished() {}
+    // The flow log's trouble changed: why records stay queued, naming the
+    // file, or empty once everything is written again.
+    virtual void LogProblemChanged(const std::string& problem) {}
 };
 
 class CMonitorController : public QObject {
@@ -93,7 +97,8 @@ public:
 
     // Timer work, public so tests run a tick without waiting for it.
     void RefreshTick();
-    void LogTick();
+    // Writes the queues to the flow log; false when records stayed queued.
+    bool LogTick();
     void UpdateTrends();
     void UpdateStatus();
     const std::string& statusMarkup() const { return m_status; }
@@ -129,6 +134,7 @@ private:
     void CloseSockets();
     void UpdatePort(const std::string& key, CMonPort& port, bool netflow, bool& pointAdded);
     void FitTimeAxis();
+    tagLossFigures LossFigures() const;
     void RedrawCharts();
 
     IMonitorHost& m_host;
@@ -154,6 +160,10 @@ private:
     std::map<std::string, std::string> m_hostNames;
     int m_pendingLookups = 0;
     std::string m_status;
+    std::string m_logProblem;
+    bool m_logFailing = false;
+    // The loss figures at the last refresh tick: the status warns while they grow.
+    tagLossFigures m_lossAtTick;
     // Guards the answers of look-ups that outlive this controller.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

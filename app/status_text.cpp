@@ -61,6 +61,16 @@ std::string FormatStatusMarkup(const tagStatusInputs& in)
                       in.pendingLookups);
         out += buf;
     }
+    if (in.warning) {
+        std::snprintf(buf, sizeof buf,
+                      "<br><font  size=9pt color=#ff8000>警告: 受信損失%llu件 ログ未書込%llu件 ログ損失%llu件 "
+                      "拒否%llu件</font>",
+                      static_cast<unsigned long long>(in.loss.receiveLost),
+                      static_cast<unsigned long long>(in.loss.logWaiting),
+                      static_cast<unsigned long long>(in.loss.logLost),
+                      static_cast<unsigned long long>(in.loss.refused));
+        out += buf;
+    }
     return out;
 }
 

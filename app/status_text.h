@@ -13,6 +13,14 @@ struct tagCollectorFigures {
     uint64_t datagrams = 0;
 };
 
+// What both collectors and the flow log have lost, refused or not yet written.
+struct tagLossFigures {
+    uint64_t receiveLost = 0;   // datagrams never decoded: oversize, empty, dropped by the kernel
+    uint64_t logWaiting = 0;    // records queued while the log cannot be written
+    uint64_t logLost = 0;       // records dropped by the queue bound or given up at a stop
+    uint64_t refused = 0;       // ports and entries refused by the limits
+};
+
 struct tagStatusInputs {
     bool monitoring = false;
     tagCollectorFigures sflow;
@@ -21,6 +29,9 @@ struct tagStatusInputs {
     int64_t shownFrom = 0;   // 0: unset
     int64_t shownTo = 0;
     int pendingLookups = 0;
+    // While set, a last line in the warning colour gives the loss figures.
+    bool warning = false;
+    tagLossFigures loss;
 };
 
 std::string FormatStatusMarkup(const tagStatusInputs& in);

@@ -236,7 +236,7 @@ int CCoreFigures::MakeLog(const CDatagramStream& sflow, const CDatagramStream& n
             target.logQueue.push_back(std::move(record));
         }
         auto t0 = Clock::now();
-        bool ok = log.WriteFlowLog(*n, *s, kLogBase);
+        bool ok = log.WriteFlowLog(*n, *s);
         writing += Since(t0);
         if (!ok) {
             std::fprintf(stderr, "makelog: cannot write %s%s\n", dir.c_str(), name.c_str());

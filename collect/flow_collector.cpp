@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -48,11 +49,13 @@ bool CFlowCollector::Open(uint32_t port)
     }
     m_socket = fd;
     m_boundPort = uint16_t(port);
+    m_socketDrops = 0;
     return true;
 }
 
 void CFlowCollector::Close()
 {
+    NoteKernelDrops();
     if (m_socket >= 0) ::close(m_socket);
     m_socket = -1;
     m_boundPort = 0;
@@ -71,7 +74,10 @@ void CFlowCollector::Reset()
     logQueueBytes = 0;
     rejectedDatagrams = 0;
     oversizeDatagrams = 0;
+    emptyDatagrams = 0;
+    kernelDrops = 0;
     droppedLogRecords = 0;
+    unwrittenLogRecords = 0;
     refusedPorts = 0;
     m_budget.Clear();
     m_accounting.lastSourceMac.clear();
@@ -103,7 +109,10 @@ void CFlowCollector::OnReceive(int errorCode)
                 continue;
             }
             size_t length = messages[i].msg_len;
-            if (length < 1) continue;
+            if (length < 1) {
+                ++emptyDatagrams;
+                continue;
+            }
             std::memcpy(datagram, vectors[i].iov_base, length);
             datagramLength = int32_t(length);
             const sockaddr_in& from = senders[i];
@@ -118,8 +127,24 @@ void CFlowCollector::OnReceive(int errorCode)
             ParseDatagram(senderText, senderPort);
             QueueCopy(senderText, senderPort);
         }
+        NoteKernelDrops();
     }
     if (m_rearm) m_rearm();
+}
+
+void CFlowCollector::NoteKernelDrops()
+{
+    // The socket's own drop counter: datagrams the kernel discarded for want
+    // of buffer space, before we could read them. It counts from the socket's
+    // opening and wraps at 2^32.
+    uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (m_socket < 0 || ::getsockopt(m_socket, SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
+        length < socklen_t(sizeof(uint32_t) * (SK_MEMINFO_DROPS + 1)))
+        return;
+    uint32_t total = info[SK_MEMINFO_DROPS];
+    kernelDrops += uint32_t(total - m_socketDrops);
+    m_socketDrops = total;
 }
 
 void CFlowCollector::QueueCopy(std::string_view sender, uint32_t senderPort)
@@ -144,6 +169,15 @@ std::unique_ptr<tagXFlowLog> CFlowCollector::PopLogFront()
     logQueue.pop_front();
     logQueueBytes -= LogRecordCost(*record);
     return record;
+}
+
+uint64_t CFlowCollector::DiscardLogQueue()
+{
+    uint64_t count = logQueue.size();
+    logQueue.clear();
+    logQueueBytes = 0;
+    unwrittenLogRecords += count;
+    return count;
 }
 
 void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,

@@ -80,6 +80,9 @@ public:
 
     // Removes the oldest queued record (the flow log has written it).
     std::unique_ptr<tagXFlowLog> PopLogFront();
+    // Gives up the queued records (the log could not take them when the
+    // program stopped): they are counted in unwrittenLogRecords. Returns how many.
+    uint64_t DiscardLogQueue();
 
     // Hooks for the platform: the re-arm after a burst and the clock (seconds since 1970).
     void SetRearmHook(std::function<void()> hook) { m_rearm = std::move(hook); }
@@ -106,8 +109,11 @@ public:
     // --- Robustness counters since the last reset.
     uint64_t rejectedDatagrams = 0;   // decoded nothing: unknown version, repeat, no port
     uint64_t oversizeDatagrams = 0;   // larger than the buffer, dropped unread
+    uint64_t emptyDatagrams = 0;      // no payload: nothing to decode or log
+    uint64_t kernelDrops = 0;         // dropped by the kernel, the socket's buffer full (SO_MEMINFO)
     uint64_t logQueueBytes = 0;       // LogRecordCost of everything in logQueue
     uint64_t droppedLogRecords = 0;   // copies not queued because the queue was full
+    uint64_t unwrittenLogRecords = 0; // queued records given up by DiscardLogQueue
     uint64_t refusedPorts = 0;        // new ports refused by the port limit
     const CEntryBudget& budget() const { return m_budget; }
 
@@ -123,12 +129,15 @@ private:
     // Formats the port key into buf (of kMaxPortKey bytes) and returns it.
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
     void QueueCopy(std::string_view sender, uint32_t senderPort);
+    // Adds what the kernel dropped since the last look (SO_MEMINFO).
+    void NoteKernelDrops();
 
     uint16_t m_defaultPort;
     const char* m_keyPrefix;
     std::vector<uint8_t> m_burst;  // kReceiveBurst datagrams, read by one call
     int m_socket = -1;
     uint16_t m_boundPort = 0;
+    uint32_t m_socketDrops = 0;   // the socket's own drop counter, last seen
     uint64_t m_logQueueLimit = kDefaultLogQueueBytes;
     std::function<void()> m_rearm;
     std::function<int64_t()> m_clock;

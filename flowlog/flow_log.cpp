@@ -1,5 +1,6 @@
 #include "flow_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -127,6 +128,35 @@ bool CutTornTail(int fd)
     return ::ftruncate(fd, 0) == 0;
 }
 
+// One local calendar day: its log file name and its seconds [start, end).
+struct tagLogDay {
+    std::string name;
+    int64_t start = 0;
+    int64_t end = 0;
+};
+
+bool LocalDayOf(int64_t t, tagLogDay& day)
+{
+    std::time_t time = static_cast<std::time_t>(t);
+    std::tm tm{};
+    if (!localtime_r(&time, &tm)) return false;
+    char name[64];
+    if (std::strftime(name, sizeof name, "FL%Y-%m-%d.log", &tm) == 0) return false;
+    day.name = name;
+    std::tm midnight = tm;
+    midnight.tm_hour = midnight.tm_min = midnight.tm_sec = 0;
+    midnight.tm_isdst = -1;
+    std::tm next = midnight;
+    ++next.tm_mday;
+    day.start = int64_t(std::mktime(&midnight));
+    day.end = int64_t(std::mktime(&next));
+    // Where a zone skips its midnight the conversion may land past t; the
+    // record's own second always belongs to its day.
+    day.start = std::min(day.start, t);
+    day.end = std::max(day.end, t + 1);
+    return true;
+}
+
 }  // namespace
 
 struct CFlowLog::tagReplayState {
@@ -158,28 +188,66 @@ std::string CFlowLog::FileNameFor(int64_t t)
     return FormatLocalTime("FL%Y-%m-%d.log", t);
 }
 
-bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow, int64_t now)
+bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow)
 {
-    if (netflow.logQueue.empty() && sflow.logQueue.empty()) return true;
-    std::string name = FileNameFor(now);
-    if (name.empty()) return false;
-    std::string path = m_folder + name;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = CutTornTail(fd) && DrainQueue(fd, netflow, 'N') && DrainQueue(fd, sflow, 'S');
-    ::close(fd);
-    return ok;
+    m_problem.clear();
+    // Each pass writes the leading records of one local day into that day's
+    // file; the day is the earliest of the two heads, so records of a day that
+    // waited through an outage still go into their own day's file.
+    while (!netflow.logQueue.empty() || !sflow.logQueue.empty()) {
+        int64_t t = std::numeric_limits<int64_t>::max();
+        for (CFlowCollector* c : {&netflow, &sflow})
+            if (!c->logQueue.empty()) t = std::min(t, c->logQueue.front()->receivedAt);
+        tagLogDay day;
+        if (!LocalDayOf(t, day)) {
+            m_problem = "no local date for the time " + std::to_string(t);
+            return false;
+        }
+        std::string path = m_folder + day.name;
+        int fd = OpenDayFile(path);
+        if (fd < 0) return false;
+        bool ok = CutTornTail(fd) && DrainQueue(fd, netflow, 'N', day.start, day.end) &&
+                  DrainQueue(fd, sflow, 'S', day.start, day.end);
+        if (!ok && m_problem.empty()) m_problem = "cannot write the log file " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        if (!ok) return false;
+    }
+    return true;
 }
 
-bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind)
+int CFlowLog::OpenDayFile(const std::string& path)
 {
+    // A link is not followed and nothing blocks: in a shared log folder
+    // another user may plant a link to a file of ours, or a FIFO that would
+    // hold an open for writing until someone reads it.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                    0644);
+    if (fd < 0) {
+        if (errno == ELOOP)
+            m_problem = "the log file " + path + " is a symbolic link; it is not written";
+        else
+            m_problem = "cannot open the log file " + path + ": " + std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_problem = "the log file " + path + " is not a regular file; it is not written";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind, int64_t dayStart, int64_t dayEnd)
+{
+    auto ofDay = [dayStart, dayEnd](const tagXFlowLog& r) { return r.receivedAt >= dayStart && r.receivedAt < dayEnd; };
     std::string batch;
     std::vector<size_t> lineEnds;
-    while (!collector.logQueue.empty()) {
+    while (!collector.logQueue.empty() && ofDay(*collector.logQueue.front())) {
         batch.clear();
         lineEnds.clear();
         for (const auto& record : collector.logQueue) {
-            if (batch.size() >= kWriteBatchBytes) break;
+            if (batch.size() >= kWriteBatchBytes || !ofDay(*record)) break;
             batch.push_back(kind);
             batch.push_back('\t');
             AppendRecordText(batch, *record);
@@ -194,10 +262,12 @@ bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind)
         // Only records whose line reached the file in full leave the queue.
         for (size_t i = 0; i < whole; ++i) collector.PopLogFront();
         if (written < batch.size()) {
+            int error = errno;
             // Never leave a fragment that replay would take for a short datagram.
             // Should the cut fail, the next call cuts it before appending.
             off_t keep = st.st_size + off_t(whole ? lineEnds[whole - 1] : 0);
             [[maybe_unused]] int cut = ::ftruncate(fd, keep);
+            errno = error;
             return false;
         }
     }

@@ -36,11 +36,17 @@ public:
     void SetFolder(std::string folder);
     const std::string& folder() const { return m_folder; }
 
-    // Drains the NetFlow queue, then the sFlow queue, into the file of the local
-    // date of now. A record leaves its queue only once its whole line is written;
-    // what cannot be written stays queued for the next call, and the file is cut
-    // back to its last whole line. False when something stayed queued.
-    bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow, int64_t now);
+    // Drains both queues, each record into the file of the local date of its
+    // own receivedAt; within a file the NetFlow lines of a call come before its
+    // sFlow lines. A record leaves its queue only once its whole line is
+    // written; what cannot be written stays queued for the next call, and the
+    // file is cut back to its last whole line. Only a regular file is written:
+    // a link, a FIFO or anything else under the day's name is refused without
+    // blocking. False when something stayed queued; problem() then says why.
+    bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow);
+    // Why the last WriteFlowLog left records queued, naming the file; empty
+    // when it wrote everything.
+    const std::string& problem() const { return m_problem; }
     // The record text: "%llu\t%s\t%u\t" and the bytes as "%02X" each.
     static std::string FormatLogLine(const tagXFlowLog& record);
     // "FL%Y-%m-%d.log" of the local date of t.
@@ -70,9 +76,14 @@ private:
     struct tagReplayState;
     void ReplayLine(const char* line, size_t length, tagReplayState& state);
     // Appends the queue's lines in bounded batches; false on a failed write.
-    bool DrainQueue(int fd, CFlowCollector& collector, char kind);
+    // Appends the queue's leading records received in [dayStart, dayEnd).
+    bool DrainQueue(int fd, CFlowCollector& collector, char kind, int64_t dayStart, int64_t dayEnd);
+    // Opens a day's file for appending; -1 (and m_problem set) when it is not
+    // a regular file or cannot be opened.
+    int OpenDayFile(const std::string& path);
 
     std::string m_folder;
+    std::string m_problem;
     int m_lastPurgeDay = 0;
     uint64_t m_skippedLines = 0;
     uint64_t m_oversizeLines = 0;

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "datagram_builder.h"
@@ -19,6 +20,40 @@ namespace ortolan {
 namespace {
 
 using namespace ortolan::testing;
+
+// The value of "name value" in the counters line of a collector.
+long long Counter(const QString& out, const QString& collector, const QString& name)
+{
+    for (const QString& line : out.split('\n')) {
+        if (!line.startsWith(collector + "\t")) continue;
+        for (const QString& field : line.split('\t'))
+            if (field.startsWith(name + " ")) return field.mid(name.size() + 1).toLongLong();
+    }
+    return -1;
+}
+
+// Every line of the folder's logs, which must all be whole.
+QList<QByteArray> LogLines(const QString& folder)
+{
+    QList<QByteArray> lines;
+    for (const QString& name : QDir(folder).entryList({"FL*.log"})) {
+        QFile f(QDir(folder).filePath(name));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        QByteArray all = f.readAll();
+        EXPECT_TRUE(all.isEmpty() || all.endsWith('\n')) << name.toStdString() << " ends in a torn line";
+        for (const QByteArray& line : all.split('\n'))
+            if (!line.isEmpty()) lines.append(line);
+    }
+    return lines;
+}
+
+// An sFlow v5 datagram without samples, padded to the size asked for.
+std::vector<uint8_t> PaddedSflow(uint32_t sequence, size_t size)
+{
+    Bytes b = SflowV5Header(sequence, 0);
+    b.zeros(size - b.size());
+    return b.data();
+}
 
 bool WaitForOutput(QProcess& p, QByteArray& out, const QByteArray& text)
 {
@@ -59,7 +94,11 @@ TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
     EXPECT_TRUE(text.contains("\nsFlow V5:10.0.0.1:0\t1\t")) << out.toStdString();
     EXPECT_TRUE(text.contains("\nNetFlow V5:127.0.0.1:0\t")) << out.toStdString();
     EXPECT_TRUE(text.contains(QString::fromUtf8("sFlow:   1ノード(1ポート)  1パケット\n"))) << out.toStdString();
-    EXPECT_TRUE(text.contains("sFlow\trejectedDatagrams 0\tdroppedLogRecords 0\trefusedPorts 0\trefusedEntries 0"));
+    EXPECT_TRUE(text.contains("sFlow\trejectedDatagrams 0\toversizeDatagrams 0\temptyDatagrams 0\tkernelDrops 0\t"
+                              "droppedLogRecords 0\tqueuedLogRecords 0\tunwrittenLogRecords 0\trefusedPorts 0\t"
+                              "refusedEntries 0\n"))
+        << out.toStdString();
+    EXPECT_FALSE(text.contains(QString::fromUtf8("警告"))) << "nothing was lost";
 
     // Both datagrams reached the day's log before the exit, NetFlow first.
     QStringList logs = QDir(dir.path()).entryList({"FL*.log"});
@@ -96,6 +135,126 @@ TEST(CollectCommand, NamesEachPortThatCannotOpenAndFailsWhenNeitherDoes)
     EXPECT_TRUE(err.contains(QString("cannot open the sFlow port %1").arg(sflowPort))) << err.toStdString();
     EXPECT_TRUE(err.contains(QString("cannot open the NetFlow port %1").arg(netflowPort))) << err.toStdString();
     for (int s : held) ::close(s);
+}
+
+// Loss the collector cannot help is still counted and shown: datagrams over the
+// buffer, empty ones, and those the kernel dropped while the process could not
+// read (stopped here, as a busy machine would hold it off).
+TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
+{
+    QString program = Executable();
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    QTemporaryDir dir;
+    uint16_t sflowPort = FreeUdpPort();
+    QProcess p;
+    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                      QString::number(FreeUdpPort()), "--refresh", "300", "--log-dir", dir.path()});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray out;
+    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+
+    SendTo(sflowPort, std::vector<uint8_t>(9000, 0x05));
+    SendTo(sflowPort, {});
+    ::usleep(200 * 1000);
+    // Far more than the socket's buffer holds (at most 2 x 8 MiB), bounded.
+    ::kill(pid_t(p.processId()), SIGSTOP);
+    int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(sflowPort);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    long long sent = 0;
+    for (uint32_t i = 1; i <= 20000; ++i) {
+        std::vector<uint8_t> d = PaddedSflow(i, 1000);
+        if (::sendto(sender, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) == ssize_t(d.size()))
+            ++sent;
+    }
+    ::close(sender);
+    ::kill(pid_t(p.processId()), SIGCONT);
+    ::usleep(1500 * 1000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    out += p.readAllStandardOutput();
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+
+    QString text = QString::fromUtf8(out);
+    EXPECT_EQ(Counter(text, "sFlow", "oversizeDatagrams"), 1) << out.toStdString();
+    EXPECT_EQ(Counter(text, "sFlow", "emptyDatagrams"), 1);
+    long long drops = Counter(text, "sFlow", "kernelDrops");
+    EXPECT_GT(drops, 0);
+    // Every datagram sent was either received or counted as dropped.
+    long long received = LogLines(dir.path()).size();
+    EXPECT_EQ(received + drops, sent) << "received " << received << ", dropped " << drops;
+    EXPECT_EQ(Counter(text, "NetFlow", "kernelDrops"), 0);
+    // The status warns in its own colour; the lines above it are as ever.
+    QString warning = QString::fromUtf8("警告: 受信損失%1件 ログ未書込0件 ログ損失0件 拒否0件").arg(drops + 2);
+    EXPECT_TRUE(text.contains("\n" + warning + "\n")) << out.toStdString();
+}
+
+// A file size limit fails the log's writes instead of killing the collector;
+// on the stop what could not be written is named, counted and fails the exit.
+TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
+{
+    QString program = Executable();
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    QTemporaryDir dir;
+    uint16_t sflowPort = FreeUdpPort();
+    QProcess p;
+    p.setChildProcessModifier([] {
+        rlimit small{8192, 8192};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    });
+    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                      QString::number(FreeUdpPort()), "--refresh", "300", "--log-dir", dir.path()});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray out;
+    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    for (uint32_t i = 1; i <= 40; ++i) SendTo(sflowPort, PaddedSflow(i, 400));  // 40 lines of ~830 bytes
+    ::usleep(1500 * 1000);  // a log tick runs into the limit
+    ASSERT_EQ(p.state(), QProcess::Running) << "killed by the file size limit";
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    out += p.readAllStandardOutput();
+    QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+
+    long long written = LogLines(dir.path()).size();
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 40);
+    QString text = QString::fromUtf8(out);
+    EXPECT_EQ(Counter(text, "sFlow", "unwrittenLogRecords"), 40 - written) << out.toStdString();
+    EXPECT_EQ(Counter(text, "sFlow", "queuedLogRecords"), 0);
+    EXPECT_TRUE(err.contains(QString("%1 records could not be written to the flow log").arg(40 - written)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("cannot write the log file " + dir.path())) << err.toStdString();
+}
+
+// `ortolan collect | head -1`: the reader goes away and printing stops, but
+// collecting and logging go on; a hang-up then writes the queue like SIGTERM.
+TEST(CollectCommand, ClosedOutputKeepsCollectingAndHangUpWritesTheQueue)
+{
+    QString program = Executable();
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    QTemporaryDir dir;
+    uint16_t sflowPort = FreeUdpPort();
+    QProcess p;
+    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                      QString::number(FreeUdpPort()), "--refresh", "5", "--log-dir", dir.path()});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray out;
+    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    p.closeReadChannel(QProcess::StandardOutput);
+    SendTo(sflowPort, PaddedSflow(1, 64));
+    ::usleep(5800 * 1000);  // a refresh prints into the closed pipe
+    ASSERT_EQ(p.state(), QProcess::Running) << "died of the closed output";
+    SendTo(sflowPort, PaddedSflow(2, 64));
+    ::usleep(200 * 1000);
+    ::kill(pid_t(p.processId()), SIGHUP);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(LogLines(dir.path()).size(), 2);
 }
 
 }  // namespace

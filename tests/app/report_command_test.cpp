@@ -171,7 +171,7 @@ TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
         }
     }
     CFlowLog writer(dir.path().toStdString() + "/");
-    ASSERT_TRUE(writer.WriteFlowLog(liveNetflow, liveSflow, now));
+    ASSERT_TRUE(writer.WriteFlowLog(liveNetflow, liveSflow));
 
     std::string log = dir.path().toStdString() + "/" + CFlowLog::FileNameFor(now);
     tagRun run = RunReport({"--refresh", "30", log}, dir.path().toStdString());

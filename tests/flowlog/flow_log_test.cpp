@@ -109,7 +109,7 @@ TEST_F(FlowLogTest, WrittenLogReplaysToTheSameStatisticsAsTheLiveRun)
     ASSERT_EQ(liveNetflow.logQueue.size(), 10u);
 
     CFlowLog log(m_dir);
-    ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow, start + 400));
+    ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow));
     EXPECT_TRUE(liveSflow.logQueue.empty());
     EXPECT_TRUE(liveNetflow.logQueue.empty());
     EXPECT_EQ(liveSflow.logQueueBytes, 0u);
@@ -140,12 +140,12 @@ TEST_F(FlowLogTest, UnwritableFolderKeepsEveryRecordQueued)
     int64_t start = LocalTimeOf(2026, 12, 7, 9);
     ReceiveTraffic(netflow, sflow, start, 6);
     CFlowLog log(m_dir + "missing/");
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, start));
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(sflow.logQueue.size(), 6u);
     EXPECT_EQ(netflow.logQueue.size(), 2u);
 
     log.SetFolder(m_dir);
-    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow, start));
+    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow));
     std::string text = ReadFile(CFlowLog::FileNameFor(start));
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
     EXPECT_TRUE(sflow.logQueue.empty());
@@ -169,7 +169,7 @@ TEST_F(FlowLogTest, ShortWriteLeavesWholeLinesAndKeepsTheRestQueued)
     rlimit limited = saved;
     limited.rlim_cur = 1000;  // falls inside the NetFlow lines
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    bool wrote = log.WriteFlowLog(liveNetflow, liveSflow, start);
+    bool wrote = log.WriteFlowLog(liveNetflow, liveSflow);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -181,7 +181,7 @@ TEST_F(FlowLogTest, ShortWriteLeavesWholeLinesAndKeepsTheRestQueued)
     EXPECT_EQ(linesWritten + liveNetflow.logQueue.size() + liveSflow.logQueue.size(), 16u);
     EXPECT_FALSE(liveSflow.logQueue.empty());
 
-    EXPECT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow, start));
+    EXPECT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow));
     CNFlowMon netflow;
     CSFlowMon sflow;
     ASSERT_TRUE(ReplayAtLoggedTimes(log, name, netflow, sflow));
@@ -198,7 +198,7 @@ TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
     std::string name = CFlowLog::FileNameFor(start);
     WriteFile(name, "S\t1\t10.0.0.1\t6343\t00000005\nS\t2\t10.0.0.1\t6343\t0000");
     CFlowLog log(m_dir);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, start));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     std::string text = ReadFile(name);
     EXPECT_EQ(text.rfind("S\t1\t10.0.0.1\t6343\t00000005\nN\t", 0), 0u);
     EXPECT_EQ(text.find("S\t2\t"), std::string::npos);

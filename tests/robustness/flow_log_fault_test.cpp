@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -202,18 +203,18 @@ TEST_F(FlowLogFaults, FolderRemovedWhileMonitoringKeepsTheQueueUntilItReturns)
     CScratchFolder scratch;
     CFlowLog log(scratch.folder());
     Receive(5);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     fs::remove_all(scratch.path());
 
     Receive(7);
     ++now;
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(sflow.logQueue.size(), 7u);
     EXPECT_EQ(netflow.logQueue.size(), 7u);
 
     fs::create_directories(scratch.path());
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     EXPECT_TRUE(sflow.logQueue.empty());
     // The first five went with the removed folder; all that came after is here, once.
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), Slice(sentSFlow, 5, 15));
@@ -226,13 +227,13 @@ TEST_F(FlowLogFaults, ReadOnlyFolderKeepsTheQueueUntilWritable)
     if (!scratch.CanBeReadOnly()) GTEST_SKIP() << "no tmpfs mount here, and root ignores modes";
     CFlowLog log(scratch.folder());
     Receive(4);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     ASSERT_TRUE(scratch.SetReadOnly(true));
     Receive(6);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, ++now));
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(sflow.logQueue.size(), 6u);
     ASSERT_TRUE(scratch.SetReadOnly(false));
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, ++now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
 }
@@ -257,7 +258,7 @@ TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
     }
     CFlowLog log(scratch.folder());
     Receive(60, 120);  // about 60 * 2 lines of 300 bytes: 36 KB
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
     size_t writtenN = Payloads(TodayFile(scratch), 'N').size();
     size_t writtenS = Payloads(TodayFile(scratch), 'S').size();
     EXPECT_LT(writtenN + writtenS, 120u);
@@ -268,7 +269,7 @@ TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
     if (scratch.mounted()) fs::remove(filler);
     else ::setrlimit(RLIMIT_FSIZE, &saved);
     Receive(2, 120);
-    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow, ++now));
+    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow));
     std::signal(SIGXFSZ, savedSignal);
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
@@ -284,20 +285,20 @@ TEST_F(FlowLogFaults, QueueBoundDropsAreCountedAndTheKeptOnesWritten)
     sflow.SetLogQueueLimit(10 * (44 + kLogRecordOverhead));  // ten datagrams of 28 + 16 bytes
     netflow.SetLogQueueLimit(10 * (40 + kLogRecordOverhead));
     Receive(25);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow, now));
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(sflow.logQueue.size(), 10u);
     EXPECT_EQ(sflow.droppedLogRecords, 15u);
     EXPECT_EQ(netflow.droppedLogRecords, 15u);
     EXPECT_EQ(sflow.datagramCount, 25u);  // decoding never depended on the log
 
     fs::create_directories(scratch.path());
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), Slice(sentSFlow, 0, 10));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, 10));
 }
 
 // The clock steps over midnight and back: every record lands in the file of
-// the day the writer saw, none twice, and replay of the days in name order
+// the day it was received, none twice, and replay of the days in name order
 // brings back every datagram, closing an interval where time went backwards.
 TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
 {
@@ -314,13 +315,13 @@ TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
     const int64_t beforeMidnight = int64_t(std::mktime(&local));
     now = beforeMidnight;
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     now = beforeMidnight + 20;  // the next day
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     now = beforeMidnight - 3600;  // set back an hour: yesterday again
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
 
     fs::path day1 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight);
     fs::path day2 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight + 20);
@@ -339,6 +340,70 @@ TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
     EXPECT_EQ(replaySFlow.datagramCount, sentSFlow.size());
     EXPECT_EQ(replayNetFlow.datagramCount, sentNetFlow.size());
     EXPECT_NE(std::find(closes.begin(), closes.end(), beforeMidnight - 3600), closes.end());
+}
+
+// The folder is missing across midnight: when it is back, the records that
+// waited go into the file of the day they were received, not the writer's day.
+TEST_F(FlowLogFaults, RecordsThatWaitedThroughMidnightGoToTheirOwnDay)
+{
+    CScratchFolder scratch;
+    fs::remove_all(scratch.path());
+    CFlowLog log(scratch.folder());
+    std::time_t t = std::time_t(kStart);
+    std::tm local{};
+    ASSERT_NE(localtime_r(&t, &local), nullptr);
+    local.tm_hour = 23;
+    local.tm_min = 59;
+    local.tm_sec = 30;
+    local.tm_isdst = -1;
+    const int64_t beforeMidnight = int64_t(std::mktime(&local));
+    now = beforeMidnight;
+    Receive(3);
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+    now = beforeMidnight + 60;
+    Receive(2);
+    fs::create_directories(scratch.path());
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+
+    fs::path day1 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight);
+    fs::path day2 = scratch.path() / CFlowLog::FileNameFor(now);
+    ASSERT_NE(day1, day2);
+    EXPECT_EQ(Payloads(day1, 'S'), Slice(sentSFlow, 0, 3));
+    EXPECT_EQ(Payloads(day1, 'N'), Slice(sentNetFlow, 0, 3));
+    EXPECT_EQ(Payloads(day2, 'S'), Slice(sentSFlow, 3, 5));
+    EXPECT_EQ(Payloads(day2, 'N'), Slice(sentNetFlow, 3, 5));
+}
+
+// Today's name in a shared folder taken by a link to someone's file, or by a
+// FIFO: neither is followed nor waited on; the records stay queued and the
+// problem names the file until a plain file can be made.
+TEST_F(FlowLogFaults, LinkOrFifoUnderTodaysNameIsRefusedAndTheRecordsKept)
+{
+    CScratchFolder scratch;
+    CFlowLog log(scratch.folder());
+    fs::path target = scratch.path() / "precious.txt";
+    std::ofstream(target, std::ios::binary) << "first line\nno line break";
+    fs::create_symlink(target, TodayFile(scratch));
+    Receive(3);
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+    EXPECT_NE(log.problem().find(TodayFile(scratch).string()), std::string::npos) << log.problem();
+    std::ifstream in(target, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first line\nno line break");
+    EXPECT_EQ(sflow.logQueue.size(), 3u);
+
+    fs::remove(TodayFile(scratch));
+    ASSERT_EQ(::mkfifo(TodayFile(scratch).c_str(), 0644), 0);
+    Receive(2);
+    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));  // returns at once: nobody reads the FIFO
+    EXPECT_NE(log.problem().find(TodayFile(scratch).string() + " is not a regular file"), std::string::npos)
+        << log.problem();
+    EXPECT_EQ(netflow.logQueue.size(), 5u);
+
+    fs::remove(TodayFile(scratch));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    EXPECT_TRUE(log.problem().empty());
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
+    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
 }
 
 // A log damaged by hand, by a crash or by another program: replay skips what
@@ -385,7 +450,7 @@ TEST_F(FlowLogFaults, TornTailIsCutBeforeAppending)
     CFlowLog log(scratch.folder());
     std::ofstream(TodayFile(scratch), std::ios::binary) << "S\t1700000000\t192.0.2.1\t6343\t0500000";
     Receive(2);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow, now));
+    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
 }
