@@ -170,7 +170,9 @@ int RunCollectCommand(const std::vector<std::string>& args)
     CQtHostResolver resolver;
     CMonitorController controller(host, resolver);
     host.SetController(&controller);
-    COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.sflow(), controller.netflow());
+    for (const std::string& problem :
+         COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.sflow(), controller.netflow()))
+        std::fprintf(stderr, "ortolan collect: %s\n", problem.c_str());
 
     // A closed standard output is seen as EPIPE by the printing, which then
     // stops; the signal would end the collecting with it.

@@ -144,14 +144,29 @@ bool COrtolanApp::SetSfIp(std::string address)
     return settings.status() == QSettings::NoError;
 }
 
-void COrtolanApp::LoadNameTables(const std::string& configFolder, CSFlowMon& sflow, CNFlowMon& netflow)
+std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFolder, CSFlowMon& sflow,
+                                                     CNFlowMon& netflow)
 {
     std::string folder = WithSeparator(configFolder);
-    sflow.LoadOuiTable(folder + "oui.txt");
-    sflow.LoadProtocolTable(folder + "IPProt.txt");
-    netflow.LoadProtocolTable(folder + "IPProt.txt");
-    sflow.LoadPortTable(folder + "Port.txt");
-    netflow.LoadPortTable(folder + "Port.txt");
+    std::vector<std::string> problems;
+    auto check = [&problems](const std::string& path, bool opened, bool empty) {
+        if (!opened)
+            problems.push_back("the name table " + path + " is missing or not a regular file; its names are not shown");
+        else if (empty)
+            problems.push_back("the name table " + path + " holds no names");
+    };
+    std::string oui = folder + "oui.txt";
+    bool opened = sflow.LoadOuiTable(oui);
+    check(oui, opened, sflow.ouiNames().empty());
+    std::string protocols = folder + "IPProt.txt";
+    opened = sflow.LoadProtocolTable(protocols);
+    check(protocols, opened, sflow.names().ipProtocolNames.empty());
+    netflow.LoadProtocolTable(protocols);
+    std::string services = folder + "Port.txt";
+    opened = sflow.LoadPortTable(services);
+    check(services, opened, sflow.names().tcpPortNames.empty() && sflow.names().udpPortNames.empty());
+    netflow.LoadPortTable(services);
+    return problems;
 }
 
 int COrtolanApp::Run(IDialogSeam& seam)

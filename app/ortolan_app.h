@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "user_folders.h"
 
@@ -73,8 +74,11 @@ public:
     // Loads "oui.txt" into the sFlow collector, then "IPProt.txt" and
     // "Port.txt" into the sFlow and then the NetFlow collector, from the
     // folder (with or without its trailing separator). Missing files leave
-    // their tables empty.
-    static void LoadNameTables(const std::string& configFolder, CSFlowMon& sflow, CNFlowMon& netflow);
+    // their tables empty. Returns a sentence for each table that is missing,
+    // no regular file, or empty; the window goes on silently, the headless
+    // commands print them.
+    static std::vector<std::string> LoadNameTables(const std::string& configFolder, CSFlowMon& sflow,
+                                                   CNFlowMon& netflow);
 
     // Makes the main window; the default is a plain placeholder window.
     using MainWindowFactory = std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>;

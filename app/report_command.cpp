@@ -1,7 +1,11 @@
 #include "report_command.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <iostream>
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <nlohmann/json.hpp>
 
 #include "command_line.h"
 #include "monitor_settings.h"
@@ -69,78 +73,172 @@ json PairJson(const tagMtxEntry& m)
                 {"bytesBtoA", m.bytesBtoA}};
 }
 
-json StatTableJson(const TextMap<tagProtStat>& table)
+// Writes the report as it goes, in the form nlohmann's sorted, compact dump of
+// the whole document would give, byte for byte: object keys in byte order, no
+// white space, texts that are not UTF-8 replaced. Only one entry's small
+// document exists at a time, so the report's memory stays near the
+// collectors' own, however many entries they hold.
+class CJsonStream {
+public:
+    explicit CJsonStream(const JsonSink& sink) : m_sink(sink) {}
+    ~CJsonStream() { Flush(); }
+
+    void Raw(char c) { m_buffer.push_back(c); }
+    void Value(const json& value)
+    {
+        m_buffer += value.dump(-1, ' ', false, json::error_handler_t::replace);
+        if (m_buffer.size() >= kFlushBytes) Flush();
+    }
+    void Key(std::string_view key)
+    {
+        m_key = std::string(key);
+        Value(m_key);
+        Raw(':');
+    }
+    void Flush()
+    {
+        if (!m_buffer.empty()) m_sink(m_buffer);
+        m_buffer.clear();
+    }
+
+    // An object whose members are written by the given functions, in key order.
+    using Member = std::pair<std::string_view, std::function<void()>>;
+    void Object(std::vector<Member> members)
+    {
+        std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) { return a.first < b.first; });
+        Raw('{');
+        for (size_t i = 0; i < members.size(); ++i) {
+            if (i) Raw(',');
+            Key(members[i].first);
+            members[i].second();
+        }
+        Raw('}');
+    }
+    // An object of a map's entries, keyed by their texts in byte order.
+    template <class Map, class Fn>
+    void MapObject(const Map& map, Fn&& write)
+    {
+        std::vector<std::pair<std::string_view, const typename Map::mapped_type*>> entries;
+        entries.reserve(map.size());
+        for (const auto& [key, value] : map) entries.emplace_back(key, &value);
+        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        Raw('{');
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (i) Raw(',');
+            Key(entries[i].first);
+            write(*entries[i].second);
+        }
+        Raw('}');
+    }
+    template <class Range, class Fn>
+    void Array(const Range& range, Fn&& write)
+    {
+        Raw('[');
+        bool first = true;
+        for (const auto& item : range) {
+            if (!first) Raw(',');
+            first = false;
+            write(item);
+        }
+        Raw(']');
+    }
+
+private:
+    static constexpr size_t kFlushBytes = 1 << 16;
+    const JsonSink& m_sink;
+    std::string m_buffer;
+    json m_key;
+};
+
+void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
 {
-    json out = json::object();
-    for (const auto& [name, stat] : table) out[name] = json{{"packets", stat.packets}, {"bytes", stat.bytes}};
-    return out;
+    auto pair = [&out](const tagMtxEntry& m) { out.Value(PairJson(m)); };
+    auto table = [&out](const TextMap<tagProtStat>& t) {
+        out.MapObject(t, [&out](const tagProtStat& stat) {
+            out.Value(json{{"packets", stat.packets}, {"bytes", stat.bytes}});
+        });
+    };
+    out.Object({
+        {"key", [&] { out.Value(key); }},
+        {"agent", [&] { out.Value(p.agent); }},
+        {"subAgentId", [&] { out.Value(p.subAgentId); }},
+        {"datagrams", [&] { out.Value(p.datagrams); }},
+        {"lastSequence", [&] { out.Value(p.lastSequence); }},
+        {"sampleCount", [&] { out.Value(p.sampleCount); }},
+        {"sampledBytes", [&] { out.Value(p.sampledBytes); }},
+        {"interfaces",
+         [&] {
+             // Keyed by the index's decimal text, so "10" comes before "2".
+             p.SyncInterfaces();
+             std::vector<std::pair<std::string, const tagIfCounter*>> byText;
+             byText.reserve(p.interfaces.size());
+             for (const auto& [index, ifc] : p.interfaces) byText.emplace_back(std::to_string(index), &ifc);
+             std::sort(byText.begin(), byText.end());
+             out.Raw('{');
+             for (size_t i = 0; i < byText.size(); ++i) {
+                 if (i) out.Raw(',');
+                 out.Key(byText[i].first);
+                 const tagIfCounter& ifc = *byText[i].second;
+                 out.Object({{"history",
+                              [&] {
+                                  out.Array(ifc.history, [&](const _tagIf_counters& h) { out.Value(HistoryJson(h)); });
+                              }},
+                             {"current", [&] { out.Value(CounterJson(ifc.current)); }}});
+             }
+             out.Raw('}');
+         }},
+        {"macs", [&] { out.MapObject(p.macs, [&](const tagMacEntry& mac) { out.Value(TrafficJson(mac)); }); }},
+        {"ips",
+         [&] {
+             out.MapObject(p.ips, [&](const tagIpEntry& ip) {
+                 json entry = TrafficJson(ip);
+                 entry["services"] = TextList(ip.services);
+                 entry["macs"] = TextList(ip.macs);
+                 out.Value(entry);
+             });
+         }},
+        {"macMatrix", [&] { out.MapObject(p.macMatrix, pair); }},
+        {"ipMatrix",
+         [&] {
+             out.MapObject(p.ipMatrix, [&](const tagMtxEntry& m) {
+                 json entry = PairJson(m);
+                 entry["services"] = TextList(m.services);
+                 out.Value(entry);
+             });
+         }},
+        {"ethernetTypes", [&] { table(p.ethernetTypes); }},
+        {"ipProtocols", [&] { table(p.ipProtocols); }},
+        {"tcpServices", [&] { table(p.tcpServices); }},
+        {"udpServices", [&] { table(p.udpServices); }},
+        {"icmpTypes", [&] { table(p.icmpTypes); }},
+        {"tosTable", [&] { table(p.tosTable); }},
+        {"sizeClasses",
+         [&] {
+             out.Array(p.sizeClasses, [&](const auto& s) {
+                 out.Value(json{{"label", s.label}, {"packets", s.packets}, {"bytes", s.bytes}});
+             });
+         }},
+    });
 }
 
-json PortJson(const std::string& key, const CMonPort& p)
+void WriteCollector(CJsonStream& out, const CFlowCollector& c)
 {
-    json port{{"key", key},
-              {"agent", p.agent},
-              {"subAgentId", p.subAgentId},
-              {"datagrams", p.datagrams},
-              {"lastSequence", p.lastSequence},
-              {"sampleCount", p.sampleCount},
-              {"sampledBytes", p.sampledBytes}};
-    json interfaces = json::object();
-    p.SyncInterfaces();
-    for (const auto& [index, ifc] : p.interfaces) {
-        json history = json::array();
-        for (const auto& h : ifc.history) history.push_back(HistoryJson(h));
-        interfaces[std::to_string(index)] = json{{"history", history}, {"current", CounterJson(ifc.current)}};
-    }
-    port["interfaces"] = interfaces;
-    json macs = json::object();
-    for (const auto& [address, mac] : p.macs) macs[address] = TrafficJson(mac);
-    port["macs"] = macs;
-    json ips = json::object();
-    for (const auto& [address, ip] : p.ips) {
-        json entry = TrafficJson(ip);
-        entry["services"] = TextList(ip.services);
-        entry["macs"] = TextList(ip.macs);
-        ips[address] = entry;
-    }
-    port["ips"] = ips;
-    json macMatrix = json::object();
-    for (const auto& [pair, m] : p.macMatrix) macMatrix[pair] = PairJson(m);
-    port["macMatrix"] = macMatrix;
-    json ipMatrix = json::object();
-    for (const auto& [pair, m] : p.ipMatrix) {
-        json entry = PairJson(m);
-        entry["services"] = TextList(m.services);
-        ipMatrix[pair] = entry;
-    }
-    port["ipMatrix"] = ipMatrix;
-    port["ethernetTypes"] = StatTableJson(p.ethernetTypes);
-    port["ipProtocols"] = StatTableJson(p.ipProtocols);
-    port["tcpServices"] = StatTableJson(p.tcpServices);
-    port["udpServices"] = StatTableJson(p.udpServices);
-    port["icmpTypes"] = StatTableJson(p.icmpTypes);
-    port["tosTable"] = StatTableJson(p.tosTable);
-    json sizes = json::array();
-    for (const auto& s : p.sizeClasses)
-        sizes.push_back(json{{"label", s.label}, {"packets", s.packets}, {"bytes", s.bytes}});
-    port["sizeClasses"] = sizes;
-    return port;
+    out.Object({
+        {"datagramCount", [&] { out.Value(c.datagramCount); }},
+        {"agents", [&] { out.Array(c.agents, [&](const std::string& a) { out.Value(a); }); }},
+        {"ports",
+         [&] { out.Array(c.ports, [&](const auto& entry) { WritePort(out, entry.first, *entry.second); }); }},
+    });
 }
 
-json CollectorJson(const CFlowCollector& c)
-{
-    json agents = json::array();
-    for (const auto& a : c.agents) agents.push_back(a);
-    json ports = json::array();
-    for (const auto& [key, port] : c.ports) ports.push_back(PortJson(key, *port));
-    return json{{"datagramCount", c.datagramCount}, {"agents", agents}, {"ports", ports}};
-}
 
 }  // namespace
 
-json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow)
+void WriteStatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow, const JsonSink& sink)
 {
-    return json{{"sflow", CollectorJson(sflow)}, {"netflow", CollectorJson(netflow)}};
+    CJsonStream out(sink);
+    out.Object({{"sflow", [&] { WriteCollector(out, sflow); }}, {"netflow", [&] { WriteCollector(out, netflow); }}});
+    out.Raw('\n');
 }
 
 int RunReportCommand(const std::vector<std::string>& args)
@@ -180,7 +278,8 @@ int RunReportCommand(const std::vector<std::string>& args)
     CSFlowMon sflow;
     CNFlowMon netflow;
     COrtolanApp app;
-    COrtolanApp::LoadNameTables(app.ConfigFolder(), sflow, netflow);
+    for (const std::string& problem : COrtolanApp::LoadNameTables(app.ConfigFolder(), sflow, netflow))
+        std::fprintf(stderr, "ortolan report: %s\n", problem.c_str());
     // The decoders' clock stands at each datagram's logged time, as it stood
     // in the live run that wrote the log: the report then reproduces that run
     // and does not depend on when it is made.
@@ -191,11 +290,21 @@ int RunReportCommand(const std::vector<std::string>& args)
     // Paths are taken as given, relative to the current folder.
     CFlowLog log;
     for (const std::string& file : files) {
+        uint64_t replayed = log.replayedLines();
+        uint64_t skipped = log.skippedLines();
         if (!log.ReplayLog(file, netflow, sflow, refresh, hooks)) {
-            std::fprintf(stderr, "ortolan report: cannot read the log file %s\n", file.c_str());
+            std::fprintf(stderr, "ortolan report: %s\n", log.problem().c_str());
             return 2;
         }
+        if (log.skippedLines() > skipped)
+            std::fprintf(stderr, "ortolan report: lines skipped in %s (not flow-log lines): %llu\n", file.c_str(),
+                         static_cast<unsigned long long>(log.skippedLines() - skipped));
+        if (log.replayedLines() == replayed)
+            std::fprintf(stderr, "ortolan report: %s holds no flow-log line\n", file.c_str());
     }
+    // Reporting empty statistics for a file that is no flow log would pass a
+    // mistake off as a quiet network.
+    if (log.replayedLines() == 0) return 1;
     if (listKind) {
         // The lists as their windows' CSV button writes them.
         tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime);
@@ -208,10 +317,8 @@ int RunReportCommand(const std::vector<std::string>& args)
     }
     // Texts from logs and name tables need not be valid UTF-8; they are
     // replaced, not allowed to abort the report.
-    std::string text = StatisticsJson(sflow, netflow).dump(-1, ' ', false, json::error_handler_t::replace);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    WriteStatisticsJson(sflow, netflow, [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 }  // namespace ortolan

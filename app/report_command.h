@@ -6,8 +6,9 @@
 // count a JSON integer. With --list KIND (0 to 12, or local) it prints that
 // statistics list instead, for the port --port names or for every port one
 // after another, as the list window's CSV button writes it.
-#include <nlohmann/json.hpp>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ortolan {
@@ -15,8 +16,11 @@ namespace ortolan {
 class CNFlowMon;
 class CSFlowMon;
 
-// The statistics of both collectors in the report's form.
-nlohmann::json StatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow);
+// Receives the report's text piece by piece.
+using JsonSink = std::function<void(std::string_view)>;
+// The statistics of both collectors in the report's form, one JSON document
+// and a line break, handed to the sink as it is written.
+void WriteStatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow, const JsonSink& sink);
 
 // Returns the exit status: 0, or 2 for bad arguments or a log that cannot be
 // read (then nothing is printed on standard output).

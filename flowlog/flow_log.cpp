@@ -278,10 +278,16 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
                          uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress)
 {
     std::string path = m_folder + fileName;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    // Only a regular file is read: /dev/zero would never end and a FIFO would
+    // hold the start until someone writes to it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        m_problem = "cannot open the log file " + path + ": " + std::strerror(errno);
+        return false;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_problem = "the log file " + path + " is not a regular file";
         ::close(fd);
         return false;
     }
@@ -324,6 +330,7 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
         ssize_t n = ::read(fd, buf + end, kReadBlockBytes - end);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            m_problem = "cannot read the log file " + path + ": " + std::strerror(errno);
             ok = false;
             break;
         }

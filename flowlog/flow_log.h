@@ -44,8 +44,8 @@ public:
     // a link, a FIFO or anything else under the day's name is refused without
     // blocking. False when something stayed queued; problem() then says why.
     bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow);
-    // Why the last WriteFlowLog left records queued, naming the file; empty
-    // when it wrote everything.
+    // Why the last WriteFlowLog left records queued, or the last ReplayLog
+    // failed, naming the file; empty when the last write wrote everything.
     const std::string& problem() const { return m_problem; }
     // The record text: "%llu\t%s\t%u\t" and the bytes as "%02X" each.
     static std::string FormatLogLine(const tagXFlowLog& record);
@@ -53,9 +53,10 @@ public:
     static std::string FileNameFor(int64_t t);
 
     // Replays one file of the folder (a bare name as listed; with an empty
-    // folder any path) into the collectors. False when it cannot be opened or
-    // read, or when the progress hook stopped it; the lines before that have
-    // been replayed.
+    // folder any path) into the collectors. Only a regular file is read, and
+    // opening it never blocks. False when it is no regular file or cannot be
+    // opened or read (problem() says why), or when the progress hook stopped
+    // it; the lines before that have been replayed.
     bool ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
                    uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress = {});
 

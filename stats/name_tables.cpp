@@ -1,6 +1,11 @@
 #include "name_tables.h"
 
-#include <fstream>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ortolan {
 namespace {
@@ -52,14 +57,36 @@ bool ScanService(std::string_view s, std::string_view* name, uint16_t* port)
     return true;
 }
 
-template <class Fn>
-bool ForEachLine(const std::string& path, Fn&& fn)
+// Opens a table for reading: a regular file only, and without blocking, so a
+// name that leads to a FIFO or a device (/dev/zero would grow a table without
+// end) is refused like a missing file.
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenTable(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    while (std::getline(in, line)) fn(std::string_view(line));
-    return true;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> none(nullptr, &std::fclose);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return none;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return none;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return {file, &std::fclose};
+}
+
+template <class Fn>
+void ForEachLine(std::FILE* in, Fn&& fn)
+{
+    char* buffer = nullptr;
+    size_t capacity = 0;
+    ssize_t n;
+    while ((n = ::getline(&buffer, &capacity, in)) > 0) {
+        std::string_view line(buffer, size_t(n));
+        if (line.back() == '\n') line.remove_suffix(1);
+        fn(line);
+    }
+    std::free(buffer);
 }
 
 }  // namespace
@@ -73,27 +100,26 @@ std::string_view TrimText(std::string_view text)
 
 bool CNameTables::LoadProtocolTable(const std::string& path)
 {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) return false;
-    probe.close();
+    auto in = OpenTable(path);
+    if (!in) return false;
     ipProtocolNames.clear();
-    return ForEachLine(path, [this](std::string_view line) {
+    ForEachLine(in.get(), [this](std::string_view line) {
         long long number = 0;
         std::string_view word;
         if (!ScanNumber(line, &number) || !ScanWord(line, &word)) return;
         if (number < 1 || number > 254) return;
         ipProtocolNames[uint16_t(number)] = std::string(word);
     });
+    return true;
 }
 
 bool CNameTables::LoadPortTable(const std::string& path)
 {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) return false;
-    probe.close();
+    auto in = OpenTable(path);
+    if (!in) return false;
     tcpPortNames.clear();
     udpPortNames.clear();
-    return ForEachLine(path, [this](std::string_view line) {
+    ForEachLine(in.get(), [this](std::string_view line) {
         line = TrimText(line);
         std::string_view name;
         uint16_t port = 0;
@@ -107,15 +133,15 @@ bool CNameTables::LoadPortTable(const std::string& path)
         if (udp != std::string_view::npos && ScanService(line.substr(0, udp), &name, &port))
             udpPortNames[port] = std::string(name);
     });
+    return true;
 }
 
 bool COuiTable::LoadOuiTable(const std::string& path)
 {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) return false;
-    probe.close();
+    auto in = OpenTable(path);
+    if (!in) return false;
     ouiNames.clear();
-    return ForEachLine(path, [this](std::string_view line) {
+    ForEachLine(in.get(), [this](std::string_view line) {
         auto hex = line.find("(hex)");
         if (hex == std::string_view::npos) return;
         std::string key(TrimText(line.substr(0, hex)));
@@ -123,6 +149,7 @@ bool COuiTable::LoadOuiTable(const std::string& path)
             if (c == '-') c = ':';
         ouiNames[key] = std::string(TrimText(line.substr(hex + 5)));
     });
+    return true;
 }
 
 const std::string* COuiTable::Find(std::string_view prefix) const

@@ -148,7 +148,7 @@ TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
     uint16_t sflowPort = FreeUdpPort();
     QProcess p;
     p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(FreeUdpPort()), "--refresh", "300", "--log-dir", dir.path()});
+                      QString::number(FreeUdpPort()), "--refresh", "120", "--log-dir", dir.path()});
     ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
     ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
@@ -205,7 +205,7 @@ TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
         ::setrlimit(RLIMIT_FSIZE, &small);
     });
     p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(FreeUdpPort()), "--refresh", "300", "--log-dir", dir.path()});
+                      QString::number(FreeUdpPort()), "--refresh", "120", "--log-dir", dir.path()});
     ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
     ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();

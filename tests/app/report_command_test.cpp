@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
 #include <QTemporaryDir>
+#include <nlohmann/json.hpp>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -145,6 +152,66 @@ TEST(ReportCommand, UnreadableLogFailsWithNothingOnStandardOutput)
     EXPECT_TRUE(badRefresh.out.empty());
 }
 
+// Only regular files are read, and nothing blocks: a device or a FIFO given as
+// a log or planted as a name table is refused. A file without one flow-log
+// line fails the report; skipped lines and unusable name tables are told.
+TEST(ReportCommand, ReadsRegularFilesOnlyAndSaysWhatItCouldNotUse)
+{
+    char self[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = '\0';
+    QString binFolder = QFileInfo(QString::fromLocal8Bit(self)).absolutePath();
+    // The program beside a Config folder of our own: a hard link keeps
+    // /proc/self/exe, and with it the Config folder, in the scratch folder.
+    QTemporaryDir dir(binFolder + "/report-files-XXXXXX");
+    ASSERT_TRUE(dir.isValid());
+    std::string folder = dir.path().toStdString();
+    std::string program = folder + "/ortolan";
+    ASSERT_EQ(::link((binFolder + "/ortolan").toLocal8Bit().constData(), program.c_str()), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Config"));
+    std::ofstream(folder + "/Config/oui.txt") << "no vendor lines here\n";
+    ASSERT_EQ(::symlink("/dev/zero", (folder + "/Config/Port.txt").c_str()), 0);
+    std::string fifo = folder + "/FL2023-11-15.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::string good = folder + "/FLgood.log";
+    std::ofstream(good) << kHandMadeLog;
+
+    auto run = [&program](const std::string& file) {
+        QProcess p;
+        p.start(QString::fromStdString(program), {"report", QString::fromStdString(file)});
+        bool finished = p.waitForFinished(10000);
+        if (!finished) p.kill();
+        EXPECT_TRUE(finished) << file << " held the report";
+        tagRun r;
+        r.status = p.exitCode();
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    };
+    for (const std::string& notAFile : {std::string("/dev/zero"), fifo, folder}) {
+        tagRun r = run(notAFile);
+        EXPECT_EQ(r.status, 2) << notAFile;
+        EXPECT_NE(r.err.find(notAFile + " is not a regular file"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+
+    tagRun passwd = run("/etc/passwd");
+    EXPECT_EQ(passwd.status, 1);
+    EXPECT_TRUE(passwd.out.empty());
+    EXPECT_NE(passwd.err.find("/etc/passwd holds no flow-log line"), std::string::npos) << passwd.err;
+    EXPECT_NE(passwd.err.find("the name table " + folder + "/Config/oui.txt holds no names"), std::string::npos)
+        << passwd.err;
+    EXPECT_NE(passwd.err.find("the name table " + folder + "/Config/IPProt.txt is missing"), std::string::npos);
+    EXPECT_NE(passwd.err.find("the name table " + folder + "/Config/Port.txt is missing or not a regular file"),
+              std::string::npos);
+
+    tagRun ok = run(good);
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_NE(ok.err.find("lines skipped in " + good + " (not flow-log lines): 1\n"), std::string::npos) << ok.err;
+    EXPECT_EQ(json::parse(ok.out)["netflow"]["datagramCount"], 1);
+}
+
 // The report of a log the writer made equals the statistics of the live run
 // that received the datagrams, name tables included.
 TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
@@ -176,11 +243,16 @@ TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
     std::string log = dir.path().toStdString() + "/" + CFlowLog::FileNameFor(now);
     tagRun run = RunReport({"--refresh", "30", log}, dir.path().toStdString());
     ASSERT_EQ(run.status, 0) << run.err;
-    json live = StatisticsJson(liveSflow, liveNetflow);
+    EXPECT_EQ(run.err, "") << "the shipped name tables load and every line replays";
+    std::string live;
+    WriteStatisticsJson(liveSflow, liveNetflow, [&live](std::string_view text) { live += text; });
+    EXPECT_EQ(run.out, live);
     json replayed = json::parse(run.out);
     EXPECT_EQ(replayed["sflow"]["ports"].size(), 3u);
     EXPECT_EQ(replayed["netflow"]["datagramCount"], 20);
-    EXPECT_EQ(replayed, live);
+    // Written piece by piece, the report is still what the whole document's
+    // sorted, compact dump gives, byte for byte.
+    EXPECT_EQ(replayed.dump(-1, ' ', false, json::error_handler_t::replace) + "\n", run.out);
 }
 
 }  // namespace
