@@ -105,6 +105,7 @@ bool CMonitorController::Start()
     m_lastRedrawSecond = 0;
     m_lossAtTick = {};
     m_logFailing = false;
+    m_shownPorts.clear();  // the reset below deletes them
 
     bool replayed = false;
     bool cancelled = false;
@@ -234,6 +235,8 @@ void CMonitorController::UpdateTrends()
     bool pointAdded = false;
     for (auto& [key, port] : m_sflow.ports) UpdatePort(key, *port, false, pointAdded);
     for (auto& [key, port] : m_netflow.ports) UpdatePort(key, *port, true, pointAdded);
+    // Only the nodes an open list shows are named, not every node of every port.
+    for (CMonPort* port : m_shownPorts) ResolveNamesOf(*port);
     m_list.NotifyChanged();
     if (pointAdded) FitTimeAxis();
     if (wasEmpty && m_list.rowCount() > 0) m_host.RowsAppeared();
@@ -311,6 +314,10 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
     }
 
     port.TakeSnapshot();
+}
+
+void CMonitorController::ResolveNamesOf(CMonPort& port)
+{
     for (auto& [address, node] : port.ips)
         if (node.hostName.empty()) node.hostName = ResolveHostName(address);
 }
@@ -394,13 +401,27 @@ std::string CMonitorController::ResolveHostName(const std::string& address)
         return value.substr(0, value.find('\t'));
     }
     if (m_pendingLookups >= kMaxPendingLookups) return {};
-    m_hostNames.emplace(address, std::string());
+    CacheHostName(address, std::string());
     ++m_pendingLookups;
     std::weak_ptr<bool> alive = m_alive;
     m_resolver.StartLookup(address, [this, alive](const tagHostReply& reply) {
         if (alive.lock()) OnHostNameReply(reply);
     });
     return {};
+}
+
+void CMonitorController::CacheHostName(const std::string& address, const std::string& name)
+{
+    if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
+        it->second = name;
+        return;
+    }
+    while (!m_hostNameOrder.empty() && (m_hostNames.size() >= m_hostNameLimit || m_hostNameOrder.size() >= m_hostNameLimit)) {
+        m_hostNames.erase(m_hostNameOrder.front());
+        m_hostNameOrder.pop_front();
+    }
+    m_hostNames.emplace(address, name);
+    m_hostNameOrder.push_back(address);
 }
 
 void CMonitorController::OnHostNameReply(const tagHostReply& reply)
@@ -410,7 +431,11 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
         for (size_t i = 0; i < count; ++i) {
             const std::string& a = reply.addresses[i];
             if (a.rfind("0.", 0) == 0 || a.rfind("127.", 0) == 0) continue;
-            m_hostNames[a] = reply.hostName;
+            CacheHostName(a, reply.hostName);
+            // A list that is open shows the name from its next build on.
+            for (CMonPort* port : m_shownPorts)
+                if (auto node = port->ips.find(a); node != port->ips.end() && node->second.hostName.empty())
+                    node->second.hostName = reply.hostName;
         }
     }
     if (m_pendingLookups > 0) --m_pendingLookups;

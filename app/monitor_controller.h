@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -76,6 +77,10 @@ public:
     static constexpr int kRefreshTimerId = 1234;
     static constexpr int kLogTimerId = 1235;
     static constexpr int kMaxPendingLookups = 11;
+    // Host names kept; beyond this the oldest entries make room. An entry
+    // costs about 100 bytes and its name (at most 255), so the cache stays
+    // under about 12 MB whatever the senders make up.
+    static constexpr size_t kMaxHostNames = 32768;
 
     // The host and the resolver must outlive the controller. Without charts
     // set, the controller fills plain chart models of its own.
@@ -109,6 +114,13 @@ public:
     void OnHostNameReply(const tagHostReply& reply);
     // Views may store "name\tmore" for an address; ResolveHostName cuts at the tab.
     std::map<std::string, std::string>& hostNameCache() { return m_hostNames; }
+    void SetHostNameLimit(size_t limit) { m_hostNameLimit = limit; }
+    // Names are looked up for what a view shows: the ports whose IP nodes an
+    // open list shows (none when no list is open). Their nodes get names from
+    // the cache now, at every refresh and as answers arrive; other ports' nodes
+    // are not walked at all.
+    void SetShownPorts(std::vector<CMonPort*> ports) { m_shownPorts = std::move(ports); }
+    void ResolveNamesOf(CMonPort& port);
     int pendingLookups() const { return m_pendingLookups; }
 
     CSFlowMon& sflow() { return m_sflow; }
@@ -135,6 +147,9 @@ private:
     void UpdatePort(const std::string& key, CMonPort& port, bool netflow, bool& pointAdded);
     void FitTimeAxis();
     tagLossFigures LossFigures() const;
+    // Stores a name (or the empty "asked" mark), making room by dropping the
+    // oldest entries when the cache is full.
+    void CacheHostName(const std::string& address, const std::string& name);
     void RedrawCharts();
 
     IMonitorHost& m_host;
@@ -158,6 +173,9 @@ private:
     int64_t m_intervalTime = 0;
     int64_t m_lastRedrawSecond = 0;
     std::map<std::string, std::string> m_hostNames;
+    std::deque<std::string> m_hostNameOrder;   // cache keys, oldest first
+    size_t m_hostNameLimit = kMaxHostNames;
+    std::vector<CMonPort*> m_shownPorts;
     int m_pendingLookups = 0;
     std::string m_status;
     std::string m_logProblem;

@@ -362,8 +362,12 @@ void COrtolanDlg::ShowInformation()
     if (!ReadForm(false)) return;
     CMonPort* port = SelectedPort();
     if (!port || !m_info->isEnabled()) return;
+    // Host names are looked up for the nodes this list shows, while it shows them.
+    m_controller->SetShownPorts({port});
+    m_controller->ResolveNamesOf(*port);
     CListDlg dlg(*port, listKind(), m_controller->sflow().oui(), m_sortState, m_dialogs, this);
     dlg.exec();
+    m_controller->SetShownPorts({});
 }
 
 void COrtolanDlg::ToggleCaptureFile()
@@ -401,8 +405,17 @@ void COrtolanDlg::ShowLocalNodes()
         m_hooks.showLocalNodes(*this);
         return;
     }
+    std::vector<CMonPort*> shown;
+    for (CFlowCollector* c : {static_cast<CFlowCollector*>(&m_controller->sflow()),
+                              static_cast<CFlowCollector*>(&m_controller->netflow())})
+        for (auto& [key, port] : c->ports) {
+            shown.push_back(port.get());
+            m_controller->ResolveNamesOf(*port);
+        }
+    m_controller->SetShownPorts(std::move(shown));
     CNodeListDlg dlg(m_controller->sflow(), m_controller->netflow(), m_sortState, m_dialogs, this);
     dlg.exec();
+    m_controller->SetShownPorts({});
 }
 
 void COrtolanDlg::ShowSflowSetup()

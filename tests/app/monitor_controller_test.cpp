@@ -273,7 +273,13 @@ TEST_F(ControllerTest, AShortReplayEndsWithOneCloseAndTheStatusFollowsTheLookups
     EXPECT_EQ(controller.intervalTime(), k1005 + 20);
     EXPECT_EQ(host.replaysFinished, 1);
 
-    // Four addresses asked; the status counts down as the answers come.
+    // No list shows the nodes yet, so no name was asked; once one does, four
+    // addresses are asked and the status counts down as the answers come.
+    EXPECT_TRUE(resolver.asked.empty());
+    CMonPort* port = controller.sflow().ports.begin()->second.get();
+    controller.SetShownPorts({port});
+    controller.ResolveNamesOf(*port);
+    controller.UpdateStatus();
     ASSERT_EQ(resolver.asked.size(), 4u);
     EXPECT_NE(host.status.find("4件のDNS問い合わせを行っています。"), std::string::npos) << host.status;
     resolver.asked[0].reply(tagHostReply{0, "a.example", {resolver.asked[0].address}});
@@ -392,6 +398,11 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     // Twelve sources, the destination among them: twelve unresolved addresses.
     Feed(SflowDatagram(1, 1000, IfCounters{}, Hosts(12)), k1005);
     CloseInterval(k1005);
+    // No list shows the nodes: nobody asks for their names.
+    EXPECT_TRUE(resolver.asked.empty());
+    CMonPort* shown = controller.sflow().ports.begin()->second.get();
+    controller.SetShownPorts({shown});
+    CloseInterval(k1005 + 5);
     ASSERT_EQ(resolver.asked.size(), 11u);
     EXPECT_EQ(controller.pendingLookups(), 11);
     EXPECT_EQ(controller.hostNameCache().size(), 11u);
@@ -427,6 +438,17 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     controller.hostNameCache()["0.0.0.0"] = "";
     EXPECT_EQ(controller.ResolveHostName("0.0.0.0"), "");
     EXPECT_EQ(controller.hostNameCache().count("0.0.0.0"), 0u);
+
+    // A full cache makes room by forgetting its oldest entries.
+    controller.SetHostNameLimit(4);
+    for (int i = 1; i <= 6; ++i) {
+        std::string address = "10.8.0." + std::to_string(i);
+        controller.ResolveHostName(address);
+        resolver.asked.back().reply({0, "h" + std::to_string(i), {address}});
+    }
+    EXPECT_EQ(controller.hostNameCache().size(), 4u);
+    EXPECT_EQ(controller.hostNameCache().count("10.8.0.2"), 0u);
+    EXPECT_EQ(controller.ResolveHostName("10.8.0.6"), "h6");
 }
 
 TEST_F(ControllerTest, RefreshTimerIsClampedOneShotAndRearmed)
