@@ -136,10 +136,9 @@ int RunGui(int argc, char** argv, const std::vector<std::string>& args)
     InstallQtTranslations(app);
     CQtDialogSeam seam;
     COrtolanApp ortolan;
-    ortolan.SetMainWindowFactory([&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
+    return ortolan.Run(seam, [&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
         return std::make_unique<CMainWindow>(a, s, replay, snapshot);
     });
-    return ortolan.Run(seam);
 }
 
 }  // namespace ortolan

@@ -1,11 +1,8 @@
 #include "ortolan_app.h"
 
 #include <QCoreApplication>
-#include <QDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QSettings>
-#include <QVBoxLayout>
 #include <unistd.h>
 
 #include "nflow_mon.h"
@@ -50,27 +47,6 @@ std::string WithSeparator(std::string folder)
     if (!folder.empty() && folder.back() != '/') folder += '/';
     return folder;
 }
-
-// Until the main window exists: a plain window that owns both collectors.
-class CPlaceholderWindow : public IMainWindow {
-public:
-    CSFlowMon& sflow() override { return m_sflow; }
-    CNFlowMon& netflow() override { return m_netflow; }
-    int Exec() override
-    {
-        QDialog window;
-        window.setWindowTitle(QStringLiteral("Ortolan"));
-        auto* layout = new QVBoxLayout(&window);
-        layout->addWidget(new QLabel(QStringLiteral("Ortolan"), &window));
-        window.resize(480, 240);
-        window.exec();
-        return 0;
-    }
-
-private:
-    CSFlowMon m_sflow;
-    CNFlowMon m_netflow;
-};
 
 }  // namespace
 
@@ -169,7 +145,7 @@ std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFo
     return problems;
 }
 
-int COrtolanApp::Run(IDialogSeam& seam)
+int COrtolanApp::Run(IDialogSeam& seam, const MainWindowFactory& makeMainWindow)
 {
     // Sockets need no start-up on this platform; the executable folder is
     // found once and cached.
@@ -178,8 +154,7 @@ int COrtolanApp::Run(IDialogSeam& seam)
     std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder(), SnmpStateFolder());
 
     ReadSettings();
-    std::unique_ptr<IMainWindow> window =
-        m_makeMainWindow ? m_makeMainWindow(*this, seam) : std::make_unique<CPlaceholderWindow>();
+    std::unique_ptr<IMainWindow> window = makeMainWindow(*this, seam);
     LoadNameTables(ConfigFolder(), window->sflow(), window->netflow());
 
     auto splash = std::make_unique<CSplash>(seam, window->widget());

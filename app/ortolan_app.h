@@ -80,12 +80,11 @@ public:
     static std::vector<std::string> LoadNameTables(const std::string& configFolder, CSFlowMon& sflow,
                                                    CNFlowMon& netflow);
 
-    // Makes the main window; the default is a plain placeholder window.
+    // Makes the main window, once the settings are read.
     using MainWindowFactory = std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>;
-    void SetMainWindowFactory(MainWindowFactory factory) { m_makeMainWindow = std::move(factory); }
 
     // The start-up sequence under a running QApplication; returns the exit status.
-    int Run(IDialogSeam& seam);
+    int Run(IDialogSeam& seam, const MainWindowFactory& makeMainWindow);
 
     // The per-user settings store (the setup window keeps "SF_IP" in it).
     QSettings& Settings();
@@ -97,7 +96,6 @@ private:
     std::optional<std::string> m_executableFolder;
     std::string m_logFolder;
     std::string m_sfIp = "0.0.0.0";
-    MainWindowFactory m_makeMainWindow;
 };
 
 }  // namespace ortolan

@@ -11,10 +11,8 @@
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 #include "traffic_accounting.h"
-#ifdef ORTOLAN_FUZZ_FLOWLOG
 #include "flow_log.h"
 #include "log_files.h"
-#endif
 #ifdef ORTOLAN_FUZZ_MARKUP
 #include "markup_parser.h"
 #endif
@@ -90,9 +88,7 @@ std::vector<std::string> CFuzzBench::TargetNames()
 {
     std::vector<std::string> names{"sflow_datagram", "netflow_datagram", "header_decoder",
                                    "oui_table",      "protocol_table",   "port_table"};
-#ifdef ORTOLAN_FUZZ_FLOWLOG
     names.push_back("flow_log_replay");
-#endif
 #ifdef ORTOLAN_FUZZ_MARKUP
     names.push_back("status_markup");
 #endif
@@ -115,9 +111,7 @@ bool CFuzzBench::Run(std::string_view target, const uint8_t* data, size_t size)
     if (target == "oui_table") return RunOuiTable(data, size);
     if (target == "protocol_table") return RunProtocolTable(data, size);
     if (target == "port_table") return RunPortTable(data, size);
-#ifdef ORTOLAN_FUZZ_FLOWLOG
     if (target == "flow_log_replay") return RunFlowLog(data, size);
-#endif
 #ifdef ORTOLAN_FUZZ_MARKUP
     if (target == "status_markup") return RunMarkup(data, size);
 #endif
@@ -242,7 +236,6 @@ bool CFuzzBench::RunPortTable(const uint8_t* data, size_t size)
     return true;
 }
 
-#ifdef ORTOLAN_FUZZ_FLOWLOG
 bool CFuzzBench::RunFlowLog(const uint8_t* data, size_t size)
 {
     auto& s = *m_state;
@@ -269,7 +262,6 @@ bool CFuzzBench::RunFlowLog(const uint8_t* data, size_t size)
     if (IsLogFileName(name)) LogFileDayEnd(name);
     return true;
 }
-#endif
 
 #ifdef ORTOLAN_FUZZ_MARKUP
 bool CFuzzBench::RunMarkup(const uint8_t* data, size_t size)

@@ -17,7 +17,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../flowlog/test_datagrams.h"
+#include "test_datagrams.h"
 #include "flow_log.h"
 #include "nflow_mon.h"
 #include "ortolan_app.h"
