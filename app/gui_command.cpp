@@ -133,6 +133,7 @@ int RunGui(int argc, char** argv, const std::vector<std::string>& args)
         return RunCollectCommand({});
     }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(ORTOLAN_APP_ID));
     InstallQtTranslations(app);
     CQtDialogSeam seam;
     COrtolanApp ortolan;

@@ -1,5 +1,5 @@
-// Draws the desktop icons from the program's own picture, the monitoring
-// indicator of the main window, at every size the desktop asks for:
+// Draws the desktop icons from the program's own picture, the one its main
+// window shows as its icon, at every size the desktop asks for:
 //   ortolan_make_icons OUTPUT_FOLDER SIZE...
 // writes OUTPUT_FOLDER/SIZExSIZE/apps/ortolan.png for each size.
 #include <QDir>
@@ -20,8 +20,7 @@ int main(int argc, char** argv)
     for (int i = 2; i < argc; ++i) {
         int size = std::atoi(argv[i]);
         QString folder = QString("%1/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
-        // A frame of the sweep, caught a little past the top.
-        QPixmap picture = ortolan::MakeMonitoringFrame(size, 1, 12);
+        QPixmap picture = ortolan::MakeIdlePicture(size);
         if (size < 16 || !QDir().mkpath(folder) || !picture.save(folder + "/ortolan.png", "PNG")) {
             std::fprintf(stderr, "ortolan_make_icons: cannot write the %s icon\n", argv[i]);
             return 1;
