@@ -145,7 +145,8 @@ int RunCollectCommand(const std::vector<std::string>& args)
         "SIGTERM writes what is queued to the log, then exits.");
     for (const tagSettingSpec& spec : kMonitorSettings) AddSettingOption(*parser, spec, settings);
     parser->add_option("--log-dir", folder,
-                       "folder of the daily flow logs (default: the window's log folder, LOGPATH)")
+                       "folder of the daily flow logs (default: the window's log folder, LOGPATH, else "
+                       "$XDG_DATA_HOME/ortolan/logs)")
         ->type_name("DIR");
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
 
