@@ -318,8 +318,11 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
 
 void CMonitorController::ResolveNamesOf(CMonPort& port)
 {
-    for (auto& [address, node] : port.ips)
-        if (node.hostName.empty()) node.hostName = ResolveHostName(address);
+    for (const auto& [address, node] : port.ips) {
+        if (port.hostNames.contains(address)) continue;
+        std::string name = ResolveHostName(address.String());
+        if (!name.empty()) port.hostNames.emplace(address, std::move(name));
+    }
 }
 
 void CMonitorController::FitTimeAxis()
@@ -433,9 +436,10 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
             if (a.rfind("0.", 0) == 0 || a.rfind("127.", 0) == 0) continue;
             CacheHostName(a, reply.hostName);
             // A list that is open shows the name from its next build on.
+            auto key = CIpAddress::Parse(a);
+            if (!key) continue;
             for (CMonPort* port : m_shownPorts)
-                if (auto node = port->ips.find(a); node != port->ips.end() && node->second.hostName.empty())
-                    node->second.hostName = reply.hostName;
+                if (port->ips.contains(*key)) port->hostNames.try_emplace(*key, reply.hostName);
         }
     }
     if (m_pendingLookups > 0) --m_pendingLookups;

@@ -58,10 +58,17 @@ json TrafficJson(const Entry& e)
                 {"rxBytes", e.rxBytes},     {"firstSeen", e.firstSeen}, {"lastSeen", e.lastSeen}};
 }
 
-json TextList(const TextSet& set)
+json TextList(const std::vector<std::string>& texts)
 {
     json list = json::array();
-    for (const std::string& text : set) list.push_back(text);
+    for (const std::string& text : texts) list.push_back(text);
+    return list;
+}
+
+json MacList(const std::vector<MacAddress>& macs)
+{
+    json list = json::array();
+    for (const MacAddress& mac : macs) list.push_back(mac.String());
     return list;
 }
 
@@ -115,12 +122,12 @@ public:
         Raw('}');
     }
     // An object of a map's entries, keyed by their texts in byte order.
-    template <class Map, class Fn>
-    void MapObject(const Map& map, Fn&& write)
+    template <class Map, class KeyText, class Fn>
+    void MapObject(const Map& map, KeyText&& keyText, Fn&& write)
     {
-        std::vector<std::pair<std::string_view, const typename Map::mapped_type*>> entries;
+        std::vector<std::pair<std::string, const typename Map::mapped_type*>> entries;
         entries.reserve(map.size());
-        for (const auto& [key, value] : map) entries.emplace_back(key, &value);
+        for (const auto& [key, value] : map) entries.emplace_back(keyText(key, value), &value);
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         Raw('{');
         for (size_t i = 0; i < entries.size(); ++i) {
@@ -153,8 +160,11 @@ private:
 void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
 {
     auto pair = [&out](const tagMtxEntry& m) { out.Value(PairJson(m)); };
-    auto table = [&out](const TextMap<tagProtStat>& t) {
-        out.MapObject(t, [&out](const tagProtStat& stat) {
+    auto text = [](const auto& key, const auto&) { return key.String(); };
+    auto pairText = [](const auto& key, const tagMtxEntry& m) { return CMonPort::PairText(key, m); };
+    auto label = [&p](uint32_t l, const tagProtStat&) { return p.LabelText(l); };
+    auto table = [&out](const auto& t, const auto& keyText) {
+        out.MapObject(t, keyText, [&out](const tagProtStat& stat) {
             out.Value(json{{"packets", stat.packets}, {"bytes", stat.bytes}});
         });
     };
@@ -187,31 +197,31 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
              }
              out.Raw('}');
          }},
-        {"macs", [&] { out.MapObject(p.macs, [&](const tagMacEntry& mac) { out.Value(TrafficJson(mac)); }); }},
+        {"macs", [&] { out.MapObject(p.macs, text, [&](const tagMacEntry& mac) { out.Value(TrafficJson(mac)); }); }},
         {"ips",
          [&] {
-             out.MapObject(p.ips, [&](const tagIpEntry& ip) {
+             out.MapObject(p.ips, text, [&](const tagIpEntry& ip) {
                  json entry = TrafficJson(ip);
-                 entry["services"] = TextList(ip.services);
-                 entry["macs"] = TextList(ip.macs);
+                 entry["services"] = TextList(p.ServiceTexts(ip.services));
+                 entry["macs"] = MacList(ip.macs);
                  out.Value(entry);
              });
          }},
-        {"macMatrix", [&] { out.MapObject(p.macMatrix, pair); }},
+        {"macMatrix", [&] { out.MapObject(p.macMatrix, pairText, pair); }},
         {"ipMatrix",
          [&] {
-             out.MapObject(p.ipMatrix, [&](const tagMtxEntry& m) {
+             out.MapObject(p.ipMatrix, pairText, [&](const tagMtxEntry& m) {
                  json entry = PairJson(m);
-                 entry["services"] = TextList(m.services);
+                 entry["services"] = TextList(p.ServiceTexts(m.services));
                  out.Value(entry);
              });
          }},
-        {"ethernetTypes", [&] { table(p.ethernetTypes); }},
-        {"ipProtocols", [&] { table(p.ipProtocols); }},
-        {"tcpServices", [&] { table(p.tcpServices); }},
-        {"udpServices", [&] { table(p.udpServices); }},
-        {"icmpTypes", [&] { table(p.icmpTypes); }},
-        {"tosTable", [&] { table(p.tosTable); }},
+        {"ethernetTypes", [&] { table(p.ethernetTypes, label); }},
+        {"ipProtocols", [&] { table(p.ipProtocols, label); }},
+        {"tcpServices", [&] { table(p.tcpServices, label); }},
+        {"udpServices", [&] { table(p.udpServices, label); }},
+        {"icmpTypes", [&] { table(p.icmpTypes, label); }},
+        {"tosTable", [&] { table(p.tosTable, text); }},
         {"sizeClasses",
          [&] {
              out.Array(p.sizeClasses, [&](const auto& s) {

@@ -146,36 +146,52 @@ int CCoreFigures::Decode(const std::string& kind, const CDatagramStream& stream,
 
 namespace {
 
-template <class Map, class Line>
-void DumpTable(std::vector<std::string>& out, const std::string& prefix, const Map& table, Line line)
+template <class Map, class KeyText, class Line>
+void DumpTable(std::vector<std::string>& out, const std::string& prefix, const Map& table, KeyText keyText,
+               Line line)
 {
-    for (const auto& [key, entry] : table) out.push_back(prefix + key + "\t" + line(entry));
+    for (const auto& [key, entry] : table) out.push_back(prefix + keyText(key, entry) + "\t" + line(entry));
+}
+
+std::string Joined(const std::vector<std::string>& texts)
+{
+    std::string out;
+    for (const auto& t : texts) {
+        if (!out.empty()) out += ',';
+        out += t;
+    }
+    return out;
 }
 
 void DumpPorts(const CFlowCollector& c)
 {
     std::vector<std::string> out;
     auto stat = [](const tagProtStat& e) { return std::to_string(e.packets) + " " + std::to_string(e.bytes); };
-    auto pair = [](const tagMtxEntry& e) {
-        return std::to_string(e.packetsAtoB) + " " + std::to_string(e.bytesAtoB) + " " + std::to_string(e.packetsBtoA) +
-               " " + std::to_string(e.bytesBtoA) + " " + e.services.join(",");
-    };
+    auto text = [](const auto& key, const auto&) { return key.String(); };
+    auto pairText = [](const auto& key, const tagMtxEntry& e) { return CMonPort::PairText(key, e); };
     for (const auto& [key, p] : c.ports) {
-        DumpTable(out, key + "\tmac\t", p->macs, [](const tagMacEntry& e) {
+        const CMonPort& port = *p;
+        auto label = [&port](uint32_t l, const tagProtStat&) { return port.LabelText(l); };
+        auto pair = [&port](const tagMtxEntry& e) {
+            return std::to_string(e.packetsAtoB) + " " + std::to_string(e.bytesAtoB) + " " +
+                   std::to_string(e.packetsBtoA) + " " + std::to_string(e.bytesBtoA) + " " +
+                   Joined(port.ServiceTexts(e.services));
+        };
+        DumpTable(out, key + "\tmac\t", p->macs, text, [](const tagMacEntry& e) {
             return std::to_string(e.rxPackets) + " " + std::to_string(e.txPackets) + " " + std::to_string(e.rxBytes);
         });
-        DumpTable(out, key + "\tip\t", p->ips, [](const tagIpEntry& e) {
-            return std::to_string(e.rxPackets) + " " + std::to_string(e.txBytes) + " " + e.services.join(",") + " " +
-                   e.macs.join(",");
+        DumpTable(out, key + "\tip\t", p->ips, text, [&port](const tagIpEntry& e) {
+            return std::to_string(e.rxPackets) + " " + std::to_string(e.txBytes) + " " +
+                   Joined(port.ServiceTexts(e.services)) + " " + CMonPort::MacList(e);
         });
-        DumpTable(out, key + "\tipmtx\t", p->ipMatrix, pair);
-        DumpTable(out, key + "\tmacmtx\t", p->macMatrix, pair);
-        DumpTable(out, key + "\teth\t", p->ethernetTypes, stat);
-        DumpTable(out, key + "\tproto\t", p->ipProtocols, stat);
-        DumpTable(out, key + "\ttcp\t", p->tcpServices, stat);
-        DumpTable(out, key + "\tudp\t", p->udpServices, stat);
-        DumpTable(out, key + "\ticmp\t", p->icmpTypes, stat);
-        DumpTable(out, key + "\ttos\t", p->tosTable, stat);
+        DumpTable(out, key + "\tipmtx\t", p->ipMatrix, pairText, pair);
+        DumpTable(out, key + "\tmacmtx\t", p->macMatrix, pairText, pair);
+        DumpTable(out, key + "\teth\t", p->ethernetTypes, label, stat);
+        DumpTable(out, key + "\tproto\t", p->ipProtocols, label, stat);
+        DumpTable(out, key + "\ttcp\t", p->tcpServices, label, stat);
+        DumpTable(out, key + "\tudp\t", p->udpServices, label, stat);
+        DumpTable(out, key + "\ticmp\t", p->icmpTypes, label, stat);
+        DumpTable(out, key + "\ttos\t", p->tosTable, text, stat);
         for (const auto& [index, ifc] : p->interfaces)
             out.push_back(key + "\tif\t" + std::to_string(index) + "\t" + std::to_string(ifc.current.ifInOctets) + " " +
                           std::to_string(ifc.current.ifOutOctets) + " " + std::to_string(ifc.history.size()) + " " +
@@ -295,33 +311,25 @@ int CCoreFigures::Memory(const std::string& kind, uint64_t count)
     limits.maxEntries = count * 4 + 1000;
     CEntryBudget budget(limits.maxEntries);
     auto port = std::make_unique<CMonPort>("10.0.0.1", 0, &budget, limits);
-    auto ipText = [](uint64_t i, char* buf) {
-        int n = std::snprintf(buf, 16, "%u.%u.%u.%u", unsigned(10 + (i >> 24)), unsigned((i >> 16) & 255),
-                              unsigned((i >> 8) & 255), unsigned(i & 255));
-        return std::string_view(buf, size_t(n));
-    };
-    auto macText = [](uint64_t i, char* buf) {
-        int n = std::snprintf(buf, 18, "02:00:%02X:%02X:%02X:%02X", unsigned((i >> 24) & 255),
-                              unsigned((i >> 16) & 255), unsigned((i >> 8) & 255), unsigned(i & 255));
-        return std::string_view(buf, size_t(n));
-    };
+    auto ip = [](uint64_t i) { return CIpAddress::V4Number(uint32_t((10u << 24) + i)); };
+    auto mac = [](uint64_t i) { return MacAddress{0x020000000000ull + i}; };
     uint64_t before = ResidentBytes();
-    char a[24], b[24];
     uint64_t made = 0;
+    const uint32_t https = port->labels().Intern("https/tcp");
     for (uint64_t i = 0; i < count; ++i) {
         if (kind == "ip" || kind == "ipfull") {
-            tagIpEntry* node = port->FindOrAddIp(ipText(i, a), kLogBase);
+            tagIpEntry* node = port->FindOrAddIp(ip(i), kLogBase);
             if (!node) break;
             if (kind == "ipfull") {
                 // What a sampled TCP packet leaves on its source node.
-                node->services.insert("https/tcp");
-                port->AddMacToIp(*node, macText(i, b));
+                port->AddService(node->services, https);
+                port->AddMacToIp(*node, mac(i));
             }
         } else if (kind == "pair") {
             bool sourceIsA = false;
-            if (!port->FindOrAddPair(port->ipMatrix, ipText(i, a), ipText(i + count, b), kLogBase, &sourceIsA)) break;
+            if (!port->FindOrAddPair(port->ipMatrix, ip(i), ip(i + count), kLogBase, &sourceIsA)) break;
         } else if (kind == "mac") {
-            if (!port->FindOrAddMac(macText(i, a), kLogBase)) break;
+            if (!port->FindOrAddMac(mac(i), kLogBase)) break;
         } else {
             return 2;
         }

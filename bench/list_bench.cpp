@@ -35,8 +35,8 @@ tagTimes Measure(int nodes)
         e.txPackets = i % 1013;
         e.txBytes = (i * 7919) % 100003;
         e.lastSeen = e.firstSeen + 60;
-        e.macs.insert("00:11:22:33:44:55");
-        e.services.insert("http/tcp");
+        port.AddMacToIp(e, "00:11:22:33:44:55");
+        port.AddService(e.services, "http/tcp");
     }
     COuiTable oui;
     tagViewSortState sort;

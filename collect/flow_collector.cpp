@@ -80,7 +80,7 @@ void CFlowCollector::Reset()
     unwrittenLogRecords = 0;
     refusedPorts = 0;
     m_budget.Clear();
-    m_accounting.lastSourceMac.clear();
+    m_accounting.ForgetSourceMac();
 }
 
 void CFlowCollector::OnReceive(int errorCode)
@@ -237,7 +237,8 @@ CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
         ++refusedPorts;
         return nullptr;
     }
-    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_budget, m_limits);
+    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_budget, m_limits,
+                                           m_accounting.labels());
     CMonPort* raw = port.get();
     ports[MakePortKey(agentText, number)] = std::move(port);
     return raw;

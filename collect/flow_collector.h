@@ -91,8 +91,17 @@ public:
     int64_t Now() const { return m_clock(); }
 
     const CNameTables& names() const { return m_names; }
-    bool LoadProtocolTable(const std::string& path) { return m_names.LoadProtocolTable(path); }
-    bool LoadPortTable(const std::string& path) { return m_names.LoadPortTable(path); }
+    // A name table loaded anew also renames what is counted from then on.
+    bool LoadProtocolTable(const std::string& path)
+    {
+        m_accounting.ClearLabelCache();
+        return m_names.LoadProtocolTable(path);
+    }
+    bool LoadPortTable(const std::string& path)
+    {
+        m_accounting.ClearLabelCache();
+        return m_names.LoadPortTable(path);
+    }
 
     // --- State read by the controller, the flow log and the views.
     std::map<std::string, std::unique_ptr<CMonPort>, std::less<>> ports;

@@ -1,6 +1,5 @@
 #include "header_decoder.h"
 
-#include "address_text.h"
 #include "big_endian_reader.h"
 
 namespace ortolan {
@@ -43,9 +42,8 @@ int CHeaderDecoder::DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_
         type = kIpv4;
         next += 8;
     }
-    AddressText destination = MacText(bytes);
-    AddressText source = MacText(bytes + 6);
-    m_accounting.AccountMac(port, destination.view(), source.view(), type, 1, frameLength);
+    m_accounting.AccountMac(port, MacAddress::FromBytes(bytes), MacAddress::FromBytes(bytes + 6), type, 1,
+                            frameLength);
     if (length < kMinIpv4Frame) return -1;
     if (type != kIpv4 || !has(next, 1)) return -1;
     uint8_t first = bytes[next];
@@ -62,10 +60,9 @@ void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t l
     uint8_t tos = ip[1];
     uint16_t fragmentOffset = LoadBe16(ip + 6) & 0x1FFF;
     uint8_t protocol = ip[9];
-    AddressText source = Ipv4Text(ip + 12);
-    AddressText destination = Ipv4Text(ip + 16);
-    tagIpFlow flow = m_accounting.AccountIp(port, source.view(), destination.view(), protocol, 1, frameLength);
-    if (tos != 0) m_accounting.AccountTos(port, source.view(), tos, 1, frameLength);
+    const CIpAddress source = CIpAddress::V4(ip + 12);
+    tagIpFlow flow = m_accounting.AccountIp(port, source, CIpAddress::V4(ip + 16), protocol, 1, frameLength);
+    if (tos != 0) m_accounting.AccountTos(port, source, tos, 1, frameLength);
     // Later fragments carry no transport header.
     if (fragmentOffset != 0) return;
     uint32_t transport = offset + headerLength;

@@ -132,11 +132,10 @@ void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint3
     uint32_t mask = v5 ? PrefixMask(rec[45]) : ClassfulMask(destination);
 
     AccountInterfaces(port, destination, mask, input, output, packets, bytes, uptime);
-    AddressText sourceText = Ipv4Text(rec);
-    AddressText destinationText = Ipv4Text(rec + 4);
-    tagIpFlow flow = m_accounting.AccountIp(port, sourceText.view(), destinationText.view(),
+    const CIpAddress source = CIpAddress::V4(rec);
+    tagIpFlow flow = m_accounting.AccountIp(port, source, CIpAddress::V4(rec + 4),
                                             protocol, packets, bytes);
-    if (tos != 0) m_accounting.AccountTos(port, sourceText.view(), tos, packets, bytes);
+    if (tos != 0) m_accounting.AccountTos(port, source, tos, packets, bytes);
     switch (protocol) {
     case 1:
         m_accounting.AccountIcmp(port, flow, uint8_t(destinationPort >> 8),

@@ -17,7 +17,6 @@ public:
     bool LoadOuiTable(const std::string& path) { return m_oui.LoadOuiTable(path); }
     const COuiTable& oui() const { return m_oui; }
     const TextMap<std::string>& ouiNames() const { return m_oui.ouiNames; }
-    const std::string& lastSourceMac() const { return m_accounting.lastSourceMac; }
 
     CHeaderDecoder& headerDecoder() { return m_headers; }
 

@@ -79,15 +79,29 @@ std::string CTrafficAccounting::IcmpLabel(uint8_t type, uint8_t code)
     return std::string(IcmpText(type, code, buf));
 }
 
-void CTrafficAccounting::AccountMac(CMonPort& port, std::string_view destination,
-                                    std::string_view source, uint16_t type, int64_t packets,
-                                    int64_t bytes)
+CTrafficAccounting::CTrafficAccounting(const CNameTables& names, const int64_t& datagramTime)
+    : m_names(names), m_time(datagramTime), m_labels(std::make_shared<CLabelTable>())
+{
+}
+
+void CTrafficAccounting::ClearLabelCache()
+{
+    m_ethernet.clear();
+    m_protocols.clear();
+    m_tcp.clear();
+    m_udp.clear();
+    m_icmp.clear();
+}
+
+void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destination, const MacAddress& source,
+                                    uint16_t type, int64_t packets, int64_t bytes)
 {
     int64_t now = m_time;
     bool sourceIsA = true;
     tagMtxEntry* pair = port.FindOrAddPair(port.macMatrix, source, destination, now, &sourceIsA);
     AddToPair(pair, sourceIsA, packets, bytes, now);
-    lastSourceMac.assign(source);
+    m_sourceMac = source;
+    m_haveSourceMac = true;
     if (tagMacEntry* src = port.FindOrAddMac(source, now)) {
         src->txPackets += packets;
         src->txBytes += bytes;
@@ -98,13 +112,17 @@ void CTrafficAccounting::AccountMac(CMonPort& port, std::string_view destination
         dst->rxBytes += bytes;
         dst->lastSeen = now;
     }
-    Label buf;
-    AddTo(port.FindOrAddStat(port.ethernetTypes, EthernetLabel(type, buf)), packets, bytes);
+    if (m_ethernet.empty()) m_ethernet.assign(65536, 0);
+    uint32_t& label = m_ethernet[type];
+    if (label == 0) {
+        Label buf;
+        label = m_labels->Intern(EthernetLabel(type, buf));
+    }
+    AddTo(port.FindOrAddStat(port.ethernetTypes, label), packets, bytes);
 }
 
-tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, std::string_view source,
-                                        std::string_view destination, uint8_t protocol,
-                                        int64_t packets, int64_t bytes)
+tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source, const CIpAddress& destination,
+                                        uint8_t protocol, int64_t packets, int64_t bytes)
 {
     int64_t now = m_time;
     tagIpFlow flow;
@@ -116,108 +134,127 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, std::string_view source,
         flow.source->txPackets += packets;
         flow.source->txBytes += bytes;
         flow.source->lastSeen = now;
-        if (!lastSourceMac.empty()) port.AddMacToIp(*flow.source, lastSourceMac);
+        if (m_haveSourceMac) port.AddMacToIp(*flow.source, m_sourceMac);
     }
-    lastSourceMac.clear();
+    m_haveSourceMac = false;
     flow.destination = port.FindOrAddIp(destination, now);
     if (flow.destination) {
         flow.destination->rxPackets += packets;
         flow.destination->rxBytes += bytes;
         flow.destination->lastSeen = now;
     }
-    Label buf;
-    std::string_view label;
-    if (const std::string* name = m_names.ProtocolName(protocol))
-        label = *name;
-    else
-        label = (buf << "IP(" << unsigned(protocol) << ")").view();
+    if (m_protocols.empty()) m_protocols.assign(256, 0);
+    uint32_t& label = m_protocols[protocol];
+    if (label == 0) {
+        if (const std::string* name = m_names.ProtocolName(protocol)) {
+            label = m_labels->Intern(*name);
+        } else {
+            Label buf;
+            label = m_labels->Intern((buf << "IP(" << unsigned(protocol) << ")").view());
+        }
+    }
     AddTo(port.FindOrAddStat(port.ipProtocols, label), packets, bytes);
     return flow;
 }
 
-void CTrafficAccounting::AccountTos(CMonPort& port, std::string_view source, uint8_t tos,
-                                    int64_t packets, int64_t bytes)
+void CTrafficAccounting::AccountTos(CMonPort& port, const CIpAddress& source, uint8_t tos, int64_t packets,
+                                    int64_t bytes)
 {
-    TextBuilder<64> key;
-    key << source << ":" << unsigned(tos);
-    if (!key.ok()) return;
-    AddTo(port.FindOrAddStat(port.tosTable, key.view()), packets, bytes);
+    AddTo(port.FindOrAddTos(TosKey{source, tos}), packets, bytes);
 }
 
 void CTrafficAccounting::AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
                                     uint16_t destinationPort, int64_t packets, int64_t bytes)
 {
-    AccountService(port, flow, port.tcpServices, &CNameTables::TcpName, "tcp", "TCP",
-                   sourcePort, destinationPort, packets, bytes);
+    AccountService(port, flow, port.tcpServices, true, sourcePort, destinationPort, packets, bytes);
 }
 
 void CTrafficAccounting::AccountUdp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
                                     uint16_t destinationPort, int64_t packets, int64_t bytes)
 {
-    AccountService(port, flow, port.udpServices, &CNameTables::UdpName, "udp", "UDP",
-                   sourcePort, destinationPort, packets, bytes);
+    AccountService(port, flow, port.udpServices, false, sourcePort, destinationPort, packets, bytes);
 }
 
-void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow,
-                                        TextMap<tagProtStat>& table,
-                                        const std::string* (CNameTables::*lookup)(uint16_t) const,
-                                        const char* protocol, const char* numericPrefix,
+const CTrafficAccounting::tagPortLabels& CTrafficAccounting::PortLabels(std::vector<tagPortLabels>& cache,
+                                                                      uint16_t number, bool tcp)
+{
+    if (cache.empty()) cache.resize(65536);
+    tagPortLabels& labels = cache[number];
+    if (labels.stat != 0) return labels;
+    const std::string* name = tcp ? m_names.TcpName(number) : m_names.UdpName(number);
+    const char* protocol = tcp ? "tcp" : "udp";
+    if (name) {
+        labels.stat = m_labels->Intern(*name);
+        TextBuilder<300> service;
+        service << *name << "/" << protocol;
+        if (service.ok()) labels.service = m_labels->Intern(service.view());
+        TextBuilder<300> presumed;
+        presumed << *name << "/" << protocol << "?";
+        if (presumed.ok()) labels.presumed = m_labels->Intern(presumed.view());
+    } else {
+        Label buf;
+        labels.stat = m_labels->Intern((buf << (tcp ? "TCP" : "UDP") << "(" << unsigned(number) << ")").view());
+    }
+    return labels;
+}
+
+void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp,
                                         uint16_t s, uint16_t d, int64_t packets, int64_t bytes)
 {
+    std::vector<tagPortLabels>& cache = tcp ? m_tcp : m_udp;
     // The lower port is tried first. A name on the source port means the source
     // answered from a known service; a name on the destination port means the
     // destination was addressed on one, so it is only presumed a server ("?").
-    const std::string* sourceName = (m_names.*lookup)(s);
-    const std::string* destinationName = (m_names.*lookup)(d);
-    const std::string* name = nullptr;
-    tagIpEntry* node = nullptr;
-    bool presumed = false;
+    const bool sourceNamed = (tcp ? m_names.TcpName(s) : m_names.UdpName(s)) != nullptr;
+    const bool destinationNamed = (tcp ? m_names.TcpName(d) : m_names.UdpName(d)) != nullptr;
+    int named = -1;  // 0: the source's name, 1: the destination's (presumed)
     if (s < d) {
-        if (sourceName) {
-            name = sourceName;
-            node = flow.source;
-        } else if (destinationName) {
-            name = destinationName;
-            node = flow.destination;
-            presumed = true;
+        if (sourceNamed)
+            named = 0;
+        else if (destinationNamed)
+            named = 1;
+    } else {
+        if (destinationNamed)
+            named = 1;
+        else if (sourceNamed)
+            named = 0;
+    }
+    uint32_t stat;
+    if (named >= 0) {
+        const tagPortLabels& labels = PortLabels(cache, named == 0 ? s : d, tcp);
+        stat = labels.stat;
+        uint32_t service = named == 0 ? labels.service : labels.presumed;
+        if (service != 0) {
+            tagIpEntry* node = named == 0 ? flow.source : flow.destination;
+            if (node) port.AddService(node->services, service);
+            if (flow.pair) port.AddService(flow.pair->services, service);
         }
     } else {
-        if (destinationName) {
-            name = destinationName;
-            node = flow.destination;
-            presumed = true;
-        } else if (sourceName) {
-            name = sourceName;
-            node = flow.source;
-        }
+        stat = PortLabels(cache, s < d ? s : d, tcp).stat;
     }
-    TextBuilder<300> buf;
-    std::string_view label;
-    if (name) {
-        label = *name;
-        buf << *name << "/" << protocol << (presumed ? "?" : "");
-        if (buf.ok()) {
-            if (node) port.AddService(node->services, buf.view());
-            if (flow.pair) port.AddService(flow.pair->services, buf.view());
-        }
-    } else {
-        label = (buf << numericPrefix << "(" << unsigned(s < d ? s : d) << ")").view();
-    }
-    AddTo(port.FindOrAddStat(table, label), packets, bytes);
+    AddTo(port.FindOrAddStat(table, stat), packets, bytes);
 }
 
-void CTrafficAccounting::AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type,
-                                     uint8_t code, int64_t packets, int64_t bytes)
+void CTrafficAccounting::AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code,
+                                     int64_t packets, int64_t bytes)
 {
-    Label buf;
-    std::string_view label = IcmpText(type, code, buf);
-    if (label.find('(') == std::string_view::npos) {
-        TextBuilder<64> service;
-        service << label << "/icmp";
-        if (flow.source) port.AddService(flow.source->services, service.view());
-        if (flow.pair) port.AddService(flow.pair->services, service.view());
+    if (m_icmp.empty()) m_icmp.resize(65536);
+    tagIcmpLabels& labels = m_icmp[size_t(type) << 8 | code];
+    if (labels.stat == 0) {
+        Label buf;
+        std::string_view label = IcmpText(type, code, buf);
+        labels.stat = m_labels->Intern(label);
+        if (label.find('(') == std::string_view::npos) {
+            TextBuilder<64> service;
+            service << label << "/icmp";
+            labels.service = m_labels->Intern(service.view());
+        }
     }
-    AddTo(port.FindOrAddStat(port.icmpTypes, label), packets, bytes);
+    if (labels.service != 0) {
+        if (flow.source) port.AddService(flow.source->services, labels.service);
+        if (flow.pair) port.AddService(flow.pair->services, labels.service);
+    }
+    AddTo(port.FindOrAddStat(port.icmpTypes, labels.stat), packets, bytes);
 }
 
 }  // namespace ortolan

@@ -1,12 +1,15 @@
 #pragma once
 // The accounting rules both collectors share: each layer of a sampled packet
 // (sFlow: one packet and its frame length) or of a flow record (NetFlow: the
-// record's packets and octets) is added to the port's tables under text keys
-// and labels named through the name tables.
+// record's packets and octets) is added to the port's tables under binary keys
+// and labels named through the name tables. Labels are interned once per
+// number and cached, so a sample that meets existing entries allocates nothing.
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <string_view>
+#include <vector>
 
+#include "label_table.h"
 #include "mon_port.h"
 #include "name_tables.h"
 
@@ -23,36 +26,56 @@ struct tagIpFlow {
 class CTrafficAccounting {
 public:
     // Stamps come from the collector's datagramTime, read at each call.
-    CTrafficAccounting(const CNameTables& names, const int64_t& datagramTime)
-        : m_names(names), m_time(datagramTime) {}
+    CTrafficAccounting(const CNameTables& names, const int64_t& datagramTime);
 
-    // Source MAC of the last Ethernet frame, carried from the MAC step to the IP step.
-    std::string lastSourceMac;
+    // The label table the collector's ports share.
+    const std::shared_ptr<CLabelTable>& labels() const { return m_labels; }
+    // Forgets the cached labels of numbers, after a name table was loaded.
+    void ClearLabelCache();
+    // Forgets the source MAC carried from the MAC step to the IP step.
+    void ForgetSourceMac() { m_haveSourceMac = false; }
 
-    void AccountMac(CMonPort& port, std::string_view destination, std::string_view source,
-                    uint16_t type, int64_t packets, int64_t bytes);
-    tagIpFlow AccountIp(CMonPort& port, std::string_view source, std::string_view destination,
-                        uint8_t protocol, int64_t packets, int64_t bytes);
-    void AccountTos(CMonPort& port, std::string_view source, uint8_t tos, int64_t packets,
-                    int64_t bytes);
-    void AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
-                    uint16_t destinationPort, int64_t packets, int64_t bytes);
-    void AccountUdp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
-                    uint16_t destinationPort, int64_t packets, int64_t bytes);
-    void AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code,
-                     int64_t packets, int64_t bytes);
+    void AccountMac(CMonPort& port, const MacAddress& destination, const MacAddress& source, uint16_t type,
+                    int64_t packets, int64_t bytes);
+    tagIpFlow AccountIp(CMonPort& port, const CIpAddress& source, const CIpAddress& destination, uint8_t protocol,
+                        int64_t packets, int64_t bytes);
+    void AccountTos(CMonPort& port, const CIpAddress& source, uint8_t tos, int64_t packets, int64_t bytes);
+    void AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort, uint16_t destinationPort,
+                    int64_t packets, int64_t bytes);
+    void AccountUdp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort, uint16_t destinationPort,
+                    int64_t packets, int64_t bytes);
+    void AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code, int64_t packets,
+                     int64_t bytes);
 
     static std::string EthernetTypeLabel(uint16_t type);
     static std::string IcmpLabel(uint8_t type, uint8_t code);
 
 private:
-    void AccountService(CMonPort& port, const tagIpFlow& flow, TextMap<tagProtStat>& table,
-                        const std::string* (CNameTables::*lookup)(uint16_t) const,
-                        const char* protocol, const char* numericPrefix, uint16_t sourcePort,
+    // The labels of one port number under one transport: the counter's label
+    // and the service labels of a named port (confirmed and presumed).
+    struct tagPortLabels {
+        uint32_t stat = 0;  // 0: not yet formed
+        uint32_t service = 0;
+        uint32_t presumed = 0;
+    };
+    struct tagIcmpLabels {
+        uint32_t stat = 0;
+        uint32_t service = 0;  // 0 when the type has no name of its own
+    };
+    const tagPortLabels& PortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp);
+    void AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp, uint16_t sourcePort,
                         uint16_t destinationPort, int64_t packets, int64_t bytes);
 
     const CNameTables& m_names;
     const int64_t& m_time;
+    std::shared_ptr<CLabelTable> m_labels;
+    std::vector<uint32_t> m_ethernet;  // by type, formed on first use
+    std::vector<uint32_t> m_protocols;
+    std::vector<tagPortLabels> m_tcp;
+    std::vector<tagPortLabels> m_udp;
+    std::vector<tagIcmpLabels> m_icmp;  // by type << 8 | code
+    MacAddress m_sourceMac;
+    bool m_haveSourceMac = false;
 };
 
 }  // namespace ortolan

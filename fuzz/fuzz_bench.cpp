@@ -186,7 +186,7 @@ bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
     CTrafficAccounting accounting(names, time);
     CHeaderDecoder decoder(accounting);
     CEntryBudget budget(tight ? kTightLimits.maxEntries : tagLimits{}.maxEntries);
-    CMonPort port("192.0.2.1", 0, &budget, tight ? kTightLimits : tagLimits{});
+    CMonPort port("192.0.2.1", 0, &budget, tight ? kTightLimits : tagLimits{}, accounting.labels());
     const uint8_t* bytes = header.empty() ? nullptr : header.data();
     uint32_t length = uint32_t(header.size());
     int offset = rawIp ? 0 : decoder.DecodeEthernet(port, bytes, length, frameLength);

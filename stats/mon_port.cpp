@@ -31,8 +31,12 @@ size_t SizeClassOf(uint32_t frameLength)
 }
 
 CMonPort::CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget,
-                   const tagLimits& limits)
-    : agent(std::move(agentText)), subAgentId(subAgent), m_budget(budget), m_limits(limits)
+                   const tagLimits& limits, std::shared_ptr<CLabelTable> labels)
+    : agent(std::move(agentText)),
+      subAgentId(subAgent),
+      m_budget(budget),
+      m_limits(limits),
+      m_labels(labels ? std::move(labels) : std::make_shared<CLabelTable>())
 {
     for (size_t i = 0; i < kSizeClassCount; ++i) sizeClasses[i].label = kSizeLabels[i];
 }
@@ -41,82 +45,194 @@ CMonPort::~CMonPort() { CloseCapture(); }
 
 bool CMonPort::TakeBudget() { return m_budget == nullptr || m_budget->Take(); }
 
-tagMacEntry* CMonPort::FindOrAddMac(std::string_view address, int64_t now)
+tagMacEntry* CMonPort::FindOrAddMac(const MacAddress& address, int64_t now)
 {
     auto it = macs.find(address);
     if (it != macs.end()) return &it->second;
     if (!TakeBudget()) return nullptr;
-    auto& e = macs.emplace(std::string(address), tagMacEntry{}).first->second;
-    e.address = address;
+    auto& e = macs.try_emplace(address).first->second;
     e.firstSeen = now;
     return &e;
 }
 
-tagIpEntry* CMonPort::FindOrAddIp(std::string_view address, int64_t now)
+tagIpEntry* CMonPort::FindOrAddIp(const CIpAddress& address, int64_t now)
 {
     auto it = ips.find(address);
     if (it != ips.end()) return &it->second;
     if (!TakeBudget()) return nullptr;
-    auto& e = ips.emplace(std::string(address), tagIpEntry{}).first->second;
-    e.address = address;
+    auto& e = ips.try_emplace(address).first->second;
     e.firstSeen = now;
     return &e;
 }
 
-tagMtxEntry* CMonPort::FindOrAddPair(TextMap<tagMtxEntry>& matrix, std::string_view source,
-                                     std::string_view destination, int64_t now, bool* sourceIsA)
+namespace {
+
+template <class Key>
+tagMtxEntry* FindPairEntry(PairTable<Key>& matrix, const PairKey<Key>& key)
 {
-    *sourceIsA = source <= destination;
-    std::string_view a = *sourceIsA ? source : destination;
-    std::string_view b = *sourceIsA ? destination : source;
-    // Longest key: two MAC texts (17 each) and "<->".
-    char key[64];
-    if (a.size() + b.size() + 3 > sizeof key) return nullptr;
-    size_t n = 0;
-    for (char c : a) key[n++] = c;
-    key[n++] = '<';
-    key[n++] = '-';
-    key[n++] = '>';
-    for (char c : b) key[n++] = c;
-    std::string_view k(key, n);
-    auto it = matrix.find(k);
-    if (it != matrix.end()) return &it->second;
-    if (!TakeBudget()) return nullptr;
-    auto& e = matrix.emplace(std::string(k), tagMtxEntry{}).first->second;
-    e.addressA = a;
-    e.addressB = b;
-    e.firstSeen = now;
-    return &e;
+    auto it = matrix.find(key);
+    return it == matrix.end() ? nullptr : &it->second;
 }
 
-tagProtStat* CMonPort::FindOrAddStat(TextMap<tagProtStat>& table, std::string_view name)
+}  // namespace
+
+template <class Key>
+tagMtxEntry* CMonPort::AddPair(PairTable<Key>& matrix, const Key& source, const Key& destination, int64_t now,
+                               bool* sourceIsA)
 {
-    auto it = table.find(name);
+    bool swapped = false;
+    PairKey<Key> key = MakePair(source, destination, &swapped);
+    tagMtxEntry* e = FindPairEntry(matrix, key);
+    if (!e) {
+        if (!TakeBudget()) {
+            *sourceIsA = CompareText(source, destination) <= 0;
+            return nullptr;
+        }
+        e = &matrix.try_emplace(key).first->second;
+        e->lowIsA = CompareText(key.low, key.high) <= 0;
+        e->firstSeen = now;
+    }
+    // The source is the key's low side unless the key swapped them.
+    *sourceIsA = e->lowIsA != swapped || key.low == key.high;
+    return e;
+}
+
+tagMtxEntry* CMonPort::FindOrAddPair(IpPairTable& matrix, const CIpAddress& source, const CIpAddress& destination,
+                                     int64_t now, bool* sourceIsA)
+{
+    return AddPair(matrix, source, destination, now, sourceIsA);
+}
+
+tagMtxEntry* CMonPort::FindOrAddPair(MacPairTable& matrix, const MacAddress& source, const MacAddress& destination,
+                                     int64_t now, bool* sourceIsA)
+{
+    return AddPair(matrix, source, destination, now, sourceIsA);
+}
+
+tagProtStat* CMonPort::FindOrAddStat(StatTable& table, uint32_t label)
+{
+    auto it = table.find(label);
     if (it != table.end()) return &it->second;
     if (!TakeBudget()) return nullptr;
-    auto& e = table.emplace(std::string(name), tagProtStat{}).first->second;
-    e.name = name;
-    return &e;
+    return &table.try_emplace(label).first->second;
 }
 
-void CMonPort::AddMacToIp(tagIpEntry& node, std::string_view mac)
+tagProtStat* CMonPort::FindOrAddTos(const TosKey& key)
 {
-    if (node.macs.contains(mac)) return;
+    auto it = tosTable.find(key);
+    if (it != tosTable.end()) return &it->second;
+    if (!TakeBudget()) return nullptr;
+    return &tosTable.try_emplace(key).first->second;
+}
+
+void CMonPort::AddMacToIp(tagIpEntry& node, const MacAddress& mac)
+{
+    auto it = std::lower_bound(node.macs.begin(), node.macs.end(), mac);
+    if (it != node.macs.end() && *it == mac) return;
     if (node.macs.size() >= m_limits.maxMacsPerIp) {
         if (m_budget) m_budget->Refuse();
         return;
     }
-    node.macs.insert(mac);
+    node.macs.insert(it, mac);
 }
 
-void CMonPort::AddService(TextSet& services, std::string_view label)
+void CMonPort::AddService(std::vector<uint32_t>& services, uint32_t label)
 {
-    if (services.contains(label)) return;
+    for (uint32_t s : services)
+        if (s == label) return;
     if (services.size() >= m_limits.maxServicesPerEntry) {
         if (m_budget) m_budget->Refuse();
         return;
     }
-    services.insert(label);
+    services.push_back(label);
+}
+
+tagMacEntry* CMonPort::FindOrAddMac(std::string_view address, int64_t now)
+{
+    auto key = MacAddress::Parse(address);
+    return key ? FindOrAddMac(*key, now) : nullptr;
+}
+
+tagIpEntry* CMonPort::FindOrAddIp(std::string_view address, int64_t now)
+{
+    auto key = CIpAddress::Parse(address);
+    return key ? FindOrAddIp(*key, now) : nullptr;
+}
+
+tagMtxEntry* CMonPort::FindOrAddIpPair(std::string_view source, std::string_view destination, int64_t now,
+                                       bool* sourceIsA)
+{
+    auto s = CIpAddress::Parse(source);
+    auto d = CIpAddress::Parse(destination);
+    if (!s || !d) return nullptr;
+    return FindOrAddPair(ipMatrix, *s, *d, now, sourceIsA);
+}
+
+tagProtStat* CMonPort::FindOrAddStat(StatTable& table, std::string_view name)
+{
+    return FindOrAddStat(table, m_labels->Intern(name));
+}
+
+void CMonPort::AddMacToIp(tagIpEntry& node, std::string_view mac)
+{
+    if (auto key = MacAddress::Parse(mac)) AddMacToIp(node, *key);
+}
+
+void CMonPort::AddService(std::vector<uint32_t>& services, std::string_view label)
+{
+    AddService(services, m_labels->Intern(label));
+}
+
+const tagMacEntry* CMonPort::FindMac(std::string_view address) const
+{
+    auto key = MacAddress::Parse(address);
+    if (!key) return nullptr;
+    auto it = macs.find(*key);
+    return it == macs.end() ? nullptr : &it->second;
+}
+
+const tagIpEntry* CMonPort::FindIp(std::string_view address) const
+{
+    auto key = CIpAddress::Parse(address);
+    if (!key) return nullptr;
+    auto it = ips.find(*key);
+    return it == ips.end() ? nullptr : &it->second;
+}
+
+const tagMtxEntry* CMonPort::FindPair(std::string_view a, std::string_view b) const
+{
+    bool swapped = false;
+    if (auto ma = MacAddress::Parse(a), mb = MacAddress::Parse(b); ma && mb) {
+        auto it = macMatrix.find(MakePair(*ma, *mb, &swapped));
+        return it == macMatrix.end() ? nullptr : &it->second;
+    }
+    auto ia = CIpAddress::Parse(a), ib = CIpAddress::Parse(b);
+    if (!ia || !ib) return nullptr;
+    auto it = ipMatrix.find(MakePair(*ia, *ib, &swapped));
+    return it == ipMatrix.end() ? nullptr : &it->second;
+}
+
+const tagProtStat* CMonPort::FindStat(const StatTable& table, std::string_view name) const
+{
+    uint32_t label = m_labels->Find(name);
+    if (label == 0) return nullptr;
+    auto it = table.find(label);
+    return it == table.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> CMonPort::ServiceTexts(const std::vector<uint32_t>& services) const
+{
+    std::vector<std::string> out;
+    out.reserve(services.size());
+    for (uint32_t s : services) out.push_back(m_labels->Text(s));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string CMonPort::HostName(const CIpAddress& address) const
+{
+    auto it = hostNames.find(address);
+    return it == hostNames.end() ? std::string() : it->second;
 }
 
 tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
@@ -237,41 +353,69 @@ bool CMonPort::OpenCapture(const std::string& path) { return captureFile.Open(pa
 
 void CMonPort::CloseCapture() { captureFile.Close(); }
 
-std::string CMonPort::IpListForMac(std::string_view mac) const
+std::string CMonPort::IpListForMac(const MacAddress& mac) const
 {
     // In the byte-wise order of the addresses, as the lists sort them: the
     // order of the map would change whenever unrelated nodes are added.
-    std::vector<std::string_view> found;
-    for (const auto& [key, node] : ips)
-        if (node.macs.contains(mac)) found.push_back(node.address);
+    std::vector<std::string> found;
+    for (const auto& [address, node] : ips)
+        if (std::binary_search(node.macs.begin(), node.macs.end(), mac)) found.push_back(address.String());
     std::sort(found.begin(), found.end());
     std::string out;
-    for (std::string_view address : found) {
+    for (const std::string& address : found) {
         if (!out.empty()) out += ',';
         out += address;
     }
     return out;
 }
 
-std::string CMonPort::MacListForIp(std::string_view ip) const
+std::string CMonPort::IpListForMac(std::string_view mac) const
 {
-    auto it = ips.find(ip);
-    if (it == ips.end()) return {};
-    return it->second.macs.join(",");
+    auto key = MacAddress::Parse(mac);
+    return key ? IpListForMac(*key) : std::string();
 }
 
-std::string CMonPort::ServiceList(TextSet& services)
+std::string CMonPort::MacList(const tagIpEntry& node)
 {
-    std::vector<std::string> presumed;
-    for (const auto& label : services) {
-        auto q = label.find('?');
-        if (q == std::string::npos) continue;
-        std::string confirmed = label;
-        confirmed.erase(q, 1);
-        if (services.contains(confirmed)) presumed.push_back(label);
+    std::string out;
+    for (const MacAddress& mac : node.macs) {
+        if (!out.empty()) out += ',';
+        out += mac.Text().view();
     }
-    for (const auto& label : presumed) services.erase(label);
-    return services.join(",");
+    return out;
+}
+
+std::string CMonPort::MacListForIp(const CIpAddress& ip) const
+{
+    auto it = ips.find(ip);
+    return it == ips.end() ? std::string() : MacList(it->second);
+}
+
+std::string CMonPort::MacListForIp(std::string_view ip) const
+{
+    auto key = CIpAddress::Parse(ip);
+    return key ? MacListForIp(*key) : std::string();
+}
+
+std::string CMonPort::ServiceList(std::vector<uint32_t>& services) const
+{
+    std::vector<uint32_t> presumed;
+    for (uint32_t label : services) {
+        const std::string& text = m_labels->Text(label);
+        auto q = text.find('?');
+        if (q == std::string::npos) continue;
+        std::string confirmed = text;
+        confirmed.erase(q, 1);
+        uint32_t c = m_labels->Find(confirmed);
+        if (c != 0 && std::find(services.begin(), services.end(), c) != services.end()) presumed.push_back(label);
+    }
+    for (uint32_t label : presumed) services.erase(std::find(services.begin(), services.end(), label));
+    std::string out;
+    for (const std::string& text : ServiceTexts(services)) {
+        if (!out.empty()) out += ',';
+        out += text;
+    }
+    return out;
 }
 
 double CMonPort::InterfaceInSum(int kind, bool octets) const

@@ -4,27 +4,47 @@
 // their frame lengths (sFlow) or the flow records' own counts (NetFlow); nothing
 // is scaled by a sampling rate. Estimates of real traffic come from the
 // interface counters.
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/node_hash_map.h>
+
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "capture_file.h"
 #include "entry_budget.h"
+#include "label_table.h"
 #include "local_time.h"
+#include "node_key.h"
 #include "port_records.h"
-#include "text_map.h"
 
 namespace ortolan {
 
 inline constexpr size_t kSizeClassCount = 7;
 
+// Node and pair entries keep their addresses while the table grows (the
+// accounting holds a sample's source node while it adds the destination).
+using MacTable = absl::node_hash_map<MacAddress, tagMacEntry>;
+using IpTable = absl::node_hash_map<CIpAddress, tagIpEntry>;
+template <class Key>
+using PairTable = absl::node_hash_map<PairKey<Key>, tagMtxEntry>;
+using IpPairTable = PairTable<CIpAddress>;
+using MacPairTable = PairTable<MacAddress>;
+// Labelled counters by label number (CLabelTable).
+using StatTable = absl::flat_hash_map<uint32_t, tagProtStat>;
+using TosTable = absl::flat_hash_map<TosKey, tagProtStat>;
+
 class CMonPort {
 public:
     // The budget is the owning collector's; a port without one never refuses.
+    // Labels are shared with the collector's accounting; a port given none
+    // keeps its own.
     CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget = nullptr,
-             const tagLimits& limits = tagLimits{});
+             const tagLimits& limits = tagLimits{}, std::shared_ptr<CLabelTable> labels = nullptr);
     virtual ~CMonPort();
     CMonPort(const CMonPort&) = delete;
     CMonPort& operator=(const CMonPort&) = delete;
@@ -35,20 +55,22 @@ public:
     uint32_t lastUptime = 0xFFFFFFFFu;
     int64_t sampleCount = 0;
     int64_t sampledBytes = 0;
-    TextMap<tagMacEntry> macs;
-    TextMap<tagIpEntry> ips;
+    MacTable macs;
+    IpTable ips;
     uint64_t datagrams = 0;
     uint32_t counterUptime = 0;
     uint32_t snapshotUptime = 0;
     std::map<uint32_t, tagIfCounter> interfaces;
-    TextMap<tagProtStat> ethernetTypes;
-    TextMap<tagProtStat> ipProtocols;
-    TextMap<tagProtStat> tcpServices;
-    TextMap<tagProtStat> udpServices;
-    TextMap<tagProtStat> icmpTypes;
-    TextMap<tagMtxEntry> ipMatrix;
-    TextMap<tagMtxEntry> macMatrix;
-    TextMap<tagProtStat> tosTable;
+    StatTable ethernetTypes;
+    StatTable ipProtocols;
+    StatTable tcpServices;
+    StatTable udpServices;
+    StatTable icmpTypes;
+    IpPairTable ipMatrix;
+    MacPairTable macMatrix;
+    TosTable tosTable;
+    // Reverse look-up results by address, filled by the controller.
+    absl::flat_hash_map<CIpAddress, std::string> hostNames;
     std::array<tagSizeClass, kSizeClassCount> sizeClasses;
     CCaptureFile captureFile;
     int64_t lastReceived = 0;
@@ -56,17 +78,59 @@ public:
     // --- Entry creation: the seam the traffic accounting works through. Each
     // returns the existing entry, or a new one stamped firstSeen = now, or null
     // when the collector's entry budget refuses a new key.
+    tagMacEntry* FindOrAddMac(const MacAddress& address, int64_t now);
+    tagIpEntry* FindOrAddIp(const CIpAddress& address, int64_t now);
+    // Finds the pair of the two nodes; *sourceIsA tells whether the first
+    // argument is the pair's A side, the byte-wise smaller text (also when both
+    // are equal).
+    tagMtxEntry* FindOrAddPair(IpPairTable& matrix, const CIpAddress& source, const CIpAddress& destination,
+                               int64_t now, bool* sourceIsA);
+    tagMtxEntry* FindOrAddPair(MacPairTable& matrix, const MacAddress& source, const MacAddress& destination,
+                               int64_t now, bool* sourceIsA);
+    tagProtStat* FindOrAddStat(StatTable& table, uint32_t label);
+    tagProtStat* FindOrAddTos(const TosKey& key);
+    // Adds a source MAC to an IP node's list, within the per-node bound.
+    void AddMacToIp(tagIpEntry& node, const MacAddress& mac);
+    // Adds a service label to a node's or a pair's set, within the per-entry bound.
+    void AddService(std::vector<uint32_t>& services, uint32_t label);
+
+    // --- The same by text, for set-ups and look-ups that start from what a
+    // user sees; a text that is no address finds and adds nothing.
     tagMacEntry* FindOrAddMac(std::string_view address, int64_t now);
     tagIpEntry* FindOrAddIp(std::string_view address, int64_t now);
-    // Finds the pair of the two texts (smaller first); *sourceIsA tells whether
-    // the first argument is the pair's A side (also when both are equal).
-    tagMtxEntry* FindOrAddPair(TextMap<tagMtxEntry>& matrix, std::string_view source,
-                               std::string_view destination, int64_t now, bool* sourceIsA);
-    tagProtStat* FindOrAddStat(TextMap<tagProtStat>& table, std::string_view name);
-    // Adds a source MAC to an IP node's list, within the per-node bound.
+    tagMtxEntry* FindOrAddIpPair(std::string_view source, std::string_view destination, int64_t now,
+                                 bool* sourceIsA);
+    tagProtStat* FindOrAddStat(StatTable& table, std::string_view name);
     void AddMacToIp(tagIpEntry& node, std::string_view mac);
-    // Adds a service label to a node's or a pair's set, within the per-entry bound.
-    void AddService(TextSet& services, std::string_view label);
+    void AddService(std::vector<uint32_t>& services, std::string_view label);
+    const tagMacEntry* FindMac(std::string_view address) const;
+    const tagIpEntry* FindIp(std::string_view address) const;
+    // The pair of two address texts (IP or MAC) in either order.
+    const tagMtxEntry* FindPair(std::string_view a, std::string_view b) const;
+    const tagProtStat* FindStat(const StatTable& table, std::string_view name) const;
+
+    // --- Texts of keys and labels.
+    CLabelTable& labels() { return *m_labels; }
+    const CLabelTable& labels() const { return *m_labels; }
+    const std::string& LabelText(uint32_t label) const { return m_labels->Text(label); }
+    // The A and B sides of a pair.
+    template <class Key>
+    static std::pair<Key, Key> Sides(const PairKey<Key>& key, const tagMtxEntry& e)
+    {
+        return e.lowIsA ? std::pair<Key, Key>{key.low, key.high} : std::pair<Key, Key>{key.high, key.low};
+    }
+    // "A<->B", the text a pair is listed and reported by.
+    template <class Key>
+    static std::string PairText(const PairKey<Key>& key, const tagMtxEntry& e)
+    {
+        auto [a, b] = Sides(key, e);
+        return a.String() + "<->" + b.String();
+    }
+    // Service label texts in byte-wise order.
+    std::vector<std::string> ServiceTexts(const std::vector<uint32_t>& services) const;
+    // The resolved host name of an address, or empty.
+    std::string HostName(const CIpAddress& address) const;
+
     // Interface record of ifIndex, up to date (SyncInterface), or a new one
     // that adds the every-interface sums from now on; null when refused.
     tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created);
@@ -97,11 +161,15 @@ public:
     void CloseCapture();
 
     // --- Queries.
+    // Addresses joined with commas in the byte-wise order of their texts.
+    std::string IpListForMac(const MacAddress& mac) const;
+    std::string MacListForIp(const CIpAddress& ip) const;
     std::string IpListForMac(std::string_view mac) const;
     std::string MacListForIp(std::string_view ip) const;
+    static std::string MacList(const tagIpEntry& node);
     // Drops presumed labels ("x/tcp?") whose confirmed label ("x/tcp") is present,
-    // in place, and joins what remains with commas.
-    static std::string ServiceList(TextSet& services);
+    // in place, and joins what remains with commas in byte-wise order.
+    std::string ServiceList(std::vector<uint32_t>& services) const;
     // kind 1: current, kind 0: previous, kind 2: current minus base (packets only).
     double InterfaceInSum(int kind, bool octets) const;
     // Inbound packets per second, or megabits per second with bits set.
@@ -115,9 +183,13 @@ public:
 
 private:
     bool TakeBudget();
+    template <class Key>
+    tagMtxEntry* AddPair(PairTable<Key>& matrix, const Key& source, const Key& destination, int64_t now,
+                         bool* sourceIsA);
 
     CEntryBudget* m_budget;
     tagLimits m_limits;
+    std::shared_ptr<CLabelTable> m_labels;
     CLocalHourCache m_hours;
 
     static constexpr int kNoHour = -1000;

@@ -5,55 +5,51 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
-#include "text_set.h"
+#include "node_key.h"
 
 namespace ortolan {
 
+// Entries hold counts only; their keys are binary (node_key.h) and every text
+// is formed where it is shown.
 struct tagMacEntry {
-    std::string address;
     int64_t rxPackets = 0;
     int64_t rxBytes = 0;
     int64_t txPackets = 0;
     int64_t txBytes = 0;
-    std::string ipText;  // display cache written by the MAC list view
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
 };
 
 struct tagIpEntry {
-    std::string address;
     int64_t rxPackets = 0;
     int64_t rxBytes = 0;
     int64_t txPackets = 0;
     int64_t txBytes = 0;
-    TextSet services;  // "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp"
-    TextSet macs;      // source MACs of frames that carried packets from this node
-    std::string macText;
-    std::string serviceText;
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
-    std::string hostName;
-    std::string vendorName;
-    std::string agentText;
+    // Label numbers of "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp", as first seen.
+    std::vector<uint32_t> services;
+    // Source MACs of frames that carried packets from this node, ascending
+    // (which is also the byte-wise order of their texts).
+    std::vector<MacAddress> macs;
 };
 
-// One conversation pair; addressA is the byte-wise smaller address text.
+// One conversation pair. Its key holds the two sides in binary order; the
+// user's A side is the byte-wise smaller address text.
 struct tagMtxEntry {
-    std::string addressA;
-    std::string addressB;
     int64_t packetsAtoB = 0;
     int64_t bytesAtoB = 0;
     int64_t packetsBtoA = 0;
     int64_t bytesBtoA = 0;
-    TextSet services;  // IP pairs only
-    std::string serviceText;
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
+    std::vector<uint32_t> services;  // IP pairs only, label numbers as first seen
+    bool lowIsA = true;              // the key's low side is the A side
 };
 
 struct tagProtStat {
-    std::string name;
     int64_t packets = 0;
     int64_t bytes = 0;
 };

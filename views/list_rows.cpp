@@ -38,18 +38,28 @@ Cols PairColumns(const char* a, const char* b, SortKind addressSort)
 
 Cols StatColumns(const char* name) { return {{name, T}, {kPackets, N}, {kBytes, N}}; }
 
-// Entries of a map in byte-wise key order.
-template <class T>
-std::vector<T*> SortedEntries(TextMap<T>& map)
+// Entries of a table with their key texts, in the byte-wise order of the texts.
+template <class Key, class T>
+struct tagKeyed {
+    std::string text;
+    const Key* key;
+    T* entry;
+};
+
+template <class Map, class TextOf>
+auto SortedEntries(Map& map, TextOf textOf)
 {
-    std::vector<std::pair<const std::string*, T*>> keyed;
+    std::vector<tagKeyed<typename Map::key_type, typename Map::mapped_type>> keyed;
     keyed.reserve(map.size());
-    for (auto& [key, entry] : map) keyed.emplace_back(&key, &entry);
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
-    std::vector<T*> out;
-    out.reserve(keyed.size());
-    for (const auto& k : keyed) out.push_back(k.second);
-    return out;
+    for (auto& [key, entry] : map) keyed.push_back({textOf(key), &key, &entry});
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.text < b.text; });
+    return keyed;
+}
+
+template <class Map>
+auto SortedEntries(Map& map)
+{
+    return SortedEntries(map, [](const auto& key) { return key.String(); });
 }
 
 std::string TimeText(int64_t t) { return FormatLocalTime(kTimeFormat, t); }
@@ -103,61 +113,76 @@ void BuildMacs(CRowSink& sink, CMonPort& port)
 {
     // IpListForMac walks every IP node; one pass over the nodes in address
     // order gives every MAC's list at once, in the same order.
-    std::unordered_map<std::string, std::string> ipLists;
-    for (tagIpEntry* node : SortedEntries(port.ips))
-        for (const auto& mac : node->macs) {
-            std::string& list = ipLists[mac];
+    std::unordered_map<uint64_t, std::string> ipLists;
+    for (const auto& [address, key, node] : SortedEntries(port.ips))
+        for (const MacAddress& mac : node->macs) {
+            std::string& list = ipLists[mac.value];
             if (!list.empty()) list += ',';
-            list += node->address;
+            list += address;
         }
-    for (tagMacEntry* e : SortedEntries(port.macs)) {
-        auto it = ipLists.find(e->address);
-        e->ipText = it == ipLists.end() ? std::string() : it->second;
-        tagListRow& row = sink.Add(e->address, double(e->txBytes));
-        Put(row, e->address);
+    for (auto& [address, key, e] : SortedEntries(port.macs)) {
+        auto found = ipLists.find(key->value);
+        tagListRow& row = sink.Add(address, double(e->txBytes));
+        Put(row, address);
         PutNodeTraffic(row, port, *e);
-        Put(row, e->ipText);
+        Put(row, found == ipLists.end() ? std::string() : found->second);
     }
 }
 
 void BuildIps(CRowSink& sink, CMonPort& port)
 {
-    for (tagIpEntry* e : SortedEntries(port.ips)) {
-        e->macText = e->macs.join(",");
-        e->serviceText = CMonPort::ServiceList(e->services);
-        tagListRow& row = sink.Add(e->address, double(e->txBytes));
-        Put(row, e->address, Ipv4Number(e->address));
-        Put(row, e->hostName);
+    for (auto& [address, key, e] : SortedEntries(port.ips)) {
+        tagListRow& row = sink.Add(address, double(e->txBytes));
+        Put(row, address, key->Number());
+        Put(row, port.HostName(*key));
         PutNodeTraffic(row, port, *e);
-        Put(row, e->macText);
-        Put(row, e->serviceText);
+        Put(row, CMonPort::MacList(*e));
+        Put(row, port.ServiceList(e->services));
     }
 }
 
-void BuildPairs(CRowSink& sink, CMonPort& port, TextMap<tagMtxEntry>& matrix, bool ip)
+template <class Key>
+void BuildPairs(CRowSink& sink, CMonPort& port, PairTable<Key>& matrix, bool ip)
 {
-    for (tagMtxEntry* e : SortedEntries(matrix)) {
-        tagListRow& row = sink.Add(e->addressA + "\n-" + e->addressB, double(e->bytesAtoB) + double(e->bytesBtoA));
-        Put(row, e->addressA, ip ? Ipv4Number(e->addressA) : 0);
-        Put(row, e->addressB, ip ? Ipv4Number(e->addressB) : 0);
+    struct tagPairRow {
+        std::string key;  // "A<->B": the rows' order
+        std::string a, b;
+        uint32_t numberA = 0, numberB = 0;
+        tagMtxEntry* entry;
+    };
+    std::vector<tagPairRow> rows;
+    rows.reserve(matrix.size());
+    for (auto& [key, entry] : matrix) {
+        auto [a, b] = CMonPort::Sides(key, entry);
+        tagPairRow r{{}, a.String(), b.String(), 0, 0, &entry};
+        if constexpr (std::is_same_v<Key, CIpAddress>) {
+            r.numberA = a.Number();
+            r.numberB = b.Number();
+        }
+        r.key = r.a + "<->" + r.b;
+        rows.push_back(std::move(r));
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.key < y.key; });
+    for (tagPairRow& r : rows) {
+        tagMtxEntry* e = r.entry;
+        tagListRow& row = sink.Add(r.a + "\n-" + r.b, double(e->bytesAtoB) + double(e->bytesBtoA));
+        Put(row, r.a, r.numberA);
+        Put(row, r.b, r.numberB);
         Put(row, port.EstimatedPacketsText(e->packetsAtoB), double(e->packetsAtoB));
         Put(row, port.EstimatedBytesText(e->bytesAtoB), double(e->bytesAtoB));
         Put(row, port.EstimatedPacketsText(e->packetsBtoA), double(e->packetsBtoA));
         Put(row, port.EstimatedBytesText(e->bytesBtoA), double(e->bytesBtoA));
         Put(row, TimeText(e->firstSeen), double(e->firstSeen));
         Put(row, TimeText(e->lastSeen), double(e->lastSeen));
-        if (ip) {
-            e->serviceText = CMonPort::ServiceList(e->services);
-            Put(row, e->serviceText);
-        }
+        if (ip) Put(row, port.ServiceList(e->services));
     }
 }
 
-void BuildStats(CRowSink& sink, CMonPort& port, TextMap<tagProtStat>& table)
+void BuildStats(CRowSink& sink, CMonPort& port, StatTable& table)
 {
-    for (tagProtStat* e : SortedEntries(table)) {
-        tagListRow& row = sink.Add(e->name, double(e->bytes));
-        Put(row, e->name);
+    for (auto& [name, key, e] : SortedEntries(table, [&port](uint32_t label) { return port.LabelText(label); })) {
+        tagListRow& row = sink.Add(name, double(e->bytes));
+        Put(row, name);
         Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
         Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
     }
@@ -165,16 +190,12 @@ void BuildStats(CRowSink& sink, CMonPort& port, TextMap<tagProtStat>& table)
 
 void BuildTos(CRowSink& sink, CMonPort& port)
 {
-    for (tagProtStat* e : SortedEntries(port.tosTable)) {
-        const auto colon = e->name.find(':');
-        if (colon == std::string::npos) continue;
-        const std::string address = e->name.substr(0, colon);
-        unsigned long tos = 0;
-        for (size_t i = colon + 1; i < e->name.size() && e->name[i] >= '0' && e->name[i] <= '9' && tos < 100000; ++i)
-            tos = tos * 10 + unsigned(e->name[i] - '0');
-        tagListRow& row = sink.Add(e->name, double(e->bytes));
-        Put(row, address, Ipv4Number(address));
-        Put(row, TosBitsText(unsigned(tos)), double(tos));
+    for (auto& [name, key, e] : SortedEntries(port.tosTable)) {
+        // The text "address:tos" orders the rows and names the slice.
+        const unsigned tos = key->tos;
+        tagListRow& row = sink.Add(name, double(e->bytes));
+        Put(row, key->source.String(), key->source.Number());
+        Put(row, TosBitsText(tos), double(tos));
         Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
         Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
     }
@@ -216,9 +237,9 @@ void BuildVendors(CRowSink& sink, CMonPort& port, const COuiTable& oui)
     };
     std::vector<Group> groups;
     std::unordered_map<std::string, size_t> byPrefix;
-    for (tagMacEntry* e : SortedEntries(port.macs)) {
+    for (auto& [address, key, e] : SortedEntries(port.macs)) {
         if (e->txPackets == 0) continue;
-        std::string prefix(TrimText(e->address).substr(0, 8));
+        std::string prefix = address.substr(0, 8);
         auto [it, added] = byPrefix.emplace(prefix, groups.size());
         if (added) groups.push_back({oui.VendorOf(prefix), prefix, 0});
         ++groups[it->second].count;

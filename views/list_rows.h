@@ -1,8 +1,7 @@
 #pragma once
 // The rows of the thirteen statistics lists of one port, as plain texts and raw
 // values: the list window shows them and the headless report writes them.
-// Building a list writes the entries' stored list texts (ipText, macText,
-// serviceText) and drops presumed services that a confirmed one covers, as
+// Building a list drops presumed services that a confirmed one covers, as
 // showing the list always has.
 #include <vector>
 

@@ -22,62 +22,59 @@ std::string CutAtBracket(std::string text)
     return text;
 }
 
-std::vector<tagIpEntry*> SortedNodes(TextMap<tagIpEntry>& ips)
+struct tagNode {
+    std::string address;
+    const CIpAddress* key;
+    tagIpEntry* entry;
+};
+
+// Nodes in the byte-wise order of their address texts.
+std::vector<tagNode> SortedNodes(IpTable& ips)
 {
-    std::vector<tagIpEntry*> nodes;
+    std::vector<tagNode> nodes;
     nodes.reserve(ips.size());
-    for (auto& [key, node] : ips) nodes.push_back(&node);
-    std::sort(nodes.begin(), nodes.end(), [](const tagIpEntry* a, const tagIpEntry* b) { return a->address < b->address; });
+    for (auto& [key, node] : ips) nodes.push_back({key.String(), &key, &node});
+    std::sort(nodes.begin(), nodes.end(), [](const tagNode& a, const tagNode& b) { return a.address < b.address; });
     return nodes;
 }
 
 void AddPortRows(std::vector<tagListRow>& rows, CMonPort& port, const COuiTable& oui, const char* agentFormat,
                  int64_t now)
 {
-    for (tagIpEntry* node : SortedNodes(port.ips)) {
-        if (!IsLocalAddress(node->address) || node->txPackets == 0) continue;
-        node->agentText = port.agent;
-        node->macText = node->macs.join(",");
-        const std::string mac(TrimText(node->macText));
-        if (node->vendorName.empty() && !mac.empty())
-            if (const std::string* vendor = oui.Find(std::string_view(mac).substr(0, 8))) node->vendorName = *vendor;
-        node->serviceText = CMonPort::ServiceList(node->services);
+    for (const auto& [address, key, node] : SortedNodes(port.ips)) {
+        if (!IsLocalAddress(*key) || node->txPackets == 0) continue;
+        // The vendor of the node's first MAC, as the list of MACs shows them.
+        const std::string mac = CMonPort::MacList(*node);
+        std::string vendorName;
+        if (!mac.empty())
+            if (const std::string* vendor = oui.Find(std::string_view(mac).substr(0, 8))) vendorName = *vendor;
+        const std::string serviceText = port.ServiceList(node->services);
 
         tagListRow& row = rows.emplace_back();
         row.image = NodeImage(*node, now);
-        row.altText = node->agentText;
+        row.altText = port.agent;
         auto put = [&row](std::string text, double number) {
             row.cells.push_back(std::move(text));
             row.numbers.push_back(number);
         };
-        put(node->address, Ipv4Number(node->address));
+        put(address, key->Number());
         put(mac, 0);
-        put(node->hostName, 0);
+        put(port.HostName(*key), 0);
         put(CutAtBracket(port.EstimatedPacketsText(node->txPackets)), double(node->txPackets));
         put(port.EstimatedBytesText(node->txBytes), double(node->txBytes));
         put(CutAtBracket(port.EstimatedPacketsText(node->rxPackets)), double(node->rxPackets));
         put(port.EstimatedBytesText(node->rxBytes), double(node->rxBytes));
         put(FormatLocalTime(kTimeFormat, node->firstSeen), double(node->firstSeen));
         put(FormatLocalTime(kTimeFormat, node->lastSeen), double(node->lastSeen));
-        put(node->vendorName, 0);
-        put(node->serviceText, 0);
-        put(std::string(agentFormat) + node->agentText, 0);
+        put(vendorName, 0);
+        put(serviceText, 0);
+        put(std::string(agentFormat) + port.agent, 0);
     }
 }
 
 }  // namespace
 
-bool IsLocalAddress(std::string_view address)
-{
-    if (address.starts_with("10.") || address.starts_with("192.168.")) return true;
-    if (!address.starts_with("172.")) return false;
-    std::string_view rest = address.substr(4);
-    int value = 0;
-    size_t digits = 0;
-    while (digits < rest.size() && digits < 3 && rest[digits] >= '0' && rest[digits] <= '9')
-        value = value * 10 + (rest[digits++] - '0');
-    return digits > 0 && digits < rest.size() && rest[digits] == '.' && value >= 16 && value <= 31;
-}
+bool IsLocalAddress(const CIpAddress& address) { return address.IsPrivateV4(); }
 
 int NodeImage(const tagIpEntry& node, int64_t now)
 {

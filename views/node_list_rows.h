@@ -1,8 +1,8 @@
 #pragma once
 // The local node list: every node with a private address that has sent
 // something, from every port of both collectors, one row per node and port.
-// Building the rows fills the nodes' vendorName (once), agentText, macText and
-// serviceText, which stay after the window closes.
+// Building the rows drops presumed services that a confirmed one covers, as
+// every list does; the vendor is that of the node's first MAC.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -14,9 +14,10 @@ namespace ortolan {
 class CNFlowMon;
 class CSFlowMon;
 struct tagIpEntry;
+class CIpAddress;
 
-// 10.x, 172.16.x to 172.31.x and 192.168.x, by the text's beginning.
-bool IsLocalAddress(std::string_view address);
+// 10.x, 172.16.x to 172.31.x and 192.168.x.
+bool IsLocalAddress(const CIpAddress& address);
 
 // 0 normal, 2 new within the last day, 1 silent for a day (wins over 2).
 int NodeImage(const tagIpEntry& node, int64_t now);

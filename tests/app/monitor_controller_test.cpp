@@ -424,14 +424,14 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     // The next interval asks the address that was left over and names the node.
     std::string last;
     for (const auto& [address, node] : controller.sflow().ports.begin()->second->ips)
-        if (!controller.hostNameCache().count(address)) last = address;
+        if (!controller.hostNameCache().count(address.String())) last = address.String();
     ASSERT_FALSE(last.empty());
     Feed(SflowDatagram(2, 2000, IfCounters{}, Hosts(1)), k1005 + 60);
     CloseInterval(k1005 + 60);
     ASSERT_EQ(resolver.asked.size(), 12u);
     EXPECT_EQ(resolver.asked[11].address, last);
     const CMonPort& port = *controller.sflow().ports.begin()->second;
-    EXPECT_EQ(port.ips.at(first).hostName, "gw.example");
+    EXPECT_EQ(port.HostName(*CIpAddress::Parse(first)), "gw.example");
 
     controller.hostNameCache()["10.9.9.9"] = "name\tmore";
     EXPECT_EQ(controller.ResolveHostName("10.9.9.9"), "name");

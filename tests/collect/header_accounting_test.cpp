@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "datagram_builder.h"
 #include "header_decoder.h"
 #include "traffic_accounting.h"
@@ -18,7 +21,7 @@ protected:
     int64_t time = 1000;
     CTrafficAccounting accounting{names, time};
     CHeaderDecoder decoder{accounting};
-    CMonPort port{"10.0.0.1", 0};
+    CMonPort port{"10.0.0.1", 0, nullptr, tagLimits{}, accounting.labels()};
 
     int Decode(const std::vector<uint8_t>& frame, uint32_t frameLength = 100)
     {
@@ -26,10 +29,32 @@ protected:
         if (offset >= 0) decoder.DecodeIpv4(port, frame.data(), uint32_t(frame.size()), uint32_t(offset), frameLength);
         return offset;
     }
-    int64_t Packets(const TextMap<tagProtStat>& table, const std::string& key)
+    int64_t Packets(const StatTable& table, const std::string& name)
     {
-        auto it = table.find(key);
-        return it == table.end() ? 0 : it->second.packets;
+        const tagProtStat* stat = port.FindStat(table, name);
+        return stat ? stat->packets : 0;
+    }
+    int64_t TosPackets(const char* source, uint8_t tos)
+    {
+        auto it = port.tosTable.find(TosKey{*CIpAddress::Parse(source), tos});
+        return it == port.tosTable.end() ? 0 : it->second.packets;
+    }
+    const tagIpEntry& Ip(const char* address)
+    {
+        const tagIpEntry* e = port.FindIp(address);
+        if (!e) throw std::out_of_range(address);
+        return *e;
+    }
+    bool HasService(const std::vector<uint32_t>& services, const std::string& label)
+    {
+        auto texts = port.ServiceTexts(services);
+        return std::find(texts.begin(), texts.end(), label) != texts.end();
+    }
+    // An IP step without a MAC step before it, as a raw IP header is accounted.
+    const tagIpEntry& AccountBareIp(const char* source)
+    {
+        accounting.AccountIp(port, *CIpAddress::Parse(source), *CIpAddress::Parse("192.0.2.99"), 6, 1, 60);
+        return Ip(source);
     }
 };
 
@@ -47,17 +72,17 @@ TEST_F(HeaderAccounting, MacLayerFillsNodesPairAndType)
     FrameSpec f;
     Decode(EthernetIpv4Frame(f), 1514);
     ASSERT_EQ(port.macs.size(), 2u);
-    const auto& src = port.macs.at("00:AA:BB:CC:DD:EE");
-    const auto& dst = port.macs.at("00:11:22:33:44:55");
+    const auto& src = *port.FindMac("00:AA:BB:CC:DD:EE");
+    const auto& dst = *port.FindMac("00:11:22:33:44:55");
     EXPECT_EQ(src.txPackets, 1);
     EXPECT_EQ(src.txBytes, 1514);
     EXPECT_EQ(dst.rxPackets, 1);
     EXPECT_EQ(src.firstSeen, 1000);
-    const auto& pair = port.macMatrix.at("00:11:22:33:44:55<->00:AA:BB:CC:DD:EE");
+    const auto& pair = *port.FindPair("00:11:22:33:44:55", "00:AA:BB:CC:DD:EE");
     EXPECT_EQ(pair.packetsBtoA, 1) << "the source is the larger text";
     EXPECT_EQ(Packets(port.ethernetTypes, "IPv4"), 1);
-    EXPECT_EQ(port.ips.at("192.168.0.2").macs.join(","), "00:AA:BB:CC:DD:EE");
-    EXPECT_TRUE(accounting.lastSourceMac.empty()) << "the IP step takes the source MAC";
+    EXPECT_EQ(CMonPort::MacList(Ip("192.168.0.2")), "00:AA:BB:CC:DD:EE");
+    EXPECT_TRUE(AccountBareIp("192.0.2.50").macs.empty()) << "the IP step took the source MAC";
 }
 
 TEST_F(HeaderAccounting, VlanTaggedFrameCountsAsIpv4)
@@ -126,16 +151,16 @@ TEST_F(HeaderAccounting, ServiceDirectionRules)
     FrameSpec f;  // 192.168.0.2:80 -> 192.168.0.9:3000
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.tcpServices, "http"), 1);
-    EXPECT_TRUE(port.ips.at("192.168.0.2").services.contains("http/tcp"));
+    EXPECT_TRUE(HasService(Ip("192.168.0.2").services, "http/tcp"));
     std::swap(f.src, f.dst);
     std::swap(f.sport, f.dport);
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.tcpServices, "http"), 2);
-    auto& server = port.ips.at("192.168.0.2");
-    EXPECT_TRUE(server.services.contains("http/tcp?"));
-    EXPECT_EQ(CMonPort::ServiceList(server.services), "http/tcp") << "the presumed label is hidden";
-    EXPECT_TRUE(port.ipMatrix.at("192.168.0.2<->192.168.0.9").services.contains("http/tcp"));
-    EXPECT_TRUE(port.ips.at("192.168.0.9").services.empty());
+    auto& server = const_cast<tagIpEntry&>(Ip("192.168.0.2"));
+    EXPECT_TRUE(HasService(server.services, "http/tcp?"));
+    EXPECT_EQ(port.ServiceList(server.services), "http/tcp") << "the presumed label is hidden";
+    EXPECT_TRUE(HasService(port.FindPair("192.168.0.2", "192.168.0.9")->services, "http/tcp"));
+    EXPECT_TRUE(Ip("192.168.0.9").services.empty());
 }
 
 TEST_F(HeaderAccounting, EqualPortsGiveTheDestinationTheName)
@@ -145,8 +170,8 @@ TEST_F(HeaderAccounting, EqualPortsGiveTheDestinationTheName)
     f.protocol = 17;
     f.sport = f.dport = 53;
     Decode(EthernetIpv4Frame(f));
-    EXPECT_TRUE(port.ips.at("192.168.0.9").services.contains("domain/udp?"));
-    EXPECT_TRUE(port.ips.at("192.168.0.2").services.empty());
+    EXPECT_TRUE(HasService(Ip("192.168.0.9").services, "domain/udp?"));
+    EXPECT_TRUE(Ip("192.168.0.2").services.empty());
 }
 
 TEST_F(HeaderAccounting, UnnamedPortsCountUnderTheLowerOne)
@@ -160,7 +185,7 @@ TEST_F(HeaderAccounting, UnnamedPortsCountUnderTheLowerOne)
     f.protocol = 6;
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.tcpServices, "TCP(40000)"), 1);
-    EXPECT_TRUE(port.ips.at("192.168.0.2").services.empty());
+    EXPECT_TRUE(Ip("192.168.0.2").services.empty());
     f.protocol = 47;
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.ipProtocols, "IP(47)"), 1);
@@ -174,11 +199,11 @@ TEST_F(HeaderAccounting, IcmpNamedTypesMarkTheSource)
     f.dport = 2;  // code
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.icmpTypes, "Destination Unreachable(2)"), 1);
-    EXPECT_TRUE(port.ips.at("192.168.0.2").services.empty());
+    EXPECT_TRUE(Ip("192.168.0.2").services.empty());
     f.sport = 8;
     f.dport = 0;
     Decode(EthernetIpv4Frame(f));
-    EXPECT_TRUE(port.ips.at("192.168.0.2").services.contains("Echo/icmp"));
+    EXPECT_TRUE(HasService(Ip("192.168.0.2").services, "Echo/icmp"));
 }
 
 TEST_F(HeaderAccounting, LaterFragmentsStopAtTheIpLayer)
@@ -198,7 +223,7 @@ TEST_F(HeaderAccounting, TypeOfServiceKeyedBySource)
     EXPECT_TRUE(port.tosTable.empty());
     f.tos = 184;
     Decode(EthernetIpv4Frame(f));
-    EXPECT_EQ(Packets(port.tosTable, "192.168.0.2:184"), 1);
+    EXPECT_EQ(TosPackets("192.168.0.2", 184), 1);
 }
 
 TEST_F(HeaderAccounting, ArpLeavesItsSourceMacForTheNextIpPacket)
@@ -206,7 +231,7 @@ TEST_F(HeaderAccounting, ArpLeavesItsSourceMacForTheNextIpPacket)
     Bytes arp;
     arp.raw({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0, 0, 1}).u16(0x0806).zeros(28);
     Decode(arp);
-    EXPECT_EQ(accounting.lastSourceMac, "02:00:00:00:00:01");
+    EXPECT_EQ(CMonPort::MacList(AccountBareIp("192.0.2.50")), "02:00:00:00:00:01");
     EXPECT_EQ(Packets(port.ethernetTypes, "ARP"), 1);
 }
 

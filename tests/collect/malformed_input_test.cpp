@@ -71,7 +71,7 @@ TEST(MalformedInput, EveryPrefixDecodesWithinItsBytes)
     for (const auto& v : NetflowVectors()) {
         CNFlowMon full;
         DecodeAll(full, v);
-        int64_t fullPackets = full.ports.begin()->second->ips.at("10.0.0.1").txPackets;
+        int64_t fullPackets = full.ports.begin()->second->FindIp("10.0.0.1")->txPackets;
         for (size_t n = 0; n <= v.size(); ++n) {
             CNFlowMon mon;
             std::vector<uint8_t> prefix(v.begin(), v.begin() + long(n));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "datagram_builder.h"
 #include "local_time.h"
 #include "nflow_mon.h"
@@ -13,6 +15,12 @@ namespace {
 using testing::FlowSpec;
 using testing::NetflowV1;
 using testing::NetflowV5;
+
+bool HasService(const CMonPort& port, const std::vector<uint32_t>& services, const std::string& label)
+{
+    auto texts = port.ServiceTexts(services);
+    return std::find(texts.begin(), texts.end(), label) != texts.end();
+}
 
 class NetflowDecoder : public ::testing::Test {
 protected:
@@ -36,15 +44,15 @@ TEST_F(NetflowDecoder, FlowAmountsAreAddedUnscaled)
     Feed(NetflowV5(1, {FlowSpec{}}));
     CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
     ASSERT_NE(port, nullptr);
-    EXPECT_EQ(port->ips.at("10.0.0.1").txPackets, 10);
-    EXPECT_EQ(port->ips.at("10.0.0.1").txBytes, 15000);
-    EXPECT_EQ(port->ips.at("10.1.2.3").rxPackets, 10);
-    EXPECT_EQ(port->ipMatrix.at("10.0.0.1<->10.1.2.3").bytesAtoB, 15000);
-    EXPECT_EQ(port->ipProtocols.at("IP(6)").packets, 10);
-    EXPECT_EQ(port->tcpServices.at("TCP(80)").bytes, 15000);
+    EXPECT_EQ(port->FindIp("10.0.0.1")->txPackets, 10);
+    EXPECT_EQ(port->FindIp("10.0.0.1")->txBytes, 15000);
+    EXPECT_EQ(port->FindIp("10.1.2.3")->rxPackets, 10);
+    EXPECT_EQ(port->FindPair("10.0.0.1", "10.1.2.3")->bytesAtoB, 15000);
+    EXPECT_EQ(port->FindStat(port->ipProtocols, "IP(6)")->packets, 10);
+    EXPECT_EQ(port->FindStat(port->tcpServices, "TCP(80)")->bytes, 15000);
     EXPECT_TRUE(port->macs.empty());
     EXPECT_EQ(port->sampleCount, 0);
-    EXPECT_TRUE(port->ips.at("10.0.0.1").macs.empty());
+    EXPECT_TRUE(port->FindIp("10.0.0.1")->macs.empty());
     EXPECT_EQ(port->lastSequence, 1u);
     EXPECT_EQ(port->lastUptime, 5000u);
     EXPECT_EQ(port->counterUptime, 5000u);
@@ -56,7 +64,7 @@ TEST_F(NetflowDecoder, RepeatedSequenceChangesOnlyTheDatagramCount)
     Feed(NetflowV5(9, {FlowSpec{}}));
     CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
     EXPECT_EQ(port->datagrams, 1u);
-    EXPECT_EQ(port->ips.at("10.0.0.1").txPackets, 10);
+    EXPECT_EQ(port->FindIp("10.0.0.1")->txPackets, 10);
     EXPECT_EQ(mon.datagramCount, 2u);
 }
 
@@ -151,10 +159,10 @@ TEST_F(NetflowDecoder, IcmpTypeAndCodeFromTheDestinationPort)
     g.dport = 0x0302;
     Feed(NetflowV5(1, {f, g}));
     CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
-    EXPECT_EQ(port->icmpTypes.at("Port Unreachable").packets, 10);
-    EXPECT_EQ(port->icmpTypes.at("Destination Unreachable(2)").packets, 10);
-    EXPECT_TRUE(port->ips.at("10.0.0.1").services.contains("Port Unreachable/icmp"));
-    EXPECT_EQ(port->ips.at("10.0.0.1").services.size(), 1u);
+    EXPECT_EQ(port->FindStat(port->icmpTypes, "Port Unreachable")->packets, 10);
+    EXPECT_EQ(port->FindStat(port->icmpTypes, "Destination Unreachable(2)")->packets, 10);
+    EXPECT_TRUE(HasService(*port, port->FindIp("10.0.0.1")->services, "Port Unreachable/icmp"));
+    EXPECT_EQ(port->FindIp("10.0.0.1")->services.size(), 1u);
 }
 
 TEST_F(NetflowDecoder, TosZeroLeavesTheTosTable)
@@ -165,7 +173,7 @@ TEST_F(NetflowDecoder, TosZeroLeavesTheTosTable)
     EXPECT_TRUE(port->tosTable.empty());
     f.tos = 0x20;
     Feed(NetflowV5(2, {f}));
-    EXPECT_EQ(port->tosTable.at("10.0.0.1:32").bytes, 15000);
+    EXPECT_EQ(port->tosTable.at(TosKey{*CIpAddress::Parse("10.0.0.1"), 32}).bytes, 15000);
 }
 
 TEST_F(NetflowDecoder, HistoryStartsAtTheFirstFlowAndKeepsAWeek)
@@ -321,7 +329,7 @@ TEST_F(NetflowDecoder, CountBeyondTheRecordsPresentDecodesTheWholeOnes)
     auto d = NetflowV5(1, {FlowSpec{}, FlowSpec{}}, 0, 30);
     d.resize(d.size() - 10);  // the second record is cut
     Feed(d);
-    EXPECT_EQ(mon.FindPort("NetFlow V5:192.0.2.1:0")->ips.at("10.0.0.1").txPackets, 10);
+    EXPECT_EQ(mon.FindPort("NetFlow V5:192.0.2.1:0")->FindIp("10.0.0.1")->txPackets, 10);
 }
 
 }  // namespace

@@ -82,12 +82,13 @@ Totals FromCollector(const CFlowCollector& mon)
 {
     Totals t;
     for (const auto& [key, port] : mon.ports) {
-        for (const auto& [name, stat] : port->ipProtocols) {
+        for (const auto& [label, stat] : port->ipProtocols) {
+            const std::string& name = port->LabelText(label);
             t.byProtocol[name].first += stat.packets;
             t.byProtocol[name].second += stat.bytes;
         }
-        for (const auto& [ip, node] : port->ips) t.nodes.insert(ip);
-        for (const auto& [pair, entry] : port->ipMatrix) t.pairs.insert(pair);
+        for (const auto& [ip, node] : port->ips) t.nodes.insert(ip.String());
+        for (const auto& [pair, entry] : port->ipMatrix) t.pairs.insert(CMonPort::PairText(pair, entry));
     }
     return t;
 }
@@ -171,10 +172,11 @@ TEST_F(ExporterPeers, PmacctdSflowV5AgreesWithTshark)
     EXPECT_EQ(port.sampledBytes, sampledBytes);
     EXPECT_EQ(samples, int64_t(frames.size())) << "sampling 1 in 1 samples every frame";
     std::set<std::string> ours;
-    for (const auto& [ip, node] : port.ips) ours.insert(ip);
+    for (const auto& [ip, node] : port.ips) ours.insert(ip.String());
     EXPECT_EQ(ours, nodes);
-    EXPECT_EQ(port.ethernetTypes.at("IPv4").packets, samples) << "the VLAN frame counts as IPv4";
-    EXPECT_EQ(port.tosTable.count("192.168.1.3:184"), 1u);
+    ASSERT_NE(port.FindStat(port.ethernetTypes, "IPv4"), nullptr);
+    EXPECT_EQ(port.FindStat(port.ethernetTypes, "IPv4")->packets, samples) << "the VLAN frame counts as IPv4";
+    EXPECT_EQ(port.tosTable.count(TosKey{*CIpAddress::Parse("192.168.1.3"), 184}), 1u);
 }
 
 }  // namespace

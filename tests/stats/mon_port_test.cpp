@@ -106,13 +106,12 @@ TEST(Estimates, BytesStepByThousands)
 
 TEST(ServiceList, ConfirmedLabelHidesThePresumedOne)
 {
-    TextSet services;
-    services.insert("ftp/tcp");
-    services.insert("ftp/tcp?");
-    services.insert("domain/udp?");
-    EXPECT_EQ(CMonPort::ServiceList(services), "domain/udp?,ftp/tcp");
-    EXPECT_FALSE(services.contains("ftp/tcp?"));
-    EXPECT_TRUE(services.contains("domain/udp?"));
+    CMonPort port("10.0.0.1", 0);
+    std::vector<uint32_t> services;
+    for (const char* label : {"ftp/tcp?", "ftp/tcp", "domain/udp?"}) port.AddService(services, label);
+    EXPECT_EQ(port.ServiceList(services), "domain/udp?,ftp/tcp");
+    EXPECT_EQ(port.ServiceTexts(services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}))
+        << "the presumed label is gone for good";
 }
 
 TEST(ActiveNodes, TwentyRefreshIntervalsOfSendersOnly)
@@ -163,7 +162,7 @@ TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
     EXPECT_EQ(port.FindOrAddIp("10.0.0.4", 1), nullptr);
     EXPECT_NE(port.FindOrAddIp("10.0.0.2", 2), nullptr) << "existing keys are still found";
     bool sourceIsA = false;
-    EXPECT_EQ(port.FindOrAddPair(port.ipMatrix, "10.0.0.2", "10.0.0.3", 1, &sourceIsA), nullptr);
+    EXPECT_EQ(port.FindOrAddIpPair("10.0.0.2", "10.0.0.3", 1, &sourceIsA), nullptr);
     auto* node = port.FindOrAddIp("10.0.0.2", 2);
     port.AddMacToIp(*node, "00:00:00:00:00:01");
     port.AddMacToIp(*node, "00:00:00:00:00:02");
@@ -171,7 +170,7 @@ TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
     port.AddService(node->services, "http/tcp");
     port.AddService(node->services, "http/tcp");
     port.AddService(node->services, "ftp/tcp");
-    EXPECT_EQ(node->services.join(","), "http/tcp");
+    EXPECT_EQ(port.ServiceTexts(node->services), std::vector<std::string>{"http/tcp"});
     EXPECT_EQ(budget.refused(), 4u);
     EXPECT_EQ(port.ips.size(), 2u);
 }
@@ -180,14 +179,20 @@ TEST(Pairs, SmallerTextFirstAndDirectionFromTheSource)
 {
     CMonPort port("10.0.0.1", 0);
     bool sourceIsA = false;
-    auto* pair = port.FindOrAddPair(port.ipMatrix, "10.0.0.9", "10.0.0.10", 5, &sourceIsA);
+    auto* pair = port.FindOrAddIpPair("10.0.0.9", "10.0.0.10", 5, &sourceIsA);
     ASSERT_NE(pair, nullptr);
     EXPECT_FALSE(sourceIsA) << "\"10.0.0.10\" is byte-wise smaller";
-    EXPECT_EQ(pair->addressA, "10.0.0.10");
-    EXPECT_EQ(port.ipMatrix.count("10.0.0.10<->10.0.0.9"), 1u);
-    EXPECT_EQ(port.FindOrAddPair(port.ipMatrix, "10.0.0.10", "10.0.0.9", 6, &sourceIsA), pair);
+    ASSERT_EQ(port.ipMatrix.size(), 1u);
+    EXPECT_EQ(CMonPort::PairText(port.ipMatrix.begin()->first, *pair), "10.0.0.10<->10.0.0.9");
+    EXPECT_EQ(port.FindPair("10.0.0.9", "10.0.0.10"), pair);
+    EXPECT_EQ(port.FindOrAddIpPair("10.0.0.10", "10.0.0.9", 6, &sourceIsA), pair);
     EXPECT_TRUE(sourceIsA);
-    port.FindOrAddPair(port.ipMatrix, "10.0.0.7", "10.0.0.7", 6, &sourceIsA);
+    // Numerically first but byte-wise last: the binary order of the key must not decide.
+    EXPECT_NE(port.FindOrAddIpPair("10.0.0.200", "9.0.0.1", 6, &sourceIsA), nullptr);
+    EXPECT_TRUE(sourceIsA);
+    EXPECT_NE(port.FindOrAddIpPair("9.0.0.1", "10.0.0.200", 6, &sourceIsA), nullptr);
+    EXPECT_FALSE(sourceIsA);
+    port.FindOrAddIpPair("10.0.0.7", "10.0.0.7", 6, &sourceIsA);
     EXPECT_TRUE(sourceIsA) << "a pair of equal texts counts as A to B";
 }
 

@@ -145,27 +145,32 @@ inline std::string Digest(const CFlowCollector& c)
         add(o.str());
         for (const auto& [k, m] : p->macs) {
             std::ostringstream s;
-            s << "mac " << k << ' ' << m.txPackets << ' ' << m.txBytes << ' ' << m.rxPackets << ' '
+            s << "mac " << k.String() << ' ' << m.txPackets << ' ' << m.txBytes << ' ' << m.rxPackets << ' '
               << m.rxBytes << ' ' << m.firstSeen << ' ' << m.lastSeen;
             add(s.str());
         }
         for (const auto& [k, n] : p->ips) {
             std::ostringstream s;
-            s << "ip " << k << ' ' << n.txPackets << ' ' << n.txBytes << ' ' << n.rxPackets << ' '
-              << n.rxBytes << ' ' << n.firstSeen << ' ' << n.lastSeen << ' ' << n.services.join(",");
+            s << "ip " << k.String() << ' ' << n.txPackets << ' ' << n.txBytes << ' ' << n.rxPackets << ' '
+              << n.rxBytes << ' ' << n.firstSeen << ' ' << n.lastSeen;
+            for (const std::string& service : p->ServiceTexts(n.services)) s << ' ' << service;
             add(s.str());
         }
-        for (const auto* matrix : {&p->macMatrix, &p->ipMatrix})
-            for (const auto& [k, m] : *matrix) {
-                std::ostringstream s;
-                s << "pair " << k << ' ' << m.packetsAtoB << ' ' << m.bytesAtoB << ' ' << m.packetsBtoA
-                  << ' ' << m.bytesBtoA;
-                add(s.str());
-            }
-        for (const auto* table : {&p->ethernetTypes, &p->ipProtocols, &p->tcpServices,
-                                  &p->udpServices, &p->icmpTypes, &p->tosTable})
-            for (const auto& [k, st] : *table)
-                add("stat " + k + ' ' + std::to_string(st.packets) + ' ' + std::to_string(st.bytes));
+        auto addPair = [&](const std::string& text, const tagMtxEntry& m) {
+            std::ostringstream s;
+            s << "pair " << text << ' ' << m.packetsAtoB << ' ' << m.bytesAtoB << ' ' << m.packetsBtoA
+              << ' ' << m.bytesBtoA;
+            add(s.str());
+        };
+        for (const auto& [k, m] : p->macMatrix) addPair(CMonPort::PairText(k, m), m);
+        for (const auto& [k, m] : p->ipMatrix) addPair(CMonPort::PairText(k, m), m);
+        auto addStat = [&](const std::string& k, const tagProtStat& st) {
+            add("stat " + k + ' ' + std::to_string(st.packets) + ' ' + std::to_string(st.bytes));
+        };
+        for (const auto* table : {&p->ethernetTypes, &p->ipProtocols, &p->tcpServices, &p->udpServices,
+                                  &p->icmpTypes})
+            for (const auto& [label, st] : *table) addStat(p->LabelText(label), st);
+        for (const auto& [k, st] : p->tosTable) addStat(k.String(), st);
         for (const auto& [index, ifc] : p->interfaces) {
             std::ostringstream s;
             s << "if " << index << ' ' << ifc.current.ifInOctets << ' ' << ifc.current.ifOutOctets << ' '

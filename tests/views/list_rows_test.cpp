@@ -50,12 +50,12 @@ TEST(ListRows, EveryKindHasItsTitlesAndColumns)
     EXPECT_FALSE(ParseListKind("x").has_value());
 }
 
-TEST(ListRows, MacListShowsEstimatesTimesAndStoresIpText)
+TEST(ListRows, MacListShowsEstimatesTimesAndIpList)
 {
     CMonPort port("10.0.0.254", 0);
     AddMac(port, "00:11:22:33:44:55", 3, 1500).rxPackets = 2;
-    AddIp(port, "10.0.0.2", 1, 100).macs.insert("00:11:22:33:44:55");
-    AddIp(port, "10.0.0.1", 1, 100).macs.insert("00:11:22:33:44:55");
+    port.AddMacToIp(AddIp(port, "10.0.0.2", 1, 100), "00:11:22:33:44:55");
+    port.AddMacToIp(AddIp(port, "10.0.0.1", 1, 100), "00:11:22:33:44:55");
     COuiTable oui;
     tagBuiltList list = BuildListRows(0, port, oui);
     ASSERT_EQ(list.table.rows.size(), 1u);
@@ -66,26 +66,23 @@ TEST(ListRows, MacListShowsEstimatesTimesAndStoresIpText)
     EXPECT_EQ(cells[3], "2(ABS)");
     EXPECT_EQ(cells[4], "0B");
     EXPECT_EQ(cells[5], "11/15 07:13:20");
-    // The same list IpListForMac gives, in byte-wise order, and kept in the entry for sorting.
+    // The same list IpListForMac gives, in byte-wise order.
     EXPECT_EQ(cells[7], "10.0.0.1,10.0.0.2");
     EXPECT_EQ(cells[7], port.IpListForMac("00:11:22:33:44:55"));
-    EXPECT_EQ(port.macs.at("00:11:22:33:44:55").ipText, cells[7]);
     EXPECT_EQ(list.table.rows[0].numbers[2], 1500);
     ASSERT_EQ(list.topEntries.size(), 1u);
     EXPECT_EQ(list.topEntries[0].key, "00:11:22:33:44:55");
     EXPECT_EQ(list.total, 1500);
 }
 
-TEST(ListRows, IpListStoresMacAndServiceTexts)
+TEST(ListRows, IpListShowsHostMacAndServiceTexts)
 {
     CMonPort port("10.0.0.254", 0);
     tagIpEntry& node = AddIp(port, "192.0.2.7", 5, 500);
-    node.hostName = "host.example";
-    node.macs.insert("00:AA:00:00:00:02");
-    node.macs.insert("00:AA:00:00:00:01");
-    node.services.insert("ftp/tcp");
-    node.services.insert("ftp/tcp?");
-    node.services.insert("domain/udp?");
+    port.hostNames[*CIpAddress::Parse("192.0.2.7")] = "host.example";
+    port.AddMacToIp(node, "00:AA:00:00:00:02");
+    port.AddMacToIp(node, "00:AA:00:00:00:01");
+    for (const char* label : {"ftp/tcp", "ftp/tcp?", "domain/udp?"}) port.AddService(node.services, label);
     COuiTable oui;
     tagBuiltList list = BuildListRows(1, port, oui);
     ASSERT_EQ(list.table.rows.size(), 1u);
@@ -93,9 +90,7 @@ TEST(ListRows, IpListStoresMacAndServiceTexts)
     EXPECT_EQ(cells[1], "host.example");
     EXPECT_EQ(cells[8], "00:AA:00:00:00:01,00:AA:00:00:00:02");
     EXPECT_EQ(cells[9], "domain/udp?,ftp/tcp");
-    EXPECT_EQ(node.macText, cells[8]);
-    EXPECT_EQ(node.serviceText, cells[9]);
-    EXPECT_FALSE(node.services.contains("ftp/tcp?"));
+    EXPECT_EQ(port.ServiceTexts(node.services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}));
     EXPECT_EQ(list.table.rows[0].numbers[0], double(0xC0000207u));
 }
 
@@ -103,18 +98,17 @@ TEST(ListRows, PairsChartBothDirections)
 {
     CMonPort port("10.0.0.254", 0);
     bool aFirst = false;
-    tagMtxEntry& pair = *port.FindOrAddPair(port.ipMatrix, "10.0.0.9", "10.0.0.10", kT0, &aFirst);
+    tagMtxEntry& pair = *port.FindOrAddIpPair("10.0.0.9", "10.0.0.10", kT0, &aFirst);
     pair.packetsAtoB = 1;
     pair.bytesAtoB = 60;
     pair.packetsBtoA = 2;
     pair.bytesBtoA = 40;
-    pair.services.insert("http/tcp");
+    port.AddService(pair.services, "http/tcp");
     COuiTable oui;
     tagBuiltList list = BuildListRows(3, port, oui);
     ASSERT_EQ(list.table.rows.size(), 1u);
     EXPECT_EQ(list.table.rows[0].cells[0], "10.0.0.10");
     EXPECT_EQ(list.table.rows[0].cells[8], "http/tcp");
-    EXPECT_EQ(pair.serviceText, "http/tcp");
     ASSERT_EQ(list.topEntries.size(), 1u);
     EXPECT_EQ(list.topEntries[0].key, "10.0.0.10\n-10.0.0.9");
     EXPECT_EQ(list.topEntries[0].value, 100);
@@ -125,8 +119,9 @@ TEST(ListRows, PairsChartBothDirections)
 TEST(ListRows, ServiceClassRowsShowTheTosBits)
 {
     CMonPort port("10.0.0.254", 0);
-    AddStat(port, port.tosTable, "192.0.2.7:184", 4, 400);
-    AddStat(port, port.tosTable, "no-colon", 1, 10);
+    tagProtStat& tos = *port.FindOrAddTos(TosKey{*CIpAddress::Parse("192.0.2.7"), 184});
+    tos.packets = 4;
+    tos.bytes = 400;
     COuiTable oui;
     tagBuiltList list = BuildListRows(6, port, oui);
     ASSERT_EQ(list.table.rows.size(), 1u);

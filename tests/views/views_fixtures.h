@@ -31,7 +31,7 @@ inline tagMacEntry& AddMac(CMonPort& port, const std::string& address, int64_t t
     return e;
 }
 
-inline tagProtStat& AddStat(CMonPort& port, TextMap<tagProtStat>& table, const std::string& name, int64_t packets,
+inline tagProtStat& AddStat(CMonPort& port, StatTable& table, const std::string& name, int64_t packets,
                             int64_t bytes)
 {
     tagProtStat& e = *port.FindOrAddStat(table, name);

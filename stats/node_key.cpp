@@ -1,0 +1,104 @@
+#include "node_key.h"
+
+#include <arpa/inet.h>
+
+namespace ortolan {
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool Before(const CIpAddress& a, const CIpAddress& b)
+{
+    if (a.IsV4() != b.IsV4()) return a.IsV4();
+    return std::memcmp(a.bytes(), b.bytes(), 16) < 0;
+}
+
+}  // namespace
+
+std::optional<CIpAddress> CIpAddress::Parse(std::string_view text)
+{
+    uint8_t b[16] = {};
+    // Dotted quad, as the decoders write it: no leading zeros, no blanks.
+    size_t at = 0;
+    int part = 0;
+    for (; part < 4; ++part) {
+        if (part && (at >= text.size() || text[at++] != '.')) break;
+        unsigned value = 0;
+        size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
+            value = value * 10 + unsigned(text[at++] - '0');
+            ++digits;
+        }
+        if (digits == 0 || value > 255 || (digits > 1 && text[at - digits] == '0')) break;
+        b[part] = uint8_t(value);
+    }
+    if (part == 4 && at == text.size()) return V4(b);
+    if (text.find(':') == std::string_view::npos || text.size() >= 64) return std::nullopt;
+    char buf[64];
+    std::memcpy(buf, text.data(), text.size());
+    buf[text.size()] = 0;
+    if (::inet_pton(AF_INET6, buf, b) != 1) return std::nullopt;
+    return V6(b);
+}
+
+AddressText CIpAddress::Text() const
+{
+    if (IsV4()) return Ipv4Text(m_bytes);
+    AddressText out;
+    if (IsV6() && ::inet_ntop(AF_INET6, m_bytes, out.text, sizeof out.text)) out.size = uint8_t(std::strlen(out.text));
+    return out;
+}
+
+bool CIpAddress::IsPrivateV4() const
+{
+    if (!IsV4()) return false;
+    return m_bytes[0] == 10 || (m_bytes[0] == 192 && m_bytes[1] == 168) ||
+           (m_bytes[0] == 172 && m_bytes[1] >= 16 && m_bytes[1] <= 31);
+}
+
+std::optional<MacAddress> MacAddress::Parse(std::string_view text)
+{
+    if (text.size() != 17) return std::nullopt;
+    uint64_t value = 0;
+    for (size_t i = 0; i < 6; ++i) {
+        int hi = HexDigit(text[i * 3]), lo = HexDigit(text[i * 3 + 1]);
+        if (hi < 0 || lo < 0 || (i < 5 && text[i * 3 + 2] != ':')) return std::nullopt;
+        value = value << 8 | uint64_t(hi << 4 | lo);
+    }
+    return MacAddress{value};
+}
+
+AddressText MacAddress::Text() const
+{
+    uint8_t b[6];
+    for (int i = 0; i < 6; ++i) b[i] = uint8_t(value >> (40 - 8 * i));
+    return MacText(b);
+}
+
+int CompareText(const CIpAddress& a, const CIpAddress& b)
+{
+    int c = a.Text().view().compare(b.Text().view());
+    return c < 0 ? -1 : c > 0;
+}
+
+PairKey<CIpAddress> MakePair(const CIpAddress& first, const CIpAddress& second, bool* swapped)
+{
+    *swapped = Before(second, first);
+    return *swapped ? PairKey<CIpAddress>{second, first} : PairKey<CIpAddress>{first, second};
+}
+
+std::string TosKey::String() const
+{
+    std::string out(source.Text().view());
+    out += ':';
+    out += std::to_string(unsigned(tos));
+    return out;
+}
+
+}  // namespace ortolan
