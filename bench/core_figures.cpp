@@ -308,9 +308,10 @@ int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
 int CCoreFigures::Memory(const std::string& kind, uint64_t count)
 {
     tagLimits limits;
-    limits.maxEntries = count * 4 + 1000;
-    CEntryBudget budget(limits.maxEntries);
-    auto port = std::make_unique<CMonPort>("10.0.0.1", 0, &budget, limits);
+    limits.memoryLimit = UINT64_MAX;
+    CMemoryBudget budget(limits.memoryLimit);
+    CMemoryAccount account(budget);
+    auto port = std::make_unique<CMonPort>("10.0.0.1", 0, &account, limits);
     auto ip = [](uint64_t i) { return CIpAddress::V4Number(uint32_t((10u << 24) + i)); };
     auto mac = [](uint64_t i) { return MacAddress{0x020000000000ull + i}; };
     uint64_t before = ResidentBytes();

@@ -11,11 +11,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "memory_costs.h"
+
 namespace ortolan {
 
 CFlowCollector::CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits)
-    : m_budget(limits.maxEntries),
-      m_limits(limits),
+    : m_limits(limits),
+      m_ownBudget(limits.memoryLimit),
+      m_memory(m_ownBudget),
       m_accounting(m_names, datagramTime),
       m_defaultPort(defaultPort),
       m_keyPrefix(keyPrefix),
@@ -79,7 +82,7 @@ void CFlowCollector::Reset()
     droppedLogRecords = 0;
     unwrittenLogRecords = 0;
     refusedPorts = 0;
-    m_budget.Clear();
+    m_memory.Clear();
     m_accounting.ForgetSourceMac();
 }
 
@@ -233,14 +236,16 @@ CMonPort* CFlowCollector::FindPort(std::string_view key)
 
 CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
 {
-    if (ports.size() >= m_limits.maxPorts) {
+    std::string key = MakePortKey(agentText, number);
+    // A refused port is counted as such, not among the refused entries.
+    if (ports.size() >= m_limits.maxPorts || !m_memory.Charge(cost::Port(key.size(), agentText.size()), false)) {
         ++refusedPorts;
         return nullptr;
     }
-    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_budget, m_limits,
+    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_memory, m_limits,
                                            m_accounting.labels());
     CMonPort* raw = port.get();
-    ports[MakePortKey(agentText, number)] = std::move(port);
+    ports[std::move(key)] = std::move(port);
     return raw;
 }
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "entry_budget.h"
+#include "memory_budget.h"
 #include "mon_port.h"
 #include "name_tables.h"
 #include "traffic_accounting.h"
@@ -123,15 +123,21 @@ public:
     uint64_t logQueueBytes = 0;       // LogRecordCost of everything in logQueue
     uint64_t droppedLogRecords = 0;   // copies not queued because the queue was full
     uint64_t unwrittenLogRecords = 0; // queued records given up by DiscardLogQueue
-    uint64_t refusedPorts = 0;        // new ports refused by the port limit
-    const CEntryBudget& budget() const { return m_budget; }
+    uint64_t refusedPorts = 0;        // new ports refused by the port limit or the memory budget
+    // What this collector's tables charged to the memory budget, and how many
+    // new entries, slots, interfaces and history samples were refused.
+    const CMemoryAccount& budget() const { return m_memory; }
+    // Charges the tables to a budget shared with others (the other collector),
+    // instead of the collector's own; the budget must outlive the collector.
+    void ShareMemoryBudget(CMemoryBudget& budget) { m_memory.Bind(budget); }
 
 protected:
     CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits);
 
     CNameTables m_names;
-    CEntryBudget m_budget;
     tagLimits m_limits;
+    CMemoryBudget m_ownBudget;
+    CMemoryAccount m_memory;
     CTrafficAccounting m_accounting;
 
 private:

@@ -23,7 +23,7 @@ namespace {
 // A fixed clock keeps every run of one input identical.
 constexpr int64_t kFuzzTime = 1'700'000'000;
 // Tight limits put the refusal paths of every table within a fuzzer's reach.
-const tagLimits kTightLimits{.maxEntries = 6, .maxPorts = 1, .maxMacsPerIp = 1};
+const tagLimits kTightLimits{.memoryLimit = 6000, .maxPorts = 1, .maxMacsPerIp = 1, .maxInterfacesPerPort = 2};
 
 // Enough names that service labels, presumed servers and vendors all occur.
 constexpr const char* kPortNames =
@@ -146,7 +146,7 @@ bool FeedThrice(CFlowCollector& c, const uint8_t* data, size_t size, std::string
     if (c.datagramCount != 3) failure = "datagramCount is not 3";
     else if (!CountsAddUp(c)) failure = "decoded + rejected differs from datagramCount";
     else if (c.readPos < 0 || c.readPos > c.datagramLength) failure = "readPos outside the datagram";
-    else if (c.budget().used() > c.budget().limit()) failure = "entry budget overrun";
+    else if (c.budget().used() > c.budget().limit()) failure = "memory budget overrun";
     else if (c.agents.size() > c.ports.size()) failure = "more agents than ports";
     return failure.empty();
 }
@@ -185,14 +185,15 @@ bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
     int64_t time = kFuzzTime;
     CTrafficAccounting accounting(names, time);
     CHeaderDecoder decoder(accounting);
-    CEntryBudget budget(tight ? kTightLimits.maxEntries : tagLimits{}.maxEntries);
-    CMonPort port("192.0.2.1", 0, &budget, tight ? kTightLimits : tagLimits{}, accounting.labels());
+    CMemoryBudget budget(tight ? kTightLimits.memoryLimit : tagLimits{}.memoryLimit);
+    CMemoryAccount account(budget);
+    CMonPort port("192.0.2.1", 0, &account, tight ? kTightLimits : tagLimits{}, accounting.labels());
     const uint8_t* bytes = header.empty() ? nullptr : header.data();
     uint32_t length = uint32_t(header.size());
     int offset = rawIp ? 0 : decoder.DecodeEthernet(port, bytes, length, frameLength);
     if (offset > int(length)) return Fail("IPv4 offset beyond the header");
     if (offset >= 0) decoder.DecodeIpv4(port, bytes, length, uint32_t(offset), frameLength);
-    if (budget.used() > budget.limit()) return Fail("entry budget overrun");
+    if (budget.used() > budget.limit()) return Fail("memory budget overrun");
     for (const auto& [key, node] : port.ips)
         if (node.macs.size() > (tight ? kTightLimits : tagLimits{}).maxMacsPerIp)
             return Fail("MAC list of an IP node over its bound");

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <type_traits>
 #include <cmath>
 #include <cstdio>
 
 #include "local_time.h"
+#include "memory_costs.h"
 
 namespace ortolan {
 namespace {
@@ -30,11 +32,11 @@ size_t SizeClassOf(uint32_t frameLength)
     return 6;
 }
 
-CMonPort::CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget,
+CMonPort::CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memory,
                    const tagLimits& limits, std::shared_ptr<CLabelTable> labels)
     : agent(std::move(agentText)),
       subAgentId(subAgent),
-      m_budget(budget),
+      m_memory(memory),
       m_limits(limits),
       m_labels(labels ? std::move(labels) : std::make_shared<CLabelTable>())
 {
@@ -43,13 +45,18 @@ CMonPort::CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget
 
 CMonPort::~CMonPort() { CloseCapture(); }
 
-bool CMonPort::TakeBudget() { return m_budget == nullptr || m_budget->Take(); }
+bool CMonPort::Charge(uint64_t bytes) { return m_memory == nullptr || m_memory->Charge(bytes); }
+
+void CMonPort::Refuse()
+{
+    if (m_memory) m_memory->Refuse();
+}
 
 tagMacEntry* CMonPort::FindOrAddMac(const MacAddress& address, int64_t now)
 {
     auto it = macs.find(address);
     if (it != macs.end()) return &it->second;
-    if (!TakeBudget()) return nullptr;
+    if (!Charge(cost::MacNode())) return nullptr;
     auto& e = macs.try_emplace(address).first->second;
     e.firstSeen = now;
     return &e;
@@ -59,7 +66,7 @@ tagIpEntry* CMonPort::FindOrAddIp(const CIpAddress& address, int64_t now)
 {
     auto it = ips.find(address);
     if (it != ips.end()) return &it->second;
-    if (!TakeBudget()) return nullptr;
+    if (!Charge(cost::IpNode())) return nullptr;
     auto& e = ips.try_emplace(address).first->second;
     e.firstSeen = now;
     return &e;
@@ -84,7 +91,7 @@ tagMtxEntry* CMonPort::AddPair(PairTable<Key>& matrix, const Key& source, const 
     PairKey<Key> key = MakePair(source, destination, &swapped);
     tagMtxEntry* e = FindPairEntry(matrix, key);
     if (!e) {
-        if (!TakeBudget()) {
+        if (!Charge(std::is_same_v<Key, MacAddress> ? cost::MacPair() : cost::IpPair())) {
             *sourceIsA = CompareText(source, destination) <= 0;
             return nullptr;
         }
@@ -113,7 +120,7 @@ tagProtStat* CMonPort::FindOrAddStat(StatTable& table, uint32_t label)
 {
     auto it = table.find(label);
     if (it != table.end()) return &it->second;
-    if (!TakeBudget()) return nullptr;
+    if (!Charge(cost::Stat())) return nullptr;
     return &table.try_emplace(label).first->second;
 }
 
@@ -121,7 +128,7 @@ tagProtStat* CMonPort::FindOrAddTos(const TosKey& key)
 {
     auto it = tosTable.find(key);
     if (it != tosTable.end()) return &it->second;
-    if (!TakeBudget()) return nullptr;
+    if (!Charge(cost::Tos())) return nullptr;
     return &tosTable.try_emplace(key).first->second;
 }
 
@@ -130,9 +137,10 @@ void CMonPort::AddMacToIp(tagIpEntry& node, const MacAddress& mac)
     auto it = std::lower_bound(node.macs.begin(), node.macs.end(), mac);
     if (it != node.macs.end() && *it == mac) return;
     if (node.macs.size() >= m_limits.maxMacsPerIp) {
-        if (m_budget) m_budget->Refuse();
+        Refuse();
         return;
     }
+    if (!Charge(cost::MacSlot(node.macs.size(), node.macs.capacity()))) return;
     node.macs.insert(it, mac);
 }
 
@@ -141,9 +149,10 @@ void CMonPort::AddService(std::vector<uint32_t>& services, uint32_t label)
     for (uint32_t s : services)
         if (s == label) return;
     if (services.size() >= m_limits.maxServicesPerEntry) {
-        if (m_budget) m_budget->Refuse();
+        Refuse();
         return;
     }
+    if (!Charge(cost::ServiceSlot(services.size(), services.capacity()))) return;
     services.push_back(label);
 }
 
@@ -244,10 +253,10 @@ tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
         return &it->second;
     }
     if (interfaces.size() >= m_limits.maxInterfacesPerPort) {
-        if (m_budget) m_budget->Refuse();
+        Refuse();
         return nullptr;
     }
-    if (!TakeBudget()) return nullptr;
+    if (!Charge(cost::Interface())) return nullptr;
     *created = true;
     tagIfCounter& ifc = interfaces[ifIndex];
     // Records to every interface count for a new one from the moment it exists.
@@ -281,13 +290,23 @@ void CMonPort::SyncInterfaces() const
 void CMonPort::StepHistory(tagIfCounter& ifc, int hour)
 {
     if (hour != ifc.hourStamp) {
-        ifc.history.push_back(ifc.current);
+        AppendHistory(ifc, ifc.current);
         ifc.hourStamp = hour;
         // Pending every-interface records were all of the old hour; the next
         // one must fold them before this interface's hour can differ again.
         if (hour != m_all.hour) m_all.hour = kNoHour;
     }
-    while (ifc.history.size() > kHistoryHours) ifc.history.pop_front();
+}
+
+void CMonPort::AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sample)
+{
+    if (ifc.history.size() >= kHistoryHours) {
+        // A full week: the oldest sample makes room, so nothing more is kept.
+        while (ifc.history.size() >= kHistoryHours) ifc.history.pop_front();
+    } else if (!Charge(cost::HistoryEntry())) {
+        return;
+    }
+    ifc.history.push_back(sample);
 }
 
 void CMonPort::AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime,
@@ -324,14 +343,13 @@ void CMonPort::AddCounterSample(const _tagIf_counters& sample)
     if (!ifc) return;
     int hour = m_hours.Hour(sample.sampleTime);
     if (created) {
-        ifc->history.push_back(sample);
+        AppendHistory(*ifc, sample);
         ifc->base = sample;
         ifc->hourStamp = hour;
     }
     if (hour != ifc->hourStamp) {
-        ifc->history.push_back(sample);
+        AppendHistory(*ifc, sample);
         ifc->hourStamp = hour;
-        while (ifc->history.size() > kHistoryHours) ifc->history.pop_front();
     }
     // Unsigned difference: an agent that restarted (uptime went back) also renews the base.
     if (Elapsed(sample.agentUptime, ifc->base.agentUptime) > kBaseRenewal) ifc->base = sample;

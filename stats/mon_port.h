@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "capture_file.h"
-#include "entry_budget.h"
+#include "memory_budget.h"
 #include "label_table.h"
 #include "local_time.h"
 #include "node_key.h"
@@ -40,10 +40,10 @@ using TosTable = absl::flat_hash_map<TosKey, tagProtStat>;
 
 class CMonPort {
 public:
-    // The budget is the owning collector's; a port without one never refuses.
+    // The memory account is the owning collector's; a port without one never refuses.
     // Labels are shared with the collector's accounting; a port given none
     // keeps its own.
-    CMonPort(std::string agentText, int32_t subAgent, CEntryBudget* budget = nullptr,
+    CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memory = nullptr,
              const tagLimits& limits = tagLimits{}, std::shared_ptr<CLabelTable> labels = nullptr);
     virtual ~CMonPort();
     CMonPort(const CMonPort&) = delete;
@@ -77,7 +77,7 @@ public:
 
     // --- Entry creation: the seam the traffic accounting works through. Each
     // returns the existing entry, or a new one stamped firstSeen = now, or null
-    // when the collector's entry budget refuses a new key.
+    // when the collector's memory budget refuses it.
     tagMacEntry* FindOrAddMac(const MacAddress& address, int64_t now);
     tagIpEntry* FindOrAddIp(const CIpAddress& address, int64_t now);
     // Finds the pair of the two nodes; *sourceIsA tells whether the first
@@ -182,12 +182,15 @@ public:
     static uint32_t Elapsed(uint32_t a, uint32_t b) { return a - b; }
 
 private:
-    bool TakeBudget();
+    bool Charge(uint64_t bytes);
+    void Refuse();
+    // Appends a sample to the week of history, charged until the week is full.
+    void AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sample);
     template <class Key>
     tagMtxEntry* AddPair(PairTable<Key>& matrix, const Key& source, const Key& destination, int64_t now,
                          bool* sourceIsA);
 
-    CEntryBudget* m_budget;
+    CMemoryAccount* m_memory;
     tagLimits m_limits;
     std::shared_ptr<CLabelTable> m_labels;
     CLocalHourCache m_hours;

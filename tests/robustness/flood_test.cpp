@@ -26,13 +26,11 @@ namespace {
 
 // Lower than the defaults so the flood reaches them within seconds; the
 // behaviour at the limit is the same at any size.
-const tagLimits kFloodLimits{.maxEntries = 150'000, .maxPorts = 200, .maxMacsPerIp = 16};
+const tagLimits kFloodLimits{.memoryLimit = MiB(24), .maxPorts = 200, .maxMacsPerIp = 16};
 constexpr int kDatagrams = 300'000;
 constexpr int kBatch = 32;  // well inside the socket buffer, so loopback drops nothing
 constexpr auto kTimeBound = std::chrono::seconds(120);
 constexpr uint64_t kLogQueueLimit = 4 << 20;
-// Generous cost of one table entry with its key and node, and fixed overhead.
-constexpr uint64_t kBytesPerEntry = 1024;
 constexpr uint64_t kSlackBytes = 96ull << 20;
 
 // Resident and peak resident set of this process, in bytes.
@@ -322,7 +320,7 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
         // The limits held, and the flood did reach them.
         EXPECT_LE(c->ports.size(), kFloodLimits.maxPorts);
         EXPECT_GT(c->refusedPorts, 0u);
-        EXPECT_LE(c->budget().used(), kFloodLimits.maxEntries);
+        EXPECT_LE(c->budget().used(), kFloodLimits.memoryLimit);
         EXPECT_GT(c->budget().refused(), 0u);
         EXPECT_LE(c->agents.size(), c->ports.size());
         std::printf("[ flood    ] %s: sent %llu, received %llu = decoded %llu + rejected %llu, "
@@ -336,7 +334,7 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
                     (unsigned long long)c->budget().refused(),
                     (unsigned long long)c->droppedLogRecords);
     }
-    const uint64_t bound = 2 * (kFloodLimits.maxEntries * kBytesPerEntry + kLogQueueLimit) + kSlackBytes;
+    const uint64_t bound = 2 * (kFloodLimits.memoryLimit + kLogQueueLimit) + kSlackBytes;
     std::printf("[ flood    ] resident before %llu MB, peak %llu MB, bound %llu MB\n",
                 (unsigned long long)(rssBefore >> 20), (unsigned long long)(peak >> 20),
                 (unsigned long long)(bound >> 20));

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "local_dates.h"
+#include "memory_costs.h"
 #include "mon_port.h"
 
 namespace ortolan {
@@ -150,13 +151,16 @@ TEST(NodeLists, MacsOfAnIpAndIpsOfAMac)
     EXPECT_EQ(port.IpListForMac("00:00:00:00:00:02"), "10.0.0.2");
 }
 
-TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
+TEST(MemoryBudget, RefusesNewThingsButKeepsCountingExistingOnes)
 {
-    CEntryBudget budget(2);
+    // Room for two IP nodes, one MAC and one label: the third node and the
+    // pair do not fit; the per-node bounds refuse on their own.
+    CMemoryBudget budget(2 * cost::IpNode() + cost::MacSlot(0, 0) + cost::ServiceSlot(0, 0) + 8);
+    CMemoryAccount account(budget);
     tagLimits limits;
     limits.maxMacsPerIp = 1;
     limits.maxServicesPerEntry = 1;
-    CMonPort port("10.0.0.1", 0, &budget, limits);
+    CMonPort port("10.0.0.1", 0, &account, limits);
     ASSERT_NE(port.FindOrAddIp("10.0.0.2", 1), nullptr);
     ASSERT_NE(port.FindOrAddIp("10.0.0.3", 1), nullptr);
     EXPECT_EQ(port.FindOrAddIp("10.0.0.4", 1), nullptr);
@@ -171,8 +175,16 @@ TEST(EntryBudget, RefusesNewKeysButKeepsCountingExistingOnes)
     port.AddService(node->services, "http/tcp");
     port.AddService(node->services, "ftp/tcp");
     EXPECT_EQ(port.ServiceTexts(node->services), std::vector<std::string>{"http/tcp"});
-    EXPECT_EQ(budget.refused(), 4u);
+    EXPECT_EQ(account.refused(), 4u);
     EXPECT_EQ(port.ips.size(), 2u);
+    EXPECT_LE(budget.used(), budget.limit());
+    EXPECT_EQ(account.used(), budget.used());
+    // A second account on the same budget finds it spent; clearing the first gives its share back.
+    CMemoryAccount other(budget);
+    EXPECT_FALSE(other.Charge(cost::IpNode()));
+    account.Clear();
+    EXPECT_EQ(budget.used(), 0u);
+    EXPECT_TRUE(other.Charge(cost::IpNode()));
 }
 
 TEST(Pairs, SmallerTextFirstAndDirectionFromTheSource)

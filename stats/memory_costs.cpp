@@ -1,0 +1,77 @@
+#include "memory_costs.h"
+
+#include <map>
+#include <string>
+
+#include "mon_port.h"
+
+namespace ortolan::cost {
+namespace {
+
+// Swiss tables run between 7/16 and 7/8 full, about 5/8 on average: each entry
+// holds 8/5 of a slot and its control byte.
+constexpr uint64_t TableShare(uint64_t slot) { return (slot + 1) * 8 / 5; }
+
+// A node table: the entry in its own heap block, a pointer in the table.
+template <class K, class V>
+constexpr uint64_t NodeEntry()
+{
+    return HeapBlock(sizeof(std::pair<const K, V>)) + TableShare(sizeof(void*));
+}
+
+// A flat table: the entry in the table itself.
+template <class K, class V>
+constexpr uint64_t FlatEntry()
+{
+    return TableShare(sizeof(std::pair<const K, V>));
+}
+
+// A red-black tree node: colour, three links, then the value.
+template <class T>
+constexpr uint64_t TreeNode()
+{
+    return HeapBlock(32 + sizeof(T));
+}
+
+constexpr uint64_t TextHeap(size_t length) { return length <= 15 ? 0 : HeapBlock(length + 1); }
+
+template <class T>
+uint64_t VectorGrowth(size_t size, size_t capacity)
+{
+    if (size < capacity) return 0;
+    size_t grown = capacity == 0 ? 1 : capacity * 2;
+    return HeapBlock(grown * sizeof(T)) - HeapBlock(capacity * sizeof(T));
+}
+
+// libstdc++'s deque keeps its samples in 512-byte buffers (one sample each
+// when larger) and starts with a map of eight buffer pointers and one buffer.
+constexpr size_t kDequeBuffer = 512;
+constexpr size_t kSamplesPerBuffer =
+    sizeof(_tagIf_counters) < kDequeBuffer ? kDequeBuffer / sizeof(_tagIf_counters) : 1;
+constexpr uint64_t kEmptyDeque = HeapBlock(8 * sizeof(void*)) + HeapBlock(kSamplesPerBuffer * sizeof(_tagIf_counters));
+
+}  // namespace
+
+uint64_t MacNode() { return NodeEntry<MacAddress, tagMacEntry>(); }
+uint64_t IpNode() { return NodeEntry<CIpAddress, tagIpEntry>(); }
+uint64_t IpPair() { return NodeEntry<PairKey<CIpAddress>, tagMtxEntry>(); }
+uint64_t MacPair() { return NodeEntry<PairKey<MacAddress>, tagMtxEntry>(); }
+uint64_t Stat() { return FlatEntry<uint32_t, tagProtStat>(); }
+uint64_t Tos() { return FlatEntry<TosKey, tagProtStat>(); }
+uint64_t MacSlot(size_t size, size_t capacity) { return VectorGrowth<MacAddress>(size, capacity); }
+uint64_t ServiceSlot(size_t size, size_t capacity) { return VectorGrowth<uint32_t>(size, capacity); }
+
+uint64_t Interface() { return TreeNode<std::pair<const uint32_t, tagIfCounter>>() + kEmptyDeque; }
+
+uint64_t HistoryEntry()
+{
+    return (HeapBlock(kSamplesPerBuffer * sizeof(_tagIf_counters)) + kSamplesPerBuffer - 1) / kSamplesPerBuffer;
+}
+
+uint64_t Port(size_t keyLength, size_t agentLength)
+{
+    return HeapBlock(sizeof(CMonPort)) + TreeNode<std::pair<const std::string, void*>>() + TextHeap(keyLength) +
+           TreeNode<std::string>() + TextHeap(agentLength) + TextHeap(agentLength);
+}
+
+}  // namespace ortolan::cost

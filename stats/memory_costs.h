@@ -1,0 +1,30 @@
+#pragma once
+// What each kind of thing the tables keep costs in bytes, as the containers
+// allocate it (glibc malloc, libstdc++, Abseil's Swiss tables): the one place
+// these figures live. A test measures them against the allocator, so a change
+// of container or record shows up there.
+#include <cstddef>
+#include <cstdint>
+
+namespace ortolan::cost {
+
+// A glibc heap block for a request of n bytes: n plus 8, rounded up to 16, at least 32.
+constexpr uint64_t HeapBlock(uint64_t n) { return n == 0 ? 0 : (n + 8 + 15) / 16 * 16 < 32 ? 32 : (n + 8 + 15) / 16 * 16; }
+
+uint64_t MacNode();
+uint64_t IpNode();
+uint64_t IpPair();
+uint64_t MacPair();
+uint64_t Stat();
+uint64_t Tos();
+// One more MAC in an IP node's list, or label in a services list, that holds
+// `size` in room for `capacity`: nothing until the list is full, then its growth.
+uint64_t MacSlot(size_t size, size_t capacity);
+uint64_t ServiceSlot(size_t size, size_t capacity);
+// A new interface record with its empty history, and one history sample.
+uint64_t Interface();
+uint64_t HistoryEntry();
+// A port: the statistics object, its key in the collector's map and its agent.
+uint64_t Port(size_t keyLength, size_t agentLength);
+
+}  // namespace ortolan::cost
