@@ -144,6 +144,13 @@ int RunCollectCommand(const std::vector<std::string>& args)
         "monitor list (tab-separated, header first), the status text and the robustness counters. SIGINT or "
         "SIGTERM writes what is queued to the log, then exits.");
     for (const tagSettingSpec& spec : kMonitorSettings) AddSettingOption(*parser, spec, settings);
+    parser
+        ->add_option("--memory-limit", settings.memoryLimitMib,
+                     "MiB the statistics of both collectors may hold together; beyond it new entries are "
+                     "refused and counted (refusedEntries), existing ones go on counting" +
+                         RangeHelp(kMinMemoryLimitMib, kMaxMemoryLimitMib, std::to_string(kDefaultMemoryLimitMib)))
+        ->type_name("MIB")
+        ->check(WholeNumber(kMinMemoryLimitMib, kMaxMemoryLimitMib));
     parser->add_option("--log-dir", folder,
                        "folder of the daily flow logs (default: the window's log folder, LOGPATH, else "
                        "$XDG_DATA_HOME/ortolan/logs)")

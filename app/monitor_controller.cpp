@@ -46,6 +46,8 @@ CMonitorController::CMonitorController(IMonitorHost& host, IHostResolver& resolv
     }
     m_sflow.SetClock(m_clock);
     m_netflow.SetClock(m_clock);
+    m_sflow.ShareMemoryBudget(m_memory);
+    m_netflow.ShareMemoryBudget(m_memory);
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CMonitorController::RefreshTick);
     m_logTimer.setInterval(1000);
@@ -101,6 +103,7 @@ bool CMonitorController::Start()
     ResetCharts();
     m_sflow.Reset();
     m_netflow.Reset();
+    m_memory.SetLimit(MiB(m_settings.memoryLimitMib));
     m_shownFrom = 0;
     m_lastRedrawSecond = 0;
     m_lossAtTick = {};

@@ -123,6 +123,9 @@ public:
     void ResolveNamesOf(CMonPort& port);
     int pendingLookups() const { return m_pendingLookups; }
 
+    // The one memory limit both collectors' tables share; others that keep
+    // what senders can grow (the host-name cache) charge it too.
+    CMemoryBudget& memoryBudget() { return m_memory; }
     CSFlowMon& sflow() { return m_sflow; }
     CNFlowMon& netflow() { return m_netflow; }
     CFlowLog& flowLog() { return m_flowLog; }
@@ -155,6 +158,7 @@ private:
     IMonitorHost& m_host;
     IHostResolver& m_resolver;
     Clock m_clock;
+    CMemoryBudget m_memory;  // before the collectors, which give their share back when destroyed
     CSFlowMon m_sflow;
     CNFlowMon m_netflow;
     CFlowLog m_flowLog;

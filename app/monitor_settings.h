@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "memory_budget.h"
+
 namespace ortolan {
 
 // The values the controller works with. The initial values are the form's.
@@ -24,6 +26,8 @@ struct tagMonitorSettings {
     uint32_t refreshSeconds = 60;  // the timer is clamped to 5 to 120 s; replay uses it as is
     uint32_t counterPeriod = 120;  // NetFlow ports close an interval after this many seconds
     uint32_t retentionDays = 14;   // 0 keeps every log
+    // The tables of both collectors together, in MiB (ortolan collect --memory-limit).
+    uint32_t memoryLimitMib = kDefaultMemoryLimitMib;
 };
 
 struct tagSettingRange {

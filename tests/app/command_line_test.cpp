@@ -31,7 +31,8 @@ TEST(CommandLine, EveryCommandAnswersHelpWithItsOptionsRangesAndExitStatuses)
     std::vector<tagCase> cases = {
         {{"--help"}, {"Usage: ortolan [OPTIONS]", "--replay FILE", "--snapshot PNG", "--version", "collect", "report",
                       "agent"}},
-        {{"collect", "--help"}, {"Usage: ortolan collect [OPTIONS]", "--log-dir DIR"}},
+        {{"collect", "--help"}, {"Usage: ortolan collect [OPTIONS]", "--log-dir DIR", "--memory-limit MIB",
+                                 "(16 to 65536, default 2048)"}},
         {{"report", "--help"},
          {"Usage: ortolan report [OPTIONS] LOGFILE...", "--refresh SECONDS", "(5 to 300, default 60)", "--list KIND",
           "--port KEY"}},
@@ -76,6 +77,7 @@ TEST(CommandLine, ValuesOutOfRangeAndUnknownWordsFailWithStatusTwoNamingTheProbl
         {{"collect", "--refresh", "4"}, "--refresh: '4' is not a whole number from 5 to 120"},
         {{"collect", "--retention", "-1"}, "--retention: '-1' is not a whole number from 0 to 4294967295"},
         {{"collect", "--counter-period", "99999999999999999999999"}, "is not a whole number from 0 to 4294967295"},
+        {{"collect", "--memory-limit", "8"}, "--memory-limit: '8' is not a whole number from 16 to 65536"},
         {{"collect", "--bogus"}, "--bogus"},
         {{"report", "--refresh", "soon", "FL20240101.log"}, "--refresh: 'soon' is not a whole number from 5 to 300"},
         {{"report", "--list", "13", "FL20240101.log"}, "--list: '13' is not 0 to 12 or local"},

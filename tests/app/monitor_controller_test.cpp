@@ -214,6 +214,26 @@ TEST_F(ControllerTest, NetflowPortWaitsForTheCounterPeriod)
     EXPECT_EQ(p->caption, expected);
 }
 
+TEST_F(ControllerTest, BothCollectorsChargeOneMemoryLimitFromTheSettings)
+{
+    EXPECT_EQ(tagMonitorSettings{}.memoryLimitMib, 2048u) << "the window's default";
+    host.form.memoryLimitMib = 64;
+    host.choice = tagStartChoice{false, {}};
+    controller.Start();
+    EXPECT_EQ(controller.memoryBudget().limit(), MiB(64));
+    Feed(NetflowV5(1, {FlowSpec{}}), k1005, true);
+    Bytes b = SflowV5Header(1, 1);
+    b.raw(CounterSampleV5(IfCounters{}));
+    Feed(b.data(), k1005, false);
+    EXPECT_GT(controller.sflow().budget().used(), 0u);
+    EXPECT_GT(controller.netflow().budget().used(), 0u);
+    EXPECT_EQ(controller.memoryBudget().used(),
+              controller.sflow().budget().used() + controller.netflow().budget().used());
+    // A new start gives back what the tables held.
+    controller.Start();
+    EXPECT_EQ(controller.memoryBudget().used(), 0u);
+}
+
 TEST_F(ControllerTest, EachPortHasExactlyOneRowUnderItsOwnKey)
 {
     // An agent sending v4 and v5 is two ports; an exporter sending v5 then
