@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "memory_costs.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -393,13 +394,14 @@ tagLossFigures CMonitorController::LossFigures() const
         loss.logLost += c->droppedLogRecords + c->unwrittenLogRecords;
         loss.refused += c->refusedPorts + c->budget().refused();
     }
+    loss.refused += m_hostNameMemory.refused();
     return loss;
 }
 
 std::string CMonitorController::ResolveHostName(const std::string& address)
 {
     if (address.rfind("0.0.0.0", 0) == 0) {
-        m_hostNames.erase("0.0.0.0");
+        if (auto it = m_hostNames.find("0.0.0.0"); it != m_hostNames.end()) ForgetHostName(it);
         return {};
     }
     if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
@@ -407,7 +409,8 @@ std::string CMonitorController::ResolveHostName(const std::string& address)
         return value.substr(0, value.find('\t'));
     }
     if (m_pendingLookups >= kMaxPendingLookups) return {};
-    CacheHostName(address, std::string());
+    // An address the cache cannot take is not asked: its answer would have nowhere to go.
+    if (!CacheHostName(address, std::string())) return {};
     ++m_pendingLookups;
     std::weak_ptr<bool> alive = m_alive;
     m_resolver.StartLookup(address, [this, alive](const tagHostReply& reply) {
@@ -416,18 +419,30 @@ std::string CMonitorController::ResolveHostName(const std::string& address)
     return {};
 }
 
-void CMonitorController::CacheHostName(const std::string& address, const std::string& name)
+bool CMonitorController::CacheHostName(const std::string& address, const std::string& name)
 {
     if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
-        it->second = name;
-        return;
+        m_hostNameMemory.Release(cost::HostName(address.size(), it->second.size()));
+        // A name the limit cannot take leaves the "asked" mark, which costs no more than what was released.
+        bool kept = m_hostNameMemory.Charge(cost::HostName(address.size(), name.size()));
+        it->second = kept ? name : std::string();
+        if (!kept) m_hostNameMemory.Charge(cost::HostName(address.size(), 0), false);
+        return kept;
     }
     while (!m_hostNameOrder.empty() && (m_hostNames.size() >= m_hostNameLimit || m_hostNameOrder.size() >= m_hostNameLimit)) {
-        m_hostNames.erase(m_hostNameOrder.front());
+        if (auto it = m_hostNames.find(m_hostNameOrder.front()); it != m_hostNames.end()) ForgetHostName(it);
         m_hostNameOrder.pop_front();
     }
+    if (!m_hostNameMemory.Charge(cost::HostName(address.size(), name.size()))) return false;
     m_hostNames.emplace(address, name);
     m_hostNameOrder.push_back(address);
+    return true;
+}
+
+void CMonitorController::ForgetHostName(std::map<std::string, std::string>::iterator entry)
+{
+    m_hostNameMemory.Release(cost::HostName(entry->first.size(), entry->second.size()));
+    m_hostNames.erase(entry);
 }
 
 void CMonitorController::OnHostNameReply(const tagHostReply& reply)

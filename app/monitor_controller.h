@@ -152,7 +152,9 @@ private:
     tagLossFigures LossFigures() const;
     // Stores a name (or the empty "asked" mark), making room by dropping the
     // oldest entries when the cache is full.
-    void CacheHostName(const std::string& address, const std::string& name);
+    // False, keeping nothing, when the memory limit refuses a new entry.
+    bool CacheHostName(const std::string& address, const std::string& name);
+    void ForgetHostName(std::map<std::string, std::string>::iterator entry);
     void RedrawCharts();
 
     IMonitorHost& m_host;
@@ -178,6 +180,7 @@ private:
     int64_t m_lastRedrawSecond = 0;
     std::map<std::string, std::string> m_hostNames;
     std::deque<std::string> m_hostNameOrder;   // cache keys, oldest first
+    CMemoryAccount m_hostNameMemory{m_memory};  // the cache's share of the limit
     size_t m_hostNameLimit = kMaxHostNames;
     std::vector<CMonPort*> m_shownPorts;
     int m_pendingLookups = 0;

@@ -74,4 +74,10 @@ uint64_t Port(size_t keyLength, size_t agentLength)
            TreeNode<std::string>() + TextHeap(agentLength) + TextHeap(agentLength);
 }
 
+uint64_t HostName(size_t addressLength, size_t nameLength)
+{
+    return TreeNode<std::pair<const std::string, std::string>>() + TextHeap(addressLength) + TextHeap(nameLength) +
+           sizeof(std::string) + TextHeap(addressLength);
+}
+
 }  // namespace ortolan::cost

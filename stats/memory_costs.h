@@ -26,5 +26,8 @@ uint64_t Interface();
 uint64_t HistoryEntry();
 // A port: the statistics object, its key in the collector's map and its agent.
 uint64_t Port(size_t keyLength, size_t agentLength);
+// A reverse look-up's answer in the controller's host-name cache: the entry of
+// the address and its name, and the address again in the cache's age order.
+uint64_t HostName(size_t addressLength, size_t nameLength);
 
 }  // namespace ortolan::cost

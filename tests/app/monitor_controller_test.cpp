@@ -469,6 +469,22 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     EXPECT_EQ(controller.hostNameCache().size(), 4u);
     EXPECT_EQ(controller.hostNameCache().count("10.8.0.2"), 0u);
     EXPECT_EQ(controller.ResolveHostName("10.8.0.6"), "h6");
+
+    // The cache is charged to the memory limit: a spent limit asks nothing
+    // more, counts the refusal, and dropping entries gives their bytes back.
+    controller.SetHostNameLimit(100);
+    CMemoryBudget& memory = controller.memoryBudget();
+    uint64_t used = memory.used();
+    memory.SetLimit(used);
+    size_t asked = resolver.asked.size();
+    EXPECT_EQ(controller.ResolveHostName("10.7.0.1"), "");
+    EXPECT_EQ(resolver.asked.size(), asked);
+    EXPECT_EQ(controller.hostNameCache().count("10.7.0.1"), 0u);
+    controller.UpdateStatus();
+    EXPECT_NE(host.status.find("拒否1件"), std::string::npos);
+    controller.SetHostNameLimit(1);
+    controller.ResolveHostName("10.7.0.2");
+    EXPECT_LT(memory.used(), used);
 }
 
 TEST_F(ControllerTest, RefreshTimerIsClampedOneShotAndRearmed)
