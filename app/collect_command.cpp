@@ -128,7 +128,7 @@ void AddSettingOption(CLI::App& parser, const tagSettingSpec& spec, tagMonitorSe
     parser
         .add_option(std::string("--") + spec.option, settings.*spec.field,
                     spec.help + RangeHelp(spec.line.minimum, spec.line.maximum, std::to_string(spec.line.initial)))
-        ->type_name("N")
+        ->type_name(spec.valueName)
         ->check(WholeNumber(spec.line.minimum, spec.line.maximum));
 }
 
@@ -141,16 +141,9 @@ int RunCollectCommand(const std::vector<std::string>& args)
     std::unique_ptr<CLI::App> parser = NewCommandParser(
         "ortolan collect",
         "Headless live monitoring: both collectors, the daily flow log and its purge. Every refresh prints the "
-        "monitor list (tab-separated, header first), the status text and the robustness counters. SIGINT or "
-        "SIGTERM writes what is queued to the log, then exits.");
+        "monitor list (tab-separated, header first), the status text and the robustness counters. SIGINT, "
+        "SIGTERM or SIGHUP writes what is queued to the log, then exits.");
     for (const tagSettingSpec& spec : kMonitorSettings) AddSettingOption(*parser, spec, settings);
-    parser
-        ->add_option("--memory-limit", settings.memoryLimitMib,
-                     "MiB the statistics of both collectors may hold together; beyond it new entries are "
-                     "refused and counted (refusedEntries), existing ones go on counting" +
-                         RangeHelp(kMinMemoryLimitMib, kMaxMemoryLimitMib, std::to_string(kDefaultMemoryLimitMib)))
-        ->type_name("MIB")
-        ->check(WholeNumber(kMinMemoryLimitMib, kMaxMemoryLimitMib));
     parser->add_option("--log-dir", folder,
                        "folder of the daily flow logs (default: the window's log folder, LOGPATH, else "
                        "$XDG_DATA_HOME/ortolan/logs)")

@@ -7,6 +7,13 @@ static_assert(SettingOf(&tagMonitorSettings::netflowPort).field == &tagMonitorSe
 static_assert(SettingOf(&tagMonitorSettings::refreshSeconds).field == &tagMonitorSettings::refreshSeconds);
 static_assert(SettingOf(&tagMonitorSettings::counterPeriod).field == &tagMonitorSettings::counterPeriod);
 static_assert(SettingOf(&tagMonitorSettings::retentionDays).field == &tagMonitorSettings::retentionDays);
+static_assert(SettingOf(&tagMonitorSettings::memoryLimitMib).field == &tagMonitorSettings::memoryLimitMib);
+// The form's rows come first, and no row after them is on the form.
+static_assert([] {
+    for (size_t i = size_t(FormSettingCount()); i < kMonitorSettings.size(); ++i)
+        if (kMonitorSettings[i].caption) return false;
+    return true;
+}());
 
 tagMonitorSettings CommandLineDefaults()
 {

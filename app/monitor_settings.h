@@ -37,8 +37,9 @@ struct tagSettingRange {
 };
 
 struct tagSettingSpec {
-    const char* option;   // the command-line name without its "--", e.g. "refresh"
-    const char* caption;  // the form's caption, e.g. "画面更新間隔"
+    const char* option;     // the command-line name without its "--", e.g. "refresh"
+    const char* valueName;  // what the command line's help calls its value, e.g. "SECONDS"
+    const char* caption;    // the form's caption, e.g. "画面更新間隔"; nullptr: not on the form
     const char* unit;     // the unit beside the form's field, or ""
     const char* help;     // the command line's description of it
     uint32_t tagMonitorSettings::*field;
@@ -48,21 +49,36 @@ struct tagSettingSpec {
 
 inline constexpr uint32_t kAnyUnsigned = 0xFFFFFFFFu;
 
-// In the form's order, top to bottom.
-inline constexpr std::array<tagSettingSpec, 5> kMonitorSettings = {{
-    {"sflow-port", "sFlowポート", "", "UDP port of the sFlow collector",
+// In the form's order, top to bottom; the settings the form does not show
+// come last.
+inline constexpr std::array<tagSettingSpec, 6> kMonitorSettings = {{
+    {"sflow-port", "PORT", "sFlowポート", "", "UDP port of the sFlow collector",
      &tagMonitorSettings::sflowPort, {0, 65534, tagMonitorSettings{}.sflowPort}, {1, 65535, 6343}},
-    {"netflow-port", "NetFlowポート", "", "UDP port of the NetFlow collector",
+    {"netflow-port", "PORT", "NetFlowポート", "", "UDP port of the NetFlow collector",
      &tagMonitorSettings::netflowPort, {0, kAnyUnsigned, tagMonitorSettings{}.netflowPort}, {1, 65535, 2100}},
-    {"refresh", "画面更新間隔", "秒", "seconds between two refreshes of the figures",
+    {"refresh", "SECONDS", "画面更新間隔", "秒", "seconds between two refreshes of the figures",
      &tagMonitorSettings::refreshSeconds, {5, 300, tagMonitorSettings{}.refreshSeconds}, {5, 120, 60}},
-    {"counter-period", "NetFlowカウンタ周期", "秒", "shortest interval of a NetFlow port, in seconds",
+    {"counter-period", "SECONDS", "NetFlowカウンタ周期", "秒", "shortest interval of a NetFlow port, in seconds",
      &tagMonitorSettings::counterPeriod, {0, kAnyUnsigned, tagMonitorSettings{}.counterPeriod},
      {0, kAnyUnsigned, tagMonitorSettings{}.counterPeriod}},
-    {"retention", "ログ保存日数", "日", "days a flow log is kept; 0 keeps every log",
+    {"retention", "DAYS", "ログ保存日数", "日", "days a flow log is kept; 0 keeps every log",
      &tagMonitorSettings::retentionDays, {0, kAnyUnsigned, tagMonitorSettings{}.retentionDays},
      {0, kAnyUnsigned, tagMonitorSettings{}.retentionDays}},
+    // The window runs at the default.
+    {"memory-limit", "MIB", nullptr, "",
+     "MiB the statistics of both collectors may hold together; beyond it new entries are refused and counted "
+     "(refusedEntries), existing ones go on counting",
+     &tagMonitorSettings::memoryLimitMib, {kMinMemoryLimitMib, kMaxMemoryLimitMib, kDefaultMemoryLimitMib},
+     {kMinMemoryLimitMib, kMaxMemoryLimitMib, kDefaultMemoryLimitMib}},
 }};
+
+// How many settings the form shows: the first rows of the table.
+constexpr int FormSettingCount()
+{
+    int count = 0;
+    while (count < int(kMonitorSettings.size()) && kMonitorSettings[size_t(count)].caption) ++count;
+    return count;
+}
 
 // The table's row of a setting.
 constexpr const tagSettingSpec& SettingOf(uint32_t tagMonitorSettings::*field)

@@ -47,7 +47,7 @@ struct tagMainWindowHooks {
 
 // Field order of the form: the order of kMonitorSettings.
 enum class FormField { SflowPort = 0, NetflowPort, Refresh, CounterPeriod, Retention };
-inline constexpr int kFormFieldCount = int(kMonitorSettings.size());
+inline constexpr int kFormFieldCount = FormSettingCount();
 
 class COrtolanDlg : public QDialog, public IMonitorHost {
     Q_OBJECT

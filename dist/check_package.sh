@@ -119,8 +119,9 @@ if [[ $(id -u) -ne 0 ]] || ! command -v setpriv >/dev/null; then
 fi
 unit="$root/lib/systemd/system/ortolan-collect.service"
 exec_line=$(sed -n 's/^ExecStart=//p' "$unit")
-[[ $exec_line == "/usr/bin/ortolan collect --log-dir /var/lib/ortolan \$ORTOLAN_OPTIONS" ]] ||
+[[ $exec_line == "/usr/bin/ortolan collect --log-dir /var/lib/ortolan --memory-limit 2048 \$ORTOLAN_OPTIONS" ]] ||
   fail "ExecStart changed; update this check: $exec_line"
+grep -qx 'MemoryMax=2816M' "$unit" || fail "MemoryMax is not the memory limit, the queues and the program"
 grep -qx 'DynamicUser=yes' "$unit" && grep -qx 'StateDirectory=ortolan' "$unit" || fail "the unit's user or state folder"
 chmod 755 "$work"
 state="$work/state"

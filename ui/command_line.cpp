@@ -9,7 +9,7 @@ std::unique_ptr<CLI::App> NewCommandParser(const std::string& name, const std::s
 {
     auto parser = std::make_unique<CLI::App>(description, name);
     parser->footer("Exit status: 0 success, 1 nothing to report or partial failure, 2 usage or start-up error.");
-    parser->get_formatter()->column_width(26);
+    parser->get_formatter()->column_width(30);
     parser->get_formatter()->label("REQUIRED", "");
     // As with most commands, a later value overrides an earlier one: the
     // service's unit gives --log-dir, and its options file may give another.

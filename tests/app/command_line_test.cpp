@@ -42,7 +42,7 @@ TEST(CommandLine, EveryCommandAnswersHelpWithItsOptionsRangesAndExitStatuses)
     };
     // collect's options are the settings table at its command-line ranges.
     for (const tagSettingSpec& spec : kMonitorSettings) {
-        cases[1].mentions.push_back(QString("--%1 N ").arg(spec.option));
+        cases[1].mentions.push_back(QString("--%1 %2").arg(spec.option, spec.valueName));
         cases[1].mentions.push_back(spec.help + QString(" (%1 to %2, default %3)")
                                                     .arg(spec.line.minimum)
                                                     .arg(spec.line.maximum)
