@@ -199,9 +199,9 @@ std::string AxisLabelFormat(const std::string& format, double step)
     while (needed < 15 && std::abs(step * std::pow(10.0, needed) - std::round(step * std::pow(10.0, needed))) > 1e-6)
         ++needed;
     if (needed <= decimals) return format;
-    char conversion[16];
-    std::snprintf(conversion, sizeof conversion, "%%.%d%s", needed, format[end - 2] == 'l' ? "lf" : "f");
-    return format.substr(0, pos) + conversion + format.substr(end);
+    char widened[16];
+    std::snprintf(widened, sizeof widened, "%%.%d%s", needed, format[end - 2] == 'l' ? "lf" : "f");
+    return format.substr(0, pos) + widened + format.substr(end);
 }
 
 }  // namespace ortolan

@@ -64,19 +64,26 @@ bool WaitForOutput(QProcess& p, QByteArray& out, const QByteArray& text)
     return out.contains(text);
 }
 
+// Starts `collect` on the two ports with the refresh and log folder given, and
+// waits until it says it listens; `out` holds what it printed so far.
+bool StartCollect(QProcess& p, uint16_t sflowPort, uint16_t netflowPort, int refresh, const QString& logDir,
+                  QByteArray& out)
+{
+    if (!QFileInfo(Executable()).isExecutable()) return false;
+    p.start(Executable(), {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                           QString::number(netflowPort), "--refresh", QString::number(refresh), "--log-dir",
+                           logDir});
+    return p.waitForStarted(5000) && WaitForOutput(p, out, "NetFlow on UDP port");
+}
+
 TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
 {
-    QString program = Executable();
-    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
     QTemporaryDir dir;
     uint16_t sflowPort = FreeUdpPort();
     uint16_t netflowPort = FreeUdpPort();
     QProcess p;
-    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(netflowPort), "--refresh", "120", "--log-dir", dir.path()});
-    ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
-    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    ASSERT_TRUE(StartCollect(p, sflowPort, netflowPort, 120, dir.path(), out)) << out.toStdString();
 
     Bytes b = SflowV5Header(1, 1, 0, {10, 0, 0, 1}, 1000);
     b.raw(CounterSampleV5(IfCounters{}));
@@ -142,16 +149,11 @@ TEST(CollectCommand, NamesEachPortThatCannotOpenAndFailsWhenNeitherDoes)
 // read (stopped here, as a busy machine would hold it off).
 TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
 {
-    QString program = Executable();
-    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
     QTemporaryDir dir;
     uint16_t sflowPort = FreeUdpPort();
     QProcess p;
-    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(FreeUdpPort()), "--refresh", "120", "--log-dir", dir.path()});
-    ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
-    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    ASSERT_TRUE(StartCollect(p, sflowPort, FreeUdpPort(), 120, dir.path(), out)) << out.toStdString();
 
     SendTo(sflowPort, std::vector<uint8_t>(9000, 0x05));
     SendTo(sflowPort, {});
@@ -195,8 +197,6 @@ TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
 // on the stop what could not be written is named, counted and fails the exit.
 TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
 {
-    QString program = Executable();
-    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
     QTemporaryDir dir;
     uint16_t sflowPort = FreeUdpPort();
     QProcess p;
@@ -204,11 +204,8 @@ TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
         rlimit small{8192, 8192};
         ::setrlimit(RLIMIT_FSIZE, &small);
     });
-    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(FreeUdpPort()), "--refresh", "120", "--log-dir", dir.path()});
-    ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
-    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    ASSERT_TRUE(StartCollect(p, sflowPort, FreeUdpPort(), 120, dir.path(), out)) << out.toStdString();
     for (uint32_t i = 1; i <= 40; ++i) SendTo(sflowPort, PaddedSflow(i, 400));  // 40 lines of ~830 bytes
     ::usleep(1500 * 1000);  // a log tick runs into the limit
     ASSERT_EQ(p.state(), QProcess::Running) << "killed by the file size limit";
@@ -234,16 +231,11 @@ TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
 // collecting and logging go on; a hang-up then writes the queue like SIGTERM.
 TEST(CollectCommand, ClosedOutputKeepsCollectingAndHangUpWritesTheQueue)
 {
-    QString program = Executable();
-    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
     QTemporaryDir dir;
     uint16_t sflowPort = FreeUdpPort();
     QProcess p;
-    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(FreeUdpPort()), "--refresh", "5", "--log-dir", dir.path()});
-    ASSERT_TRUE(p.waitForStarted(5000));
     QByteArray out;
-    ASSERT_TRUE(WaitForOutput(p, out, "NetFlow on UDP port")) << out.toStdString();
+    ASSERT_TRUE(StartCollect(p, sflowPort, FreeUdpPort(), 5, dir.path(), out)) << out.toStdString();
     p.closeReadChannel(QProcess::StandardOutput);
     SendTo(sflowPort, PaddedSflow(1, 64));
     ::usleep(5800 * 1000);  // a refresh prints into the closed pipe

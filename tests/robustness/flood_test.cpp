@@ -20,6 +20,7 @@
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 #include "loopback_udp.h"
+#include "process_memory.h"
 
 namespace ortolan {
 namespace {
@@ -32,17 +33,6 @@ constexpr int kBatch = 32;  // well inside the socket buffer, so loopback drops 
 constexpr auto kTimeBound = std::chrono::seconds(120);
 constexpr uint64_t kLogQueueLimit = 4 << 20;
 constexpr uint64_t kSlackBytes = 96ull << 20;
-
-// Resident and peak resident set of this process, in bytes.
-uint64_t StatusKb(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return std::stoull(line.substr(n + 1)) * 1024;
-    return 0;
-}
 
 class CDatagram {
 public:
@@ -226,7 +216,7 @@ void TakeQueue(CFlowCollector& c, tagFloodTally& tally)
 
 TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
 {
-    const uint64_t rssBefore = StatusKb("VmRSS:");
+    const uint64_t rssBefore = testing::ProcessMemoryBytes("VmRSS:");
     CSFlowMon sflow(kFloodLimits);
     CNFlowMon netflow(kFloodLimits);
     sflow.SetLogQueueLimit(kLogQueueLimit);
@@ -305,7 +295,7 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
     // hold for whatever was sent, as long as the flood reached the limits.
     ASSERT_GT(sflowTally.sent + netflowTally.sent, uint64_t(kDatagrams) / 4);
 
-    const uint64_t peak = StatusKb("VmHWM:");
+    const uint64_t peak = testing::ProcessMemoryBytes("VmHWM:");
     for (CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
         SCOPED_TRACE(c->defaultPort() == 6343 ? "sFlow" : "NetFlow");
         tagFloodTally& tally = c == &sflow ? sflowTally : netflowTally;

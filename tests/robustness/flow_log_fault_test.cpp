@@ -297,6 +297,19 @@ TEST_F(FlowLogFaults, QueueBoundDropsAreCountedAndTheKeptOnesWritten)
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, 10));
 }
 
+// The time `seconds` before the local midnight that ends the day of `day`.
+int64_t SecondsBeforeLocalMidnight(int64_t day, int seconds)
+{
+    std::time_t t = std::time_t(day);
+    std::tm local{};
+    localtime_r(&t, &local);
+    local.tm_hour = 23;
+    local.tm_min = 59;
+    local.tm_sec = 60 - seconds;
+    local.tm_isdst = -1;
+    return int64_t(std::mktime(&local));
+}
+
 // The clock steps over midnight and back: every record lands in the file of
 // the day it was received, none twice, and replay of the days in name order
 // brings back every datagram, closing an interval where time went backwards.
@@ -305,14 +318,7 @@ TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
     CScratchFolder scratch;
     CFlowLog log(scratch.folder());
     // Ten seconds before a local midnight, whatever the time zone.
-    std::time_t t = std::time_t(kStart);
-    std::tm local{};
-    ASSERT_NE(localtime_r(&t, &local), nullptr);
-    local.tm_hour = 23;
-    local.tm_min = 59;
-    local.tm_sec = 50;
-    local.tm_isdst = -1;
-    const int64_t beforeMidnight = int64_t(std::mktime(&local));
+    const int64_t beforeMidnight = SecondsBeforeLocalMidnight(kStart, 10);
     now = beforeMidnight;
     Receive(3);
     ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
@@ -349,14 +355,7 @@ TEST_F(FlowLogFaults, RecordsThatWaitedThroughMidnightGoToTheirOwnDay)
     CScratchFolder scratch;
     fs::remove_all(scratch.path());
     CFlowLog log(scratch.folder());
-    std::time_t t = std::time_t(kStart);
-    std::tm local{};
-    ASSERT_NE(localtime_r(&t, &local), nullptr);
-    local.tm_hour = 23;
-    local.tm_min = 59;
-    local.tm_sec = 30;
-    local.tm_isdst = -1;
-    const int64_t beforeMidnight = int64_t(std::mktime(&local));
+    const int64_t beforeMidnight = SecondsBeforeLocalMidnight(kStart, 30);
     now = beforeMidnight;
     Receive(3);
     EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));

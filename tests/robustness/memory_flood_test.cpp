@@ -17,6 +17,7 @@
 
 #include "datagram_builder.h"
 #include "loopback_udp.h"
+#include "process_memory.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 
@@ -32,16 +33,6 @@ constexpr uint64_t kProgramBytes = MiB(24);
 constexpr int kMaxDatagrams = 120'000;
 constexpr auto kTimeBound = std::chrono::seconds(60);
 constexpr int kBatch = 32;  // well inside the socket buffer, so loopback drops nothing
-
-uint64_t StatusBytes(const char* field)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    size_t n = std::strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return std::stoull(line.substr(n + 1)) * 1024;
-    return 0;
-}
 
 class MemoryFlood : public ::testing::Test {
 protected:
@@ -69,7 +60,7 @@ protected:
         ASSERT_GE(sender, 0);
         // The peak is this flood's own: the kernel restarts it from what is resident now.
         std::ofstream("/proc/self/clear_refs") << "5";
-        rssBefore = StatusBytes("VmRSS:");
+        rssBefore = testing::ProcessMemoryBytes("VmRSS:");
     }
     void TearDown() override
     {
@@ -121,7 +112,7 @@ protected:
     }
     void Check(const char* path, uint64_t refusals)
     {
-        const uint64_t peak = StatusBytes("VmHWM:");
+        const uint64_t peak = testing::ProcessMemoryBytes("VmHWM:");
         const uint64_t grown = peak > rssBefore ? peak - rssBefore : 0;
         std::printf("[ flood    ] %s: peak resident %llu MiB over %llu MiB before, limit %llu MiB, "
                     "budget used %.1f MiB, refused %llu\n",
@@ -222,7 +213,7 @@ TEST_F(MemoryFlood, ServiceLabels)
     ASSERT_TRUE(netflow->LoadPortTable(table));
     // The name table is the program's, not the flood's.
     std::ofstream("/proc/self/clear_refs") << "5";
-    rssBefore = StatusBytes("VmRSS:");
+    rssBefore = testing::ProcessMemoryBytes("VmRSS:");
     std::mt19937 random(3);
     Flood(*netflow,
           [&](int i) {
