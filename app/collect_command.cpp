@@ -123,13 +123,13 @@ private:
 };
 
 // --NAME for one setting of the table, with its command-line range and default.
-void AddSettingOption(CLI::App& parser, const tagSettingSpec& spec, tagMonitorSettings& settings)
+void AddSettingOption(CLI::App& parser, const tagSettingRow& setting, tagMonitorSettings& settings)
 {
     parser
-        .add_option(std::string("--") + spec.option, settings.*spec.field,
-                    spec.help + RangeHelp(spec.line.minimum, spec.line.maximum, std::to_string(spec.line.initial)))
-        ->type_name(spec.valueName)
-        ->check(WholeNumber(spec.line.minimum, spec.line.maximum));
+        .add_option(std::string("--") + setting.option, settings.*setting.field,
+                    setting.help + RangeHelp(setting.line.minimum, setting.line.maximum, std::to_string(setting.line.initial)))
+        ->type_name(setting.valueName)
+        ->check(WholeNumber(setting.line.minimum, setting.line.maximum));
 }
 
 }  // namespace
@@ -143,7 +143,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
         "Headless live monitoring: both collectors, the daily flow log and its purge. Every refresh prints the "
         "monitor list (tab-separated, header first), the status text and the robustness counters. SIGINT, "
         "SIGTERM or SIGHUP writes what is queued to the log, then exits.");
-    for (const tagSettingSpec& spec : kMonitorSettings) AddSettingOption(*parser, spec, settings);
+    for (const tagSettingRow& setting : kMonitorSettings) AddSettingOption(*parser, setting, settings);
     parser->add_option("--log-dir", folder,
                        "folder of the daily flow logs (default: the window's log folder, LOGPATH, else "
                        "$XDG_DATA_HOME/ortolan/logs)")

@@ -18,15 +18,15 @@ static_assert([] {
 tagMonitorSettings CommandLineDefaults()
 {
     tagMonitorSettings settings;
-    for (const tagSettingSpec& spec : kMonitorSettings) settings.*spec.field = spec.line.initial;
+    for (const tagSettingRow& setting : kMonitorSettings) settings.*setting.field = setting.line.initial;
     return settings;
 }
 
-const tagSettingSpec* FirstFormRangeError(const tagMonitorSettings& values)
+const tagSettingRow* FirstFormRangeError(const tagMonitorSettings& values)
 {
-    for (const tagSettingSpec& spec : kMonitorSettings) {
-        uint32_t v = values.*spec.field;
-        if (v < spec.form.minimum || v > spec.form.maximum) return &spec;
+    for (const tagSettingRow& setting : kMonitorSettings) {
+        uint32_t v = values.*setting.field;
+        if (v < setting.form.minimum || v > setting.form.maximum) return &setting;
     }
     return nullptr;
 }

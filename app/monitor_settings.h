@@ -36,7 +36,7 @@ struct tagSettingRange {
     uint32_t initial;
 };
 
-struct tagSettingSpec {
+struct tagSettingRow {
     const char* option;     // the command-line name without its "--", e.g. "refresh"
     const char* valueName;  // what the command line's help calls its value, e.g. "SECONDS"
     const char* caption;    // the form's caption, e.g. "画面更新間隔"; nullptr: not on the form
@@ -51,7 +51,7 @@ inline constexpr uint32_t kAnyUnsigned = 0xFFFFFFFFu;
 
 // In the form's order, top to bottom; the settings the form does not show
 // come last.
-inline constexpr std::array<tagSettingSpec, 6> kMonitorSettings = {{
+inline constexpr std::array<tagSettingRow, 6> kMonitorSettings = {{
     {"sflow-port", "PORT", "sFlowポート", "", "UDP port of the sFlow collector",
      &tagMonitorSettings::sflowPort, {0, 65534, tagMonitorSettings{}.sflowPort}, {1, 65535, 6343}},
     {"netflow-port", "PORT", "NetFlowポート", "", "UDP port of the NetFlow collector",
@@ -81,10 +81,10 @@ constexpr int FormSettingCount()
 }
 
 // The table's row of a setting.
-constexpr const tagSettingSpec& SettingOf(uint32_t tagMonitorSettings::*field)
+constexpr const tagSettingRow& SettingOf(uint32_t tagMonitorSettings::*field)
 {
-    for (const tagSettingSpec& spec : kMonitorSettings)
-        if (spec.field == field) return spec;
+    for (const tagSettingRow& setting : kMonitorSettings)
+        if (setting.field == field) return setting;
     return kMonitorSettings[0];  // not reached: monitor_settings.cpp checks every field has its row
 }
 
@@ -92,7 +92,7 @@ constexpr const tagSettingSpec& SettingOf(uint32_t tagMonitorSettings::*field)
 tagMonitorSettings CommandLineDefaults();
 
 // The first setting outside the range the form accepts, or nothing.
-const tagSettingSpec* FirstFormRangeError(const tagMonitorSettings& values);
+const tagSettingRow* FirstFormRangeError(const tagMonitorSettings& values);
 
 // The platform's standard range message naming the minimum and maximum (UTF-8).
 std::string FormRangeMessage(uint32_t minimum, uint32_t maximum);

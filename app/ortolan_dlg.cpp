@@ -127,7 +127,7 @@ QWidget* COrtolanDlg::BuildSettings()
     auto* group = new QGroupBox(QString::fromUtf8("基本設定"), this);
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < kFormFieldCount; ++i) {
-        const tagSettingSpec& field = kMonitorSettings[size_t(i)];
+        const tagSettingRow& field = kMonitorSettings[size_t(i)];
         auto* edit = new QLineEdit(QString::number(field.form.initial), group);
         edit->setMaxLength(10);
         edit->setFixedWidth(72);
@@ -250,7 +250,7 @@ std::optional<tagMonitorSettings> COrtolanDlg::ReadForm(bool quiet)
         if (!v) return refuse(i);
         s.*kMonitorSettings[size_t(i)].field = *v;
     }
-    if (const tagSettingSpec* error = FirstFormRangeError(s)) return refuse(int(error - kMonitorSettings.data()));
+    if (const tagSettingRow* error = FirstFormRangeError(s)) return refuse(int(error - kMonitorSettings.data()));
     return s;
 }
 

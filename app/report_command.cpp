@@ -254,8 +254,8 @@ void WriteStatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow, const
 int RunReportCommand(const std::vector<std::string>& args)
 {
     // The interval the window's form would replay with.
-    const tagSettingSpec& refreshSpec = SettingOf(&tagMonitorSettings::refreshSeconds);
-    uint32_t refresh = refreshSpec.form.initial;
+    const tagSettingRow& refreshRow = SettingOf(&tagMonitorSettings::refreshSeconds);
+    uint32_t refresh = refreshRow.form.initial;
     std::vector<std::string> files;
     std::optional<std::string> listKind;
     std::optional<std::string> portKey;
@@ -265,10 +265,10 @@ int RunReportCommand(const std::vector<std::string>& args)
         "with --list, one statistics list as the windows' CSV buttons write it.");
     parser->add_option("--refresh", refresh,
                        std::string("replay interval in seconds") +
-                           RangeHelp(refreshSpec.form.minimum, refreshSpec.form.maximum,
-                                     std::to_string(refreshSpec.form.initial)))
+                           RangeHelp(refreshRow.form.minimum, refreshRow.form.maximum,
+                                     std::to_string(refreshRow.form.initial)))
         ->type_name("SECONDS")
-        ->check(WholeNumber(refreshSpec.form.minimum, refreshSpec.form.maximum));
+        ->check(WholeNumber(refreshRow.form.minimum, refreshRow.form.maximum));
     CLI::Option* list =
         parser->add_option("--list", listKind, "print one list instead: 0 to 12 (the main window's list kinds) or local")
             ->type_name("KIND")

@@ -41,12 +41,12 @@ TEST(CommandLine, EveryCommandAnswersHelpWithItsOptionsRangesAndExitStatuses)
           "--password TEXT", "--port N", "(1 to 65535, default 161)"}},
     };
     // collect's options are the settings table at its command-line ranges.
-    for (const tagSettingSpec& spec : kMonitorSettings) {
-        cases[1].mentions.push_back(QString("--%1 %2").arg(spec.option, spec.valueName));
-        cases[1].mentions.push_back(spec.help + QString(" (%1 to %2, default %3)")
-                                                    .arg(spec.line.minimum)
-                                                    .arg(spec.line.maximum)
-                                                    .arg(spec.line.initial));
+    for (const tagSettingRow& setting : kMonitorSettings) {
+        cases[1].mentions.push_back(QString("--%1 %2").arg(setting.option, setting.valueName));
+        cases[1].mentions.push_back(setting.help + QString(" (%1 to %2, default %3)")
+                                                    .arg(setting.line.minimum)
+                                                    .arg(setting.line.maximum)
+                                                    .arg(setting.line.initial));
     }
     for (const tagCase& c : cases) {
         tagProcessRun run = RunOrtolan(c.args);

@@ -124,7 +124,7 @@ TEST(OrtolanAppForm, RangesAreEnforced)
 {
     tagMonitorSettings form;
     form.sflowPort = 65535;
-    const tagSettingSpec* error = FirstFormRangeError(form);
+    const tagSettingRow* error = FirstFormRangeError(form);
     ASSERT_NE(error, nullptr);
     EXPECT_STREQ(error->caption, "sFlowポート");
     EXPECT_EQ(error->form.minimum, 0u);
