@@ -66,6 +66,7 @@ void CFlowCollector::Close()
 
 void CFlowCollector::Reset()
 {
+    m_lastPort = nullptr;
     ports.clear();
     agents.clear();
     std::memset(datagram, 0, sizeof datagram);
@@ -223,9 +224,22 @@ std::string CFlowCollector::MakePortKey(std::string_view agentText, int32_t numb
 
 CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t number)
 {
+    if (m_lastPort && m_lastVersion == version && m_lastNumber == number && m_lastAgent == agentText)
+        return m_lastPort;
     char key[kMaxPortKey];
-    if (CMonPort* port = FindPort(FormatPortKey(key, agentText, number))) return port;
-    return AddPort(agentText, number);
+    CMonPort* port = FindPort(FormatPortKey(key, agentText, number));
+    if (!port) port = AddPort(agentText, number);
+    if (port) {
+        // Ports are only ever created here and dropped all at once by Reset, so
+        // the pointer stays valid until then. The agent is noted with the port:
+        // a port is only found again for an agent already in the set.
+        if (agents.find(agentText) == agents.end()) agents.emplace(agentText);
+        m_lastPort = port;
+        m_lastVersion = version;
+        m_lastNumber = number;
+        m_lastAgent.assign(agentText);
+    }
+    return port;
 }
 
 CMonPort* CFlowCollector::FindPort(std::string_view key)
@@ -236,6 +250,8 @@ CMonPort* CFlowCollector::FindPort(std::string_view key)
 
 CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
 {
+    // A port added under a key already held replaces the held one.
+    m_lastPort = nullptr;
     std::string key = MakePortKey(agentText, number);
     // A refused port is counted as such, not among the refused entries.
     if (ports.size() >= m_limits.maxPorts || !m_memory.Charge(cost::Port(key.size(), agentText.size()), false)) {

@@ -147,6 +147,14 @@ private:
     // Adds what the kernel dropped since the last look (SO_MEMINFO).
     void NoteKernelDrops();
 
+    // The port the last datagram went to: consecutive datagrams nearly always
+    // come from the same agent, so its key need not be formed and looked up
+    // again. Forgotten whenever the ports are cleared.
+    CMonPort* m_lastPort = nullptr;
+    int32_t m_lastVersion = 0;
+    int32_t m_lastNumber = 0;
+    std::string m_lastAgent;
+
     uint16_t m_defaultPort;
     const char* m_keyPrefix;
     std::vector<uint8_t> m_burst;  // kReceiveBurst datagrams, read by one call

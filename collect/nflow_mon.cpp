@@ -80,7 +80,6 @@ void CNFlowMon::ParseV1(std::string_view sender)
         ++rejectedDatagrams;
         return;
     }
-    if (agents.find(sender) == agents.end()) agents.emplace(sender);
     port->lastReceived = Now();
     port->lastUptime = uptime;
     port->datagrams += 1;
@@ -105,7 +104,6 @@ void CNFlowMon::ParseV5(std::string_view sender)
         ++rejectedDatagrams;
         return;
     }
-    if (agents.find(sender) == agents.end()) agents.emplace(sender);
     if (port->lastSequence == sequence) {
         ++rejectedDatagrams;
         return;

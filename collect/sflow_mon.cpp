@@ -106,7 +106,6 @@ void CSFlowMon::ParseDatagram(std::string_view sender, uint32_t senderPort)
         ++rejectedDatagrams;
         return;
     }
-    if (agents.find(agentText) == agents.end()) agents.emplace(agentText);
     if (port->lastSequence == sequence) {
         ++rejectedDatagrams;
         return;
