@@ -90,6 +90,8 @@ void CTrafficAccounting::ClearLabelCache()
     m_protocols.clear();
     m_tcp.clear();
     m_udp.clear();
+    m_tcpNamed.clear();
+    m_udpNamed.clear();
     m_icmp.clear();
 }
 
@@ -198,6 +200,17 @@ const CTrafficAccounting::tagPortLabels& CTrafficAccounting::PortLabels(std::vec
     return labels;
 }
 
+bool CTrafficAccounting::IsNamed(uint16_t number, bool tcp)
+{
+    std::vector<uint64_t>& bits = tcp ? m_tcpNamed : m_udpNamed;
+    if (bits.empty()) {
+        bits.assign(65536 / 64, 0);
+        for (const auto& [port, name] : tcp ? m_names.tcpPortNames : m_names.udpPortNames)
+            bits[port >> 6] |= uint64_t(1) << (port & 63);
+    }
+    return bits[number >> 6] >> (number & 63) & 1;
+}
+
 void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp,
                                         uint16_t s, uint16_t d, int64_t packets, int64_t bytes)
 {
@@ -205,8 +218,8 @@ void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, S
     // The lower port is tried first. A name on the source port means the source
     // answered from a known service; a name on the destination port means the
     // destination was addressed on one, so it is only presumed a server ("?").
-    const bool sourceNamed = (tcp ? m_names.TcpName(s) : m_names.UdpName(s)) != nullptr;
-    const bool destinationNamed = (tcp ? m_names.TcpName(d) : m_names.UdpName(d)) != nullptr;
+    const bool sourceNamed = IsNamed(s, tcp);
+    const bool destinationNamed = IsNamed(d, tcp);
     int named = -1;  // 0: the source's name, 1: the destination's (presumed)
     if (s < d) {
         if (sourceNamed)

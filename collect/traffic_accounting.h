@@ -62,6 +62,9 @@ private:
         uint32_t stat = 0;
         uint32_t service = 0;  // 0 when the type has no name of its own
     };
+    // Whether the port number has a service name: one bit per number, set from
+    // the name table on first use, small enough to stay in the nearest cache.
+    bool IsNamed(uint16_t number, bool tcp);
     const tagPortLabels& PortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp);
     void AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp, uint16_t sourcePort,
                         uint16_t destinationPort, int64_t packets, int64_t bytes);
@@ -73,6 +76,8 @@ private:
     std::vector<uint32_t> m_protocols;
     std::vector<tagPortLabels> m_tcp;
     std::vector<tagPortLabels> m_udp;
+    std::vector<uint64_t> m_tcpNamed;  // bit per port number, empty until first use
+    std::vector<uint64_t> m_udpNamed;
     std::vector<tagIcmpLabels> m_icmp;  // by type << 8 | code
     MacAddress m_sourceMac;
     bool m_haveSourceMac = false;
