@@ -40,8 +40,11 @@ bool CFlowCollector::Open(uint32_t port)
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     // A large receive buffer rides out bursts between two event-loop turns.
+    // SO_RCVBUF is capped by net.core.rmem_max; a process holding
+    // CAP_NET_ADMIN may pass that cap with SO_RCVBUFFORCE.
     int size = 8 << 20;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
