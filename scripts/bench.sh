@@ -10,6 +10,7 @@
 # Needs the packages of scripts/install-deps.sh --test (softflowd, pmacct, nfdump).
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/sfprobe-conf.sh"
 build=${1:-$here/build-bench}
 echo "== build ($build, Release)"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORTOLAN_TESTS=OFF -DORTOLAN_BENCH=ON >/dev/null ||
@@ -62,15 +63,7 @@ if have softflowd; then
   done
 fi
 if have pmacctd; then
-  cat >"$work/pmacctd.conf" <<EOF
-daemonize: false
-pcap_savefile: $work/traffic.pcap
-plugins: sfprobe
-sfprobe_receiver: 127.0.0.1:@PORT@
-sfprobe_agentip: 10.9.9.9
-sfprobe_agentsubid: 3
-sampling_rate: 1
-EOF
+  write_sfprobe_conf "$work" "$work/traffic.pcap"
   timeout 90 "$net" catch "$work/sf5.stream" 60 \
     "sed -i s/@PORT@/{PORT}/ $work/pmacctd.conf && exec pmacctd -f $work/pmacctd.conf" 2>/dev/null |
     grep caught | sed "s/^/pmacctd sfprobe: /"

@@ -17,6 +17,7 @@
 # `ortolan report` JSON and every `report --list` CSV.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/sfprobe-conf.sh"
 [[ $# -ge 1 ]] || { echo "usage: $0 OUTDIR [BUILD_DIR] [STREAM_DIR]" >&2; exit 2; }
 out=$1
 build=$(cd "${2:-$here/build}" && pwd)
@@ -44,15 +45,7 @@ if [[ ! -s $streams/nf5.stream || ! -s $streams/nf1.stream ]]; then
   done
 fi
 if [[ ! -s $streams/sf5.stream ]]; then
-  cat >"$streams/pmacctd.conf" <<EOF
-daemonize: false
-pcap_savefile: $streams/traffic.pcap
-plugins: sfprobe
-sfprobe_receiver: 127.0.0.1:@PORT@
-sfprobe_agentip: 10.9.9.9
-sfprobe_agentsubid: 3
-sampling_rate: 1
-EOF
+  write_sfprobe_conf "$streams" "$streams/traffic.pcap"
   timeout 90 "$net" catch "$streams/sf5.stream" 30 \
     "sed -i s/@PORT@/{PORT}/ $streams/pmacctd.conf && exec pmacctd -f $streams/pmacctd.conf" >/dev/null 2>&1 || true
 fi
