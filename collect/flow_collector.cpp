@@ -72,9 +72,6 @@ void CFlowCollector::Reset()
     m_lastPort = nullptr;
     ports.clear();
     agents.clear();
-    std::memset(datagram, 0, sizeof datagram);
-    readPos = 0;
-    datagramLength = 0;
     datagramCount = 0;
     resetTime = m_clock();
     logQueue.clear();
@@ -93,8 +90,8 @@ void CFlowCollector::Reset()
 void CFlowCollector::OnReceive(int errorCode)
 {
     if (errorCode == 0 && m_socket >= 0) {
-        // One recvmmsg reads the whole burst; each datagram is then moved into the
-        // decode buffer, so decoding, queueing and replay see one buffer as before.
+        // One recvmmsg reads the whole burst; each datagram is decoded where it
+        // landed, as exactly the bytes received.
         if (m_burst.empty()) m_burst.resize(size_t(kReceiveBurst) * kDatagramCapacity);
         mmsghdr messages[kReceiveBurst] = {};
         iovec vectors[kReceiveBurst];
@@ -120,19 +117,15 @@ void CFlowCollector::OnReceive(int errorCode)
                 ++emptyDatagrams;
                 continue;
             }
-            std::memcpy(datagram, vectors[i].iov_base, length);
-            datagramLength = int32_t(length);
             const sockaddr_in& from = senders[i];
             if (senderText[0] == '\0' || from.sin_addr.s_addr != lastAddress) {
                 ::inet_ntop(AF_INET, &from.sin_addr, senderText, sizeof senderText);
                 lastAddress = from.sin_addr.s_addr;
             }
-            uint32_t senderPort = ntohs(from.sin_port);
-            readPos = 0;
-            ++datagramCount;
-            datagramTime = m_clock();
-            ParseDatagram(senderText, senderPort);
-            QueueCopy(senderText, senderPort);
+            tagDatagram datagram{static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText,
+                                 ntohs(from.sin_port), m_clock()};
+            Decode(datagram);
+            QueueCopy(datagram);
         }
         NoteKernelDrops();
     }
@@ -154,17 +147,24 @@ void CFlowCollector::NoteKernelDrops()
     m_socketDrops = total;
 }
 
-void CFlowCollector::QueueCopy(std::string_view sender, uint32_t senderPort)
+void CFlowCollector::Decode(const tagDatagram& datagram)
 {
-    if (logQueueBytes + uint64_t(datagramLength) + kLogRecordOverhead > m_logQueueLimit) {
+    ++datagramCount;
+    datagramTime = datagram.time;
+    ParseDatagram(datagram);
+}
+
+void CFlowCollector::QueueCopy(const tagDatagram& datagram)
+{
+    if (logQueueBytes + uint64_t(datagram.length) + kLogRecordOverhead > m_logQueueLimit) {
         ++droppedLogRecords;
         return;
     }
     auto record = std::make_unique<tagXFlowLog>();
     record->receivedAt = m_clock();
-    record->sender.assign(sender);
-    record->senderPort = senderPort;
-    record->bytes.assign(datagram, datagram + datagramLength);
+    record->sender.assign(datagram.sender);
+    record->senderPort = datagram.senderPort;
+    record->bytes.assign(datagram.bytes, datagram.bytes + datagram.length);
     logQueueBytes += LogRecordCost(*record);
     logQueue.push_back(std::move(record));
 }
@@ -190,13 +190,7 @@ uint64_t CFlowCollector::DiscardLogQueue()
 void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,
                                   std::string_view sender, uint32_t senderPort)
 {
-    if (size > sizeof datagram) size = sizeof datagram;
-    if (size) std::memcpy(datagram, bytes, size);
-    datagramLength = int32_t(size);
-    readPos = 0;
-    datagramTime = time;
-    ++datagramCount;
-    ParseDatagram(sender, senderPort);
+    Decode({bytes, std::min(size, kDatagramCapacity), sender, senderPort, time});
 }
 
 uint64_t CFlowCollector::CountInterfaces() const

@@ -1,8 +1,9 @@
 #pragma once
-// The frame both collectors share: one UDP socket, the 8192-byte datagram
-// buffer decoded in place, the monitored ports by key, the agents heard from,
-// the counters and the queue of datagram copies that feeds the flow log.
-// Only the decoder differs between sFlow and NetFlow.
+// The frame both collectors share: one UDP socket read in bursts of up to
+// 8192-byte datagrams, the monitored ports by key, the agents heard from, the
+// counters and the queue of datagram copies that feeds the flow log. Only the
+// decoder differs between sFlow and NetFlow; it is handed each datagram as
+// exactly the bytes that arrived.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datagram.h"
 #include "memory_budget.h"
 #include "mon_port.h"
 #include "name_tables.h"
@@ -63,10 +65,11 @@ public:
     // kReceiveBurst datagrams; always re-arms the notification afterwards. A
     // datagram larger than the buffer is dropped unread and counted.
     void OnReceive(int errorCode);
-    // Decodes the first datagramLength bytes of datagram from readPos.
-    virtual void ParseDatagram(std::string_view sender, uint32_t senderPort) = 0;
-    // Replay entry: loads the bytes (at most kDatagramCapacity), stamps the time,
-    // counts and decodes them. Nothing is queued.
+    // Decodes exactly datagram.length bytes and reads nothing beyond them. The
+    // frame has counted the datagram and set datagramTime to its time.
+    virtual void ParseDatagram(const tagDatagram& datagram) = 0;
+    // Replay entry: stamps the time, counts and decodes the bytes in place (at
+    // most kDatagramCapacity of them, as a socket read would). Nothing is queued.
     void FeedDatagram(const uint8_t* bytes, size_t size, int64_t time, std::string_view sender,
                       uint32_t senderPort);
 
@@ -106,9 +109,6 @@ public:
     // --- State read by the controller, the flow log and the views.
     std::map<std::string, std::unique_ptr<CMonPort>, std::less<>> ports;
     std::set<std::string, std::less<>> agents;
-    uint8_t datagram[kDatagramCapacity];
-    int32_t readPos = 0;
-    int32_t datagramLength = 0;
     uint64_t datagramCount = 0;
     int64_t resetTime = 0;
     std::deque<std::unique_ptr<tagXFlowLog>> logQueue;
@@ -143,7 +143,9 @@ protected:
 private:
     // Formats the port key into buf (of kMaxPortKey bytes) and returns it.
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
-    void QueueCopy(std::string_view sender, uint32_t senderPort);
+    // Counts the datagram, stamps its time and hands it to the decoder.
+    void Decode(const tagDatagram& datagram);
+    void QueueCopy(const tagDatagram& datagram);
     // Adds what the kernel dropped since the last look (SO_MEMINFO).
     void NoteKernelDrops();
 

@@ -50,32 +50,33 @@ std::string CNFlowMon::MaskText(uint32_t mask)
     return buf;
 }
 
-void CNFlowMon::ParseDatagram(std::string_view sender, uint32_t)
+void CNFlowMon::ParseDatagram(const tagDatagram& datagram)
 {
-    if (datagramLength < 2) {
+    if (datagram.length < 2) {
         version = 0;
         ++rejectedDatagrams;
         return;
     }
-    version = LoadBe16(datagram);
+    version = LoadBe16(datagram.bytes);
     if (version == 1)
-        ParseV1(sender);
+        ParseV1(datagram);
     else if (version == 5)
-        ParseV5(sender);
+        ParseV5(datagram);
     else
         ++rejectedDatagrams;
 }
 
-void CNFlowMon::ParseV1(std::string_view sender)
+void CNFlowMon::ParseV1(const tagDatagram& datagram)
 {
-    size_t length = size_t(datagramLength);
+    const uint8_t* bytes = datagram.bytes;
+    size_t length = datagram.length;
     if (length < kV1HeaderSize) {
         ++rejectedDatagrams;
         return;
     }
-    uint32_t count = LoadBe16(datagram + 2);
-    uint32_t uptime = LoadBe32(datagram + 4);
-    CMonPort* port = FindOrAddPort(sender, 0);
+    uint32_t count = LoadBe16(bytes + 2);
+    uint32_t uptime = LoadBe32(bytes + 4);
+    CMonPort* port = FindOrAddPort(datagram.sender, 0);
     if (!port) {
         ++rejectedDatagrams;
         return;
@@ -85,21 +86,22 @@ void CNFlowMon::ParseV1(std::string_view sender)
     port->datagrams += 1;
     // A count that claims more records than arrived: the whole records present are decoded.
     for (uint32_t i = 0; i < count && kV1HeaderSize + (i + 1) * kRecordSize <= length; ++i)
-        AccountRecord(*port, datagram + kV1HeaderSize + i * kRecordSize, false, uptime);
+        AccountRecord(*port, bytes + kV1HeaderSize + i * kRecordSize, false, uptime);
 }
 
-void CNFlowMon::ParseV5(std::string_view sender)
+void CNFlowMon::ParseV5(const tagDatagram& datagram)
 {
-    size_t length = size_t(datagramLength);
+    const uint8_t* bytes = datagram.bytes;
+    size_t length = datagram.length;
     if (length < kV5HeaderSize) {
         ++rejectedDatagrams;
         return;
     }
-    uint32_t count = LoadBe16(datagram + 2);
-    uint32_t uptime = LoadBe32(datagram + 4);
-    uint32_t sequence = LoadBe32(datagram + 16);
-    int32_t engine = datagram[21];
-    CMonPort* port = FindOrAddPort(sender, engine);
+    uint32_t count = LoadBe16(bytes + 2);
+    uint32_t uptime = LoadBe32(bytes + 4);
+    uint32_t sequence = LoadBe32(bytes + 16);
+    int32_t engine = bytes[21];
+    CMonPort* port = FindOrAddPort(datagram.sender, engine);
     if (!port) {
         ++rejectedDatagrams;
         return;
@@ -113,7 +115,7 @@ void CNFlowMon::ParseV5(std::string_view sender)
     port->lastUptime = uptime;
     port->datagrams += 1;
     for (uint32_t i = 0; i < count && kV5HeaderSize + (i + 1) * kRecordSize <= length; ++i)
-        AccountRecord(*port, datagram + kV5HeaderSize + i * kRecordSize, true, uptime);
+        AccountRecord(*port, bytes + kV5HeaderSize + i * kRecordSize, true, uptime);
 }
 
 void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint32_t uptime)

@@ -11,9 +11,7 @@ class CNFlowMon : public CFlowCollector {
 public:
     explicit CNFlowMon(const tagLimits& limits = tagLimits{});
 
-    void ParseDatagram(std::string_view sender, uint32_t senderPort) override;
-    void ParseV1(std::string_view sender);
-    void ParseV5(std::string_view sender);
+    void ParseDatagram(const tagDatagram& datagram) override;
 
     // Unicast, multicast or broadcast from the destination and its mask, added
     // to the input interface's inbound and the output interface's outbound
@@ -27,6 +25,8 @@ public:
     static std::string MaskText(uint32_t mask);
 
 private:
+    void ParseV1(const tagDatagram& datagram);
+    void ParseV5(const tagDatagram& datagram);
     void AccountRecord(CMonPort& port, const uint8_t* record, bool v5, uint32_t uptime);
 
     CLocalHourCache m_hours;

@@ -85,9 +85,9 @@ CSFlowMon::CSFlowMon(const tagLimits& limits)
 {
 }
 
-void CSFlowMon::ParseDatagram(std::string_view sender, uint32_t senderPort)
+void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
 {
-    BigEndianReader r(datagram, size_t(datagramLength), size_t(readPos));
+    BigEndianReader r(datagram.bytes, datagram.length);
     version = int32_t(r.Read32());
     if (version != 2 && version != 4 && version != 5) {
         ++rejectedDatagrams;
@@ -95,7 +95,7 @@ void CSFlowMon::ParseDatagram(std::string_view sender, uint32_t senderPort)
     }
     AddressText agentAddress = ReadAddress(r);
     std::string_view agentText = agentAddress.view();
-    if (agentText.empty() || agentText.starts_with("127.")) agentText = sender;
+    if (agentText.empty() || agentText.starts_with("127.")) agentText = datagram.sender;
     int32_t subAgent = version == 5 ? int32_t(r.Read32()) : 0;
     uint32_t sequence = r.Read32();
     uint32_t uptime = r.Read32();
@@ -138,7 +138,6 @@ void CSFlowMon::ParseDatagram(std::string_view sender, uint32_t senderPort)
         }
         if (!ok) break;
     }
-    readPos = int32_t(r.pos());
 }
 
 bool CSFlowMon::ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expanded)

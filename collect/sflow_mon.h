@@ -12,7 +12,7 @@ class CSFlowMon : public CFlowCollector {
 public:
     explicit CSFlowMon(const tagLimits& limits = tagLimits{});
 
-    void ParseDatagram(std::string_view sender, uint32_t senderPort) override;
+    void ParseDatagram(const tagDatagram& datagram) override;
 
     bool LoadOuiTable(const std::string& path) { return m_oui.LoadOuiTable(path); }
     const COuiTable& oui() const { return m_oui; }

@@ -102,9 +102,15 @@ bool CFuzzBench::HasTarget(std::string_view name)
     return false;
 }
 
-bool CFuzzBench::Run(std::string_view target, const uint8_t* data, size_t size)
+bool CFuzzBench::Run(std::string_view target, const uint8_t* input, size_t size)
 {
     m_failure.clear();
+    // The input in a heap block of exactly its size: whoever calls (libFuzzer,
+    // a test holding a larger buffer) the first byte read past its end falls
+    // outside the block, where AddressSanitizer reports it.
+    std::unique_ptr<uint8_t[]> exact(size ? new uint8_t[size] : nullptr);
+    if (size) std::copy(input, input + size, exact.get());
+    const uint8_t* data = exact.get();
     if (target == "sflow_datagram") return RunSFlow(data, size);
     if (target == "netflow_datagram") return RunNetFlow(data, size);
     if (target == "header_decoder") return RunHeader(data, size);
@@ -145,7 +151,6 @@ bool FeedThrice(CFlowCollector& c, const uint8_t* data, size_t size, std::string
     c.FeedDatagram(data, size, kFuzzTime + 7200, "127.0.0.1", 50000);
     if (c.datagramCount != 3) failure = "datagramCount is not 3";
     else if (!CountsAddUp(c)) failure = "decoded + rejected differs from datagramCount";
-    else if (c.readPos < 0 || c.readPos > c.datagramLength) failure = "readPos outside the datagram";
     else if (c.budget().used() > c.budget().limit()) failure = "memory budget overrun";
     else if (c.agents.size() > c.ports.size()) failure = "more agents than ports";
     return failure.empty();
