@@ -239,6 +239,21 @@ CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t numb
     return port;
 }
 
+CMonPort* CFlowCollector::AcceptDatagram(std::string_view agentText, int32_t number, uint32_t uptime,
+                                         std::optional<uint32_t> sequence)
+{
+    CMonPort* port = FindOrAddPort(agentText, number);
+    if (!port || (sequence && port->lastSequence == *sequence)) {
+        ++rejectedDatagrams;
+        return nullptr;
+    }
+    port->lastReceived = Now();
+    if (sequence) port->lastSequence = *sequence;
+    port->lastUptime = uptime;
+    port->datagrams += 1;
+    return port;
+}
+
 CMonPort* CFlowCollector::FindPort(std::string_view key)
 {
     auto it = ports.find(key);

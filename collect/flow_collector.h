@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -133,6 +134,15 @@ public:
 
 protected:
     CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits);
+
+    // The bookkeeping every version does once its header is read: the port of
+    // the agent and number under the current version, found or added; a
+    // sequence number equal to the port's last one refused as a repeat; the
+    // time, sequence and uptime noted and the datagram counted for the port.
+    // Null, with the datagram counted as rejected, when the port cannot be had
+    // or the datagram repeats. Versions without a sequence number pass none.
+    CMonPort* AcceptDatagram(std::string_view agentText, int32_t number, uint32_t uptime,
+                             std::optional<uint32_t> sequence);
 
     CNameTables m_names;
     tagLimits m_limits;

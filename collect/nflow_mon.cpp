@@ -76,14 +76,9 @@ void CNFlowMon::ParseV1(const tagDatagram& datagram)
     }
     uint32_t count = LoadBe16(bytes + 2);
     uint32_t uptime = LoadBe32(bytes + 4);
-    CMonPort* port = FindOrAddPort(datagram.sender, 0);
-    if (!port) {
-        ++rejectedDatagrams;
-        return;
-    }
-    port->lastReceived = Now();
-    port->lastUptime = uptime;
-    port->datagrams += 1;
+    // Version 1 carries no sequence number: a repeat is decoded again.
+    CMonPort* port = AcceptDatagram(datagram.sender, 0, uptime, std::nullopt);
+    if (!port) return;
     // A count that claims more records than arrived: the whole records present are decoded.
     for (uint32_t i = 0; i < count && kV1HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV1HeaderSize + i * kRecordSize, false, uptime);
@@ -101,19 +96,8 @@ void CNFlowMon::ParseV5(const tagDatagram& datagram)
     uint32_t uptime = LoadBe32(bytes + 4);
     uint32_t sequence = LoadBe32(bytes + 16);
     int32_t engine = bytes[21];
-    CMonPort* port = FindOrAddPort(datagram.sender, engine);
-    if (!port) {
-        ++rejectedDatagrams;
-        return;
-    }
-    if (port->lastSequence == sequence) {
-        ++rejectedDatagrams;
-        return;
-    }
-    port->lastReceived = Now();
-    port->lastSequence = sequence;
-    port->lastUptime = uptime;
-    port->datagrams += 1;
+    CMonPort* port = AcceptDatagram(datagram.sender, engine, uptime, sequence);
+    if (!port) return;
     for (uint32_t i = 0; i < count && kV5HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV5HeaderSize + i * kRecordSize, true, uptime);
 }

@@ -101,19 +101,8 @@ void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
     uint32_t uptime = r.Read32();
     uint32_t samples = r.Read32();
 
-    CMonPort* port = FindOrAddPort(agentText, subAgent);
-    if (!port) {
-        ++rejectedDatagrams;
-        return;
-    }
-    if (port->lastSequence == sequence) {
-        ++rejectedDatagrams;
-        return;
-    }
-    port->lastReceived = Now();
-    port->lastSequence = sequence;
-    port->lastUptime = uptime;
-    port->datagrams += 1;
+    CMonPort* port = AcceptDatagram(agentText, subAgent, uptime, sequence);
+    if (!port) return;
 
     for (uint32_t handled = 0; handled < samples && r.remaining() > 0; ++handled) {
         bool ok = true;
