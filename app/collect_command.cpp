@@ -99,9 +99,9 @@ private:
             {"oversizeDatagrams", c.oversizeDatagrams},
             {"emptyDatagrams", c.emptyDatagrams},
             {"kernelDrops", c.kernelDrops},
-            {"droppedLogRecords", c.droppedLogRecords},
-            {"queuedLogRecords", uint64_t(c.logQueue.size())},
-            {"unwrittenLogRecords", c.unwrittenLogRecords},
+            {"droppedLogRecords", c.logQueue().dropped()},
+            {"queuedLogRecords", uint64_t(c.logQueue().size())},
+            {"unwrittenLogRecords", c.logQueue().unwritten()},
             {"refusedPorts", c.refusedPorts},
             {"refusedEntries", c.budget().refused()},
         };
@@ -205,10 +205,10 @@ int RunCollectCommand(const std::vector<std::string>& args)
     controller.Stop();
     // What the log would not take by now is lost with the process: say so,
     // count it, and end with a failure status.
-    uint64_t unwritten = controller.netflow().DiscardLogQueue() + controller.sflow().DiscardLogQueue();
+    uint64_t unwritten = controller.netflow().logQueue().Discard() + controller.sflow().logQueue().Discard();
     if (unwritten)
         std::fprintf(stderr, "ortolan collect: %llu records could not be written to the flow log (%s)\n",
-                     static_cast<unsigned long long>(unwritten), controller.flowLog().problem().c_str());
+                     static_cast<unsigned long long>(unwritten), controller.logWriter().problem().c_str());
     // The last, unfinished interval is closed too, so the final print shows
     // everything that arrived.
     controller.SetIntervalTime(controller.Now());

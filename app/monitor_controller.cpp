@@ -146,12 +146,15 @@ bool CMonitorController::Start()
         // A file size limit (ulimit -f) must fail the log's write, which keeps
         // the records queued, rather than kill the program with a torn line.
         std::signal(SIGXFSZ, SIG_IGN);
+        m_logWriter.SetFolder(m_flowLog.folder());
+        m_logWriter.Start();
         m_monitoring = true;
         bool sflowOpen = m_sflow.Open(m_settings.sflowPort);
         if (!sflowOpen) m_host.SocketFailed("sFlow", EffectivePort(m_settings.sflowPort, m_sflow));
         bool netflowOpen = m_netflow.Open(m_settings.netflowPort);
         if (!netflowOpen) m_host.SocketFailed("NetFlow", EffectivePort(m_settings.netflowPort, m_netflow));
         if (!sflowOpen && !netflowOpen) {
+            m_logWriter.Stop();
             m_monitoring = false;
             UpdateStatus();
             return true;
@@ -176,8 +179,10 @@ void CMonitorController::Stop()
     m_refreshTimer.stop();
     m_logTimer.stop();
     // What arrived since the last log tick would otherwise be dropped by the
-    // next start's reset; it belongs in the log.
-    LogTick();
+    // next start's reset; it belongs in the log. The writer's last pass takes
+    // everything queued, and the stop waits for it.
+    m_logWriter.Stop();
+    NoteLogState();
     // The statistics now show the period up to this moment; without this the
     // offline status of a live run would end at 1970.
     m_shownTo = Now();
@@ -225,12 +230,19 @@ void CMonitorController::RefreshTick()
 
 bool CMonitorController::LogTick()
 {
-    m_logFailing = !m_flowLog.WriteFlowLog(m_netflow, m_sflow);
-    if (m_flowLog.problem() != m_logProblem) {
-        m_logProblem = m_flowLog.problem();
+    m_logWriter.Request();
+    NoteLogState();
+    return !m_logFailing;
+}
+
+void CMonitorController::NoteLogState()
+{
+    m_logFailing = m_logWriter.failing();
+    std::string problem = m_logWriter.problem();
+    if (problem != m_logProblem) {
+        m_logProblem = std::move(problem);
         m_host.LogProblemChanged(m_logProblem);
     }
-    return !m_logFailing;
 }
 
 void CMonitorController::UpdateTrends()
@@ -390,8 +402,8 @@ tagLossFigures CMonitorController::LossFigures() const
     for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&m_sflow),
                                     static_cast<const CFlowCollector*>(&m_netflow)}) {
         loss.receiveLost += c->oversizeDatagrams + c->emptyDatagrams + c->kernelDrops;
-        if (m_logFailing) loss.logWaiting += c->logQueue.size();
-        loss.logLost += c->droppedLogRecords + c->unwrittenLogRecords;
+        if (m_logFailing) loss.logWaiting += c->logQueue().size();
+        loss.logLost += c->logQueue().dropped() + c->logQueue().unwritten();
         loss.refused += c->refusedPorts + c->budget().refused();
     }
     loss.refused += m_hostNameMemory.refused();

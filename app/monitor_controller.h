@@ -2,7 +2,8 @@
 // The logic behind the main window, without widgets: start and stop of
 // monitoring (start dialog and replay), the sockets' readiness, the refresh
 // timer (1234: closes an interval, one-shot, re-armed after each tick) and
-// the log timer (1235: writes the queues to the flow log each second), the
+// the log timer (1235: has the writer thread write the queues to the flow log
+// each second), the
 // per-port figures of the monitor list and the trend charts, reverse name
 // look-ups and the status text. The window and the headless mode each supply
 // an IMonitorHost; tests supply their own, with a fixed clock.
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "flow_log.h"
+#include "flow_log_writer.h"
 #include "host_resolver.h"
 #include "monitor_list_model.h"
 #include "monitor_settings.h"
@@ -102,7 +104,8 @@ public:
 
     // Timer work, public so tests run a tick without waiting for it.
     void RefreshTick();
-    // Writes the queues to the flow log; false when records stayed queued.
+    // Asks the writer thread to write the queues to the flow log and returns
+    // at once; false when its last finished pass left records queued.
     bool LogTick();
     void UpdateTrends();
     void UpdateStatus();
@@ -129,6 +132,7 @@ public:
     CSFlowMon& sflow() { return m_sflow; }
     CNFlowMon& netflow() { return m_netflow; }
     CFlowLog& flowLog() { return m_flowLog; }
+    CFlowLogWriter& logWriter() { return m_logWriter; }
     CMonitorListModel& list() { return m_list; }
     const TrendCharts& charts() const { return m_charts; }
     CChartModel& chart(TrendChart which) { return ChartOf(m_charts, which); }
@@ -156,6 +160,9 @@ private:
     bool CacheHostName(const std::string& address, const std::string& name);
     void ForgetHostName(std::map<std::string, std::string>::iterator entry);
     void RedrawCharts();
+    // Takes the writer's last finished pass into the status and tells the host
+    // when its problem changed.
+    void NoteLogState();
 
     IMonitorHost& m_host;
     IHostResolver& m_resolver;
@@ -163,7 +170,8 @@ private:
     CMemoryBudget m_memory;  // before the collectors, which give their share back when destroyed
     CSFlowMon m_sflow;
     CNFlowMon m_netflow;
-    CFlowLog m_flowLog;
+    CFlowLog m_flowLog;              // replay and purge, on this thread
+    CFlowLogWriter m_logWriter{m_netflow.logQueue(), m_sflow.logQueue()};
     CMonitorListModel m_list;
     std::array<std::unique_ptr<CChartModel>, kTrendChartCount> m_ownCharts;
     TrendCharts m_charts{};

@@ -31,15 +31,15 @@ int main(int argc, char** argv)
         record.sender = "192.0.2.1";
         record.senderPort = 6343;
         for (size_t i = 0; i < count; ++i) {
-            const auto& d = samples[i % samples.size()];
+            std::vector<uint8_t> d = samples[i % samples.size()];
             record.receivedAt = 1700000000 + int64_t(i / 1000);
-            record.bytes = d;
             // Fresh sequence numbers, so no datagram is dropped as a repeat.
             size_t at = (i % 4 == 3) ? 16 : 20;
-            record.bytes[at] = uint8_t(i >> 24);
-            record.bytes[at + 1] = uint8_t(i >> 16);
-            record.bytes[at + 2] = uint8_t(i >> 8);
-            record.bytes[at + 3] = uint8_t(i);
+            d[at] = uint8_t(i >> 24);
+            d[at + 1] = uint8_t(i >> 16);
+            d[at + 2] = uint8_t(i >> 8);
+            d[at + 3] = uint8_t(i);
+            record.bytes = d;
             out << (i % 4 == 3 ? "N\t" : "S\t") << CFlowLog::FormatLogLine(record) << '\n';
         }
     }

@@ -74,14 +74,11 @@ void CFlowCollector::Reset()
     agents.clear();
     datagramCount = 0;
     resetTime = m_clock();
-    logQueue.clear();
-    logQueueBytes = 0;
+    m_logQueue.Clear();
     rejectedDatagrams = 0;
     oversizeDatagrams = 0;
     emptyDatagrams = 0;
     kernelDrops = 0;
-    droppedLogRecords = 0;
-    unwrittenLogRecords = 0;
     refusedPorts = 0;
     m_memory.Clear();
     m_accounting.ForgetSourceMac();
@@ -156,35 +153,7 @@ void CFlowCollector::Decode(const tagDatagram& datagram)
 
 void CFlowCollector::QueueCopy(const tagDatagram& datagram)
 {
-    if (logQueueBytes + uint64_t(datagram.length) + kLogRecordOverhead > m_logQueueLimit) {
-        ++droppedLogRecords;
-        return;
-    }
-    auto record = std::make_unique<tagXFlowLog>();
-    record->receivedAt = m_clock();
-    record->sender.assign(datagram.sender);
-    record->senderPort = datagram.senderPort;
-    record->bytes.assign(datagram.bytes, datagram.bytes + datagram.length);
-    logQueueBytes += LogRecordCost(*record);
-    logQueue.push_back(std::move(record));
-}
-
-std::unique_ptr<tagXFlowLog> CFlowCollector::PopLogFront()
-{
-    if (logQueue.empty()) return nullptr;
-    auto record = std::move(logQueue.front());
-    logQueue.pop_front();
-    logQueueBytes -= LogRecordCost(*record);
-    return record;
-}
-
-uint64_t CFlowCollector::DiscardLogQueue()
-{
-    uint64_t count = logQueue.size();
-    logQueue.clear();
-    logQueueBytes = 0;
-    unwrittenLogRecords += count;
-    return count;
+    m_logQueue.Push(datagram.time, datagram.sender, datagram.senderPort, {datagram.bytes, datagram.length});
 }
 
 void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,

@@ -5,7 +5,6 @@
 // decoder differs between sFlow and NetFlow; it is handed each datagram as
 // exactly the bytes that arrived.
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "datagram.h"
+#include "log_queue.h"
 #include "memory_budget.h"
 #include "mon_port.h"
 #include "name_tables.h"
@@ -27,24 +27,6 @@ inline constexpr size_t kDatagramCapacity = 8192;
 // A readiness callback reads at most this many datagrams, so the event loop
 // regains control between bursts.
 inline constexpr int kReceiveBurst = 20;
-// While the flow log cannot be written the queue holds records costing at most
-// this many bytes (LogRecordCost); further copies are dropped and counted.
-inline constexpr uint64_t kDefaultLogQueueBytes = 256ull << 20;
-
-// One received datagram waiting for the flow log.
-struct tagXFlowLog {
-    int64_t receivedAt = 0;
-    std::string sender;
-    uint32_t senderPort = 0;
-    std::vector<uint8_t> bytes;
-};
-
-// What a queued record costs beyond its bytes (the record, its allocations and
-// its queue slot): counted against the queue bound, so a flood of tiny
-// datagrams cannot hold far more memory than the bound says.
-inline constexpr uint64_t kLogRecordOverhead = 128;
-inline uint64_t LogRecordCost(const tagXFlowLog& record) { return record.bytes.size() + kLogRecordOverhead; }
-
 class CFlowCollector {
 public:
     virtual ~CFlowCollector();
@@ -82,16 +64,15 @@ public:
     // The port of an agent and number under the current version, created on first sight.
     CMonPort* FindOrAddPort(std::string_view agentText, int32_t number);
 
-    // Removes the oldest queued record (the flow log has written it).
-    std::unique_ptr<tagXFlowLog> PopLogFront();
-    // Gives up the queued records (the log could not take them when the
-    // program stopped): they are counted in unwrittenLogRecords. Returns how many.
-    uint64_t DiscardLogQueue();
+    // The copies of received datagrams waiting for the flow log, with their
+    // bound and their counters (dropped by the bound, given up at a stop). The
+    // writer empties it from its own thread.
+    CLogQueue& logQueue() { return m_logQueue; }
+    const CLogQueue& logQueue() const { return m_logQueue; }
 
     // Hooks for the platform: the re-arm after a burst and the clock (seconds since 1970).
     void SetRearmHook(std::function<void()> hook) { m_rearm = std::move(hook); }
     void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
-    void SetLogQueueLimit(uint64_t bytes) { m_logQueueLimit = bytes; }
     int64_t Now() const { return m_clock(); }
 
     const CNameTables& names() const { return m_names; }
@@ -112,7 +93,6 @@ public:
     std::set<std::string, std::less<>> agents;
     uint64_t datagramCount = 0;
     int64_t resetTime = 0;
-    std::deque<std::unique_ptr<tagXFlowLog>> logQueue;
     int32_t version = 0;
     int64_t datagramTime = 0;
 
@@ -121,9 +101,6 @@ public:
     uint64_t oversizeDatagrams = 0;   // larger than the buffer, dropped unread
     uint64_t emptyDatagrams = 0;      // no payload: nothing to decode or log
     uint64_t kernelDrops = 0;         // dropped by the kernel, the socket's buffer full (SO_MEMINFO)
-    uint64_t logQueueBytes = 0;       // LogRecordCost of everything in logQueue
-    uint64_t droppedLogRecords = 0;   // copies not queued because the queue was full
-    uint64_t unwrittenLogRecords = 0; // queued records given up by DiscardLogQueue
     uint64_t refusedPorts = 0;        // new ports refused by the port limit or the memory budget
     // What this collector's tables charged to the memory budget, and how many
     // new entries, slots, interfaces and history samples were refused.
@@ -173,7 +150,7 @@ private:
     int m_socket = -1;
     uint16_t m_boundPort = 0;
     uint32_t m_socketDrops = 0;   // the socket's own drop counter, last seen
-    uint64_t m_logQueueLimit = kDefaultLogQueueBytes;
+    CLogQueue m_logQueue;
     std::function<void()> m_rearm;
     std::function<int64_t()> m_clock;
 };

@@ -20,12 +20,28 @@ namespace {
 // Lines are written in batches of about this size: one write call per batch,
 // and the memory of a batch stays small when a long outage has filled the queues.
 constexpr size_t kWriteBatchBytes = 1 << 20;
+// Room past the batch size for the line that crosses it (a line of a full
+// 8 KiB datagram takes about 16.5 KB).
+constexpr size_t kBatchSlackBytes = 32 * 1024;
 // Replay reads the file in blocks of this size; a partial line of up to
 // kMaxLogLineBytes is carried over to the next block.
 constexpr size_t kReadBlockBytes = 256 * 1024;
 static_assert(kReadBlockBytes >= 2 * kMaxLogLineBytes);
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+// The two upper-case hexadecimal digits of every byte value, "00" to "FF":
+// one look-up per byte.
+struct HexPairs {
+    char text[512];
+    constexpr HexPairs() : text{}
+    {
+        constexpr char digits[] = "0123456789ABCDEF";
+        for (int i = 0; i < 256; ++i) {
+            text[2 * i] = digits[i >> 4];
+            text[2 * i + 1] = digits[i & 15];
+        }
+    }
+};
+constexpr HexPairs kHexPairs;
 
 // Digit value of a hexadecimal character, 0xFF for anything else.
 struct HexTable {
@@ -61,7 +77,7 @@ uint64_t LeadingNumber(const char* p, const char* end, uint64_t max)
     return value;
 }
 
-void AppendDecimal(std::string& out, uint64_t value)
+char* PutDecimal(char* out, uint64_t value)
 {
     char digits[20];
     size_t n = 0;
@@ -69,24 +85,36 @@ void AppendDecimal(std::string& out, uint64_t value)
         digits[n++] = char('0' + value % 10);
         value /= 10;
     } while (value);
-    while (n) out.push_back(digits[--n]);
+    while (n) *out++ = digits[--n];
+    return out;
 }
 
-void AppendRecordText(std::string& out, const tagXFlowLog& record)
+// The most a record's text can take: time, sender, port, tabs and the hex.
+size_t RecordTextBound(const tagXFlowLog& record)
 {
-    AppendDecimal(out, uint64_t(record.receivedAt));
-    out.push_back('\t');
-    out += record.sender;
-    out.push_back('\t');
-    AppendDecimal(out, record.senderPort);
-    out.push_back('\t');
-    size_t at = out.size();
-    out.resize(at + record.bytes.size() * 2);
-    char* p = out.data() + at;
-    for (uint8_t b : record.bytes) {
-        *p++ = kHexDigits[b >> 4];
-        *p++ = kHexDigits[b & 15];
+    return 20 + 1 + record.sender.size() + 1 + 10 + 1 + 2 * record.bytes.size();
+}
+
+// "time\tsender\tport\t"; returns the end.
+char* PutRecordPrefix(char* out, const tagXFlowLog& record)
+{
+    out = PutDecimal(out, uint64_t(record.receivedAt));
+    *out++ = '\t';
+    std::memcpy(out, record.sender.data(), record.sender.size());
+    out += record.sender.size();
+    *out++ = '\t';
+    out = PutDecimal(out, record.senderPort);
+    *out++ = '\t';
+    return out;
+}
+
+char* PutHex(char* out, std::span<const uint8_t> bytes)
+{
+    for (uint8_t b : bytes) {
+        std::memcpy(out, kHexPairs.text + 2 * b, 2);
+        out += 2;
     }
+    return out;
 }
 
 // Writes all of [data, data + size); returns how much reached the file before
@@ -169,6 +197,7 @@ struct CFlowLog::tagReplayState {
 };
 
 CFlowLog::CFlowLog(std::string folder) : m_folder(std::move(folder)) {}
+CFlowLog::~CFlowLog() = default;
 
 void CFlowLog::SetFolder(std::string folder)
 {
@@ -177,9 +206,9 @@ void CFlowLog::SetFolder(std::string folder)
 
 std::string CFlowLog::FormatLogLine(const tagXFlowLog& record)
 {
-    std::string text;
-    text.reserve(48 + record.sender.size() + record.bytes.size() * 2);
-    AppendRecordText(text, record);
+    std::string text(RecordTextBound(record), '\0');
+    char* end = PutHex(PutRecordPrefix(text.data(), record), record.bytes);
+    text.resize(size_t(end - text.data()));
     return text;
 }
 
@@ -190,14 +219,24 @@ std::string CFlowLog::FileNameFor(int64_t t)
 
 bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow)
 {
+    return WriteFlowLog(netflow.logQueue(), sflow.logQueue());
+}
+
+bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
+{
     m_problem.clear();
+    // What is queued now is this call's; what arrives meanwhile waits for the
+    // next, so the NetFlow lines of a call still come before its sFlow lines.
+    CLogQueue::CReader netflowRecords(netflow);
+    CLogQueue::CReader sflowRecords(sflow);
     // Each pass writes the leading records of one local day into that day's
     // file; the day is the earliest of the two heads, so records of a day that
     // waited through an outage still go into their own day's file.
-    while (!netflow.logQueue.empty() || !sflow.logQueue.empty()) {
+    tagXFlowLog head;
+    while (netflowRecords.available() || sflowRecords.available()) {
         int64_t t = std::numeric_limits<int64_t>::max();
-        for (CFlowCollector* c : {&netflow, &sflow})
-            if (!c->logQueue.empty()) t = std::min(t, c->logQueue.front()->receivedAt);
+        for (CLogQueue::CReader* r : {&netflowRecords, &sflowRecords})
+            if (r->Peek(head)) t = std::min(t, head.receivedAt);
         tagLogDay day;
         if (!LocalDayOf(t, day)) {
             m_problem = "no local date for the time " + std::to_string(t);
@@ -206,8 +245,8 @@ bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow)
         std::string path = m_folder + day.name;
         int fd = OpenDayFile(path);
         if (fd < 0) return false;
-        bool ok = CutTornTail(fd) && DrainQueue(fd, netflow, 'N', day.start, day.end) &&
-                  DrainQueue(fd, sflow, 'S', day.start, day.end);
+        bool ok = CutTornTail(fd) && DrainQueue(fd, netflowRecords, 'N', day.start, day.end) &&
+                  DrainQueue(fd, sflowRecords, 'S', day.start, day.end);
         if (!ok && m_problem.empty()) m_problem = "cannot write the log file " + path + ": " + std::strerror(errno);
         ::close(fd);
         if (!ok) return false;
@@ -238,34 +277,59 @@ int CFlowLog::OpenDayFile(const std::string& path)
     return fd;
 }
 
-bool CFlowLog::DrainQueue(int fd, CFlowCollector& collector, char kind, int64_t dayStart, int64_t dayEnd)
+char* CFlowLog::PutLine(char* out, char kind, const tagXFlowLog& record)
+{
+    // Consecutive records mostly share their second and their sender: the
+    // line's head is formatted once for them.
+    tagLinePrefix& p = m_prefix;
+    if (!p.valid || p.kind != kind || p.time != record.receivedAt || p.port != record.senderPort ||
+        std::string_view(p.sender, p.senderLength) != record.sender) {
+        p.text[0] = kind;
+        p.text[1] = '\t';
+        p.length = size_t(PutRecordPrefix(p.text + 2, record) - p.text);
+        p.kind = kind;
+        p.time = record.receivedAt;
+        p.port = record.senderPort;
+        p.senderLength = record.sender.size();
+        std::memcpy(p.sender, record.sender.data(), p.senderLength);
+        p.valid = true;
+    }
+    std::memcpy(out, p.text, p.length);
+    out = PutHex(out + p.length, record.bytes);
+    *out++ = '\n';
+    return out;
+}
+
+bool CFlowLog::DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd)
 {
     auto ofDay = [dayStart, dayEnd](const tagXFlowLog& r) { return r.receivedAt >= dayStart && r.receivedAt < dayEnd; };
-    std::string batch;
-    std::vector<size_t> lineEnds;
-    while (!collector.logQueue.empty() && ofDay(*collector.logQueue.front())) {
-        batch.clear();
-        lineEnds.clear();
-        for (const auto& record : collector.logQueue) {
-            if (batch.size() >= kWriteBatchBytes || !ofDay(*record)) break;
-            batch.push_back(kind);
-            batch.push_back('\t');
-            AppendRecordText(batch, *record);
-            batch.push_back('\n');
-            lineEnds.push_back(batch.size());
-        }
+    if (m_batch.empty()) m_batch.resize(kWriteBatchBytes + kBatchSlackBytes);
+    tagXFlowLog record;
+    while (records.Peek(record) && ofDay(record)) {
+        size_t used = 0;
+        m_lineEnds.clear();
+        do {
+            size_t bound = 3 + RecordTextBound(record);
+            if (used + bound > m_batch.size()) {
+                if (used > 0) break;
+                m_batch.resize(bound);
+            }
+            used = size_t(PutLine(m_batch.data() + used, kind, record) - m_batch.data());
+            m_lineEnds.push_back(used);
+            records.Advance();
+        } while (used < kWriteBatchBytes && records.Peek(record) && ofDay(record));
         struct stat st {};
         if (::fstat(fd, &st) != 0) return false;
-        size_t written = WriteAll(fd, batch.data(), batch.size());
+        size_t written = WriteAll(fd, m_batch.data(), used);
         size_t whole = 0;
-        while (whole < lineEnds.size() && lineEnds[whole] <= written) ++whole;
+        while (whole < m_lineEnds.size() && m_lineEnds[whole] <= written) ++whole;
         // Only records whose line reached the file in full leave the queue.
-        for (size_t i = 0; i < whole; ++i) collector.PopLogFront();
-        if (written < batch.size()) {
+        records.Pop(whole);
+        if (written < used) {
             int error = errno;
             // Never leave a fragment that replay would take for a short datagram.
             // Should the cut fail, the next call cuts it before appending.
-            off_t keep = st.st_size + off_t(whole ? lineEnds[whole - 1] : 0);
+            off_t keep = st.st_size + off_t(whole ? m_lineEnds[whole - 1] : 0);
             [[maybe_unused]] int cut = ::ftruncate(fd, keep);
             errno = error;
             return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "flow_collector.h"
 #include "nflow_mon.h"
@@ -33,6 +34,7 @@ class CFlowLog {
 public:
     // The folder is empty (the current folder) or ends with a separator.
     explicit CFlowLog(std::string folder = {});
+    ~CFlowLog();
     void SetFolder(std::string folder);
     const std::string& folder() const { return m_folder; }
 
@@ -43,6 +45,9 @@ public:
     // file is cut back to its last whole line. Only a regular file is written:
     // a link, a FIFO or anything else under the day's name is refused without
     // blocking. False when something stayed queued; problem() then says why.
+    // The records queued when the call begins are its; the collectors may
+    // go on queueing from another thread meanwhile.
+    bool WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow);
     bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow);
     // Why the last WriteFlowLog left records queued, or the last ReplayLog
     // failed, naming the file; empty when the last write wrote everything.
@@ -76,9 +81,11 @@ public:
 private:
     struct tagReplayState;
     void ReplayLine(const char* line, size_t length, tagReplayState& state);
-    // Appends the queue's lines in bounded batches; false on a failed write.
-    // Appends the queue's leading records received in [dayStart, dayEnd).
-    bool DrainQueue(int fd, CFlowCollector& collector, char kind, int64_t dayStart, int64_t dayEnd);
+    // Appends the leading records received in [dayStart, dayEnd), in batches
+    // of about a megabyte per write; false on a failed write.
+    bool DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd);
+    // The whole line of a record at out; returns its end.
+    char* PutLine(char* out, char kind, const tagXFlowLog& record);
     // Opens a day's file for appending; -1 (and m_problem set) when it is not
     // a regular file or cannot be opened.
     int OpenDayFile(const std::string& path);
@@ -89,6 +96,20 @@ private:
     uint64_t m_skippedLines = 0;
     uint64_t m_oversizeLines = 0;
     uint64_t m_replayedLines = 0;
+
+    // The writer's buffers, kept from call to call.
+    std::vector<char> m_batch;
+    std::vector<size_t> m_lineEnds;
+    struct tagLinePrefix {
+        bool valid = false;
+        char kind = 0;
+        int64_t time = 0;
+        uint32_t port = 0;
+        size_t senderLength = 0;
+        char sender[256];
+        char text[2 + 20 + 1 + 255 + 1 + 10 + 1];
+        size_t length = 0;
+    } m_prefix;
 };
 
 }  // namespace ortolan

@@ -260,7 +260,7 @@ bool CFuzzBench::RunFlowLog(const uint8_t* data, size_t size)
     if (fed != observed) return Fail("time observer not called once per datagram");
     if (!CountsAddUp(s.sflow) || !CountsAddUp(s.netflow))
         return Fail("decoded + rejected differs from datagramCount");
-    if (!s.sflow.logQueue.empty() || !s.netflow.logQueue.empty()) return Fail("replay queued");
+    if (s.sflow.logQueue().size() || s.netflow.logQueue().size()) return Fail("replay queued");
     // The folder's other files are named by whoever shares it: the first line
     // stands in for a file name the listing and the purge must read safely.
     std::string_view name = Text(data, size);

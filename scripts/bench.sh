@@ -107,12 +107,13 @@ if [[ ${ORTOLAN_BENCH_PROFILE:-0} == 1 && -s $work/sf5.stream ]]; then
 fi
 
 echo "== 2. replay of a flow log"
-replay_dps=""; replay_s=""; replay_n=""; replay_cpu=""; replay_s_note=""; write_dps=""; log_mb=""
+replay_dps=""; replay_s=""; replay_n=""; replay_cpu=""; replay_s_note=""; write_dps=""; write_s=""; write_cpu=""; log_mb=""
 if [[ -s $work/sf5.stream && -s $work/nf5.stream ]]; then
   mkdir -p "$work/replay"
   made=$(timeout 180 "$bench" makelog "$work/sf5.stream" "$work/nf5.stream" "$work/replay" 1000000)
   echo "$made"
   file=$(val file "$made"); write_dps=$(val write_dps "$made")
+  write_s=$(val write_seconds "$made"); write_cpu=$(val write_cpu "$made")
   log_mb=$(( $(val bytes "$made") / 1000000 ))
   if [[ -n $file ]]; then
     out=$(timeout "${ORTOLAN_BENCH_REPLAY_SECONDS:-100}" "$bench" replay "$work/replay" "$file" $config)
@@ -231,8 +232,9 @@ for s in sf5 nf5 nf1; do
   done
 done
 row "2. replay ${replay_n:-?} datagrams (${log_mb:-?} MB)" "$(n "$replay_dps")" "datagrams/s" \
-  "${replay_s:-n/a} s${replay_s_note} wall, ${replay_cpu:-n/a} s CPU (target < 10 s)$(awk -v s="${replay_s:-}" 'BEGIN { if (s != "") printf (s < 10 ? ": met" : ": missed by %.1f s"), s - 10 }')"
-row "2. flow-log writer" "$(n "$write_dps")" "datagrams/s" "one-pass hex lines"
+  "${replay_s:-n/a} s${replay_s_note} wall, ${replay_cpu:-n/a} s CPU (target < 5 s)$(awk -v s="${replay_s:-}" 'BEGIN { if (s != "") printf (s < 5 ? ": met" : ": missed by %.1f s"), s - 5 }')"
+row "2. flow-log writer, 1,000,000 datagrams" "$(n "$write_dps")" "lines/s" \
+  "${write_s:-n/a} s wall, ${write_cpu:-n/a} s CPU (target >= 1,000,000)$(awk -v d="${write_dps:-}" 'BEGIN { if (d != "") printf (d >= 1000000 ? ": met" : ": missed by %.0f"), 1000000 - d }')"
 for s in sf5 nf5; do
   proto=$([[ $s == sf5 ]] && echo "sFlow v5" || echo "NetFlow v5")
   row "3. live bare recvmmsg, $proto" "$(n "${live[sink.$s.rate]:-}")" "datagrams/s" \

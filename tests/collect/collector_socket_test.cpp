@@ -55,16 +55,18 @@ TEST(CollectorSocket, OneCallbackReadsABurstOfTwentyAndRearms)
     ::usleep(50000);  // let all 50 arrive
     mon.OnReceive(0);
     EXPECT_EQ(mon.datagramCount, 20u);
-    EXPECT_EQ(mon.logQueue.size(), 20u);
+    EXPECT_EQ(mon.logQueue().size(), 20u);
     EXPECT_EQ(rearms, 1);
     mon.OnReceive(0);
     mon.OnReceive(0);
     EXPECT_EQ(mon.datagramCount, 50u);
     EXPECT_EQ(mon.FindPort("sFlow V5:10.0.0.1:0")->datagrams, 50u);
-    const auto& first = *mon.logQueue.front();
+    CLogQueue::CReader queued(mon.logQueue());
+    tagXFlowLog first;
+    ASSERT_TRUE(queued.Peek(first));
     EXPECT_EQ(first.sender, "127.0.0.1");
     EXPECT_NE(first.senderPort, 0u);
-    EXPECT_EQ(first.bytes, testing::SflowV5Header(1, 0).data());
+    EXPECT_EQ(std::vector<uint8_t>(first.bytes.begin(), first.bytes.end()), testing::SflowV5Header(1, 0).data());
 }
 
 TEST(CollectorSocket, ErrorCodeReadsNothingAndStillRearms)
@@ -95,11 +97,14 @@ TEST(CollectorSocket, RejectedDatagramsAreQueuedUnchanged)
     sender.Send(port, v9);
     ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
     mon.OnReceive(0);
-    ASSERT_EQ(mon.logQueue.size(), 1u);
-    EXPECT_EQ(mon.logQueue.front()->bytes, v9.data());
+    ASSERT_EQ(mon.logQueue().size(), 1u);
+    CLogQueue::CReader queued(mon.logQueue());
+    tagXFlowLog record;
+    ASSERT_TRUE(queued.Peek(record));
+    EXPECT_EQ(std::vector<uint8_t>(record.bytes.begin(), record.bytes.end()), v9.data());
     EXPECT_TRUE(mon.ports.empty());
-    auto record = mon.PopLogFront();
-    EXPECT_EQ(mon.logQueueBytes, 0u);
+    queued.Pop(1);
+    EXPECT_EQ(mon.logQueue().bytes(), 0u);
 }
 
 TEST(CollectorSocket, OversizeDatagramIsDroppedUnread)
@@ -113,7 +118,7 @@ TEST(CollectorSocket, OversizeDatagramIsDroppedUnread)
     mon.OnReceive(0);
     EXPECT_EQ(mon.datagramCount, 0u);
     EXPECT_EQ(mon.oversizeDatagrams, 1u);
-    EXPECT_TRUE(mon.logQueue.empty());
+    EXPECT_EQ(mon.logQueue().size(), 0u);
 }
 
 TEST(CollectorSocket, PortZeroOrAboveRangeOpensTheDefault)
@@ -147,7 +152,7 @@ TEST(CollectorSocket, ResetKeepsNameTablesAndEmptiesTheRest)
     mon.Reset();
     EXPECT_TRUE(mon.ports.empty());
     EXPECT_TRUE(mon.agents.empty());
-    EXPECT_TRUE(mon.logQueue.empty());
+    EXPECT_EQ(mon.logQueue().size(), 0u);
     EXPECT_EQ(mon.datagramCount, 0u);
     EXPECT_TRUE(mon.IsOpen()) << "reset leaves the socket to open and close";
 }
@@ -155,7 +160,7 @@ TEST(CollectorSocket, ResetKeepsNameTablesAndEmptiesTheRest)
 TEST(CollectorSocket, FullLogQueueDropsCopiesButStillDecodes)
 {
     CSFlowMon mon;
-    mon.SetLogQueueLimit(3 * (28 + kLogRecordOverhead) + 20);
+    mon.logQueue().SetLimit(3 * (28 + kLogRecordOverhead) + 20);
     uint16_t port = FreeUdpPort();
     ASSERT_TRUE(mon.Open(port));
     LoopbackSender sender;
@@ -165,8 +170,8 @@ TEST(CollectorSocket, FullLogQueueDropsCopiesButStillDecodes)
     mon.OnReceive(0);
     EXPECT_EQ(mon.datagramCount, 5u);
     EXPECT_EQ(mon.FindPort("sFlow V5:10.0.0.1:0")->datagrams, 5u);
-    EXPECT_EQ(mon.logQueue.size(), 3u) << "three 28-byte copies with their overhead fit";
-    EXPECT_EQ(mon.droppedLogRecords, 2u);
+    EXPECT_EQ(mon.logQueue().size(), 3u) << "three 28-byte copies with their overhead fit";
+    EXPECT_EQ(mon.logQueue().dropped(), 2u);
 }
 
 }  // namespace

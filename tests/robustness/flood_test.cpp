@@ -211,7 +211,9 @@ struct tagFloodTally {
 
 void TakeQueue(CFlowCollector& c, tagFloodTally& tally)
 {
-    while (c.PopLogFront()) ++tally.written;
+    CLogQueue::CReader records(c.logQueue());
+    tally.written += records.available();
+    records.Pop(records.available());
 }
 
 TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
@@ -219,8 +221,8 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
     const uint64_t rssBefore = testing::ProcessMemoryBytes("VmRSS:");
     CSFlowMon sflow(kFloodLimits);
     CNFlowMon netflow(kFloodLimits);
-    sflow.SetLogQueueLimit(kLogQueueLimit);
-    netflow.SetLogQueueLimit(kLogQueueLimit);
+    sflow.logQueue().SetLimit(kLogQueueLimit);
+    netflow.logQueue().SetLimit(kLogQueueLimit);
     ASSERT_TRUE(OpenOnFreePort(sflow));
     ASSERT_TRUE(OpenOnFreePort(netflow));
 
@@ -304,9 +306,9 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
         EXPECT_EQ(c->datagramCount, Decoded(*c) + c->rejectedDatagrams);
         EXPECT_GT(c->oversizeDatagrams, 0u);
         // Each received datagram was written, is still queued, or was dropped and counted.
-        EXPECT_EQ(tally.written + c->logQueue.size() + c->droppedLogRecords, c->datagramCount);
-        EXPECT_GT(c->droppedLogRecords, 0u);
-        EXPECT_LE(c->logQueueBytes, kLogQueueLimit);
+        EXPECT_EQ(tally.written + c->logQueue().size() + c->logQueue().dropped(), c->datagramCount);
+        EXPECT_GT(c->logQueue().dropped(), 0u);
+        EXPECT_LE(c->logQueue().bytes(), kLogQueueLimit);
         // The limits held, and the flood did reach them.
         EXPECT_LE(c->ports.size(), kFloodLimits.maxPorts);
         EXPECT_GT(c->refusedPorts, 0u);
@@ -322,7 +324,7 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
                     (unsigned long long)c->oversizeDatagrams, c->ports.size(),
                     (unsigned long long)c->refusedPorts, (unsigned long long)c->budget().used(),
                     (unsigned long long)c->budget().refused(),
-                    (unsigned long long)c->droppedLogRecords);
+                    (unsigned long long)c->logQueue().dropped());
     }
     const uint64_t bound = 2 * (kFloodLimits.memoryLimit + kLogQueueLimit) + kSlackBytes;
     std::printf("[ flood    ] resident before %llu MB, peak %llu MB, bound %llu MB\n",

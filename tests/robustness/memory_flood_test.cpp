@@ -51,7 +51,7 @@ protected:
         for (CFlowCollector* c : Collectors()) {
             c->ShareMemoryBudget(budget);
             c->SetClock([this] { return clock; });
-            c->SetLogQueueLimit(kQueueLimit);
+            c->logQueue().SetLimit(kQueueLimit);
             bool open = false;
             for (int attempt = 0; attempt < 10 && !open; ++attempt) open = c->Open(testing::FreeUdpPort());
             ASSERT_TRUE(open);
@@ -90,7 +90,8 @@ protected:
                     idle = 0;
                 }
             }
-            while (c->PopLogFront()) {}
+            CLogQueue::CReader records(c->logQueue());
+            records.Pop(records.available());
         }
     }
     // Sends datagram i = 0, 1, ... until `refused` has counted, then as many

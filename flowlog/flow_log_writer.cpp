@@ -1,0 +1,126 @@
+#include "flow_log_writer.h"
+
+#include <csignal>
+#include <pthread.h>
+
+namespace ortolan {
+
+CFlowLogWriter::CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow) : m_netflow(netflow), m_sflow(sflow) {}
+
+CFlowLogWriter::~CFlowLogWriter()
+{
+    Stop();
+}
+
+void CFlowLogWriter::SetFolder(std::string folder)
+{
+    std::lock_guard lock(m_mutex);
+    m_folder = std::move(folder);
+}
+
+void CFlowLogWriter::Start()
+{
+    if (m_thread.joinable()) return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = false;
+    }
+    // The program's signals (a stop asked with SIGINT, SIGTERM, SIGHUP) go to
+    // the thread that runs the event loop, not to this one. SIGXFSZ stays:
+    // the program ignores it so that a file size limit fails the write.
+    sigset_t all, saved;
+    sigfillset(&all);
+    for (int kept : {SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS}) sigdelset(&all, kept);
+    pthread_sigmask(SIG_BLOCK, &all, &saved);
+    m_thread = std::thread([this] { Run(); });
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+void CFlowLogWriter::Request()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_requested;
+    m_changed.notify_all();
+}
+
+bool CFlowLogWriter::Pass()
+{
+    std::string folder;
+    {
+        std::lock_guard lock(m_mutex);
+        folder = m_folder;
+    }
+    m_log.SetFolder(std::move(folder));
+    bool ok = m_log.WriteFlowLog(m_netflow, m_sflow);
+    std::lock_guard lock(m_mutex);
+    m_failing = !ok;
+    m_problem = m_log.problem();
+    ++m_passes;
+    return ok;
+}
+
+bool CFlowLogWriter::Flush()
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_thread.joinable()) {
+        lock.unlock();
+        std::lock_guard pass(m_passMutex);
+        return Pass();
+    }
+    uint64_t ticket = ++m_requested;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_done >= ticket; });
+    return !m_failing;
+}
+
+bool CFlowLogWriter::Stop()
+{
+    if (!m_thread.joinable()) return !failing();
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_requested;  // the last pass
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    m_thread.join();
+    std::lock_guard lock(m_mutex);
+    return !m_failing;
+}
+
+void CFlowLogWriter::Run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_requested > m_done || m_stopping; });
+        if (m_requested == m_done) break;  // stopping, and every request answered
+        uint64_t target = m_requested;
+        lock.unlock();
+        {
+            std::lock_guard pass(m_passMutex);
+            Pass();
+        }
+        lock.lock();
+        m_done = target;
+        m_changed.notify_all();
+    }
+}
+
+bool CFlowLogWriter::failing() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failing;
+}
+
+std::string CFlowLogWriter::problem() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_problem;
+}
+
+uint64_t CFlowLogWriter::passes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_passes;
+}
+
+}  // namespace ortolan

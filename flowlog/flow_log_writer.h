@@ -1,0 +1,70 @@
+#pragma once
+// Writes the collectors' queues to the flow log on a thread of its own, so the
+// thread that drains the sockets never waits for a log write. Each pass does
+// what CFlowLog::WriteFlowLog does (and keeps its guarantees) over the records
+// queued when the pass begins. Passes run when asked: once a second by the
+// controller, and at a stop, which writes everything before it returns.
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "flow_log.h"
+#include "log_queue.h"
+
+namespace ortolan {
+
+class CFlowLogWriter {
+public:
+    // The queues must outlive the writer.
+    CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow);
+    // Stops the thread as Stop does.
+    ~CFlowLogWriter();
+    CFlowLogWriter(const CFlowLogWriter&) = delete;
+    CFlowLogWriter& operator=(const CFlowLogWriter&) = delete;
+
+    // The log folder (empty or ending with a separator), from the next pass on.
+    void SetFolder(std::string folder);
+    // Starts the thread; nothing happens when it runs already.
+    void Start();
+    bool running() const { return m_thread.joinable(); }
+    // Asks for a pass over what is queued now and returns at once.
+    void Request();
+    // Asks for a pass and waits until it has ended; without the thread the
+    // pass runs here. True when it wrote everything queued at the call.
+    bool Flush();
+    // A last pass over everything queued, then the thread ends; returns what
+    // Flush returns. Without the thread it only tells how the last pass went.
+    bool Stop();
+
+    // The last finished pass: whether it left records queued, and why
+    // (naming the file); empty once a pass wrote everything.
+    bool failing() const;
+    std::string problem() const;
+    // Passes finished since the writer was made.
+    uint64_t passes() const;
+
+private:
+    void Run();
+    // One pass on the calling thread; m_passMutex held.
+    bool Pass();
+
+    CLogQueue& m_netflow;
+    CLogQueue& m_sflow;
+    std::mutex m_passMutex;  // one pass at a time, and m_log with it
+    CFlowLog m_log;
+
+    mutable std::mutex m_mutex;  // everything below
+    std::condition_variable m_changed;
+    std::string m_folder;
+    uint64_t m_requested = 0;  // passes asked for
+    uint64_t m_done = 0;       // requests answered by a finished pass
+    uint64_t m_passes = 0;
+    bool m_stopping = false;
+    bool m_failing = false;
+    std::string m_problem;
+    std::thread m_thread;
+};
+
+}  // namespace ortolan
