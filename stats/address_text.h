@@ -16,6 +16,11 @@ struct AddressText {
 AddressText Ipv4Text(const uint8_t* bytes);
 // "%02X:%02X:%02X:%02X:%02X:%02X".
 AddressText MacText(const uint8_t* bytes);
+// An IPv6 address of sixteen bytes in wire order, in the RFC 5952 form: lower-case
+// hex groups without leading zeros, the longest run of two or more zero groups
+// (the first of equal runs) as "::", and an IPv4-mapped address (::ffff:0:0/96)
+// with its last 32 bits dotted ("::ffff:192.0.2.1").
+AddressText Ipv6Text(const uint8_t* bytes);
 // Sixteen "%02X" groups joined by ":" (the sFlow agent form of an IPv6 address).
 AddressText Ipv6GroupsText(const uint8_t* bytes);
 

@@ -50,9 +50,8 @@ std::optional<CIpAddress> CIpAddress::Parse(std::string_view text)
 AddressText CIpAddress::Text() const
 {
     if (IsV4()) return Ipv4Text(m_bytes);
-    AddressText out;
-    if (IsV6() && ::inet_ntop(AF_INET6, m_bytes, out.text, sizeof out.text)) out.size = uint8_t(std::strlen(out.text));
-    return out;
+    if (IsV6()) return Ipv6Text(m_bytes);
+    return {};
 }
 
 bool CIpAddress::IsPrivateV4() const
@@ -60,6 +59,12 @@ bool CIpAddress::IsPrivateV4() const
     if (!IsV4()) return false;
     return m_bytes[0] == 10 || (m_bytes[0] == 192 && m_bytes[1] == 168) ||
            (m_bytes[0] == 172 && m_bytes[1] >= 16 && m_bytes[1] <= 31);
+}
+
+bool CIpAddress::IsLocalV6() const
+{
+    if (!IsV6()) return false;
+    return (m_bytes[0] & 0xFE) == 0xFC || (m_bytes[0] == 0xFE && (m_bytes[1] & 0xC0) == 0x80);
 }
 
 std::optional<MacAddress> MacAddress::Parse(std::string_view text)

@@ -51,11 +51,13 @@ public:
         if (!IsV4()) return 0;
         return uint32_t(m_bytes[0]) << 24 | uint32_t(m_bytes[1]) << 16 | uint32_t(m_bytes[2]) << 8 | m_bytes[3];
     }
-    // "%u.%u.%u.%u", or the usual compressed IPv6 text.
+    // "%u.%u.%u.%u", or the RFC 5952 text of an IPv6 address.
     AddressText Text() const;
     std::string String() const { return std::string(Text().view()); }
     // 10/8, 172.16/12 and 192.168/16.
     bool IsPrivateV4() const;
+    // Unique local fc00::/7 and link-local fe80::/10.
+    bool IsLocalV6() const;
 
     bool operator==(const CIpAddress& o) const
     {
