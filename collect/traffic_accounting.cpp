@@ -65,6 +65,48 @@ std::string_view IcmpText(uint8_t type, uint8_t code, Label& buf)
     }
 }
 
+// The RFC 4443 and RFC 4861 name of an ICMPv6 type (and code), empty when unnamed.
+std::string_view Icmp6Name(uint8_t type, uint8_t code)
+{
+    switch (type) {
+    case 1:
+        switch (code) {
+        case 0: return "No Route";
+        case 1: return "Administratively Prohibited";
+        case 3: return "Address Unreachable";
+        case 4: return "Port Unreachable";
+        default: return {};
+        }
+    case 2: return "Packet Too Big";
+    case 3: return "Time Exceeded";
+    case 4: return "Parameter Problem";
+    case 128: return "Echo Request";
+    case 129: return "Echo Reply";
+    case 130: return "Multicast Listener Query";
+    case 131: return "Multicast Listener Report";
+    case 132: return "Multicast Listener Done";
+    case 133: return "Router Solicitation";
+    case 134: return "Router Advertisement";
+    case 135: return "Neighbor Solicitation";
+    case 136: return "Neighbor Advertisement";
+    case 137: return "Redirect";
+    case 143: return "Multicast Listener Report v2";
+    default: return {};
+    }
+}
+
+std::string_view Icmp6Text(uint8_t type, uint8_t code, Label& buf)
+{
+    std::string_view name = Icmp6Name(type, code);
+    if (!name.empty())
+        buf << "ICMPv6 " << name;
+    else if (type == 1)
+        buf << "ICMPv6 Destination Unreachable(" << unsigned(code) << ")";
+    else
+        buf << "icmpv6(" << unsigned(type) << ")";
+    return buf.view();
+}
+
 }  // namespace
 
 std::string CTrafficAccounting::EthernetTypeLabel(uint16_t type)
@@ -77,6 +119,12 @@ std::string CTrafficAccounting::IcmpLabel(uint8_t type, uint8_t code)
 {
     Label buf;
     return std::string(IcmpText(type, code, buf));
+}
+
+std::string CTrafficAccounting::Icmp6Label(uint8_t type, uint8_t code)
+{
+    Label buf;
+    return std::string(Icmp6Text(type, code, buf));
 }
 
 CTrafficAccounting::CTrafficAccounting(const CNameTables& names, const int64_t& datagramTime)
@@ -93,6 +141,7 @@ void CTrafficAccounting::ClearLabelCache()
     m_tcpNamed.clear();
     m_udpNamed.clear();
     m_icmp.clear();
+    m_icmp6.clear();
 }
 
 void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destination, const MacAddress& source,
@@ -251,15 +300,31 @@ void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, S
 void CTrafficAccounting::AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code,
                                      int64_t packets, int64_t bytes)
 {
-    if (m_icmp.empty()) m_icmp.resize(65536);
-    tagIcmpLabels& labels = m_icmp[size_t(type) << 8 | code];
+    AccountIcmpLabels(port, flow, false, type, code, packets, bytes);
+}
+
+void CTrafficAccounting::AccountIcmp6(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code,
+                                      int64_t packets, int64_t bytes)
+{
+    AccountIcmpLabels(port, flow, true, type, code, packets, bytes);
+}
+
+void CTrafficAccounting::AccountIcmpLabels(CMonPort& port, const tagIpFlow& flow, bool v6, uint8_t type,
+                                           uint8_t code, int64_t packets, int64_t bytes)
+{
+    std::vector<tagIcmpLabels>& cache = v6 ? m_icmp6 : m_icmp;
+    if (cache.empty()) cache.resize(65536);
+    tagIcmpLabels& labels = cache[size_t(type) << 8 | code];
     if (labels.stat == 0) {
         Label buf;
-        std::string_view label = IcmpText(type, code, buf);
+        std::string_view label = v6 ? Icmp6Text(type, code, buf) : IcmpText(type, code, buf);
         labels.stat = m_labels->Intern(label);
         if (label.find('(') == std::string_view::npos) {
             TextBuilder<64> service;
-            service << label << "/icmp";
+            if (v6)
+                service << Icmp6Name(type, code) << "/icmpv6";
+            else
+                service << label << "/icmp";
             labels.service = m_labels->Intern(service.view());
         }
     }

@@ -46,9 +46,17 @@ public:
                     int64_t packets, int64_t bytes);
     void AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code, int64_t packets,
                      int64_t bytes);
+    // ICMPv6 (RFC 4443, RFC 4861) in the same ICMP table, under labels of its own.
+    void AccountIcmp6(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code, int64_t packets,
+                      int64_t bytes);
 
     static std::string EthernetTypeLabel(uint16_t type);
     static std::string IcmpLabel(uint8_t type, uint8_t code);
+    // "ICMPv6 " and the type's name ("ICMPv6 Echo Request"), "ICMPv6 Destination
+    // Unreachable(%u)" for an unnamed code, "icmpv6(%u)" for an unnamed type: no
+    // ICMPv6 label can equal an ICMP one. A named type's node service label is
+    // "%s/icmpv6" of the bare name.
+    static std::string Icmp6Label(uint8_t type, uint8_t code);
 
 private:
     // The labels of one port number under one transport: the counter's label
@@ -66,6 +74,8 @@ private:
     // the name table on first use, small enough to stay in the nearest cache.
     bool IsNamed(uint16_t number, bool tcp);
     const tagPortLabels& PortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp);
+    void AccountIcmpLabels(CMonPort& port, const tagIpFlow& flow, bool v6, uint8_t type, uint8_t code,
+                           int64_t packets, int64_t bytes);
     void AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp, uint16_t sourcePort,
                         uint16_t destinationPort, int64_t packets, int64_t bytes);
 
@@ -79,6 +89,7 @@ private:
     std::vector<uint64_t> m_tcpNamed;  // bit per port number, empty until first use
     std::vector<uint64_t> m_udpNamed;
     std::vector<tagIcmpLabels> m_icmp;  // by type << 8 | code
+    std::vector<tagIcmpLabels> m_icmp6;
     MacAddress m_sourceMac;
     bool m_haveSourceMac = false;
 };
