@@ -7,8 +7,19 @@ namespace {
 
 constexpr uint16_t kVlan = 0x8100;
 constexpr uint16_t kIpv4 = 0x0800;
+constexpr uint16_t kIpv6 = 0x86DD;
 constexpr uint16_t kPppoeSession = 0x8864;
+constexpr uint16_t kPppIpv4 = 0x0021;
+constexpr uint16_t kPppIpv6 = 0x0057;
 constexpr uint32_t kMinIpv4Frame = 34;  // Ethernet and a bare IPv4 header
+constexpr uint32_t kIpv6HeaderLength = 40;
+
+// IPv6 next-header values (RFC 8200) that the walk steps over.
+constexpr uint8_t kHopByHop = 0;
+constexpr uint8_t kRouting = 43;
+constexpr uint8_t kFragment = 44;
+constexpr uint8_t kDestinationOptions = 60;
+constexpr uint8_t kIcmp6 = 58;
 
 }  // namespace
 
@@ -38,17 +49,93 @@ int CHeaderDecoder::DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_
             next += 3;
         }
     }
-    if (type == kPppoeSession && has(next + 6, 2) && bytes[next + 6] == 0x00 && bytes[next + 7] == 0x21) {
-        type = kIpv4;
-        next += 8;
+    if (type == kPppoeSession && has(next + 6, 2)) {
+        const uint16_t ppp = LoadBe16(bytes + next + 6);
+        if (ppp == kPppIpv4 || ppp == kPppIpv6) {
+            type = ppp == kPppIpv4 ? kIpv4 : kIpv6;
+            next += 8;
+        }
     }
     m_accounting.AccountMac(port, MacAddress::FromBytes(bytes), MacAddress::FromBytes(bytes + 6), type, 1,
                             frameLength);
+    if (type == kIpv6) {
+        // DecodeIpv6 checks that the fixed header is complete.
+        if (!has(next, 1) || (bytes[next] >> 4) != 6) return -1;
+        return int(next);
+    }
     if (length < kMinIpv4Frame) return -1;
     if (type != kIpv4 || !has(next, 1)) return -1;
     uint8_t first = bytes[next];
     if ((first >> 4) != 4 || (first & 15) <= 4) return -1;
     return int(next);
+}
+
+void CHeaderDecoder::DecodeIp(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
+                              uint32_t frameLength)
+{
+    if (offset < length && (bytes[offset] >> 4) == 6)
+        DecodeIpv6(port, bytes, length, offset, frameLength);
+    else
+        DecodeIpv4(port, bytes, length, offset, frameLength);
+}
+
+void CHeaderDecoder::DecodeIpv6(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
+                                uint32_t frameLength)
+{
+    if (offset > length || length - offset < kIpv6HeaderLength) return;
+    const uint8_t* ip = bytes + offset;
+    const uint8_t trafficClass = uint8_t((ip[0] & 15) << 4 | ip[1] >> 4);
+    uint8_t protocol = ip[6];
+    const CIpAddress source = CIpAddress::V6(ip + 8);
+    const CIpAddress destination = CIpAddress::V6(ip + 24);
+
+    // Walk the extension headers. `at` may end beyond the bytes (a header whose
+    // length runs past the sample); the transport step then finds nothing.
+    uint64_t at = uint64_t(offset) + kIpv6HeaderLength;
+    auto has = [&](uint32_t count) { return at <= length && length - at >= count; };
+    bool transport = true;
+    for (int walked = 0;; ++walked) {
+        const bool extension = protocol == kHopByHop || protocol == kRouting || protocol == kFragment ||
+                               protocol == kDestinationOptions;
+        if (!extension) break;
+        // Too long a chain, or one cut by the sample's end, counts under the
+        // header where the walk stopped, with no transport.
+        if (walked == kMaxExtensionHeaders || !has(protocol == kFragment ? 8 : 2)) {
+            transport = false;
+            break;
+        }
+        const uint8_t* h = bytes + at;
+        if (protocol == kFragment) {
+            protocol = h[0];
+            at += 8;
+            // Later fragments carry no transport header, nor further headers.
+            if ((LoadBe16(h + 2) >> 3) != 0) {
+                transport = false;
+                break;
+            }
+        } else {
+            protocol = h[0];
+            at += (uint32_t(h[1]) + 1) * 8;
+        }
+    }
+
+    tagIpFlow flow = m_accounting.AccountIp(port, source, destination, protocol, 1, frameLength);
+    if (trafficClass != 0) m_accounting.AccountTos(port, source, trafficClass, 1, frameLength);
+    if (!transport) return;
+    const uint8_t* t = bytes + (has(0) ? at : 0);
+    switch (protocol) {
+    case kIcmp6:
+        if (has(2)) m_accounting.AccountIcmp6(port, flow, t[0], t[1], 1, frameLength);
+        break;
+    case 6:
+        if (has(4)) m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
+        break;
+    case 17:
+        if (has(4)) m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
+        break;
+    default:
+        break;
+    }
 }
 
 void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t length,

@@ -1,7 +1,8 @@
 #pragma once
 // Takes a sampled packet header apart layer by layer (Ethernet with one VLAN
-// tag, LLC/SNAP, LLC for IP and PPPoE session; IPv4; TCP, UDP, ICMP) and
-// accounts each complete layer: one packet and the sampled frame's length.
+// tag, LLC/SNAP, LLC for IP and PPPoE session; IPv4 or IPv6 with its extension
+// headers; TCP, UDP, ICMP, ICMPv6) and accounts each complete layer: one packet
+// and the sampled frame's length.
 // Nothing outside the given header bytes is read; a header that ends inside a
 // layer ends the decoding there, with the earlier layers accounted.
 #include <cstdint>
@@ -15,9 +16,19 @@ class CHeaderDecoder {
 public:
     explicit CHeaderDecoder(CTrafficAccounting& accounting) : m_accounting(accounting) {}
 
-    // Returns the offset of an IPv4 header within the bytes, or -1 when there is none.
+    // The most IPv6 extension headers walked before the upper-layer header; a
+    // chain longer than this counts under the header type where the walk stopped.
+    static constexpr int kMaxExtensionHeaders = 8;
+
+    // Returns the offset of an IPv4 or IPv6 header within the bytes, or -1 when there is none.
     int DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+    // The IP header at an offset DecodeEthernet returned, by its version.
+    void DecodeIp(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset, uint32_t frameLength);
     void DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
+                    uint32_t frameLength);
+    // The fixed header, the extension headers within the bytes, then the
+    // transport. A non-first fragment counts in the IP tables only.
+    void DecodeIpv6(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
                     uint32_t frameLength);
 
 private:

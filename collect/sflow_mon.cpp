@@ -14,6 +14,7 @@ constexpr uint32_t kRawPacketHeader = 1;
 constexpr uint32_t kGenericCounters = 1;
 constexpr uint32_t kHeaderEthernet = 1;
 constexpr uint32_t kHeaderIpv4 = 11;
+constexpr uint32_t kHeaderIpv6 = 12;
 constexpr int32_t kMaxFlowRecords = 1000;
 constexpr size_t kGenericCountersSize = 88;
 
@@ -171,14 +172,16 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     const uint8_t* bytes = r.cursor();
     port.AppendCapture(bytes, available, frameLength);
 
-    int ipOffset = -1;
-    if (protocol == kHeaderEthernet)
-        ipOffset = m_headers.DecodeEthernet(port, bytes, available, frameLength);
-    else if (protocol == kHeaderIpv4)
-        ipOffset = 0;
-    else
+    if (protocol == kHeaderEthernet) {
+        int ipOffset = m_headers.DecodeEthernet(port, bytes, available, frameLength);
+        if (ipOffset >= 0) m_headers.DecodeIp(port, bytes, available, uint32_t(ipOffset), frameLength);
+    } else if (protocol == kHeaderIpv4) {
+        m_headers.DecodeIpv4(port, bytes, available, 0, frameLength);
+    } else if (protocol == kHeaderIpv6) {
+        m_headers.DecodeIpv6(port, bytes, available, 0, frameLength);
+    } else {
         return false;
-    if (ipOffset >= 0) m_headers.DecodeIpv4(port, bytes, available, uint32_t(ipOffset), frameLength);
+    }
     return r.SkipPadded(headerLength);
 }
 

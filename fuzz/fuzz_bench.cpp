@@ -178,11 +178,12 @@ bool CFuzzBench::RunNetFlow(const uint8_t* data, size_t size)
 
 bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
 {
-    // First byte: bit 0 chooses a raw IPv4 header over Ethernet, bit 1 the tight
-    // budget; two bytes of frame length; the header bytes are the rest, copied
+    // First byte: bit 0 chooses a raw IP header over Ethernet (bit 2: IPv6, not
+    // IPv4), bit 1 the tight budget; two bytes of frame length; the header bytes are the rest, copied
     // into a buffer of exactly their size so any read beyond them is caught.
     if (size < 3) return true;
     bool rawIp = data[0] & 1;
+    bool rawIpv6 = data[0] & 4;
     bool tight = data[0] & 2;
     uint32_t frameLength = uint32_t(data[1]) << 8 | data[2];
     std::vector<uint8_t> header(data + 3, data + size);
@@ -196,8 +197,13 @@ bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
     const uint8_t* bytes = header.empty() ? nullptr : header.data();
     uint32_t length = uint32_t(header.size());
     int offset = rawIp ? 0 : decoder.DecodeEthernet(port, bytes, length, frameLength);
-    if (offset > int(length)) return Fail("IPv4 offset beyond the header");
-    if (offset >= 0) decoder.DecodeIpv4(port, bytes, length, uint32_t(offset), frameLength);
+    if (offset > int(length)) return Fail("IP offset beyond the header");
+    if (rawIp && rawIpv6)
+        decoder.DecodeIpv6(port, bytes, length, 0, frameLength);
+    else if (rawIp)
+        decoder.DecodeIpv4(port, bytes, length, 0, frameLength);
+    else if (offset >= 0)
+        decoder.DecodeIp(port, bytes, length, uint32_t(offset), frameLength);
     if (budget.used() > budget.limit()) return Fail("memory budget overrun");
     for (const auto& [key, node] : port.ips)
         if (node.macs.size() > (tight ? kTightLimits : tagLimits{}).maxMacsPerIp)

@@ -27,6 +27,21 @@ def ipv4(proto, src, dst, payload, tos=0, frag=0):
                        bytes(src), bytes(dst)) + payload
 
 
+def ipv6(next_header, src_last, dst_last, payload, traffic_class=0):
+    src = bytes.fromhex("20010db8000000000000000000000000")[:15] + bytes([src_last])
+    dst = bytes.fromhex("fe800000000000000211223344550000")[:15] + bytes([dst_last])
+    first = 0x60000000 | traffic_class << 20
+    return struct.pack(">IHBB", first, len(payload), next_header, 64) + src + dst + payload
+
+
+def ext(next_header, units=0):
+    return bytes([next_header, units]) + b"\0" * (6 + 8 * units)
+
+
+def fragment(next_header, offset, more):
+    return struct.pack(">BBHI", next_header, 0, offset << 3 | more, 0xCAFE)
+
+
 def tcp(sport, dport):
     return struct.pack(">HHIIBBHHH", sport, dport, 1, 0, 0x50, 0x02, 8192, 0, 0)
 
@@ -55,6 +70,13 @@ FRAMES = {
     "arp": ether(b"\x00\x01\x08\x00\x06\x04\x00\x01" + b"\0" * 20, etype=0x0806),
     "broadcast": bytes([0xff] * 6) + mac(9) + b"\x08\x00"
                  + ipv4(17, [192, 168, 0, 5], [255, 255, 255, 255], udp(68, 67)),
+    "ipv6_chain": ether(ipv6(0, 2, 9, ext(43) + ext(60, 1) + ext(6) + tcp(443, 50000), 0xb8), etype=0x86DD),
+    "ipv6_fragments": ether(ipv6(44, 3, 4, fragment(17, 0, 1) + udp(547, 546)), etype=0x86DD),
+    "ipv6_later_fragment": ether(ipv6(44, 3, 4, fragment(17, 185, 0) + b"\0" * 8), etype=0x86DD),
+    "ipv6_vlan_icmpv6": mac(1) + mac(2) + b"\x81\x00\x00\x0a\x86\xdd"
+                        + ipv6(58, 5, 6, b"\x87\x00\x00\x00" + b"\0" * 20),
+    "ipv6_pppoe": mac(1) + mac(2) + b"\x88\x64\x11\x00\x00\x01\x00\x30\x00\x57"
+                  + ipv6(17, 7, 8, udp(5353, 53)),
 }
 
 GENERIC = u32(3, 6, 0, 100000000, 1, 3, 0, 123456, 100, 2, 3, 0, 0, 0, 0, 654321, 90, 1, 1, 0, 0, 0)
@@ -149,6 +171,8 @@ def main():
         write("header_decoder", name, bytes([0]) + struct.pack(">H", len(frame) + 4) + frame)
     write("header_decoder", "raw_ipv4", bytes([1, 0x05, 0xdc])
           + ipv4(6, [10, 9, 8, 7], [10, 9, 8, 6], tcp(8080, 4000)))
+    write("header_decoder", "raw_ipv6", bytes([5, 0x05, 0xdc])
+          + ipv6(60, 1, 2, ext(58) + b"\x80\x00\x00\x00\x00\x01\x00\x01"))
 
     write("oui_table", "ieee", b"OUI/MA-L\t\t\tOrganization\n"
           b"08-00-20   (hex)\t\tOracle Corporation\n080020     (base 16)\t\tOracle Corporation\n"

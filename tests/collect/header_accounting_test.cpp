@@ -26,7 +26,7 @@ protected:
     int Decode(const std::vector<uint8_t>& frame, uint32_t frameLength = 100)
     {
         int offset = decoder.DecodeEthernet(port, frame.data(), uint32_t(frame.size()), frameLength);
-        if (offset >= 0) decoder.DecodeIpv4(port, frame.data(), uint32_t(frame.size()), uint32_t(offset), frameLength);
+        if (offset >= 0) decoder.DecodeIp(port, frame.data(), uint32_t(frame.size()), uint32_t(offset), frameLength);
         return offset;
     }
     int64_t Packets(const StatTable& table, const std::string& name)

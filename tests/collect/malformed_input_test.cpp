@@ -127,14 +127,14 @@ TEST(MalformedInput, EthernetFramePrefixesAndMutations)
         for (size_t n = 0; n <= frame.size(); ++n) {
             int offset = decoder.DecodeEthernet(port, frame.data(), uint32_t(n), 100);
             EXPECT_LT(offset, int(n));
-            if (offset >= 0) decoder.DecodeIpv4(port, frame.data(), uint32_t(n), uint32_t(offset), 100);
+            if (offset >= 0) decoder.DecodeIp(port, frame.data(), uint32_t(n), uint32_t(offset), 100);
         }
         for (int i = 0; i < 2000; ++i) {
             auto f = frame;
             f[rng() % f.size()] = uint8_t(rng());
             uint32_t n = uint32_t(rng() % (f.size() + 1));
             int offset = decoder.DecodeEthernet(port, f.data(), n, 100);
-            if (offset >= 0) decoder.DecodeIpv4(port, f.data(), n, uint32_t(offset), 100);
+            if (offset >= 0) decoder.DecodeIp(port, f.data(), n, uint32_t(offset), 100);
         }
     }
     int64_t classified = 0;
