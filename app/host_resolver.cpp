@@ -3,6 +3,8 @@
 #include <QHostAddress>
 #include <QHostInfo>
 
+#include "node_key.h"
+
 namespace ortolan {
 
 void CQtHostResolver::StartLookup(const std::string& address, ReplyFn reply)
@@ -16,8 +18,13 @@ void CQtHostResolver::StartLookup(const std::string& address, ReplyFn reply)
         // The platform answers an address without a name with the address
         // itself; that is no name.
         if (answer.error == 0 && info.hostName() != asked) answer.hostName = info.hostName().toStdString();
-        for (const QHostAddress& a : info.addresses())
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) answer.addresses.push_back(a.toString().toStdString());
+        // Addresses in the text the tables show (RFC 5952 for IPv6, no scope),
+        // so the answer files under the text that was asked.
+        for (const QHostAddress& a : info.addresses()) {
+            QString text = a.toString();
+            if (qsizetype scope = text.indexOf('%'); scope >= 0) text.truncate(scope);
+            if (auto address = CIpAddress::Parse(text.toStdString())) answer.addresses.push_back(address->String());
+        }
         reply(answer);
     });
 }

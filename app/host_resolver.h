@@ -1,6 +1,6 @@
 #pragma once
 // Reverse name look-ups behind a small seam: the monitoring controller asks
-// for the name of an IPv4 address and gets the answer later, on the thread
+// for the name of an IPv4 or IPv6 address and gets the answer later, on the thread
 // that asked. The Qt implementation uses QHostInfo; tests answer by hand.
 #include <QObject>
 #include <functional>
@@ -12,7 +12,7 @@ namespace ortolan {
 struct tagHostReply {
     int error = 0;                        // 0: answered
     std::string hostName;                 // empty when there is no name
-    std::vector<std::string> addresses;   // IPv4 texts the name stands for
+    std::vector<std::string> addresses;   // IPv4 and IPv6 texts the name stands for
 };
 
 class IHostResolver {

@@ -48,7 +48,8 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
         return c == 0 && m_showImages ? QVariant(SmallImage(m_images, row->image)) : QVariant();
     case kSortRole:
         switch (m_table.columns[c].sort) {
-        case SortKind::Number: return c < row->numbers.size() ? row->numbers[c] : 0.0;
+        case SortKind::Number:
+        case SortKind::Address: return c < row->numbers.size() ? row->numbers[c] : 0.0;
         case SortKind::AltText: return QString::fromStdString(row->altText);
         case SortKind::Text: return c < row->cells.size() ? QString::fromStdString(row->cells[c]) : QString();
         }

@@ -29,6 +29,7 @@ constexpr const char* kServices = "サービスリスト 　";
 using Cols = std::vector<tagListColumn>;
 constexpr SortKind T = SortKind::Text;
 constexpr SortKind N = SortKind::Number;
+constexpr SortKind A = SortKind::Address;
 
 Cols PairColumns(const char* a, const char* b, SortKind addressSort)
 {
@@ -273,19 +274,19 @@ std::vector<tagListColumn> ListColumns(int kind)
         return {{"MACアドレス   　", T}, {kTxPackets, N}, {kTxBytes, N}, {kRxPackets, N}, {kRxBytes, N},
                 {kFirstSeen, N},       {kLastSeen, N},  {"IPアドレスリスト 　", T}};
     case 1:
-        return {{"IPアドレス   　", N}, {"ホスト名", T},  {kTxPackets, N}, {kTxBytes, N},
+        return {{"IPアドレス   　", A}, {"ホスト名", T},  {kTxPackets, N}, {kTxBytes, N},
                 {kRxPackets, N},      {kRxBytes, N},   {kFirstSeen, N},  {kLastSeen, N},
                 {"MACアドレスリスト 　", T}, {kServices, T}};
     case 2:
         return PairColumns("MACアドレス1   　", "MACアドレス2   　", T);
     case 3: {
-        Cols c = PairColumns("IPアドレス1   　", "IPアドレス2   　", N);
+        Cols c = PairColumns("IPアドレス1   　", "IPアドレス2   　", A);
         c.push_back({kServices, T});
         return c;
     }
     case 4: return StatColumns("Eth.プロトコル   　");
     case 5: return StatColumns("IPプロトコル   　");
-    case 6: return {{"送信元IPアドレス", N}, {"サービス区分", N}, {kPackets, N}, {kBytes, N}};
+    case 6: return {{"送信元IPアドレス", A}, {"サービス区分", N}, {kPackets, N}, {kBytes, N}};
     case 7: return StatColumns("ICMPプロトコル   　");
     case 8: return StatColumns("TCPプロトコル   　");
     case 9: return StatColumns("UDPプロトコル   　");

@@ -1,7 +1,10 @@
 #include "list_table.h"
 
 #include <algorithm>
+#include <array>
 #include <numeric>
+
+#include "node_key.h"
 
 namespace ortolan {
 
@@ -53,6 +56,20 @@ void SortRowOrder(const tagListTable& table, std::vector<int>& order, int column
             return va < vb;
         });
         break;
+    case SortKind::Address: {
+        // IPv4 addresses compare as numbers in network order, IPv6 addresses
+        // after all of them by their bytes; a cell that is no address as 0.0.0.0.
+        // Keys are read once per sort, not once per comparison.
+        std::vector<std::array<uint8_t, 17>> keys(rows.size());
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (auto address = CIpAddress::Parse(cell(int(r)))) {
+                keys[r][0] = address->IsV6() ? 1 : 0;
+                std::copy_n(address->bytes(), address->IsV6() ? 16 : 4, keys[r].begin() + 1);
+            }
+        }
+        sortBy([&](int a, int b) { return keys[static_cast<size_t>(a)] < keys[static_cast<size_t>(b)]; });
+        break;
+    }
     case SortKind::AltText:
         sortBy([&](int a, int b) {
             return rows[static_cast<size_t>(a)].altText < rows[static_cast<size_t>(b)].altText;

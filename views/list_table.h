@@ -14,6 +14,7 @@ enum class SortKind {
     Text,     // the cell's text, byte-wise
     Number,   // the row's number of that column
     AltText,  // the row's altText, byte-wise (a stored text that differs from the cell)
+    Address,  // the cell as an IP address: IPv4 by number, then IPv6 by its bytes
 };
 
 struct tagListColumn {

@@ -74,7 +74,7 @@ void AddPortRows(std::vector<tagListRow>& rows, CMonPort& port, const COuiTable&
 
 }  // namespace
 
-bool IsLocalAddress(const CIpAddress& address) { return address.IsPrivateV4(); }
+bool IsLocalAddress(const CIpAddress& address) { return address.IsPrivateV4() || address.IsLocalV6(); }
 
 int NodeImage(const tagIpEntry& node, int64_t now)
 {
@@ -88,7 +88,7 @@ std::vector<tagListColumn> NodeListColumns()
 {
     constexpr SortKind T = SortKind::Text;
     constexpr SortKind N = SortKind::Number;
-    return {{"IPアドレス", N},      {"MACアドレス　", T},   {"ホスト名", T},         {"送信パケット   ", N},
+    return {{"IPアドレス", SortKind::Address},      {"MACアドレス　", T},   {"ホスト名", T},         {"送信パケット   ", N},
             {"送信バイト     ", N}, {"受信パケット　 ", N}, {"受信バイト     ", N},  {"初回検出日時", N},
             {"最終検出日時", N},    {"NICメーカー ", T},    {"サーバ機能", T},       {"エージェント", SortKind::AltText}};
 }

@@ -16,7 +16,8 @@ class CSFlowMon;
 struct tagIpEntry;
 class CIpAddress;
 
-// 10.x, 172.16.x to 172.31.x and 192.168.x.
+// 10.x, 172.16.x to 172.31.x and 192.168.x; IPv6 unique local (fc00::/7) and
+// link-local (fe80::/10) addresses.
 bool IsLocalAddress(const CIpAddress& address);
 
 // 0 normal, 2 new within the last day, 1 silent for a day (wins over 2).

@@ -202,15 +202,24 @@ TEST(ListRows, EmptyTableGivesNoRows)
 TEST(ListSort, AddressesSortAsNumbersAndTextsByteWise)
 {
     CMonPort port("10.0.0.254", 0);
-    for (const char* a : {"10.0.0.10", "10.0.0.9", "9.255.255.255", "192.168.0.1"}) AddIp(port, a, 1, 1);
+    for (const char* a : {"10.0.0.10", "fe80::10", "10.0.0.9", "fe80::9", "9.255.255.255", "2001:db8::1",
+                          "192.168.0.1"})
+        AddIp(port, a, 1, 1);
     COuiTable oui;
     tagBuiltList list = BuildListRows(1, port, oui);
     std::vector<int> order(list.table.rows.size());
     std::iota(order.begin(), order.end(), 0);
-    SortRowOrder(list.table, order, 0, false);
     std::vector<std::string> shown;
     for (int i : order) shown.push_back(list.table.rows[size_t(i)].cells[0]);
-    EXPECT_EQ(shown, (std::vector<std::string>{"9.255.255.255", "10.0.0.9", "10.0.0.10", "192.168.0.1"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"10.0.0.10", "10.0.0.9", "192.168.0.1", "2001:db8::1",
+                                               "9.255.255.255", "fe80::10", "fe80::9"}))
+        << "rows are built in the byte-wise order of their texts";
+    // A click sorts IPv4 as numbers, then IPv6 after every IPv4 by its bytes.
+    SortRowOrder(list.table, order, 0, false);
+    shown.clear();
+    for (int i : order) shown.push_back(list.table.rows[size_t(i)].cells[0]);
+    EXPECT_EQ(shown, (std::vector<std::string>{"9.255.255.255", "10.0.0.9", "10.0.0.10", "192.168.0.1",
+                                               "2001:db8::1", "fe80::9", "fe80::10"}));
     EXPECT_EQ(Ipv4Number("1.2.3"), 0u);
     EXPECT_EQ(Ipv4Number("1.2.3.256"), 0u);
     EXPECT_EQ(Ipv4Number("1.2.3.4x"), 0u);

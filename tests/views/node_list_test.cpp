@@ -22,9 +22,11 @@ using testing::kT0;
 
 TEST(LocalAddress, PrivateRangesOnly)
 {
-    for (const char* a : {"10.0.0.1", "192.168.1.5", "172.16.0.1", "172.31.255.254"})
+    for (const char* a : {"10.0.0.1", "192.168.1.5", "172.16.0.1", "172.31.255.254", "fd00::1", "fc00::",
+                          "fdff:ffff::1", "fe80::1", "febf:ffff::1"})
         EXPECT_TRUE(IsLocalAddress(*CIpAddress::Parse(a))) << a;
-    for (const char* a : {"172.15.0.1", "172.32.0.1", "172.160.0.1", "11.0.0.1", "192.169.0.1", "fd00::1"})
+    for (const char* a : {"172.15.0.1", "172.32.0.1", "172.160.0.1", "11.0.0.1", "192.169.0.1", "fbff::1",
+                          "fe00::1", "fec0::1", "2001:db8::1", "::1", "::ffff:10.0.0.1", "ff02::1"})
         EXPECT_FALSE(IsLocalAddress(*CIpAddress::Parse(a))) << a;
 }
 
