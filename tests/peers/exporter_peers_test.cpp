@@ -2,6 +2,7 @@
 // same datagrams by tshark.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -177,6 +178,130 @@ TEST_F(ExporterPeers, PmacctdSflowV5AgreesWithTshark)
     ASSERT_NE(port.FindStat(port.ethernetTypes, "IPv4"), nullptr);
     EXPECT_EQ(port.FindStat(port.ethernetTypes, "IPv4")->packets, samples) << "the VLAN frame counts as IPv4";
     EXPECT_EQ(port.tosTable.count(TosKey{*CIpAddress::Parse("192.168.1.3"), 184}), 1u);
+}
+
+// IPv6 hosts (unique local, link-local and global) with TCP, UDP and ICMPv6,
+// extension headers, a fragmented datagram, a VLAN tag and a traffic class.
+std::vector<TestFrame> Ipv6Traffic()
+{
+    auto address = [](std::initializer_list<uint8_t> prefix, uint8_t last) {
+        std::array<uint8_t, 16> a{};
+        std::copy(prefix.begin(), prefix.end(), a.begin());
+        a[15] = last;
+        return a;
+    };
+    const auto server = address({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0x80);
+    const auto dns = address({0xfd, 0x00, 0, 1}, 0x53);
+    std::vector<TestFrame> frames;
+    for (uint8_t h = 2; h <= 6; ++h) {
+        const auto host = address({0xfd, 0x00, 0, 1}, h);
+        const auto link = address({0xfe, 0x80}, h);
+        for (int i = 0; i < 3; ++i) {
+            std::vector<uint8_t> ext;
+            if (i == 1) ext = {0};       // hop-by-hop
+            if (i == 2) ext = {60};      // destination options
+            frames.push_back(MakeFrame6(host.data(), server.data(), 6, uint16_t(40000 + h), 443, 20 + 100 * i, -1, 0, ext));
+            frames.push_back(MakeFrame6(server.data(), host.data(), 6, 443, uint16_t(40000 + h), 900 + 40 * i));
+        }
+        frames.push_back(MakeFrame6(host.data(), dns.data(), 17, uint16_t(5000 + h), 53, 40, -1, h == 3 ? 0xB8 : 0));
+        frames.push_back(MakeFrame6(dns.data(), host.data(), 17, 53, uint16_t(5000 + h), 120));
+        frames.push_back(MakeFrame6(host.data(), server.data(), 58, 128, 0, 56));
+        frames.push_back(MakeFrame6(server.data(), host.data(), 58, 129, 0, 56, 12));
+        frames.push_back(MakeFrame6(link.data(), dns.data(), 58, 135, 0, 24, -1, 0, {0}));
+    }
+    // One UDP datagram in two fragments, the second with no transport header.
+    const auto a = address({0xfd, 0x00, 0, 2}, 7), b = address({0xfd, 0x00, 0, 2}, 8);
+    frames.push_back(MakeFrame6(a.data(), b.data(), 17, 4000, 4001, 200, -1, 0, {44}, 0));
+    frames.push_back(MakeFrame6(a.data(), b.data(), 17, 4000, 4001, 100, -1, 0, {44}, 26));
+    frames.push_back(MakeFrame6(a.data(), b.data(), 6, 1234, 22, 300, 42, 0, {0, 43}));
+    return frames;
+}
+
+// pmacctd's sFlow probe samples IPv6 frames; tshark takes the datagrams apart,
+// and then, as frames of their own, the sampled headers it found in them.
+TEST_F(ExporterPeers, PmacctdSflowV5Ipv6AgreesWithTshark)
+{
+    REQUIRE_TOOLS("pmacctd", "tshark");
+    frames = Ipv6Traffic();
+    WritePcap(pcap, frames, 1700000000);
+    std::string conf = dir + "/pmacctd.conf";
+    {
+        std::ofstream out(conf);
+        out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: sfprobe\n"
+            << "sfprobe_receiver: 127.0.0.1:@PORT@\nsfprobe_agentip: 10.9.9.9\n"
+            << "sfprobe_agentsubid: 3\nsampling_rate: 1\n";
+    }
+    auto datagrams = CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
+    ASSERT_FALSE(datagrams.empty()) << "pmacctd sent nothing";
+    CSFlowMon mon;
+    for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+
+    std::vector<TestFrame> headers;
+    std::vector<int64_t> lengths;
+    for (const auto& f : TsharkFields(datagrams, 6343, "sflow",
+                                      {"sflow_245.header", "sflow_245.header.frame_length"}, dir)) {
+        ASSERT_EQ(f.size(), 2u);
+        auto hex = SplitText(f[0], ','), len = SplitText(f[1], ',');
+        ASSERT_EQ(hex.size(), len.size());
+        for (size_t i = 0; i < hex.size(); ++i) {
+            std::string digits;
+            for (char c : hex[i])
+                if (c != ':') digits += c;
+            TestFrame h;
+            for (size_t k = 0; k + 1 < digits.size(); k += 2)
+                h.bytes.push_back(uint8_t(std::stoul(digits.substr(k, 2), nullptr, 16)));
+            headers.push_back(std::move(h));
+            lengths.push_back(std::stoll(len[i]));
+        }
+    }
+    ASSERT_EQ(headers.size(), frames.size()) << "sampling 1 in 1 samples every frame";
+    const std::string headerPcap = dir + "/headers.pcap";
+    WritePcap(headerPcap, headers, 1700000000);
+    auto lines = TsharkPcapFields(headerPcap, "-o ipv6.defragment:FALSE",
+                                  {"ipv6.src", "ipv6.dst", "ipv6.nxt", "ipv6.hopopts.nxt", "ipv6.routing.nxt",
+                                   "ipv6.fraghdr.nxt", "ipv6.dstopts.nxt", "tcp.srcport", "udp.srcport",
+                                   "icmpv6.type"});
+    ASSERT_EQ(lines.size(), headers.size());
+    Totals theirs;
+    int64_t tcp = 0, udp = 0, icmp6 = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        auto f = lines[i];
+        f.resize(10);
+        // The upper layer follows the last extension header of the chain.
+        std::string protocol = f[2];
+        for (int k = 3; k <= 6; ++k)
+            for (const auto& next : SplitText(f[size_t(k)], ','))
+                if (!next.empty() && next != "0" && next != "43" && next != "44" && next != "60") protocol = next;
+        auto& [packets, bytes] = theirs.byProtocol["IP(" + protocol + ")"];
+        ++packets;
+        bytes += lengths[i];
+        theirs.nodes.insert(f[0]);
+        theirs.nodes.insert(f[1]);
+        theirs.pairs.insert(PairKey(f[0], f[1]));
+        tcp += !f[7].empty();
+        udp += !f[8].empty();
+        icmp6 += !f[9].empty();
+    }
+    Totals ours = FromCollector(mon);
+    EXPECT_EQ(ours.byProtocol, theirs.byProtocol);
+    EXPECT_EQ(ours.nodes, theirs.nodes);
+    EXPECT_EQ(ours.pairs, theirs.pairs);
+
+    ASSERT_EQ(mon.ports.size(), 1u);
+    const CMonPort& port = *mon.ports.begin()->second;
+    auto total = [](const StatTable& table) {
+        int64_t n = 0;
+        for (const auto& [label, stat] : table) n += stat.packets;
+        return n;
+    };
+    EXPECT_EQ(total(port.tcpServices), tcp);
+    EXPECT_EQ(total(port.udpServices), udp) << "the later fragment counts in the IP tables only";
+    EXPECT_EQ(total(port.icmpTypes), icmp6);
+    ASSERT_NE(port.FindStat(port.icmpTypes, "ICMPv6 Neighbor Solicitation"), nullptr);
+    EXPECT_EQ(port.FindStat(port.icmpTypes, "ICMPv6 Neighbor Solicitation")->packets, 5);
+    ASSERT_NE(port.FindStat(port.ethernetTypes, "IPv6"), nullptr);
+    EXPECT_EQ(port.FindStat(port.ethernetTypes, "IPv6")->packets, int64_t(frames.size())) << "VLAN frames too";
+    EXPECT_EQ(port.tosTable.count(TosKey{*CIpAddress::Parse("fd00:1::3"), 184}), 1u);
 }
 
 }  // namespace

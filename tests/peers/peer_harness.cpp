@@ -52,8 +52,9 @@ std::vector<uint8_t> Ipv4Header(const uint8_t src[4], const uint8_t dst[4], uint
 
 }  // namespace
 
-TestFrame MakeFrame(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol, uint16_t sport,
-                    uint16_t dport, size_t payload, int vlan, uint8_t tos)
+namespace {
+
+std::vector<uint8_t> Transport(uint8_t protocol, uint16_t sport, uint16_t dport, size_t payload)
 {
     std::vector<uint8_t> transport;
     if (protocol == 6) {
@@ -70,20 +71,70 @@ TestFrame MakeFrame(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol
         Put16(transport, dport);
         Put16(transport, uint16_t(8 + payload));
         Put16(transport, 0);
+    } else if (protocol == 58) {
+        transport = {uint8_t(sport), uint8_t(dport), 0, 0, 0, 1, 0, 1};
     } else {
         transport = {8, 0, 0, 0, 0, 1, 0, 1};
     }
     transport.resize(transport.size() + payload, 0x5A);
-    TestFrame f;
-    f.bytes = {0x02, 0, 0, 0, 0, dst[3], 0x02, 0, 0, 0, 0, src[3]};
+    return transport;
+}
+
+void PutEthernet(TestFrame& f, uint8_t dstHost, uint8_t srcHost, int vlan, uint16_t type)
+{
+    f.bytes = {0x02, 0, 0, 0, 0, dstHost, 0x02, 0, 0, 0, 0, srcHost};
     if (vlan >= 0) {
         Put16(f.bytes, 0x8100);
         Put16(f.bytes, uint16_t(vlan));
     }
-    Put16(f.bytes, 0x0800);
+    Put16(f.bytes, type);
+}
+
+}  // namespace
+
+TestFrame MakeFrame(const uint8_t src[4], const uint8_t dst[4], uint8_t protocol, uint16_t sport,
+                    uint16_t dport, size_t payload, int vlan, uint8_t tos)
+{
+    std::vector<uint8_t> transport = Transport(protocol, sport, dport, payload);
+    TestFrame f;
+    PutEthernet(f, dst[3], src[3], vlan, 0x0800);
     auto ip = Ipv4Header(src, dst, protocol, 20 + transport.size(), tos);
     f.bytes.insert(f.bytes.end(), ip.begin(), ip.end());
     f.bytes.insert(f.bytes.end(), transport.begin(), transport.end());
+    return f;
+}
+
+TestFrame MakeFrame6(const uint8_t src[16], const uint8_t dst[16], uint8_t protocol, uint16_t sport,
+                     uint16_t dport, size_t payload, int vlan, uint8_t trafficClass,
+                     const std::vector<uint8_t>& extensions, uint16_t fragmentOffset)
+{
+    std::vector<uint8_t> after;
+    for (size_t i = 0; i < extensions.size(); ++i) {
+        const uint8_t next = i + 1 < extensions.size() ? extensions[i + 1] : protocol;
+        if (extensions[i] == 44) {
+            after.insert(after.end(), {next, 0});
+            Put16(after, uint16_t(fragmentOffset << 3 | (fragmentOffset == 0 ? 1 : 0)));
+            after.insert(after.end(), {0, 0, 0x12, 0x34});
+        } else {
+            // Options headers carry one PadN option; a routing header segments-left 0.
+            after.insert(after.end(), {next, 0, 1, 4, 0, 0, 0, 0});
+        }
+    }
+    std::vector<uint8_t> transport = Transport(protocol, sport, dport, payload);
+    // A later fragment carries payload only.
+    if (fragmentOffset != 0) transport.assign(transport.size(), 0x5A);
+    after.insert(after.end(), transport.begin(), transport.end());
+    TestFrame f;
+    PutEthernet(f, dst[15], src[15], vlan, 0x86DD);
+    const uint32_t first = 0x60000000u | uint32_t(trafficClass) << 20;
+    Put16(f.bytes, uint16_t(first >> 16));
+    Put16(f.bytes, uint16_t(first));
+    Put16(f.bytes, uint16_t(after.size()));
+    f.bytes.push_back(extensions.empty() ? protocol : extensions[0]);
+    f.bytes.push_back(64);
+    f.bytes.insert(f.bytes.end(), src, src + 16);
+    f.bytes.insert(f.bytes.end(), dst, dst + 16);
+    f.bytes.insert(f.bytes.end(), after.begin(), after.end());
     return f;
 }
 
@@ -185,7 +236,13 @@ std::vector<std::vector<std::string>> TsharkFields(const std::vector<std::vector
     }
     std::string pcap = workDir + "/export.pcap";
     WritePcap(pcap, frames, 1700000000);
-    std::string cmd = "tshark -n -r " + pcap + " -d udp.port==" + std::to_string(udpPort) + "," + decodeAs +
+    return TsharkPcapFields(pcap, "-d udp.port==" + std::to_string(udpPort) + "," + decodeAs, fields);
+}
+
+std::vector<std::vector<std::string>> TsharkPcapFields(const std::string& pcap, const std::string& options,
+                                                       const std::vector<std::string>& fields)
+{
+    std::string cmd = "tshark -n -r " + pcap + " " + options +
                       " -T fields -E separator=/t -E occurrence=a -E aggregator=,";
     for (const auto& f : fields) cmd += " -e " + f;
     cmd += " 2>/dev/null";
