@@ -172,7 +172,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
     CMonitorController controller(host, resolver);
     host.SetController(&controller);
     for (const std::string& problem :
-         COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.sflow(), controller.netflow()))
+         COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.names()))
         std::fprintf(stderr, "ortolan collect: %s\n", problem.c_str());
 
     // A closed standard output is seen as EPIPE by the printing, which then

@@ -55,8 +55,7 @@ public:
         m_replay = replay.has_value();
     }
 
-    CSFlowMon& sflow() override { return m_window->controller().sflow(); }
-    CNFlowMon& netflow() override { return m_window->controller().netflow(); }
+    CNameTables& names() override { return m_window->controller().names(); }
     QWidget* widget() override { return m_window.get(); }
 
     int Exec() override

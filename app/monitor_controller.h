@@ -129,6 +129,9 @@ public:
     // The one memory limit both collectors' tables share; others that keep
     // what senders can grow (the host-name cache) charge it too.
     CMemoryBudget& memoryBudget() { return m_memory; }
+    // The name tables both collectors and the views use; loading one renames
+    // what both count from then on.
+    CNameTables& names() { return m_names; }
     CSFlowMon& sflow() { return m_sflow; }
     CNFlowMon& netflow() { return m_netflow; }
     CFlowLog& flowLog() { return m_flowLog; }
@@ -168,8 +171,9 @@ private:
     IHostResolver& m_resolver;
     Clock m_clock;
     CMemoryBudget m_memory;  // before the collectors, which give their share back when destroyed
-    CSFlowMon m_sflow;
-    CNFlowMon m_netflow;
+    CNameTables m_names;     // before the collectors, which label with it
+    CSFlowMon m_sflow{m_names};
+    CNFlowMon m_netflow{m_names};
     CFlowLog m_flowLog;              // replay and purge, on this thread
     CFlowLogWriter m_logWriter{m_netflow.logQueue(), m_sflow.logQueue()};
     CMonitorListModel m_list;

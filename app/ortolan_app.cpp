@@ -120,8 +120,7 @@ bool COrtolanApp::SetSfIp(std::string address)
     return settings.status() == QSettings::NoError;
 }
 
-std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFolder, CSFlowMon& sflow,
-                                                     CNFlowMon& netflow)
+std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFolder, CNameTables& names)
 {
     std::string folder = WithSeparator(configFolder);
     std::vector<std::string> problems;
@@ -132,16 +131,14 @@ std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFo
             problems.push_back("the name table " + path + " holds no names");
     };
     std::string oui = folder + "oui.txt";
-    bool opened = sflow.LoadOuiTable(oui);
-    check(oui, opened, sflow.ouiNames().empty());
+    bool opened = names.LoadOuiTable(oui);
+    check(oui, opened, names.oui.ouiNames.empty());
     std::string protocols = folder + "IPProt.txt";
-    opened = sflow.LoadProtocolTable(protocols);
-    check(protocols, opened, sflow.names().ipProtocolNames.empty());
-    netflow.LoadProtocolTable(protocols);
+    opened = names.LoadProtocolTable(protocols);
+    check(protocols, opened, names.ipProtocolNames.empty());
     std::string services = folder + "Port.txt";
-    opened = sflow.LoadPortTable(services);
-    check(services, opened, sflow.names().tcpPortNames.empty() && sflow.names().udpPortNames.empty());
-    netflow.LoadPortTable(services);
+    opened = names.LoadPortTable(services);
+    check(services, opened, names.tcpPortNames.empty() && names.udpPortNames.empty());
     return problems;
 }
 
@@ -155,7 +152,7 @@ int COrtolanApp::Run(IDialogSeam& seam, const MainWindowFactory& makeMainWindow)
 
     ReadSettings();
     std::unique_ptr<IMainWindow> window = makeMainWindow(*this, seam);
-    LoadNameTables(ConfigFolder(), window->sflow(), window->netflow());
+    LoadNameTables(ConfigFolder(), window->names());
 
     auto splash = std::make_unique<CSplash>(seam, window->widget());
     if (splash->Load(QString::fromStdString(SplashPath())) == CSplash::LoadResult::Ok) splash->ShowFor(3000);

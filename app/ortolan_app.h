@@ -2,7 +2,7 @@
 // The application object: where the program lives (the executable's folder,
 // with Config and Mibs beside it), the two values that persist in the per-user
 // settings store (the log folder and the last sFlow agent address), the name
-// tables loaded into both collectors, and the start-up sequence that runs the main window.
+// tables both collectors share, and the start-up sequence that runs the main window.
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -18,18 +18,16 @@ class QWidget;
 
 namespace ortolan {
 
-class CNFlowMon;
-class CSFlowMon;
+class CNameTables;
 class IDialogSeam;
 
-// What the start-up runs as its main window: it owns both collectors (the
-// start-up loads their name tables before the window runs) and runs modally
-// until the user closes it.
+// What the start-up runs as its main window: it owns the name tables both
+// collectors label with (the start-up loads them before the window runs) and
+// runs modally until the user closes it.
 class IMainWindow {
 public:
     virtual ~IMainWindow() = default;
-    virtual CSFlowMon& sflow() = 0;
-    virtual CNFlowMon& netflow() = 0;
+    virtual CNameTables& names() = 0;
     // Shows the window and returns when it has closed, with the exit status.
     virtual int Exec() = 0;
     // The window's widget, parent of the splash so the modal window does not
@@ -71,14 +69,12 @@ public:
     const std::string& SfIp() const { return m_sfIp; }
     bool SetSfIp(std::string address);
 
-    // Loads "oui.txt" into the sFlow collector, then "IPProt.txt" and
-    // "Port.txt" into the sFlow and then the NetFlow collector, from the
-    // folder (with or without its trailing separator). Missing files leave
-    // their tables empty. Returns a sentence for each table that is missing,
-    // no regular file, or empty; the window goes on silently, the headless
-    // commands print them.
-    static std::vector<std::string> LoadNameTables(const std::string& configFolder, CSFlowMon& sflow,
-                                                   CNFlowMon& netflow);
+    // Loads "oui.txt", "IPProt.txt" and "Port.txt" from the folder (with or
+    // without its trailing separator) into the tables both collectors share.
+    // Missing files leave their tables empty. Returns a sentence for each table
+    // that is missing, no regular file, or empty; the window goes on silently,
+    // the headless commands print them.
+    static std::vector<std::string> LoadNameTables(const std::string& configFolder, CNameTables& names);
 
     // Makes the main window, once the settings are read.
     using MainWindowFactory = std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>;

@@ -365,7 +365,7 @@ void COrtolanDlg::ShowInformation()
     // Host names are looked up for the nodes this list shows, while it shows them.
     m_controller->SetShownPorts({port});
     m_controller->ResolveNamesOf(*port);
-    CListDlg dlg(*port, listKind(), m_controller->sflow().oui(), m_sortState, m_dialogs, this);
+    CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this);
     dlg.exec();
     m_controller->SetShownPorts({});
 }

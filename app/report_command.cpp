@@ -285,10 +285,11 @@ int RunReportCommand(const std::vector<std::string>& args)
         ->required();
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
 
-    CSFlowMon sflow;
-    CNFlowMon netflow;
+    CNameTables names;
+    CSFlowMon sflow(names);
+    CNFlowMon netflow(names);
     COrtolanApp app;
-    for (const std::string& problem : COrtolanApp::LoadNameTables(app.ConfigFolder(), sflow, netflow))
+    for (const std::string& problem : COrtolanApp::LoadNameTables(app.ConfigFolder(), names))
         std::fprintf(stderr, "ortolan report: %s\n", problem.c_str());
     // The decoders' clock stands at each datagram's logged time, as it stood
     // in the live run that wrote the log: the report then reproduces that run

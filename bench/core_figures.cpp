@@ -121,25 +121,22 @@ int DecodeWith(Collector& mon, const char* kind, const CDatagramStream& stream, 
 
 }  // namespace
 
-template <class Collector>
-void CCoreFigures::LoadNames(Collector& collector) const
+CCoreFigures::CCoreFigures(std::string configFolder)
 {
-    if (m_configFolder.empty()) return;
-    collector.LoadProtocolTable(m_configFolder + "/IPProt.txt");
-    collector.LoadPortTable(m_configFolder + "/Port.txt");
-    if constexpr (std::is_same_v<Collector, CSFlowMon>) collector.LoadOuiTable(m_configFolder + "/oui.txt");
+    if (configFolder.empty()) return;
+    m_names.LoadProtocolTable(configFolder + "/IPProt.txt");
+    m_names.LoadPortTable(configFolder + "/Port.txt");
+    m_names.LoadOuiTable(configFolder + "/oui.txt");
 }
 
 int CCoreFigures::Decode(const std::string& kind, const CDatagramStream& stream, double seconds)
 {
     if (kind == "sflow") {
-        auto mon = std::make_unique<CSFlowMon>();
-        LoadNames(*mon);
+        auto mon = std::make_unique<CSFlowMon>(m_names);
         return DecodeWith(*mon, "sflow", stream, seconds);
     }
     if (kind == "netflow") {
-        auto mon = std::make_unique<CNFlowMon>();
-        LoadNames(*mon);
+        auto mon = std::make_unique<CNFlowMon>(m_names);
         return DecodeWith(*mon, "netflow", stream, seconds);
     }
     return 2;
@@ -208,12 +205,10 @@ int CCoreFigures::Dump(const std::string& kind, const CDatagramStream& stream)
 {
     std::unique_ptr<CFlowCollector> mon;
     if (kind == "sflow") {
-        auto s = std::make_unique<CSFlowMon>();
-        LoadNames(*s);
+        auto s = std::make_unique<CSFlowMon>(m_names);
         mon = std::move(s);
     } else {
-        auto n = std::make_unique<CNFlowMon>();
-        LoadNames(*n);
+        auto n = std::make_unique<CNFlowMon>(m_names);
         mon = std::move(n);
     }
     int64_t t = kLogBase;
@@ -271,10 +266,8 @@ int CCoreFigures::MakeLog(const CDatagramStream& sflow, const CDatagramStream& n
 
 int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
 {
-    auto s = std::make_unique<CSFlowMon>();
-    auto n = std::make_unique<CNFlowMon>();
-    LoadNames(*s);
-    LoadNames(*n);
+    auto s = std::make_unique<CSFlowMon>(m_names);
+    auto n = std::make_unique<CNFlowMon>(m_names);
     std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     CFlowLog log(dir);
     uint64_t intervals = 0, seen = 0;

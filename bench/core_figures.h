@@ -6,13 +6,14 @@
 #include <string>
 
 #include "datagram_stream.h"
+#include "name_tables.h"
 
 namespace ortolan {
 
 class CCoreFigures {
 public:
     // Name tables are read from configFolder (oui.txt, IPProt.txt, Port.txt) when present.
-    explicit CCoreFigures(std::string configFolder) : m_configFolder(std::move(configFolder)) {}
+    explicit CCoreFigures(std::string configFolder);
 
     // kind is "sflow" or "netflow"; each of cold and warm runs for about seconds.
     int Decode(const std::string& kind, const CDatagramStream& stream, double seconds);
@@ -28,10 +29,8 @@ public:
     int Memory(const std::string& kind, uint64_t count);
 
 private:
-    template <class Collector>
-    void LoadNames(Collector& collector) const;
-
-    std::string m_configFolder;
+    // Loaded once; every collector the figures make labels with them.
+    CNameTables m_names;
 };
 
 }  // namespace ortolan

@@ -15,11 +15,15 @@
 
 namespace ortolan {
 
-CFlowCollector::CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits)
-    : m_limits(limits),
+CFlowCollector::CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits,
+                               const CNameTables* names)
+    : m_ownNames(names ? nullptr : std::make_unique<CNameTables>()),
+      m_names(names ? *names : *m_ownNames),
+      m_limits(limits),
       m_ownBudget(limits.memoryLimit),
       m_memory(m_ownBudget),
       m_accounting(m_names, datagramTime),
+      m_namesGeneration(m_names.generation()),
       m_defaultPort(defaultPort),
       m_keyPrefix(keyPrefix),
       m_clock([] { return int64_t(std::time(nullptr)); })
@@ -148,6 +152,10 @@ void CFlowCollector::Decode(const tagDatagram& datagram)
 {
     ++datagramCount;
     datagramTime = datagram.time;
+    if (m_names.generation() != m_namesGeneration) {
+        m_accounting.ClearLabelCache();
+        m_namesGeneration = m_names.generation();
+    }
     ParseDatagram(datagram);
 }
 

@@ -75,18 +75,9 @@ public:
     void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
     int64_t Now() const { return m_clock(); }
 
+    // The name tables the collector labels with. A table loaded anew also
+    // renames what is counted from the next datagram on.
     const CNameTables& names() const { return m_names; }
-    // A name table loaded anew also renames what is counted from then on.
-    bool LoadProtocolTable(const std::string& path)
-    {
-        m_accounting.ClearLabelCache();
-        return m_names.LoadProtocolTable(path);
-    }
-    bool LoadPortTable(const std::string& path)
-    {
-        m_accounting.ClearLabelCache();
-        return m_names.LoadPortTable(path);
-    }
 
     // --- State read by the controller, the flow log and the views.
     std::map<std::string, std::unique_ptr<CMonPort>, std::less<>> ports;
@@ -110,7 +101,9 @@ public:
     void ShareMemoryBudget(CMemoryBudget& budget) { m_memory.Bind(budget); }
 
 protected:
-    CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits);
+    // names: the tables shared with the other collector and the views, which
+    // must outlive the collector; null gives the collector empty tables of its own.
+    CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits, const CNameTables* names);
 
     // The bookkeeping every version does once its header is read: the port of
     // the agent and number under the current version, found or added; a
@@ -121,7 +114,8 @@ protected:
     CMonPort* AcceptDatagram(std::string_view agentText, int32_t number, uint32_t uptime,
                              std::optional<uint32_t> sequence);
 
-    CNameTables m_names;
+    std::unique_ptr<CNameTables> m_ownNames;
+    const CNameTables& m_names;
     tagLimits m_limits;
     CMemoryBudget m_ownBudget;
     CMemoryAccount m_memory;
@@ -140,6 +134,8 @@ private:
     // come from the same agent, so its key need not be formed and looked up
     // again. Forgotten whenever the ports are cleared.
     CMonPort* m_lastPort = nullptr;
+    // The name tables' generation the cached labels were formed under.
+    uint64_t m_namesGeneration = 0;
     int32_t m_lastVersion = 0;
     int32_t m_lastNumber = 0;
     std::string m_lastAgent;

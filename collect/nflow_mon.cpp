@@ -24,7 +24,12 @@ TrafficClass ClassOf(uint32_t destination, uint32_t mask)
 
 }  // namespace
 
-CNFlowMon::CNFlowMon(const tagLimits& limits) : CFlowCollector(2100, "NetFlow", limits) {}
+CNFlowMon::CNFlowMon(const tagLimits& limits) : CFlowCollector(2100, "NetFlow", limits, nullptr) {}
+
+CNFlowMon::CNFlowMon(const CNameTables& names, const tagLimits& limits)
+    : CFlowCollector(2100, "NetFlow", limits, &names)
+{
+}
 
 uint32_t CNFlowMon::ClassfulMask(uint32_t address)
 {

@@ -9,7 +9,10 @@ namespace ortolan {
 
 class CNFlowMon : public CFlowCollector {
 public:
+    // Labels with empty tables of its own (tests, tools).
     explicit CNFlowMon(const tagLimits& limits = tagLimits{});
+    // Labels with the shared tables, which must outlive the collector.
+    explicit CNFlowMon(const CNameTables& names, const tagLimits& limits = tagLimits{});
 
     void ParseDatagram(const tagDatagram& datagram) override;
 

@@ -82,7 +82,12 @@ bool SkipExtendedItem(BigEndianReader& r)
 }  // namespace
 
 CSFlowMon::CSFlowMon(const tagLimits& limits)
-    : CFlowCollector(6343, "sFlow", limits), m_headers(m_accounting)
+    : CFlowCollector(6343, "sFlow", limits, nullptr), m_headers(m_accounting)
+{
+}
+
+CSFlowMon::CSFlowMon(const CNameTables& names, const tagLimits& limits)
+    : CFlowCollector(6343, "sFlow", limits, &names), m_headers(m_accounting)
 {
 }
 

@@ -10,13 +10,12 @@ class BigEndianReader;
 
 class CSFlowMon : public CFlowCollector {
 public:
+    // Labels with empty tables of its own (tests, tools).
     explicit CSFlowMon(const tagLimits& limits = tagLimits{});
+    // Labels with the shared tables, which must outlive the collector.
+    explicit CSFlowMon(const CNameTables& names, const tagLimits& limits = tagLimits{});
 
     void ParseDatagram(const tagDatagram& datagram) override;
-
-    bool LoadOuiTable(const std::string& path) { return m_oui.LoadOuiTable(path); }
-    const COuiTable& oui() const { return m_oui; }
-    const TextMap<std::string>& ouiNames() const { return m_oui.ouiNames; }
 
     CHeaderDecoder& headerDecoder() { return m_headers; }
 
@@ -29,7 +28,6 @@ private:
     bool ParseRawHeader(BigEndianReader& r, CMonPort& port);
     bool ParseGenericCounters(BigEndianReader& r, CMonPort& port, uint32_t uptime);
 
-    COuiTable m_oui;
     CHeaderDecoder m_headers;
 };
 

@@ -48,10 +48,11 @@ bool CountsAddUp(const CFlowCollector& c)
 
 struct CFuzzBench::tagState {
     std::filesystem::path folder;
-    CSFlowMon sflow;
-    CSFlowMon sflowTight{kTightLimits};
-    CNFlowMon netflow;
-    CNFlowMon netflowTight{kTightLimits};
+    CNameTables names;  // before the collectors, which label with it
+    CSFlowMon sflow{names};
+    CSFlowMon sflowTight{names, kTightLimits};
+    CNFlowMon netflow{names};
+    CNFlowMon netflowTight{names, kTightLimits};
 };
 
 CFuzzBench::CFuzzBench() : m_state(std::make_unique<tagState>())
@@ -68,14 +69,13 @@ CFuzzBench::CFuzzBench() : m_state(std::make_unique<tagState>())
                                 std::char_traits<char>::length(kPortNames));
     std::string protocols = Scratch("IPProt.txt", reinterpret_cast<const uint8_t*>(kProtocolNames),
                                     std::char_traits<char>::length(kProtocolNames));
+    s.names.LoadPortTable(ports);
+    s.names.LoadProtocolTable(protocols);
     for (CFlowCollector* c : {static_cast<CFlowCollector*>(&s.sflow),
                               static_cast<CFlowCollector*>(&s.sflowTight),
                               static_cast<CFlowCollector*>(&s.netflow),
-                              static_cast<CFlowCollector*>(&s.netflowTight)}) {
-        c->LoadPortTable(ports);
-        c->LoadProtocolTable(protocols);
+                              static_cast<CFlowCollector*>(&s.netflowTight)})
         c->SetClock([] { return kFuzzTime; });
-    }
 }
 
 CFuzzBench::~CFuzzBench()
@@ -187,7 +187,7 @@ bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
     bool tight = data[0] & 2;
     uint32_t frameLength = uint32_t(data[1]) << 8 | data[2];
     std::vector<uint8_t> header(data + 3, data + size);
-    const CNameTables& names = m_state->sflow.names();
+    const CNameTables& names = m_state->names;
     int64_t time = kFuzzTime;
     CTrafficAccounting accounting(names, time);
     CHeaderDecoder decoder(accounting);

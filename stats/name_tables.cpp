@@ -100,6 +100,7 @@ std::string_view TrimText(std::string_view text)
 
 bool CNameTables::LoadProtocolTable(const std::string& path)
 {
+    ++m_generation;
     auto in = OpenTable(path);
     if (!in) return false;
     ipProtocolNames.clear();
@@ -115,6 +116,7 @@ bool CNameTables::LoadProtocolTable(const std::string& path)
 
 bool CNameTables::LoadPortTable(const std::string& path)
 {
+    ++m_generation;
     auto in = OpenTable(path);
     if (!in) return false;
     tcpPortNames.clear();

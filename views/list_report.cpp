@@ -56,17 +56,21 @@ tagListReport FormatListReport(const std::string& kind, const std::optional<std:
     }
     if (portKey) {
         CMonPort* port = sflow.FindPort(*portKey);
-        if (!port) port = nflow.FindPort(*portKey);
+        const CNameTables* names = &sflow.names();
+        if (!port) {
+            port = nflow.FindPort(*portKey);
+            names = &nflow.names();
+        }
         if (!port) {
             report.error = "no port " + *portKey + " in the replayed logs";
             return report;
         }
-        report.text = PortListCsv(*listKind, *port, sflow.oui());
+        report.text = PortListCsv(*listKind, *port, names->oui);
         report.ok = true;
         return report;
     }
-    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.oui());
-    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, sflow.oui());
+    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui);
+    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui);
     report.ok = true;
     return report;
 }

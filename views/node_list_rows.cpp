@@ -97,8 +97,8 @@ tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now)
 {
     tagListTable table;
     table.columns = NodeListColumns();
-    for (auto& [key, port] : sflow.ports) AddPortRows(table.rows, *port, sflow.oui(), "sFlow:", now);
-    for (auto& [key, port] : nflow.ports) AddPortRows(table.rows, *port, sflow.oui(), "NetFlow:", now);
+    for (auto& [key, port] : sflow.ports) AddPortRows(table.rows, *port, sflow.names().oui, "sFlow:", now);
+    for (auto& [key, port] : nflow.ports) AddPortRows(table.rows, *port, nflow.names().oui, "NetFlow:", now);
     // Each row went in at the top of the list: the last one visited shows first.
     std::reverse(table.rows.begin(), table.rows.end());
     return table;

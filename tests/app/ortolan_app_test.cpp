@@ -167,30 +167,26 @@ TEST(OrtolanAppFolders, BesideTheRunningExecutable)
     EXPECT_EQ(app.ConfigFolder(), "/opt/ortolan/Config");
 }
 
-TEST(OrtolanAppNameTables, LoadedIntoBothCollectors)
+TEST(OrtolanAppNameTables, LoadedIntoTheSharedTables)
 {
     QTemporaryDir dir;
     std::string folder = dir.path().toStdString() + "/";
     std::ofstream(folder + "oui.txt") << "08-00-20   (hex)\t\tSun Microsystems\n";
     std::ofstream(folder + "IPProt.txt") << "6 TCP\n17 UDP\n";
     std::ofstream(folder + "Port.txt") << "ftp 21/tcp\ndomain 53/udp\n";
-    CSFlowMon sflow;
-    CNFlowMon netflow;
-    COrtolanApp::LoadNameTables(folder, sflow, netflow);
-    ASSERT_NE(sflow.oui().Find("08:00:20"), nullptr);
-    EXPECT_EQ(*sflow.oui().Find("08:00:20"), "Sun Microsystems");
-    for (const CFlowCollector* c : {static_cast<CFlowCollector*>(&sflow), static_cast<CFlowCollector*>(&netflow)}) {
-        ASSERT_NE(c->names().ProtocolName(6), nullptr);
-        EXPECT_EQ(*c->names().ProtocolName(17), "UDP");
-        ASSERT_NE(c->names().TcpName(21), nullptr);
-        EXPECT_EQ(*c->names().UdpName(53), "domain");
-    }
+    CNameTables names;
+    EXPECT_TRUE(COrtolanApp::LoadNameTables(folder, names).empty());
+    ASSERT_NE(names.oui.Find("08:00:20"), nullptr);
+    EXPECT_EQ(*names.oui.Find("08:00:20"), "Sun Microsystems");
+    ASSERT_NE(names.ProtocolName(6), nullptr);
+    EXPECT_EQ(*names.ProtocolName(17), "UDP");
+    ASSERT_NE(names.TcpName(21), nullptr);
+    EXPECT_EQ(*names.UdpName(53), "domain");
 
-    CSFlowMon empty;
-    CNFlowMon emptyNetflow;
-    COrtolanApp::LoadNameTables(folder + "missing", empty, emptyNetflow);
-    EXPECT_TRUE(empty.names().ipProtocolNames.empty());
-    EXPECT_TRUE(empty.ouiNames().empty());
+    CNameTables empty;
+    EXPECT_EQ(COrtolanApp::LoadNameTables(folder + "missing", empty).size(), 3u);
+    EXPECT_TRUE(empty.ipProtocolNames.empty());
+    EXPECT_TRUE(empty.oui.ouiNames.empty());
 }
 
 class SplashTest : public ::testing::Test {

@@ -217,10 +217,11 @@ TEST(ReportCommand, ReadsRegularFilesOnlyAndSaysWhatItCouldNotUse)
 TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
 {
     QTemporaryDir dir;
-    CSFlowMon liveSflow;
-    CNFlowMon liveNetflow;
+    CNameTables names;
+    CSFlowMon liveSflow(names);
+    CNFlowMon liveNetflow(names);
     COrtolanApp app;
-    COrtolanApp::LoadNameTables(app.ConfigFolder(), liveSflow, liveNetflow);
+    COrtolanApp::LoadNameTables(app.ConfigFolder(), names);
     int64_t now = 1765000000;
     liveSflow.SetClock([&now] { return now; });
     liveNetflow.SetClock([&now] { return now; });

@@ -6,6 +6,7 @@
 #include "local_time.h"
 #include "nflow_mon.h"
 
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -56,6 +57,35 @@ TEST_F(NetflowDecoder, FlowAmountsAreAddedUnscaled)
     EXPECT_EQ(port->lastSequence, 1u);
     EXPECT_EQ(port->lastUptime, 5000u);
     EXPECT_EQ(port->counterUptime, 5000u);
+}
+
+// One set of name tables labels both collectors: a table loaded anew renames
+// what each of them counts from its next datagram on, though both had already
+// formed and cached the old label.
+TEST(SharedNameTables, ALoadRenamesWhatBothCollectorsCountNext)
+{
+    CNameTables names;
+    CNFlowMon first(names);
+    CNFlowMon second(names);
+    auto feed = [](CNFlowMon& mon, uint32_t sequence) {
+        auto d = NetflowV5(sequence, {FlowSpec{}});
+        mon.FeedDatagram(d.data(), d.size(), 1'700'000'000, "192.0.2.1", 9995);
+    };
+    feed(first, 1);
+    feed(second, 1);
+    std::string table = ::testing::TempDir() + "/shared_names_port.txt";
+    std::ofstream(table) << "http\t80/tcp\n";
+    ASSERT_TRUE(names.LoadPortTable(table));
+    feed(first, 2);
+    feed(second, 2);
+    for (CNFlowMon* mon : {&first, &second}) {
+        CMonPort* port = mon->FindPort("NetFlow V5:192.0.2.1:0");
+        ASSERT_NE(port, nullptr);
+        ASSERT_NE(port->FindStat(port->tcpServices, "TCP(80)"), nullptr);
+        ASSERT_NE(port->FindStat(port->tcpServices, "http"), nullptr);
+        EXPECT_EQ(port->FindStat(port->tcpServices, "TCP(80)")->bytes, 15000);
+        EXPECT_EQ(port->FindStat(port->tcpServices, "http")->bytes, 15000);
+    }
 }
 
 TEST_F(NetflowDecoder, RepeatedSequenceChangesOnlyTheDatagramCount)

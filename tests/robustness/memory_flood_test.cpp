@@ -38,6 +38,7 @@ class MemoryFlood : public ::testing::Test {
 protected:
     CMemoryBudget budget{kLimit};
     tagLimits limits;
+    CNameTables names;
     std::unique_ptr<CSFlowMon> sflow;
     std::unique_ptr<CNFlowMon> netflow;
     int sender = -1;
@@ -46,8 +47,8 @@ protected:
 
     void Start()
     {
-        sflow = std::make_unique<CSFlowMon>(limits);
-        netflow = std::make_unique<CNFlowMon>(limits);
+        sflow = std::make_unique<CSFlowMon>(names, limits);
+        netflow = std::make_unique<CNFlowMon>(names, limits);
         for (CFlowCollector* c : Collectors()) {
             c->ShareMemoryBudget(budget);
             c->SetClock([this] { return clock; });
@@ -211,7 +212,7 @@ TEST_F(MemoryFlood, ServiceLabels)
         for (int port = 1; port < 60000; ++port) out << "service-number-" << port << "\t" << port << "/tcp\n";
     }
     Start();
-    ASSERT_TRUE(netflow->LoadPortTable(table));
+    ASSERT_TRUE(names.LoadPortTable(table));
     // The name table is the program's, not the flood's.
     std::ofstream("/proc/self/clear_refs") << "5";
     rssBefore = testing::ProcessMemoryBytes("VmRSS:");

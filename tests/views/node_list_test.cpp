@@ -49,7 +49,7 @@ protected:
     void SetUp() override
     {
         testing::TestApp();
-        ASSERT_TRUE(sflow.LoadOuiTable(testing::WriteOuiFile(dir, "00-11-22   (hex)\t\tAcme Networks\n")));
+        ASSERT_TRUE(names.LoadOuiTable(testing::WriteOuiFile(dir, "00-11-22   (hex)\t\tAcme Networks\n")));
         CMonPort& s = *sflow.AddPort("10.0.0.254", 0);
         tagIpEntry& a = AddIp(s, "192.168.1.5", 7, 7000, kT0 - 40 * 3600, kT0 - 3600);
         s.AddMacToIp(a, "00:AA:BB:CC:DD:EE");
@@ -64,8 +64,9 @@ protected:
     }
 
     QTemporaryDir dir;
-    CSFlowMon sflow;
-    CNFlowMon nflow;
+    CNameTables names;
+    CSFlowMon sflow{names};
+    CNFlowMon nflow{names};
     tagViewSortState sortState;
     testing::ScriptedDialogSeam dialogs;
 };
