@@ -13,10 +13,46 @@ int HexDigit(char c)
     return -1;
 }
 
-bool Before(const CIpAddress& a, const CIpAddress& b)
+// Where the decimal text of each octet value stands among the texts of all
+// 256 values in byte-wise order ("0" < "1" < "10" < "100" < "101" ...).
+struct OctetTextRanks {
+    uint8_t rank[256];
+    constexpr OctetTextRanks() : rank{}
+    {
+        for (int a = 0; a < 256; ++a) {
+            int below = 0;
+            for (int b = 0; b < 256; ++b) below += DecimalTextBefore(b, a);
+            rank[a] = uint8_t(below);
+        }
+    }
+    static constexpr bool DecimalTextBefore(int a, int b)
+    {
+        char x[4] = {}, y[4] = {};
+        Decimal(a, x);
+        Decimal(b, y);
+        for (int i = 0; i < 4; ++i)
+            if (x[i] != y[i]) return x[i] < y[i];
+        return false;
+    }
+    static constexpr void Decimal(int v, char* out)
+    {
+        int n = 0;
+        if (v >= 100) out[n++] = char('0' + v / 100);
+        if (v >= 10) out[n++] = char('0' + v / 10 % 10);
+        out[n] = char('0' + v % 10);
+    }
+};
+constexpr OctetTextRanks kOctetRanks;
+
+// The dotted texts of two IPv4 addresses compare as their octets' texts do,
+// octet by octet: where one octet's text is a proper prefix of the other's,
+// the shorter one is followed by '.' or the end, both below every digit, so
+// it sorts first, just as it does among the octet texts alone. Comparing the
+// octets' ranks is therefore the byte-wise order of the whole texts.
+uint32_t Ipv4TextRank(const uint8_t* b)
 {
-    if (a.IsV4() != b.IsV4()) return a.IsV4();
-    return std::memcmp(a.bytes(), b.bytes(), 16) < 0;
+    return uint32_t(kOctetRanks.rank[b[0]]) << 24 | uint32_t(kOctetRanks.rank[b[1]]) << 16 |
+           uint32_t(kOctetRanks.rank[b[2]]) << 8 | kOctetRanks.rank[b[3]];
 }
 
 }  // namespace
@@ -88,14 +124,12 @@ AddressText MacAddress::Text() const
 
 int CompareText(const CIpAddress& a, const CIpAddress& b)
 {
+    if (a.IsV4() && b.IsV4()) {
+        const uint32_t ra = Ipv4TextRank(a.bytes()), rb = Ipv4TextRank(b.bytes());
+        return ra < rb ? -1 : ra > rb;
+    }
     int c = a.Text().view().compare(b.Text().view());
     return c < 0 ? -1 : c > 0;
-}
-
-PairKey<CIpAddress> MakePair(const CIpAddress& first, const CIpAddress& second, bool* swapped)
-{
-    *swapped = Before(second, first);
-    return *swapped ? PairKey<CIpAddress>{second, first} : PairKey<CIpAddress>{first, second};
 }
 
 std::string TosKey::String() const

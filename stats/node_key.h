@@ -59,17 +59,31 @@ public:
     // Unique local fc00::/7 and link-local fe80::/10.
     bool IsLocalV6() const;
 
+    // The first and the last eight bytes, loaded in host order.
+    uint64_t Head() const
+    {
+        uint64_t v;
+        std::memcpy(&v, m_bytes, 8);
+        return v;
+    }
+    uint64_t Tail() const
+    {
+        uint64_t v;
+        std::memcpy(&v, m_bytes + 8, 8);
+        return v;
+    }
+    // The address folded into 64 bits for hashing: one value, so the table's
+    // hash mixes once. An IPv4 address folds into the low 32 bits without loss.
+    uint64_t Fold() const { return IsV4() ? Head() : Head() ^ (Tail() + 1) * 0x9E3779B97F4A7C15ull; }
+
     bool operator==(const CIpAddress& o) const
     {
-        return m_family == o.m_family && std::memcmp(m_bytes, o.m_bytes, 16) == 0;
+        return m_family == o.m_family && Head() == o.Head() && Tail() == o.Tail();
     }
     template <class H>
     friend H AbslHashValue(H h, const CIpAddress& a)
     {
-        uint64_t hi, lo;
-        std::memcpy(&hi, a.m_bytes, 8);
-        std::memcpy(&lo, a.m_bytes + 8, 8);
-        return H::combine(std::move(h), hi, lo, a.m_family);
+        return H::combine(std::move(h), a.Fold());
     }
 
 private:
@@ -94,6 +108,7 @@ struct MacAddress {
     std::string String() const { return std::string(Text().view()); }
 
     auto operator<=>(const MacAddress&) const = default;
+    uint64_t Fold() const { return value; }
     template <class H>
     friend H AbslHashValue(H h, const MacAddress& m)
     {
@@ -117,7 +132,9 @@ struct PairKey {
     template <class H>
     friend H AbslHashValue(H h, const PairKey& p)
     {
-        return H::combine(std::move(h), p.low, p.high);
+        // Rotated so that the two halves of an IPv4 pair do not overlap.
+        const uint64_t high = p.high.Fold();
+        return H::combine(std::move(h), p.low.Fold() ^ (high << 32 | high >> 32));
     }
 };
 
@@ -127,7 +144,19 @@ inline PairKey<MacAddress> MakePair(const MacAddress& first, const MacAddress& s
     *swapped = second.value < first.value;
     return *swapped ? PairKey<MacAddress>{second, first} : PairKey<MacAddress>{first, second};
 }
-PairKey<CIpAddress> MakePair(const CIpAddress& first, const CIpAddress& second, bool* swapped);
+// The byte-wise order of two addresses' bytes, IPv4 first.
+inline bool BinaryBefore(const CIpAddress& a, const CIpAddress& b)
+{
+    if (a.IsV4() != b.IsV4()) return a.IsV4();
+    const uint64_t ah = __builtin_bswap64(a.Head()), bh = __builtin_bswap64(b.Head());
+    if (ah != bh) return ah < bh;
+    return __builtin_bswap64(a.Tail()) < __builtin_bswap64(b.Tail());
+}
+inline PairKey<CIpAddress> MakePair(const CIpAddress& first, const CIpAddress& second, bool* swapped)
+{
+    *swapped = BinaryBefore(second, first);
+    return *swapped ? PairKey<CIpAddress>{second, first} : PairKey<CIpAddress>{first, second};
+}
 
 // The key of a ToS counter: the sending address and the ToS byte ("addr:tos").
 struct TosKey {
@@ -138,7 +167,7 @@ struct TosKey {
     template <class H>
     friend H AbslHashValue(H h, const TosKey& k)
     {
-        return H::combine(std::move(h), k.source, k.tos);
+        return H::combine(std::move(h), k.source.Fold() ^ uint64_t(k.tos) << 56);
     }
     std::string String() const;
 };

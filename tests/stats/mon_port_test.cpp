@@ -208,5 +208,36 @@ TEST(Pairs, SmallerTextFirstAndDirectionFromTheSource)
     EXPECT_TRUE(sourceIsA) << "a pair of equal texts counts as A to B";
 }
 
+TEST(Pairs, Ipv4TextOrderWithoutFormingTexts)
+{
+    // Every octet value against every other in each position, and random
+    // addresses: the order computed from the bytes is that of the texts.
+    auto textOrder = [](const CIpAddress& a, const CIpAddress& b) {
+        int c = a.Text().view().compare(b.Text().view());
+        return c < 0 ? -1 : c > 0;
+    };
+    for (int position = 0; position < 4; ++position)
+        for (int x = 0; x < 256; ++x)
+            for (int y = 0; y < 256; ++y) {
+                uint8_t a[4] = {10, 1, 2, 3}, b[4] = {10, 1, 2, 3};
+                a[position] = uint8_t(x);
+                b[position] = uint8_t(y);
+                ASSERT_EQ(CompareText(CIpAddress::V4(a), CIpAddress::V4(b)),
+                          textOrder(CIpAddress::V4(a), CIpAddress::V4(b)))
+                    << x << " vs " << y << " at octet " << position;
+            }
+    uint32_t seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        uint32_t x = seed;
+        seed = seed * 1103515245u + 12345u;
+        // Often share leading octets, so later octets decide too.
+        const int shared = i % 4;
+        const uint32_t mask = shared ? 0xFFFFFFFFu << (8 * (4 - shared)) : 0;
+        const CIpAddress a = CIpAddress::V4Number(x), b = CIpAddress::V4Number((x & mask) | (seed & ~mask));
+        ASSERT_EQ(CompareText(a, b), textOrder(a, b)) << a.String() << " vs " << b.String();
+    }
+}
+
 }  // namespace
 }  // namespace ortolan
