@@ -177,18 +177,18 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source
 {
     int64_t now = m_time;
     tagIpFlow flow;
-    bool sourceIsA = true;
-    flow.pair = port.FindOrAddPair(port.ipMatrix, source, destination, now, &sourceIsA);
-    AddToPair(flow.pair, sourceIsA, packets, bytes, now);
-    flow.source = port.FindOrAddIp(source, now);
+    const CMonPort::tagFlowEntries entries =
+        port.FindOrAddIpFlow(source, destination, now, m_haveSourceMac ? &m_sourceMac : nullptr);
+    flow.pair = entries.pair;
+    AddToPair(flow.pair, entries.sourceIsA, packets, bytes, now);
+    flow.source = entries.source;
     if (flow.source) {
         flow.source->txPackets += packets;
         flow.source->txBytes += bytes;
         flow.source->lastSeen = now;
-        if (m_haveSourceMac) port.AddMacToIp(*flow.source, m_sourceMac);
     }
     m_haveSourceMac = false;
-    flow.destination = port.FindOrAddIp(destination, now);
+    flow.destination = entries.destination;
     if (flow.destination) {
         flow.destination->rxPackets += packets;
         flow.destination->rxBytes += bytes;
@@ -226,8 +226,8 @@ void CTrafficAccounting::AccountUdp(CMonPort& port, const tagIpFlow& flow, uint1
     AccountService(port, flow, port.udpServices, false, sourcePort, destinationPort, packets, bytes);
 }
 
-const CTrafficAccounting::tagPortLabels& CTrafficAccounting::PortLabels(std::vector<tagPortLabels>& cache,
-                                                                      uint16_t number, bool tcp)
+const CTrafficAccounting::tagPortLabels& CTrafficAccounting::FormPortLabels(std::vector<tagPortLabels>& cache,
+                                                                          uint16_t number, bool tcp)
 {
     if (cache.empty()) cache.resize(65536);
     tagPortLabels& labels = cache[number];
@@ -249,15 +249,12 @@ const CTrafficAccounting::tagPortLabels& CTrafficAccounting::PortLabels(std::vec
     return labels;
 }
 
-bool CTrafficAccounting::IsNamed(uint16_t number, bool tcp)
+void CTrafficAccounting::FillNamed(bool tcp)
 {
     std::vector<uint64_t>& bits = tcp ? m_tcpNamed : m_udpNamed;
-    if (bits.empty()) {
-        bits.assign(65536 / 64, 0);
-        for (const auto& [port, name] : tcp ? m_names.tcpPortNames : m_names.udpPortNames)
-            bits[port >> 6] |= uint64_t(1) << (port & 63);
-    }
-    return bits[number >> 6] >> (number & 63) & 1;
+    bits.assign(65536 / 64, 0);
+    for (const auto& [port, name] : tcp ? m_names.tcpPortNames : m_names.udpPortNames)
+        bits[port >> 6] |= uint64_t(1) << (port & 63);
 }
 
 void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp,

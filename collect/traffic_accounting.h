@@ -72,8 +72,19 @@ private:
     };
     // Whether the port number has a service name: one bit per number, set from
     // the name table on first use, small enough to stay in the nearest cache.
-    bool IsNamed(uint16_t number, bool tcp);
-    const tagPortLabels& PortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp);
+    bool IsNamed(uint16_t number, bool tcp)
+    {
+        const std::vector<uint64_t>& bits = tcp ? m_tcpNamed : m_udpNamed;
+        if (bits.empty()) FillNamed(tcp);
+        return bits[number >> 6] >> (number & 63) & 1;
+    }
+    void FillNamed(bool tcp);
+    const tagPortLabels& PortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp)
+    {
+        if (!cache.empty() && cache[port].stat != 0) return cache[port];
+        return FormPortLabels(cache, port, tcp);
+    }
+    const tagPortLabels& FormPortLabels(std::vector<tagPortLabels>& cache, uint16_t port, bool tcp);
     void AccountIcmpLabels(CMonPort& port, const tagIpFlow& flow, bool v6, uint8_t type, uint8_t code,
                            int64_t packets, int64_t bytes);
     void AccountService(CMonPort& port, const tagIpFlow& flow, StatTable& table, bool tcp, uint16_t sourcePort,

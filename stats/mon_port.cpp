@@ -52,20 +52,16 @@ void CMonPort::Refuse()
     if (m_memory) m_memory->Refuse();
 }
 
-tagMacEntry* CMonPort::FindOrAddMac(const MacAddress& address, int64_t now)
+tagMacEntry* CMonPort::AddMac(const MacAddress& address, int64_t now)
 {
-    auto it = macs.find(address);
-    if (it != macs.end()) return &it->second;
     if (!Charge(cost::MacNode())) return nullptr;
     auto& e = macs.try_emplace(address).first->second;
     e.firstSeen = now;
     return &e;
 }
 
-tagIpEntry* CMonPort::FindOrAddIp(const CIpAddress& address, int64_t now)
+tagIpEntry* CMonPort::AddIp(const CIpAddress& address, int64_t now)
 {
-    auto it = ips.find(address);
-    if (it != ips.end()) return &it->second;
     if (!Charge(cost::IpNode())) return nullptr;
     auto& e = ips.try_emplace(address).first->second;
     e.firstSeen = now;
@@ -116,12 +112,34 @@ tagMtxEntry* CMonPort::FindOrAddPair(MacPairTable& matrix, const MacAddress& sou
     return AddPair(matrix, source, destination, now, sourceIsA);
 }
 
-tagProtStat* CMonPort::FindOrAddStat(StatTable& table, uint32_t label)
+CMonPort::tagFlowEntries CMonPort::AddIpFlow(const CIpAddress& source, const CIpAddress& destination, int64_t now,
+                                             const MacAddress* sourceMac)
+{
+    tagFlowEntries e;
+    e.pair = FindOrAddPair(ipMatrix, source, destination, now, &e.sourceIsA);
+    e.source = FindOrAddIp(source, now);
+    // Before the destination, as the budget would meet them one at a time.
+    if (e.source && sourceMac) AddMacToIp(*e.source, *sourceMac);
+    e.destination = FindOrAddIp(destination, now);
+    if (e.pair && e.source && e.destination)
+        m_lastFlow = {source, destination, e};
+    else
+        m_lastFlow.entries.pair = nullptr;
+    return e;
+}
+
+tagProtStat* CMonPort::AddStat(StatTable& table, uint32_t label, tagStatSlot& slot)
 {
     auto it = table.find(label);
-    if (it != table.end()) return &it->second;
-    if (!Charge(cost::Stat())) return nullptr;
-    return &table.try_emplace(label).first->second;
+    tagProtStat* stat = nullptr;
+    if (it != table.end()) {
+        stat = &it->second;
+    } else {
+        if (!Charge(cost::Stat())) return nullptr;
+        stat = &table.try_emplace(label).first->second;
+    }
+    slot = {&table, label, stat};
+    return stat;
 }
 
 tagProtStat* CMonPort::FindOrAddTos(const TosKey& key)
@@ -247,9 +265,17 @@ std::string CMonPort::HostName(const CIpAddress& address) const
 tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
 {
     *created = false;
+    for (tagIfSlot& slot : m_ifSlots)
+        if (slot.ifc && slot.ifIndex == ifIndex) {
+            SyncInterface(*slot.ifc);
+            return slot.ifc;
+        }
+    // The older slot makes room: a record's input and output stay cached together.
+    m_ifSlots[1] = m_ifSlots[0];
     auto it = interfaces.find(ifIndex);
     if (it != interfaces.end()) {
         SyncInterface(it->second);
+        m_ifSlots[0] = {ifIndex, &it->second};
         return &it->second;
     }
     if (interfaces.size() >= m_limits.maxInterfacesPerPort) {
@@ -259,6 +285,7 @@ tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
     if (!Charge(cost::Interface())) return nullptr;
     *created = true;
     tagIfCounter& ifc = interfaces[ifIndex];
+    m_ifSlots[0] = {ifIndex, &ifc};
     // Records to every interface count for a new one from the moment it exists.
     ifc.allRecordsSeen = m_all.records;
     ifc.allSeen = m_all.sums;

@@ -34,8 +34,9 @@ template <class Key>
 using PairTable = absl::node_hash_map<PairKey<Key>, tagMtxEntry>;
 using IpPairTable = PairTable<CIpAddress>;
 using MacPairTable = PairTable<MacAddress>;
-// Labelled counters by label number (CLabelTable).
-using StatTable = absl::flat_hash_map<uint32_t, tagProtStat>;
+// Labelled counters by label number (CLabelTable). Node entries keep their
+// addresses, so the port's label cache can point at them.
+using StatTable = absl::node_hash_map<uint32_t, tagProtStat>;
 using TosTable = absl::flat_hash_map<TosKey, tagProtStat>;
 
 class CMonPort {
@@ -78,8 +79,16 @@ public:
     // --- Entry creation: the seam the traffic accounting works through. Each
     // returns the existing entry, or a new one stamped firstSeen = now, or null
     // when the collector's memory budget refuses it.
-    tagMacEntry* FindOrAddMac(const MacAddress& address, int64_t now);
-    tagIpEntry* FindOrAddIp(const CIpAddress& address, int64_t now);
+    tagMacEntry* FindOrAddMac(const MacAddress& address, int64_t now)
+    {
+        auto it = macs.find(address);
+        return it != macs.end() ? &it->second : AddMac(address, now);
+    }
+    tagIpEntry* FindOrAddIp(const CIpAddress& address, int64_t now)
+    {
+        auto it = ips.find(address);
+        return it != ips.end() ? &it->second : AddIp(address, now);
+    }
     // Finds the pair of the two nodes; *sourceIsA tells whether the first
     // argument is the pair's A side, the byte-wise smaller text (also when both
     // are equal).
@@ -87,7 +96,39 @@ public:
                                int64_t now, bool* sourceIsA);
     tagMtxEntry* FindOrAddPair(MacPairTable& matrix, const MacAddress& source, const MacAddress& destination,
                                int64_t now, bool* sourceIsA);
-    tagProtStat* FindOrAddStat(StatTable& table, uint32_t label);
+    // The pair of two addresses, then the source's node (with the sending MAC,
+    // when given, added to its list) and the destination's node, in that order;
+    // any may be null when the budget refuses it. The last flow found is kept:
+    // exporters often send a flow's two directions one after the other, and the
+    // second then costs no look-up.
+    struct tagFlowEntries {
+        tagMtxEntry* pair = nullptr;
+        bool sourceIsA = true;
+        tagIpEntry* source = nullptr;
+        tagIpEntry* destination = nullptr;
+    };
+    tagFlowEntries FindOrAddIpFlow(const CIpAddress& source, const CIpAddress& destination, int64_t now,
+                                   const MacAddress* sourceMac)
+    {
+        if (m_lastFlow.entries.pair) {
+            const tagFlowEntries& e = m_lastFlow.entries;
+            if (source == m_lastFlow.source && destination == m_lastFlow.destination) {
+                if (sourceMac) AddMacToIp(*e.source, *sourceMac);
+                return e;
+            }
+            if (source == m_lastFlow.destination && destination == m_lastFlow.source) {
+                if (sourceMac) AddMacToIp(*e.destination, *sourceMac);
+                return {e.pair, !e.sourceIsA, e.destination, e.source};
+            }
+        }
+        return AddIpFlow(source, destination, now, sourceMac);
+    }
+    tagProtStat* FindOrAddStat(StatTable& table, uint32_t label)
+    {
+        tagStatSlot& slot = m_statSlots[StatSlotOf(table, label)];
+        if (slot.table == &table && slot.label == label) return slot.stat;
+        return AddStat(table, label, slot);
+    }
     tagProtStat* FindOrAddTos(const TosKey& key);
     // Adds a source MAC to an IP node's list, within the per-node bound.
     void AddMacToIp(tagIpEntry& node, const MacAddress& mac);
@@ -182,6 +223,26 @@ public:
     static uint32_t Elapsed(uint32_t a, uint32_t b) { return a - b; }
 
 private:
+    // A direct-mapped cache of labelled counters: most samples meet the same
+    // few labels, found here without hashing. Entries are never removed from
+    // a port's tables (a port is dropped whole), so the pointers stay valid.
+    struct tagStatSlot {
+        const StatTable* table = nullptr;
+        uint32_t label = 0;
+        tagProtStat* stat = nullptr;
+    };
+    static constexpr size_t kStatSlots = 64;
+    size_t StatSlotOf(const StatTable& table, uint32_t label) const
+    {
+        // The tables are neighbouring members: their offsets tell them apart.
+        const size_t which = size_t(reinterpret_cast<uintptr_t>(&table) / sizeof(StatTable));
+        return (label * 4 + which) & (kStatSlots - 1);
+    }
+    tagProtStat* AddStat(StatTable& table, uint32_t label, tagStatSlot& slot);
+    tagMacEntry* AddMac(const MacAddress& address, int64_t now);
+    tagIpEntry* AddIp(const CIpAddress& address, int64_t now);
+    tagFlowEntries AddIpFlow(const CIpAddress& source, const CIpAddress& destination, int64_t now,
+                             const MacAddress* sourceMac);
     bool Charge(uint64_t bytes);
     void Refuse();
     // Appends a sample to the week of history, charged until the week is full.
@@ -194,6 +255,19 @@ private:
     tagLimits m_limits;
     std::shared_ptr<CLabelTable> m_labels;
     CLocalHourCache m_hours;
+    std::array<tagStatSlot, kStatSlots> m_statSlots{};
+    // The last flow of FindOrAddIpFlow, kept only when all three entries exist.
+    struct {
+        CIpAddress source;
+        CIpAddress destination;
+        tagFlowEntries entries;
+    } m_lastFlow;
+    // The last interfaces found, by ifIndex: a NetFlow record names two.
+    struct tagIfSlot {
+        uint32_t ifIndex = 0;
+        tagIfCounter* ifc = nullptr;
+    };
+    std::array<tagIfSlot, 2> m_ifSlots{};
 
     static constexpr int kNoHour = -1000;
     struct tagAllInterfaces {
