@@ -4,6 +4,7 @@
 //   sink PORT SECONDS                              bare recvmmsg receiver, counts only
 //   search STREAM PID PORT [LOGDIR] [BUDGET] [START] [OUTFILE LOSSTEXT]
 //                                                  loss-free rate of a receiver process
+//   send STREAM PORT RATE SECONDS                  paced send at a fixed rate; the socket's drops meanwhile
 //   info STREAM                                    datagrams and bytes of a stream file
 //   head STREAM OUT COUNT                          the first COUNT datagrams (profiling runs)
 #include <csignal>
@@ -102,6 +103,33 @@ int SinkCommand(int argc, char** argv)
     return 0;
 }
 
+int SendCommand(int argc, char** argv)
+{
+    if (argc < 6) return Usage();
+    CDatagramStream stream;
+    if (!stream.Load(argv[2]) || stream.empty()) {
+        std::fprintf(stderr, "send: no datagrams in %s\n", argv[2]);
+        return 1;
+    }
+    const uint16_t port = uint16_t(Number(argv[3]));
+    const uint64_t rate = Number(argv[4]);
+    const double seconds = std::strtod(argv[5], nullptr);
+    if (rate == 0 || seconds <= 0) return Usage();
+    uint64_t queued = 0;
+    const uint64_t drops0 = CRateSearch::SocketDrops(port, &queued);
+    tagSendResult r = CUdpProbe::Send(stream, port, rate, uint64_t(double(rate) * seconds), seconds * 2 + 5);
+    // Let the receiver empty its socket before its drops are read.
+    for (int i = 0; i < 50; ++i) {
+        CRateSearch::SocketDrops(port, &queued);
+        if (queued == 0) break;
+        ::usleep(100000);
+    }
+    const uint64_t drops = CRateSearch::SocketDrops(port, &queued) - drops0;
+    std::printf("SEND sent=%llu seconds=%.3f rate=%.0f drops=%llu\n", static_cast<unsigned long long>(r.sent),
+                r.seconds, r.seconds > 0 ? double(r.sent) / r.seconds : 0.0, static_cast<unsigned long long>(drops));
+    return 0;
+}
+
 int SearchCommand(int argc, char** argv)
 {
     if (argc < 5) return Usage();
@@ -162,6 +190,7 @@ int main(int argc, char** argv)
     if (command == "catch") return CatchCommand(argc, argv);
     if (command == "sink") return SinkCommand(argc, argv);
     if (command == "search") return SearchCommand(argc, argv);
+    if (command == "send") return SendCommand(argc, argv);
     if (command == "info") return InfoCommand(argc, argv);
     if (command == "head") return HeadCommand(argc, argv);
     return Usage();
