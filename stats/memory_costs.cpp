@@ -54,12 +54,17 @@ constexpr uint64_t kEmptyDeque = HeapBlock(8 * sizeof(void*)) + HeapBlock(kSampl
 
 uint64_t MacNode() { return NodeEntry<MacAddress, tagMacEntry>(); }
 uint64_t IpNode() { return NodeEntry<CIpAddress, tagIpEntry>(); }
-uint64_t IpPair() { return NodeEntry<PairKey<CIpAddress>, tagMtxEntry>(); }
+uint64_t IpPair() { return IpPairTable::EntryBytes(); }
 uint64_t MacPair() { return NodeEntry<PairKey<MacAddress>, tagMtxEntry>(); }
 uint64_t Stat() { return NodeEntry<uint32_t, tagProtStat>(); }
 uint64_t Tos() { return FlatEntry<TosKey, tagProtStat>(); }
 uint64_t MacSlot(size_t size, size_t capacity) { return VectorGrowth<MacAddress>(size, capacity); }
-uint64_t ServiceSlot(size_t size, size_t capacity) { return VectorGrowth<uint32_t>(size, capacity); }
+uint64_t ServiceSlot(size_t size, size_t capacity)
+{
+    if (size < capacity) return 0;
+    return HeapBlock(CLabelList::BlockBytes(CLabelList::GrownCapacity(capacity))) -
+           HeapBlock(CLabelList::BlockBytes(capacity));
+}
 
 uint64_t Interface() { return TreeNode<std::pair<const uint32_t, tagIfCounter>>() + kEmptyDeque; }
 

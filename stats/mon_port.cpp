@@ -162,7 +162,7 @@ void CMonPort::AddMacToIp(tagIpEntry& node, const MacAddress& mac)
     node.macs.insert(it, mac);
 }
 
-void CMonPort::AddService(std::vector<uint32_t>& services, uint32_t label)
+void CMonPort::AddService(CLabelList& services, uint32_t label)
 {
     for (uint32_t s : services)
         if (s == label) return;
@@ -205,7 +205,7 @@ void CMonPort::AddMacToIp(tagIpEntry& node, std::string_view mac)
     if (auto key = MacAddress::Parse(mac)) AddMacToIp(node, *key);
 }
 
-void CMonPort::AddService(std::vector<uint32_t>& services, std::string_view label)
+void CMonPort::AddService(CLabelList& services, std::string_view label)
 {
     AddService(services, m_labels->Intern(label));
 }
@@ -247,7 +247,7 @@ const tagProtStat* CMonPort::FindStat(const StatTable& table, std::string_view n
     return it == table.end() ? nullptr : &it->second;
 }
 
-std::vector<std::string> CMonPort::ServiceTexts(const std::vector<uint32_t>& services) const
+std::vector<std::string> CMonPort::ServiceTexts(const CLabelList& services) const
 {
     std::vector<std::string> out;
     out.reserve(services.size());
@@ -442,7 +442,7 @@ std::string CMonPort::MacListForIp(std::string_view ip) const
     return key ? MacListForIp(*key) : std::string();
 }
 
-std::string CMonPort::ServiceList(std::vector<uint32_t>& services) const
+std::string CMonPort::ServiceList(CLabelList& services) const
 {
     std::vector<uint32_t> presumed;
     for (uint32_t label : services) {
@@ -454,7 +454,7 @@ std::string CMonPort::ServiceList(std::vector<uint32_t>& services) const
         uint32_t c = m_labels->Find(confirmed);
         if (c != 0 && std::find(services.begin(), services.end(), c) != services.end()) presumed.push_back(label);
     }
-    for (uint32_t label : presumed) services.erase(std::find(services.begin(), services.end(), label));
+    for (uint32_t label : presumed) services.Remove(label);
     std::string out;
     for (const std::string& text : ServiceTexts(services)) {
         if (!out.empty()) out += ',';

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "capture_file.h"
@@ -21,17 +22,22 @@
 #include "local_time.h"
 #include "node_key.h"
 #include "port_records.h"
+#include "stable_table.h"
 
 namespace ortolan {
 
 inline constexpr size_t kSizeClassCount = 7;
 
 // Node and pair entries keep their addresses while the table grows (the
-// accounting holds a sample's source node while it adds the destination).
+// accounting holds a sample's source node while it adds the destination, and
+// keeps the last flow's entries). IP pairs, the most numerous entries, live in
+// blocks with a compact index; the rest are node maps, whose look-ups take
+// one indirection less.
 using MacTable = absl::node_hash_map<MacAddress, tagMacEntry>;
 using IpTable = absl::node_hash_map<CIpAddress, tagIpEntry>;
 template <class Key>
-using PairTable = absl::node_hash_map<PairKey<Key>, tagMtxEntry>;
+using PairTable = std::conditional_t<std::is_same_v<Key, CIpAddress>, CStableTable<PairKey<Key>, tagMtxEntry>,
+                                     absl::node_hash_map<PairKey<Key>, tagMtxEntry>>;
 using IpPairTable = PairTable<CIpAddress>;
 using MacPairTable = PairTable<MacAddress>;
 // Labelled counters by label number (CLabelTable). Node entries keep their
@@ -133,7 +139,7 @@ public:
     // Adds a source MAC to an IP node's list, within the per-node bound.
     void AddMacToIp(tagIpEntry& node, const MacAddress& mac);
     // Adds a service label to a node's or a pair's set, within the per-entry bound.
-    void AddService(std::vector<uint32_t>& services, uint32_t label);
+    void AddService(CLabelList& services, uint32_t label);
 
     // --- The same by text, for set-ups and look-ups that start from what a
     // user sees; a text that is no address finds and adds nothing.
@@ -143,7 +149,7 @@ public:
                                  bool* sourceIsA);
     tagProtStat* FindOrAddStat(StatTable& table, std::string_view name);
     void AddMacToIp(tagIpEntry& node, std::string_view mac);
-    void AddService(std::vector<uint32_t>& services, std::string_view label);
+    void AddService(CLabelList& services, std::string_view label);
     const tagMacEntry* FindMac(std::string_view address) const;
     const tagIpEntry* FindIp(std::string_view address) const;
     // The pair of two address texts (IP or MAC) in either order.
@@ -168,7 +174,7 @@ public:
         return a.String() + "<->" + b.String();
     }
     // Service label texts in byte-wise order.
-    std::vector<std::string> ServiceTexts(const std::vector<uint32_t>& services) const;
+    std::vector<std::string> ServiceTexts(const CLabelList& services) const;
     // The resolved host name of an address, or empty.
     std::string HostName(const CIpAddress& address) const;
 
@@ -210,7 +216,7 @@ public:
     static std::string MacList(const tagIpEntry& node);
     // Drops presumed labels ("x/tcp?") whose confirmed label ("x/tcp") is present,
     // in place, and joins what remains with commas in byte-wise order.
-    std::string ServiceList(std::vector<uint32_t>& services) const;
+    std::string ServiceList(CLabelList& services) const;
     // kind 1: current, kind 0: previous, kind 2: current minus base (packets only).
     double InterfaceInSum(int kind, bool octets) const;
     // Inbound packets per second, or megabits per second with bits set.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "label_list.h"
 #include "node_key.h"
 
 namespace ortolan {
@@ -30,7 +31,7 @@ struct tagIpEntry {
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
     // Label numbers of "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp", as first seen.
-    std::vector<uint32_t> services;
+    CLabelList services;
     // Source MACs of frames that carried packets from this node, ascending
     // (which is also the byte-wise order of their texts).
     std::vector<MacAddress> macs;
@@ -45,7 +46,7 @@ struct tagMtxEntry {
     int64_t bytesBtoA = 0;
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
-    std::vector<uint32_t> services;  // IP pairs only, label numbers as first seen
+    CLabelList services;  // IP pairs only, label numbers as first seen
     bool lowIsA = true;              // the key's low side is the A side
 };
 

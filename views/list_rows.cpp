@@ -305,8 +305,8 @@ tagBuiltList BuildListRows(int kind, CMonPort& port, const COuiTable& oui)
     switch (kind) {
     case 0: BuildMacs(sink, port); break;
     case 1: BuildIps(sink, port); break;
-    case 2: BuildPairs(sink, port, port.macMatrix, false); break;
-    case 3: BuildPairs(sink, port, port.ipMatrix, true); break;
+    case 2: BuildPairs<MacAddress>(sink, port, port.macMatrix, false); break;
+    case 3: BuildPairs<CIpAddress>(sink, port, port.ipMatrix, true); break;
     case 4: BuildStats(sink, port, port.ethernetTypes); break;
     case 5: BuildStats(sink, port, port.ipProtocols); break;
     case 6: BuildTos(sink, port); break;

@@ -45,7 +45,7 @@ protected:
         if (!e) throw std::out_of_range(address);
         return *e;
     }
-    bool HasService(const std::vector<uint32_t>& services, const std::string& label)
+    bool HasService(const CLabelList& services, const std::string& label)
     {
         auto texts = port.ServiceTexts(services);
         return std::find(texts.begin(), texts.end(), label) != texts.end();

@@ -59,7 +59,7 @@ protected:
         const tagProtStat* stat = port.FindStat(table, name);
         return stat ? stat->packets : 0;
     }
-    bool HasService(const std::vector<uint32_t>& services, const std::string& label)
+    bool HasService(const CLabelList& services, const std::string& label)
     {
         auto texts = port.ServiceTexts(services);
         return std::find(texts.begin(), texts.end(), label) != texts.end();

@@ -17,7 +17,7 @@ using testing::FlowSpec;
 using testing::NetflowV1;
 using testing::NetflowV5;
 
-bool HasService(const CMonPort& port, const std::vector<uint32_t>& services, const std::string& label)
+bool HasService(const CMonPort& port, const CLabelList& services, const std::string& label)
 {
     auto texts = port.ServiceTexts(services);
     return std::find(texts.begin(), texts.end(), label) != texts.end();

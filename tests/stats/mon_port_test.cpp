@@ -108,7 +108,7 @@ TEST(Estimates, BytesStepByThousands)
 TEST(ServiceList, ConfirmedLabelHidesThePresumedOne)
 {
     CMonPort port("10.0.0.1", 0);
-    std::vector<uint32_t> services;
+    CLabelList services;
     for (const char* label : {"ftp/tcp?", "ftp/tcp", "domain/udp?"}) port.AddService(services, label);
     EXPECT_EQ(port.ServiceList(services), "domain/udp?,ftp/tcp");
     EXPECT_EQ(port.ServiceTexts(services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}))
@@ -206,6 +206,34 @@ TEST(Pairs, SmallerTextFirstAndDirectionFromTheSource)
     EXPECT_FALSE(sourceIsA);
     port.FindOrAddIpPair("10.0.0.7", "10.0.0.7", 6, &sourceIsA);
     EXPECT_TRUE(sourceIsA) << "a pair of equal texts counts as A to B";
+}
+
+TEST(Pairs, EntriesKeepTheirAddressesWhileTheTableGrows)
+{
+    // The accounting and its last-flow cache hold pair and node entries while
+    // others are added: every entry must stay where it was, counts included.
+    CMonPort port("10.0.0.1", 0);
+    bool sourceIsA = false;
+    tagMtxEntry* first = port.FindOrAddIpPair("10.0.0.1", "10.0.0.2", 5, &sourceIsA);
+    tagIpEntry* node = port.FindOrAddIp("10.0.0.1", 5);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(node, nullptr);
+    first->packetsAtoB = 7;
+    port.AddService(first->services, "http/tcp");
+    constexpr uint32_t kMore = 20000;
+    for (uint32_t i = 0; i < kMore; ++i) {
+        const CIpAddress a = CIpAddress::V4Number(0x0B000000u + i), b = CIpAddress::V4Number(0x0C000000u + i);
+        ASSERT_NE(port.FindOrAddPair(port.ipMatrix, a, b, 6, &sourceIsA), nullptr);
+        ASSERT_NE(port.FindOrAddIp(a, 6), nullptr);
+    }
+    EXPECT_EQ(port.FindPair("10.0.0.2", "10.0.0.1"), first);
+    EXPECT_EQ(port.FindIp("10.0.0.1"), node);
+    EXPECT_EQ(first->packetsAtoB, 7);
+    EXPECT_EQ(port.ServiceTexts(first->services), std::vector<std::string>{"http/tcp"});
+    EXPECT_EQ(port.ipMatrix.size(), kMore + 1);
+    size_t visited = 0;
+    for (const auto& [key, pair] : port.ipMatrix) visited += pair.firstSeen == 6 || &pair == first;
+    EXPECT_EQ(visited, kMore + 1) << "iteration visits every pair once";
 }
 
 TEST(Pairs, Ipv4TextOrderWithoutFormingTexts)
