@@ -104,6 +104,7 @@ private:
             {"unwrittenLogRecords", c.logQueue().unwritten()},
             {"refusedPorts", c.refusedPorts},
             {"refusedEntries", c.budget().refused()},
+            {"unknownTemplateSets", c.unknownTemplateSets},
         };
         std::string line = name;
         for (const auto& [field, value] : fields) {

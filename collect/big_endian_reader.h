@@ -18,6 +18,19 @@ public:
     size_t remaining() const { return m_end - m_pos; }
     const uint8_t* cursor() const { return m_data + m_pos; }
 
+    // 0xFF / 0xFFFF when fewer than 1 / 2 bytes remain (position unchanged).
+    uint8_t Read8()
+    {
+        if (remaining() < 1) return 0xFF;
+        return m_data[m_pos++];
+    }
+    uint16_t Read16()
+    {
+        if (remaining() < 2) return 0xFFFF;
+        const uint8_t* p = m_data + m_pos;
+        m_pos += 2;
+        return uint16_t(p[0] << 8 | p[1]);
+    }
     // 0xFFFFFFFF when fewer than 4 bytes remain (position unchanged).
     uint32_t Read32()
     {

@@ -84,6 +84,8 @@ void CFlowCollector::Reset()
     emptyDatagrams = 0;
     kernelDrops = 0;
     refusedPorts = 0;
+    unknownTemplateSets = 0;
+    ResetDecoder();
     m_memory.Clear();
     m_accounting.ForgetSourceMac();
 }
@@ -185,8 +187,9 @@ constexpr size_t kMaxPortKey = 128;
 std::string_view CFlowCollector::FormatPortKey(char* buf, std::string_view agentText,
                                                int32_t number) const
 {
-    int n = std::snprintf(buf, kMaxPortKey, "%s V%d:%.*s:%d", m_keyPrefix, version,
-                          int(agentText.size()), agentText.data(), number);
+    // Unsigned: a v9 source id or an IPFIX observation domain takes all 32 bits.
+    int n = std::snprintf(buf, kMaxPortKey, "%s V%d:%.*s:%u", m_keyPrefix, version,
+                          int(agentText.size()), agentText.data(), uint32_t(number));
     return {buf, n > 0 ? std::min(size_t(n), kMaxPortKey - 1) : 0};
 }
 

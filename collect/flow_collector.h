@@ -93,6 +93,7 @@ public:
     uint64_t emptyDatagrams = 0;      // no payload: nothing to decode or log
     uint64_t kernelDrops = 0;         // dropped by the kernel, the socket's buffer full (SO_MEMINFO)
     uint64_t refusedPorts = 0;        // new ports refused by the port limit or the memory budget
+    uint64_t unknownTemplateSets = 0; // NetFlow v9/IPFIX data sets skipped: their template not (yet) known
     // What this collector's tables charged to the memory budget, and how many
     // new entries, slots, interfaces and history samples were refused.
     const CMemoryAccount& budget() const { return m_memory; }
@@ -104,6 +105,8 @@ protected:
     // names: the tables shared with the other collector and the views, which
     // must outlive the collector; null gives the collector empty tables of its own.
     CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits, const CNameTables* names);
+    // What a decoder keeps beyond the ports (NetFlow templates), dropped by Reset.
+    virtual void ResetDecoder() {}
 
     // The bookkeeping every version does once its header is read: the port of
     // the agent and number under the current version, found or added; a

@@ -1,5 +1,6 @@
 #include "nflow_mon.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "address_text.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr size_t kV1HeaderSize = 16;
 constexpr size_t kV5HeaderSize = 24;
+constexpr size_t kV9HeaderSize = 20;
+constexpr size_t kIpfixHeaderSize = 16;
 constexpr size_t kRecordSize = 48;
 constexpr uint16_t kAllInterfaces = 65535;
 
@@ -22,14 +25,33 @@ TrafficClass ClassOf(uint32_t destination, uint32_t mask)
     return (destination >> 24) < 224 ? TrafficClass::Unicast : TrafficClass::Multicast;
 }
 
+// IPv6 has no broadcast; ff00::/8 is multicast.
+TrafficClass ClassOf(const CIpAddress& destination, std::optional<uint32_t> mask)
+{
+    if (destination.IsV4()) return ClassOf(destination.Number(), mask.value_or(0));
+    return destination.bytes()[0] == 0xFF ? TrafficClass::Multicast : TrafficClass::Unicast;
+}
+
+bool IsZero(const uint8_t* bytes, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (bytes[i]) return false;
+    return true;
+}
+
 }  // namespace
 
-CNFlowMon::CNFlowMon(const tagLimits& limits) : CFlowCollector(2100, "NetFlow", limits, nullptr) {}
-
-CNFlowMon::CNFlowMon(const CNameTables& names, const tagLimits& limits)
-    : CFlowCollector(2100, "NetFlow", limits, &names)
+CNFlowMon::CNFlowMon(const tagLimits& limits)
+    : CFlowCollector(2100, "NetFlow", limits, nullptr), m_templates(m_memory, m_limits), m_templateDecoder(m_templates)
 {
 }
+
+CNFlowMon::CNFlowMon(const CNameTables& names, const tagLimits& limits)
+    : CFlowCollector(2100, "NetFlow", limits, &names), m_templates(m_memory, m_limits), m_templateDecoder(m_templates)
+{
+}
+
+void CNFlowMon::ResetDecoder() { m_templates.Clear(); }
 
 uint32_t CNFlowMon::ClassfulMask(uint32_t address)
 {
@@ -62,19 +84,24 @@ void CNFlowMon::ParseDatagram(const tagDatagram& datagram)
         ++rejectedDatagrams;
         return;
     }
-    version = LoadBe16(datagram.bytes);
+    const uint8_t* bytes = datagram.bytes;
+    size_t length = datagram.length;
+    std::string_view sender = datagram.sender;
+    version = LoadBe16(bytes);
     if (version == 1)
-        ParseV1(datagram);
+        ParseV1(bytes, length, sender);
     else if (version == 5)
-        ParseV5(datagram);
+        ParseV5(bytes, length, sender);
+    else if (version == 9)
+        ParseV9(bytes, length, sender);
+    else if (version == 10)
+        ParseIpfix(bytes, length, sender);
     else
         ++rejectedDatagrams;
 }
 
-void CNFlowMon::ParseV1(const tagDatagram& datagram)
+void CNFlowMon::ParseV1(const uint8_t* bytes, size_t length, std::string_view sender)
 {
-    const uint8_t* bytes = datagram.bytes;
-    size_t length = datagram.length;
     if (length < kV1HeaderSize) {
         ++rejectedDatagrams;
         return;
@@ -82,17 +109,15 @@ void CNFlowMon::ParseV1(const tagDatagram& datagram)
     uint32_t count = LoadBe16(bytes + 2);
     uint32_t uptime = LoadBe32(bytes + 4);
     // Version 1 carries no sequence number: a repeat is decoded again.
-    CMonPort* port = AcceptDatagram(datagram.sender, 0, uptime, std::nullopt);
+    CMonPort* port = AcceptDatagram(sender, 0, uptime, std::nullopt);
     if (!port) return;
     // A count that claims more records than arrived: the whole records present are decoded.
     for (uint32_t i = 0; i < count && kV1HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV1HeaderSize + i * kRecordSize, false, uptime);
 }
 
-void CNFlowMon::ParseV5(const tagDatagram& datagram)
+void CNFlowMon::ParseV5(const uint8_t* bytes, size_t length, std::string_view sender)
 {
-    const uint8_t* bytes = datagram.bytes;
-    size_t length = datagram.length;
     if (length < kV5HeaderSize) {
         ++rejectedDatagrams;
         return;
@@ -101,89 +126,213 @@ void CNFlowMon::ParseV5(const tagDatagram& datagram)
     uint32_t uptime = LoadBe32(bytes + 4);
     uint32_t sequence = LoadBe32(bytes + 16);
     int32_t engine = bytes[21];
-    CMonPort* port = AcceptDatagram(datagram.sender, engine, uptime, sequence);
+    CMonPort* port = AcceptDatagram(sender, engine, uptime, sequence);
     if (!port) return;
     for (uint32_t i = 0; i < count && kV5HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV5HeaderSize + i * kRecordSize, true, uptime);
 }
 
+void CNFlowMon::ParseV9(const uint8_t* bytes, size_t length, std::string_view sender)
+{
+    // RFC 3954 header: version, count, sysUptime, unix_secs, package sequence,
+    // source id. The count (template and data records together) is not
+    // needed: the sets are walked by their lengths to the datagram's end.
+    if (length < kV9HeaderSize) {
+        ++rejectedDatagrams;
+        return;
+    }
+    uint32_t uptime = LoadBe32(bytes + 4);
+    uint32_t sequence = LoadBe32(bytes + 12);
+    uint32_t sourceId = LoadBe32(bytes + 16);
+    // v9 numbers export packets, templates-only ones included, as v5 numbers
+    // flows: an equal number is the same datagram again.
+    CMonPort* port = AcceptDatagram(sender, int32_t(sourceId), uptime, sequence);
+    if (!port) return;
+    // An exporter the memory budget has no room for: nothing can be decoded.
+    if (tagTemplateSource* source = m_templates.Source(sender, sourceId, 9))
+        DecodeSets(FlowExport::V9, bytes + kV9HeaderSize, length - kV9HeaderSize, *source, *port, uptime);
+}
+
+void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, std::string_view sender)
+{
+    // RFC 7011 header: version, message length, export time, sequence number,
+    // observation domain. The message ends at its own length when the
+    // datagram holds more, and at the datagram's end when it holds less.
+    if (length < kIpfixHeaderSize) {
+        ++rejectedDatagrams;
+        return;
+    }
+    size_t messageLength = LoadBe16(bytes + 2);
+    if (messageLength < kIpfixHeaderSize) {
+        ++rejectedDatagrams;
+        return;
+    }
+    if (messageLength < length) length = messageLength;
+    uint32_t exportTime = LoadBe32(bytes + 4);
+    uint32_t sequence = LoadBe32(bytes + 8);
+    uint32_t domain = LoadBe32(bytes + 12);
+    // IPFIX has no uptime: the export time in milliseconds keeps the
+    // exporter's clock for the interface rates, wrapping as an uptime does.
+    uint32_t uptime = exportTime * 1000u;
+    // IPFIX numbers data records, not messages: a message of templates only
+    // carries the same number as the data that follows it. An equal number is
+    // a repeat only after a message that carried data.
+    CMonPort* known = FindOrAddPort(sender, int32_t(domain));
+    tagTemplateSource* source = known ? m_templates.Source(sender, domain, 10) : nullptr;
+    bool repeatable = source && source->lastCarriedData;
+    CMonPort* port = AcceptDatagram(sender, int32_t(domain), uptime,
+                                    repeatable ? std::optional<uint32_t>(sequence) : std::nullopt);
+    if (!port) return;
+    port->lastSequence = sequence;
+    if (source)
+        DecodeSets(FlowExport::Ipfix, bytes + kIpfixHeaderSize, length - kIpfixHeaderSize, *source, *port,
+                   uptime);
+}
+
+void CNFlowMon::DecodeSets(FlowExport format, const uint8_t* sets, size_t length, tagTemplateSource& source,
+                           CMonPort& port, uint32_t uptime)
+{
+    m_recordPort = &port;
+    m_recordUptime = uptime;
+    tagSetTally tally = m_templateDecoder.DecodeSets(format, sets, length, source, *this);
+    m_recordPort = nullptr;
+    source.lastCarriedData = tally.dataSets > 0;
+    unknownTemplateSets += tally.unknownSets;
+}
+
+void CNFlowMon::OnFlowRecord(const tagFlowRecord& record)
+{
+    if (m_recordPort) AccountFlow(*m_recordPort, FiguresOf(record), m_recordUptime);
+}
+
+tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
+{
+    using F = FlowField;
+    tagFlowFigures f;
+    auto value = [&](F field) { return r.value[size_t(field)]; };
+    auto bytes = [&](F field) { return r.bytes[size_t(field)]; };
+    // Templates that hold both families send zeros in the one a flow does not use.
+    bool v4 = r.Has(F::SourceV4) && r.Has(F::DestinationV4);
+    bool v6 = r.Has(F::SourceV6) && r.Has(F::DestinationV6);
+    if (v4 && v6 && IsZero(bytes(F::SourceV4), 4) && IsZero(bytes(F::DestinationV4), 4)) v4 = false;
+    if (v4) {
+        f.source = CIpAddress::V4(bytes(F::SourceV4));
+        f.destination = CIpAddress::V4(bytes(F::DestinationV4));
+        if (r.Has(F::DestinationMask)) f.mask = PrefixMask(uint32_t(value(F::DestinationMask)));
+    } else if (v6) {
+        f.source = CIpAddress::V6(bytes(F::SourceV6));
+        f.destination = CIpAddress::V6(bytes(F::DestinationV6));
+    }
+    if (r.Has(F::Input)) f.input = uint32_t(value(F::Input));
+    if (r.Has(F::Output)) f.output = uint32_t(value(F::Output));
+    // Delta counts are what the flow added since its last export; totals stand
+    // in only where a template has no delta.
+    if (r.Has(F::Packets)) f.packets = value(F::Packets);
+    else if (r.Has(F::PacketsTotal)) f.packets = value(F::PacketsTotal);
+    if (r.Has(F::Octets)) f.bytes = value(F::Octets);
+    else if (r.Has(F::OctetsTotal)) f.bytes = value(F::OctetsTotal);
+    if (r.Has(F::Protocol)) f.protocol = uint8_t(value(F::Protocol));
+    if (r.Has(F::Tos)) f.tos = uint8_t(value(F::Tos));
+    if (r.Has(F::SourcePort)) f.sourcePort = uint16_t(value(F::SourcePort));
+    if (r.Has(F::DestinationPort)) f.destinationPort = uint16_t(value(F::DestinationPort));
+    F icmp = v6 && !v4 ? F::IcmpV6 : F::IcmpV4;
+    if (r.Has(icmp)) f.icmp = uint16_t(value(icmp));
+    return f;
+}
+
 void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint32_t uptime)
 {
-    uint32_t destination = LoadBe32(rec + 4);
-    uint16_t input = LoadBe16(rec + 12);
-    uint16_t output = LoadBe16(rec + 14);
-    uint32_t packets = LoadBe32(rec + 16);
-    uint32_t bytes = LoadBe32(rec + 20);
-    uint16_t sourcePort = LoadBe16(rec + 32);
-    uint16_t destinationPort = LoadBe16(rec + 34);
-    uint8_t protocol = rec[38];
-    uint8_t tos = rec[39];
-    uint32_t mask = v5 ? PrefixMask(rec[45]) : ClassfulMask(destination);
+    tagFlowFigures f;
+    f.source = CIpAddress::V4(rec);
+    f.destination = CIpAddress::V4(rec + 4);
+    f.input = LoadBe16(rec + 12);
+    f.output = LoadBe16(rec + 14);
+    f.packets = LoadBe32(rec + 16);
+    f.bytes = LoadBe32(rec + 20);
+    f.sourcePort = LoadBe16(rec + 32);
+    f.destinationPort = LoadBe16(rec + 34);
+    // v1 and v5 carry ICMP type and code in the destination port.
+    f.icmp = f.destinationPort;
+    f.protocol = rec[38];
+    f.tos = rec[39];
+    f.mask = v5 ? PrefixMask(rec[45]) : ClassfulMask(LoadBe32(rec + 4));
+    AccountFlow(port, f, uptime);
+}
 
-    AccountInterfaces(port, destination, mask, input, output, packets, bytes, uptime);
-    const CIpAddress source = CIpAddress::V4(rec);
-    tagIpFlow flow = m_accounting.AccountIp(port, source, CIpAddress::V4(rec + 4),
-                                            protocol, packets, bytes);
-    if (tos != 0) m_accounting.AccountTos(port, source, tos, packets, bytes);
-    switch (protocol) {
+void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t uptime)
+{
+    // Counts reach the tables as signed 64-bit sums: a wire count past 2^63
+    // would turn them negative, so it is held at the largest they take.
+    auto amount = [](uint64_t n) { return n > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(n); };
+    const int64_t packets = amount(f.packets), bytes = amount(f.bytes);
+    AccountInterfaces(port, f, uptime);
+    if (!f.source || !f.destination) return;
+    tagIpFlow flow = f.protocol ? m_accounting.AccountIp(port, *f.source, *f.destination, *f.protocol, packets, bytes)
+                                : m_accounting.AccountIpNodes(port, *f.source, *f.destination, packets, bytes);
+    if (f.tos && *f.tos != 0) m_accounting.AccountTos(port, *f.source, *f.tos, packets, bytes);
+    if (!f.protocol) return;
+    switch (*f.protocol) {
     case 1:
-        m_accounting.AccountIcmp(port, flow, uint8_t(destinationPort >> 8),
-                                 uint8_t(destinationPort & 255), packets, bytes);
+        if (f.icmp) m_accounting.AccountIcmp(port, flow, uint8_t(*f.icmp >> 8), uint8_t(*f.icmp & 255), packets, bytes);
         break;
     case 6:
-        m_accounting.AccountTcp(port, flow, sourcePort, destinationPort, packets, bytes);
+        if (f.sourcePort && f.destinationPort)
+            m_accounting.AccountTcp(port, flow, *f.sourcePort, *f.destinationPort, packets, bytes);
         break;
     case 17:
-        m_accounting.AccountUdp(port, flow, sourcePort, destinationPort, packets, bytes);
+        if (f.sourcePort && f.destinationPort)
+            m_accounting.AccountUdp(port, flow, *f.sourcePort, *f.destinationPort, packets, bytes);
         break;
     default:
         break;
     }
 }
 
-void CNFlowMon::AccountInterfaces(CMonPort& port, uint32_t destination, uint32_t mask,
-                                  uint16_t input, uint16_t output, uint32_t packets, uint32_t bytes,
-                                  uint32_t uptime)
+void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint32_t uptime)
 {
-    TrafficClass traffic = ClassOf(destination, mask);
+    // The traffic class needs the destination: without it no side is counted.
+    if (!f.destination || (!f.input && !f.output)) return;
+    TrafficClass traffic = ClassOf(*f.destination, f.mask);
     // The datagram's own time, as sFlow does: a replayed log keeps its hours.
     int64_t now = datagramTime;
     int hour = m_hours.Hour(datagramTime);
-    auto side = [&](uint16_t ifIndex) -> tagIfCounter* {
+    auto side = [&](uint32_t ifIndex) -> tagIfCounter* {
         bool created = false;
         tagIfCounter* ifc = port.FindOrAddInterface(ifIndex, &created);
         // A new interface starts one hour behind, so its first flow enters the history.
         if (ifc && created) ifc->hourStamp = hour - 1;
         return ifc;
     };
-    if (tagIfCounter* in = side(input)) {
+    if (tagIfCounter* in = f.input ? side(*f.input) : nullptr) {
         _tagIf_counters& c = in->current;
-        c.ifIndex = input;
-        if (traffic == TrafficClass::Unicast) c.ifInUcastPkts += packets;
-        else if (traffic == TrafficClass::Multicast) c.ifInMulticastPkts += packets;
-        else c.ifInBroadcastPkts += packets;
-        c.ifInOctets += bytes;
+        c.ifIndex = *f.input;
+        if (traffic == TrafficClass::Unicast) c.ifInUcastPkts += f.packets;
+        else if (traffic == TrafficClass::Multicast) c.ifInMulticastPkts += f.packets;
+        else c.ifInBroadcastPkts += f.packets;
+        c.ifInOctets += f.bytes;
         c.sampleTime = now;
         c.agentUptime = uptime;
         port.StepHistory(*in, hour);
     }
-    tagOutboundSums add;
-    add.octets = bytes;
-    if (traffic == TrafficClass::Unicast) add.unicast = packets;
-    else if (traffic == TrafficClass::Multicast) add.multicast = packets;
-    else add.broadcast = packets;
-    if (output == kAllInterfaces) {
-        port.AddOutboundToAll(add, now, uptime, hour);
-    } else if (tagIfCounter* out = side(output)) {
-        _tagIf_counters& c = out->current;
-        c.ifIndex = output;
-        c.ifOutOctets += add.octets;
-        c.ifOutUcastPkts += add.unicast;
-        c.ifOutMulticastPkts += add.multicast;
-        c.ifOutBroadcastPkts += add.broadcast;
-        c.sampleTime = now;
-        c.agentUptime = uptime;
-        port.StepHistory(*out, hour);
+    if (f.output) {
+        tagOutboundSums add;
+        add.octets = f.bytes;
+        if (traffic == TrafficClass::Unicast) add.unicast = f.packets;
+        else if (traffic == TrafficClass::Multicast) add.multicast = f.packets;
+        else add.broadcast = f.packets;
+        if (*f.output == kAllInterfaces) {
+            port.AddOutboundToAll(add, now, uptime, hour);
+        } else if (tagIfCounter* out = side(*f.output)) {
+            _tagIf_counters& c = out->current;
+            c.ifIndex = *f.output;
+            c.ifOutOctets += add.octets;
+            c.ifOutUcastPkts += add.unicast;
+            c.ifOutMulticastPkts += add.multicast;
+            c.ifOutBroadcastPkts += add.broadcast;
+            c.sampleTime = now;
+            c.agentUptime = uptime;
+            port.StepHistory(*out, hour);
+        }
     }
     port.counterUptime = uptime;
 }

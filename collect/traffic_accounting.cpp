@@ -172,8 +172,8 @@ void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destinatio
     AddTo(port.FindOrAddStat(port.ethernetTypes, label), packets, bytes);
 }
 
-tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source, const CIpAddress& destination,
-                                        uint8_t protocol, int64_t packets, int64_t bytes)
+tagIpFlow CTrafficAccounting::AccountIpNodes(CMonPort& port, const CIpAddress& source,
+                                             const CIpAddress& destination, int64_t packets, int64_t bytes)
 {
     int64_t now = m_time;
     tagIpFlow flow;
@@ -194,6 +194,13 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source
         flow.destination->rxBytes += bytes;
         flow.destination->lastSeen = now;
     }
+    return flow;
+}
+
+tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source, const CIpAddress& destination,
+                                        uint8_t protocol, int64_t packets, int64_t bytes)
+{
+    tagIpFlow flow = AccountIpNodes(port, source, destination, packets, bytes);
     if (m_protocols.empty()) m_protocols.assign(256, 0);
     uint32_t& label = m_protocols[protocol];
     if (label == 0) {

@@ -39,6 +39,9 @@ public:
                     int64_t packets, int64_t bytes);
     tagIpFlow AccountIp(CMonPort& port, const CIpAddress& source, const CIpAddress& destination, uint8_t protocol,
                         int64_t packets, int64_t bytes);
+    // The nodes and the pair alone, for a flow record that names no protocol.
+    tagIpFlow AccountIpNodes(CMonPort& port, const CIpAddress& source, const CIpAddress& destination,
+                             int64_t packets, int64_t bytes);
     void AccountTos(CMonPort& port, const CIpAddress& source, uint8_t tos, int64_t packets, int64_t bytes);
     void AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort, uint16_t destinationPort,
                     int64_t packets, int64_t bytes);

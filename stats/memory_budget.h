@@ -122,6 +122,14 @@ struct tagLimits {
     // Interfaces per port: a switch has hundreds, a router some thousands of
     // sub-interfaces; spoofed ifIndex values would otherwise add one each.
     uint32_t maxInterfacesPerPort = 4096;
+    // NetFlow v9 and IPFIX templates per exporter and source id (observation
+    // domain): a router sends a few dozen, a spoofer could send 65,280.
+    uint32_t maxTemplatesPerExporter = 512;
+    // Fields per template: rich IPFIX templates hold about a hundred.
+    uint32_t maxFieldsPerTemplate = 256;
+    // The shortest record a template describes: one longer than any datagram
+    // we read can never match data.
+    uint32_t maxRecordLength = 8192;
 };
 
 }  // namespace ortolan

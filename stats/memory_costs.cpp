@@ -79,6 +79,11 @@ uint64_t Port(size_t keyLength, size_t agentLength)
            TreeNode<std::string>() + TextHeap(agentLength) + TextHeap(agentLength);
 }
 
+uint64_t NodeTableEntry(size_t entryBytes) { return HeapBlock(entryBytes) + TableShare(sizeof(void*)); }
+uint64_t FlatTableEntry(size_t entryBytes) { return TableShare(entryBytes); }
+uint64_t HeapArray(size_t bytes) { return HeapBlock(bytes); }
+uint64_t Text(size_t length) { return TextHeap(length); }
+
 uint64_t HostName(size_t addressLength, size_t nameLength)
 {
     return TreeNode<std::pair<const std::string, std::string>>() + TextHeap(addressLength) + TextHeap(nameLength) +

@@ -26,6 +26,13 @@ uint64_t Interface();
 uint64_t HistoryEntry();
 // A port: the statistics object, its key in the collector's map and its agent.
 uint64_t Port(size_t keyLength, size_t agentLength);
+// Building blocks for tables kept outside the statistics (the NetFlow
+// templates): an entry of `entryBytes` in a node table or a flat table, an
+// array of `bytes` on the heap, and a text of `length` characters.
+uint64_t NodeTableEntry(size_t entryBytes);
+uint64_t FlatTableEntry(size_t entryBytes);
+uint64_t HeapArray(size_t bytes);
+uint64_t Text(size_t length);
 // A reverse look-up's answer in the controller's host-name cache: the entry of
 // the address and its name, and the address again in the cache's age order.
 uint64_t HostName(size_t addressLength, size_t nameLength);

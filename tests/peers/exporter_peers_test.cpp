@@ -129,6 +129,18 @@ TEST_F(ExporterPeers, SoftflowdNetflowV5AgreesWithTshark)
     CheckSoftflowd("5");
 }
 
+TEST_F(ExporterPeers, SoftflowdNetflowV9AgreesWithTshark)
+{
+    REQUIRE_TOOLS("softflowd", "tshark");
+    CheckSoftflowd("9");
+}
+
+TEST_F(ExporterPeers, SoftflowdIpfixAgreesWithTshark)
+{
+    REQUIRE_TOOLS("softflowd", "tshark");
+    CheckSoftflowd("10");
+}
+
 TEST_F(ExporterPeers, SoftflowdNetflowV1AgreesWithTshark)
 {
     REQUIRE_TOOLS("softflowd", "tshark");

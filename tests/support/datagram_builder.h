@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
+#include <utility>
 
 namespace ortolan::testing {
 
@@ -161,6 +162,69 @@ inline std::vector<uint8_t> NetflowV1(const std::vector<FlowSpec>& flows, uint32
             .u16(f.sport).u16(f.dport).u16(0).u8(f.protocol).u8(f.tos).u8(0).zeros(7);
     }
     return b.data();
+}
+
+// NetFlow v9 (RFC 3954) and IPFIX (RFC 7011) pieces. A set is its id, its
+// length and its body.
+inline Bytes FlowSet(uint16_t id, const Bytes& body)
+{
+    Bytes b;
+    b.u16(id).u16(uint16_t(4 + body.size())).raw(body.data());
+    return b;
+}
+
+inline std::vector<uint8_t> NetflowV9(uint32_t sequence, uint32_t sourceId, const std::vector<Bytes>& sets,
+                                      uint32_t uptime = 5000)
+{
+    Bytes b;
+    b.u16(9).u16(uint16_t(sets.size())).u32(uptime).u32(1700000000).u32(sequence).u32(sourceId);
+    for (const auto& s : sets) b.raw(s.data());
+    return b.data();
+}
+
+inline std::vector<uint8_t> Ipfix(uint32_t sequence, uint32_t domain, const std::vector<Bytes>& sets,
+                                  uint32_t exportTime = 1700000000)
+{
+    Bytes body;
+    for (const auto& s : sets) body.raw(s.data());
+    Bytes b;
+    b.u16(10).u16(uint16_t(16 + body.size())).u32(exportTime).u32(sequence).u32(domain).raw(body.data());
+    return b.data();
+}
+
+// A template record: its id and (element id, length) pairs; v9 and IPFIX alike
+// while no enterprise bit is set.
+inline Bytes TemplateRecord(uint16_t id, std::initializer_list<std::pair<uint16_t, uint16_t>> fields)
+{
+    Bytes b;
+    b.u16(id).u16(uint16_t(fields.size()));
+    for (auto [type, length] : fields) b.u16(type).u16(length);
+    return b;
+}
+
+// The figures of a v5 record as a template, and a FlowSpec as its data record:
+// addresses, interfaces, packets, octets, ports, ICMP type and code (from
+// dport for ICMP, as v5 carries them), protocol, ToS, destination mask.
+inline Bytes SpecTemplate(uint16_t id)
+{
+    return TemplateRecord(id, {{8, 4}, {12, 4}, {10, 2}, {14, 2}, {2, 4}, {1, 4}, {7, 2}, {11, 2}, {32, 2},
+                               {4, 1}, {5, 1}, {13, 1}});
+}
+
+inline Bytes SpecRecord(const FlowSpec& f)
+{
+    Bytes b;
+    b.ipv4(f.src[0], f.src[1], f.src[2], f.src[3]).ipv4(f.dst[0], f.dst[1], f.dst[2], f.dst[3]);
+    b.u16(f.input).u16(f.output).u32(f.packets).u32(f.octets).u16(f.sport).u16(f.dport);
+    b.u16(f.protocol == 1 ? f.dport : 0).u8(f.protocol).u8(f.tos).u8(f.dstMask);
+    return b;
+}
+
+inline Bytes SpecRecords(const std::vector<FlowSpec>& flows)
+{
+    Bytes b;
+    for (const auto& f : flows) b.raw(SpecRecord(f).data());
+    return b;
 }
 
 }  // namespace ortolan::testing

@@ -1,0 +1,160 @@
+#include "template_cache.h"
+
+#include "memory_costs.h"
+
+namespace ortolan {
+namespace {
+
+// A counter or an index may be sent in fewer bytes than its type has
+// (IPFIX reduced-size encoding); one longer than we can hold is not read.
+bool Within(uint16_t length, uint16_t most) { return length >= 1 && length <= most; }
+
+}  // namespace
+
+FlowField CTemplateCache::RoleOf(uint16_t type, uint16_t length, uint32_t enterprise)
+{
+    if (enterprise != 0 || length == kVariableLength) return FlowField::Skip;
+    // Element ids shared by NetFlow v9 and IPFIX (RFC 3954, IANA IPFIX registry).
+    // Source prefix lengths (9, 29) and IPv6 ones (30) have no use here: the
+    // destination's IPv4 mask only serves the broadcast test.
+    switch (type) {
+    case 1: return Within(length, 8) ? FlowField::Octets : FlowField::Skip;
+    case 2: return Within(length, 8) ? FlowField::Packets : FlowField::Skip;
+    case 4: return length == 1 ? FlowField::Protocol : FlowField::Skip;
+    case 5: return length == 1 ? FlowField::Tos : FlowField::Skip;
+    case 7: return Within(length, 2) ? FlowField::SourcePort : FlowField::Skip;
+    case 8: return length == 4 ? FlowField::SourceV4 : FlowField::Skip;
+    case 10: return Within(length, 4) ? FlowField::Input : FlowField::Skip;
+    case 11: return Within(length, 2) ? FlowField::DestinationPort : FlowField::Skip;
+    case 12: return length == 4 ? FlowField::DestinationV4 : FlowField::Skip;
+    case 13: return length == 1 ? FlowField::DestinationMask : FlowField::Skip;
+    case 14: return Within(length, 4) ? FlowField::Output : FlowField::Skip;
+    case 27: return length == 16 ? FlowField::SourceV6 : FlowField::Skip;
+    case 28: return length == 16 ? FlowField::DestinationV6 : FlowField::Skip;
+    case 32: return length == 2 ? FlowField::IcmpV4 : FlowField::Skip;
+    case 85: return Within(length, 8) ? FlowField::OctetsTotal : FlowField::Skip;
+    case 86: return Within(length, 8) ? FlowField::PacketsTotal : FlowField::Skip;
+    case 139: return length == 2 ? FlowField::IcmpV6 : FlowField::Skip;
+    default: return FlowField::Skip;
+    }
+}
+
+uint64_t CTemplateCache::TemplateCost(size_t fieldCount)
+{
+    return cost::FlatTableEntry(sizeof(std::pair<const uint16_t, tagFlowTemplate>)) +
+           cost::HeapArray(fieldCount * sizeof(tagTemplateField));
+}
+
+uint64_t CTemplateCache::SourceCost(size_t exporterLength)
+{
+    return cost::NodeTableEntry(sizeof(std::pair<const tagSourceKey, tagTemplateSource>)) +
+           cost::Text(exporterLength);
+}
+
+tagTemplateSource* CTemplateCache::Source(std::string_view exporter, uint32_t domain, uint16_t version)
+{
+    if (m_last && m_lastKey.domain == domain && m_lastKey.version == version && m_lastKey.exporter == exporter)
+        return m_last;
+    tagSourceKey key{std::string(exporter), domain, version};
+    auto it = m_sources.find(key);
+    if (it == m_sources.end()) {
+        uint64_t cost = SourceCost(exporter.size());
+        if (!m_memory.Charge(cost)) return nullptr;
+        m_charged += cost;
+        it = m_sources.try_emplace(key).first;
+    }
+    m_last = &it->second;
+    m_lastKey = std::move(key);
+    return m_last;
+}
+
+CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uint16_t id,
+                                                  std::vector<tagTemplateField>& fields, bool options)
+{
+    if (fields.size() > m_limits.maxFieldsPerTemplate) {
+        Drop(source, id);
+        m_memory.Refuse();
+        return StoreResult::Refused;
+    }
+    uint64_t minLength = 0;
+    bool variable = false;
+    for (tagTemplateField& f : fields) {
+        f.role = RoleOf(f.type, f.length, f.enterprise);
+        // A variable field takes at least its one length byte.
+        variable |= f.length == kVariableLength;
+        minLength += f.length == kVariableLength ? 1 : f.length;
+    }
+    // A record of no bytes would never move a reader on; one longer than any
+    // datagram can never arrive.
+    if (fields.empty() || minLength == 0 || minLength > m_limits.maxRecordLength) {
+        Drop(source, id);
+        return StoreResult::Invalid;
+    }
+    auto it = source.templates.find(id);
+    if (it != source.templates.end()) {
+        tagFlowTemplate& held = it->second;
+        if (held.fields == fields && held.options == options) return StoreResult::Unchanged;
+        // Another layout under a held id: the held one is replaced in place.
+        uint64_t oldCost = TemplateCost(held.fields.size());
+        uint64_t newCost = TemplateCost(fields.size());
+        if (newCost > oldCost && !m_memory.Charge(newCost - oldCost)) {
+            Drop(source, id);
+            return StoreResult::Refused;
+        }
+        if (newCost < oldCost) m_memory.Release(oldCost - newCost);
+        m_charged += newCost;
+        m_charged -= oldCost;
+        held.fields = fields;
+        held.options = options;
+        held.minLength = uint32_t(minLength);
+        held.variable = variable;
+        return StoreResult::Stored;
+    }
+    if (source.templates.size() >= m_limits.maxTemplatesPerExporter) {
+        m_memory.Refuse();
+        return StoreResult::Refused;
+    }
+    uint64_t cost = TemplateCost(fields.size());
+    if (!m_memory.Charge(cost)) return StoreResult::Refused;
+    m_charged += cost;
+    tagFlowTemplate& t = source.templates[id];
+    t.fields = fields;
+    t.options = options;
+    t.minLength = uint32_t(minLength);
+    t.variable = variable;
+    ++m_templateCount;
+    return StoreResult::Stored;
+}
+
+void CTemplateCache::Drop(tagTemplateSource& source, uint16_t id)
+{
+    auto it = source.templates.find(id);
+    if (it == source.templates.end()) return;
+    uint64_t cost = TemplateCost(it->second.fields.size());
+    m_memory.Release(cost);
+    m_charged -= cost <= m_charged ? cost : m_charged;
+    source.templates.erase(it);
+    --m_templateCount;
+}
+
+void CTemplateCache::Withdraw(tagTemplateSource& source, uint16_t id) { Drop(source, id); }
+
+void CTemplateCache::WithdrawAll(tagTemplateSource& source, bool options)
+{
+    std::vector<uint16_t> ids;
+    for (const auto& [id, t] : source.templates)
+        if (t.options == options) ids.push_back(id);
+    for (uint16_t id : ids) Drop(source, id);
+}
+
+void CTemplateCache::Clear()
+{
+    m_memory.Release(m_charged);
+    m_charged = 0;
+    m_sources.clear();
+    m_templateCount = 0;
+    m_last = nullptr;
+    m_lastKey = {};
+}
+
+}  // namespace ortolan
