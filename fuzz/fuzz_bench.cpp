@@ -46,6 +46,11 @@ bool CountsAddUp(const CFlowCollector& c)
 
 }  // namespace
 
+// Room for a few templates per exporter, so that refusals, redefinitions and
+// withdrawals all meet; memory bounded, as the collectors live across inputs.
+const tagLimits kTemplateLimits{.memoryLimit = 16 << 20, .maxPorts = 8, .maxTemplatesPerExporter = 4,
+                                .maxFieldsPerTemplate = 16};
+
 struct CFuzzBench::tagState {
     std::filesystem::path folder;
     CNameTables names;  // before the collectors, which label with it
@@ -53,6 +58,8 @@ struct CFuzzBench::tagState {
     CSFlowMon sflowTight{names, kTightLimits};
     CNFlowMon netflow{names};
     CNFlowMon netflowTight{names, kTightLimits};
+    // Never reset between inputs: templates learnt from one input read the data of later ones.
+    CNFlowMon templates{names, kTemplateLimits};
 };
 
 CFuzzBench::CFuzzBench() : m_state(std::make_unique<tagState>())
@@ -74,7 +81,8 @@ CFuzzBench::CFuzzBench() : m_state(std::make_unique<tagState>())
     for (CFlowCollector* c : {static_cast<CFlowCollector*>(&s.sflow),
                               static_cast<CFlowCollector*>(&s.sflowTight),
                               static_cast<CFlowCollector*>(&s.netflow),
-                              static_cast<CFlowCollector*>(&s.netflowTight)})
+                              static_cast<CFlowCollector*>(&s.netflowTight),
+                              static_cast<CFlowCollector*>(&s.templates)})
         c->SetClock([] { return kFuzzTime; });
 }
 
@@ -89,6 +97,7 @@ std::vector<std::string> CFuzzBench::TargetNames()
     std::vector<std::string> names{"sflow_datagram", "netflow_datagram", "header_decoder",
                                    "oui_table",      "protocol_table",   "port_table"};
     names.push_back("flow_log_replay");
+    names.push_back("flow_templates");
 #ifdef ORTOLAN_FUZZ_MARKUP
     names.push_back("status_markup");
 #endif
@@ -118,6 +127,7 @@ bool CFuzzBench::Run(std::string_view target, const uint8_t* input, size_t size)
     if (target == "protocol_table") return RunProtocolTable(data, size);
     if (target == "port_table") return RunPortTable(data, size);
     if (target == "flow_log_replay") return RunFlowLog(data, size);
+    if (target == "flow_templates") return RunFlowTemplates(data, size);
 #ifdef ORTOLAN_FUZZ_MARKUP
     if (target == "status_markup") return RunMarkup(data, size);
 #endif
@@ -173,6 +183,33 @@ bool CFuzzBench::RunNetFlow(const uint8_t* data, size_t size)
     if (!FeedThrice(s.netflow, data, size, m_failure)) return false;
     if (!FeedThrice(s.netflowTight, data, size, m_failure)) return Fail("tight: " + m_failure);
     if (s.netflowTight.ports.size() > kTightLimits.maxPorts) return Fail("port limit overrun");
+    return true;
+}
+
+bool CFuzzBench::RunFlowTemplates(const uint8_t* data, size_t size)
+{
+    // Datagrams, each behind a two-byte length (the last one takes what is
+    // left), fed to a NetFlow collector that keeps its templates from input to
+    // input, from one of two exporters chosen by the length's top bit.
+    CNFlowMon& c = m_state->templates;
+    uint64_t before = c.datagramCount;
+    size_t pos = 0;
+    while (pos + 2 <= size) {
+        size_t length = size_t(data[pos] & 0x7F) << 8 | data[pos + 1];
+        const char* sender = data[pos] & 0x80 ? "192.0.2.2" : "192.0.2.1";
+        pos += 2;
+        if (length > size - pos) length = size - pos;
+        // An exact-size copy, so a read past the datagram is a read past the buffer.
+        std::vector<uint8_t> datagram(data + pos, data + pos + length);
+        c.FeedDatagram(datagram.data(), datagram.size(), kFuzzTime, sender, 2055);
+        pos += length;
+    }
+    if (!CountsAddUp(c)) return Fail("decoded + rejected differs from datagramCount");
+    if (c.datagramCount < before) return Fail("datagramCount went back");
+    if (c.budget().used() > c.budget().limit()) return Fail("memory budget overrun");
+    if (c.ports.size() > kTemplateLimits.maxPorts) return Fail("port limit overrun");
+    if (c.templates().templateCount() > c.ports.size() * kTemplateLimits.maxTemplatesPerExporter)
+        return Fail("more templates than the bound allows");
     return true;
 }
 

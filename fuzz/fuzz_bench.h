@@ -38,6 +38,7 @@ private:
 
     bool RunSFlow(const uint8_t* data, size_t size);
     bool RunNetFlow(const uint8_t* data, size_t size);
+    bool RunFlowTemplates(const uint8_t* data, size_t size);
     bool RunHeader(const uint8_t* data, size_t size);
     bool RunOuiTable(const uint8_t* data, size_t size);
     bool RunProtocolTable(const uint8_t* data, size_t size);

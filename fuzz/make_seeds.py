@@ -131,6 +131,40 @@ def netflow_v1(records):
     return struct.pack(">HHIII", 1, len(records), 360000, 1700000000, 0) + b"".join(records)
 
 
+def flow_set(set_id, body):
+    return struct.pack(">HH", set_id, 4 + len(body)) + body
+
+
+def template(template_id, fields):
+    return struct.pack(">HH", template_id, len(fields)) + b"".join(struct.pack(">HH", *f) for f in fields)
+
+
+def netflow_v9(sets, seq=1, source_id=0):
+    return struct.pack(">HHIIII", 9, len(sets), 360000, 1700000000, seq, source_id) + b"".join(sets)
+
+
+def ipfix(sets, seq=0, domain=0):
+    body = b"".join(sets)
+    return struct.pack(">HHIII", 10, 16 + len(body), 1700000000, seq, domain) + body
+
+
+# Addresses, interfaces, packets, octets, ports, ICMP type, protocol, ToS, mask.
+FLOW_FIELDS = [(8, 4), (12, 4), (10, 2), (14, 2), (2, 4), (1, 4), (7, 2), (11, 2), (32, 2), (4, 1), (5, 1), (13, 1)]
+
+
+def flow_data(src, dst, proto, sport, dport, icmp=0):
+    return (bytes(src) + bytes(dst) + struct.pack(">HHIIHHHBBB", 1, 2, 10, 1500, sport, dport, icmp, proto, 0x10, 24))
+
+
+def ipv6_flow(src_last, dst_last, proto):
+    prefix = bytes([0x20, 0x01, 0x0d, 0xb8] + [0] * 11)
+    return prefix + bytes([src_last]) + prefix + bytes([dst_last]) + struct.pack(">IIB", 3, 300, proto)
+
+
+def framed(*datagrams):
+    return b"".join(struct.pack(">H", len(d)) + d for d in datagrams)
+
+
 def write(target, name, data):
     folder = os.path.join(ROOT, target)
     os.makedirs(folder, exist_ok=True)
@@ -164,8 +198,32 @@ def main():
                               netflow_record([1, 1, 1, 1], [2, 2, 2, 2], 17, 161, 3000, False)]),
         "v9_header": struct.pack(">HHIIII", 9, 0, 1000, 1700000000, 1, 0),
     }
+    flows = (flow_data([10, 0, 0, 1], [10, 0, 0, 2], 6, 50000, 80)
+             + flow_data([10, 0, 0, 3], [10, 0, 0, 255], 1, 0, 0, 0x0303))
+    v9_options = struct.pack(">HHHHHHH", 300, 4, 4, 1, 4, 34, 4)
+    netflow["v9_templates"] = netflow_v9([flow_set(0, template(256, FLOW_FIELDS)), flow_set(1, v9_options),
+                                          flow_set(300, struct.pack(">II", 0, 100)), flow_set(256, flows)])
+    # An enterprise field and a variable-length one (both length forms), IPv6 addresses.
+    ipfix_layout = (struct.pack(">HHHHI", 400, 6, 0x8001, 4, 9) + struct.pack(">HH", 96, 65535)
+                    + template(0, [(27, 16), (28, 16), (2, 4), (1, 4), (4, 1)])[4:])
+    ipfix_data = (struct.pack(">IB", 7, 2) + b"ab" + ipv6_flow(1, 2, 17)
+                  + struct.pack(">IBH", 7, 255, 3) + b"abc" + ipv6_flow(2, 1, 58))
+    netflow["ipfix_variable"] = ipfix([flow_set(2, ipfix_layout), flow_set(400, ipfix_data)], domain=5)
+    netflow["ipfix_withdraw"] = ipfix([flow_set(2, template(256, FLOW_FIELDS)), flow_set(256, flows),
+                                       flow_set(2, struct.pack(">HH", 256, 0)), flow_set(256, flows),
+                                       flow_set(3, struct.pack(">HHHHHHH", 301, 2, 1, 149, 4, 34, 4)),
+                                       flow_set(3, struct.pack(">HH", 3, 0))], seq=3)
     for name, data in netflow.items():
         write("netflow_datagram", name, data)
+
+    # Templates in one datagram, their data in the next, a redefinition between.
+    write("flow_templates", "v9_then_data",
+          framed(netflow_v9([flow_set(0, template(256, FLOW_FIELDS))], seq=1),
+                 netflow_v9([flow_set(256, flows)], seq=2),
+                 netflow_v9([flow_set(0, template(256, [(12, 4), (8, 4), (2, 8)]))], seq=3),
+                 netflow_v9([flow_set(256, bytes([10, 0, 0, 9, 10, 0, 0, 1]) + struct.pack(">Q", 4))], seq=4)))
+    write("flow_templates", "ipfix_mixed", framed(netflow["ipfix_variable"], netflow["ipfix_withdraw"]))
+    write("flow_templates", "data_first", framed(netflow_v9([flow_set(256, flows)], seq=9)))
 
     for name, frame in FRAMES.items():
         write("header_decoder", name, bytes([0]) + struct.pack(">H", len(frame) + 4) + frame)

@@ -56,9 +56,11 @@ protected:
     }
 
     // Receives a day of traffic on real loopback sockets: sFlow from two
-    // agents and NetFlow from one exporter, one datagram per clock second.
-    void ReceiveTraffic(CNFlowMon& netflow, CSFlowMon& sflow, int64_t start, int count)
+    // agents and NetFlow (v5, or v9 or IPFIX with the template in the first
+    // datagram only) from one exporter, one datagram per clock second.
+    void ReceiveTraffic(CNFlowMon& netflow, CSFlowMon& sflow, int64_t start, int count, int netflowVersion = 5)
     {
+        uint32_t records = 0;
         netflow.SetClock([this] { return m_now; });
         sflow.SetClock([this] { return m_now; });
         ASSERT_TRUE(LoopbackExporter::OpenOnFreePort(netflow));
@@ -70,7 +72,11 @@ protected:
                                        uint8_t(1 + i % 5), uint64_t(100000) * uint64_t(i + 1));
             ASSERT_TRUE(exporter.Deliver(sflow, {s}));
             if (i % 3 == 0) {
-                auto n = testdata::NetFlowV5(uint32_t(i), 2, uint32_t(9000 + 1000 * i), 1 + i % 4);
+                auto n = netflowVersion == 5
+                             ? testdata::NetFlowV5(uint32_t(i), 2, uint32_t(9000 + 1000 * i), 1 + i % 4)
+                             : testdata::TemplatedFlows(netflowVersion, netflowVersion == 9 ? uint32_t(i) : records,
+                                                        uint32_t(9000 + 1000 * i), 1 + i % 4, i == 0);
+                records += uint32_t(1 + i % 4);
                 ASSERT_TRUE(exporter.Deliver(netflow, {n}));
             }
         }
@@ -143,6 +149,25 @@ TEST_F(FlowLogTest, WrittenLogReplaysToTheSameStatisticsAsTheLiveRun)
     EXPECT_EQ(seen.size(), 40u);
     EXPECT_EQ(log.skippedLines(), 0u);
     EXPECT_EQ(sflow.logQueue().size(), 0u) << "replay queues nothing";
+}
+
+TEST_F(FlowLogTest, ReplayLearnsTemplatesFromTheLoggedDatagrams)
+{
+    for (int version : {9, 10}) {
+        CNFlowMon liveNetflow;
+        CSFlowMon liveSflow;
+        int64_t start = LocalTimeOf(2026, 12, 7, 9) + version * 86400;
+        ReceiveTraffic(liveNetflow, liveSflow, start, 30, version);
+        CFlowLog log(m_dir);
+        ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow));
+        CNFlowMon netflow;
+        CSFlowMon sflow;
+        ASSERT_TRUE(ReplayAtLoggedTimes(log, CFlowLog::FileNameFor(start), netflow, sflow));
+        EXPECT_EQ(Digest(netflow), Digest(liveNetflow)) << version;
+        ASSERT_EQ(netflow.ports.size(), 1u);
+        EXPECT_EQ(netflow.ports.begin()->second->ips.size(), 8u) << version;
+        EXPECT_EQ(netflow.unknownTemplateSets, 0u);
+    }
 }
 
 // The receiving side queues while the writer thread runs its passes: every

@@ -1,6 +1,6 @@
 #pragma once
 // Datagrams for the flow-log tests, built field by field after the public
-// formats (sFlow v5, the NetFlow v5 export format), a loopback exporter that
+// formats (sFlow v5, the NetFlow v5 export format, NetFlow v9, IPFIX), a loopback exporter that
 // sends them to a collector's real socket, and a digest of what a collector
 // counted, so two runs can be compared.
 #include <arpa/inet.h>
@@ -75,6 +75,32 @@ inline std::vector<uint8_t> NetFlowV5(uint32_t sequence, uint8_t engine, uint32_
         d.u16(1024 + i).u16(i % 2 ? 22 : 80).u8(0).u8(0x18).u8(6).u8(0).u16(0).u16(0);
         d.u8(24).u8(24).u16(0);
     }
+    return d.v;
+}
+
+// NetFlow v9 (version 9) or IPFIX (10) with the given number of TCP flow
+// records under template 260. The template comes only when asked for, so a
+// replay must have learnt it from an earlier datagram of the log.
+inline std::vector<uint8_t> TemplatedFlows(int version, uint32_t sequence, uint32_t uptime, int records,
+                                           bool withTemplate)
+{
+    Bytes sets;
+    if (withTemplate) {
+        const uint16_t fields[][2] = {{8, 4}, {12, 4}, {10, 2}, {14, 2}, {2, 4}, {1, 4}, {7, 2}, {11, 2}, {4, 1}};
+        sets.u16(version == 9 ? 0 : 2).u16(4 + 4 + 4 * 9).u16(260).u16(9);
+        for (const auto& f : fields) sets.u16(f[0]).u16(f[1]);
+    }
+    sets.u16(260).u16(4 + 25 * uint32_t(records));
+    for (int i = 0; i < records; ++i) {
+        sets.raw({172, 16, 0, uint8_t(1 + i)}).raw({172, 16, 1, uint8_t(2 + i)}).u16(1).u16(2);
+        sets.u32(10 + i).u32(4000 + 100 * i).u16(1024 + i).u16(i % 2 ? 22 : 80).u8(6);
+    }
+    Bytes d;
+    if (version == 9)
+        d.u16(9).u16(withTemplate ? 2 : 1).u32(uptime).u32(1700000000).u32(sequence).u32(4);
+    else
+        d.u16(10).u16(16 + uint32_t(sets.v.size())).u32(1700000000 + uptime / 1000).u32(sequence).u32(4);
+    d.raw(sets.v);
     return d.v;
 }
 
