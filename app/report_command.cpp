@@ -171,7 +171,8 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
     out.Object({
         {"key", [&] { out.Value(key); }},
         {"agent", [&] { out.Value(p.agent); }},
-        {"subAgentId", [&] { out.Value(p.subAgentId); }},
+        // Unsigned, as in the port key: a v9 source id or an IPFIX domain uses all 32 bits.
+        {"subAgentId", [&] { out.Value(uint32_t(p.subAgentId)); }},
         {"datagrams", [&] { out.Value(p.datagrams); }},
         {"lastSequence", [&] { out.Value(p.lastSequence); }},
         {"sampleCount", [&] { out.Value(p.sampleCount); }},

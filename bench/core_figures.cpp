@@ -64,15 +64,11 @@ void PrintDecode(const char* kind, const char* table, uint64_t datagrams, double
                 datagrams ? double(records) / double(datagrams) : 0.0);
 }
 
-// Flow samples (sFlow) or flow records (NetFlow v5, the header's count) of a stream.
+// Flow samples (sFlow) or flow records (NetFlow, as accounted: a v9 or IPFIX
+// header counts templates too, or bytes) of one pass over a stream.
 uint64_t Records(const char* kind, const CDatagramStream& stream, const CFlowCollector& warmed)
 {
-    if (std::string_view(kind) == "netflow") {
-        uint64_t n = 0;
-        for (const auto& d : stream.datagrams())
-            if (d.size() >= 4) n += uint64_t(d[2]) << 8 | d[3];
-        return n;
-    }
+    if (const auto* netflow = dynamic_cast<const CNFlowMon*>(&warmed)) return netflow->flowRecords();
     uint64_t n = 0;
     for (const auto& [key, port] : warmed.ports) n += uint64_t(port->sampleCount);
     return n;

@@ -51,7 +51,11 @@ CNFlowMon::CNFlowMon(const CNameTables& names, const tagLimits& limits)
 {
 }
 
-void CNFlowMon::ResetDecoder() { m_templates.Clear(); }
+void CNFlowMon::ResetDecoder()
+{
+    m_templates.Clear();
+    m_flowRecords = 0;
+}
 
 uint32_t CNFlowMon::ClassfulMask(uint32_t address)
 {
@@ -265,6 +269,7 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     // would turn them negative, so it is held at the largest they take.
     auto amount = [](uint64_t n) { return n > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(n); };
     const int64_t packets = amount(f.packets), bytes = amount(f.bytes);
+    ++m_flowRecords;
     AccountInterfaces(port, f, uptime);
     if (!f.source || !f.destination) return;
     tagIpFlow flow = f.protocol ? m_accounting.AccountIp(port, *f.source, *f.destination, *f.protocol, packets, bytes)

@@ -55,6 +55,8 @@ public:
 
     // The NetFlow v9 and IPFIX templates held, of every exporter.
     const CTemplateCache& templates() const { return m_templates; }
+    // Flow records accounted since the last reset, of every version.
+    uint64_t flowRecords() const { return m_flowRecords; }
 
 protected:
     void ResetDecoder() override;
@@ -76,6 +78,7 @@ private:
     // Where the records of the sets being decoded go.
     CMonPort* m_recordPort = nullptr;
     uint32_t m_recordUptime = 0;
+    uint64_t m_flowRecords = 0;
 };
 
 }  // namespace ortolan

@@ -309,4 +309,76 @@ for s in sf5 nf5; do
 done
 echo "==================================================================================================="
 echo "measured in $(( $(date +%s) - started )) s after the build; load average $(load) on $(nproc) cores (other work on the machine lowers every figure)"
+
+# ------------------------------------------------ NetFlow v9 and IPFIX (softflowd -v 9 / -v 10)
+echo
+echo "== 5. NetFlow v9 and IPFIX: the same capture exported by softflowd"
+if have softflowd; then
+  for v in 9 10; do
+    timeout 60 "$net" catch "$work/nf$v.stream" 40 softflowd -d -c none -p "$work/sf$v.pid" \
+      -r "$work/traffic.pcap" -n "127.0.0.1:{PORT}" -v "$v" 2>/dev/null | grep caught | sed "s/^/softflowd v$v: /"
+  done
+fi
+for s in nf9 nf10; do
+  [[ -s $work/$s.stream ]] || { echo "bench: no $s stream (softflowd missing or silent)" >&2; continue; }
+  out=$(timeout 120 "$bench" decode netflow "$work/$s.stream" 2 $config)
+  echo "$out" | sed "s/^/$s: /"
+  for t in cold warm; do
+    line=$(grep "table=$t" <<<"$out")
+    dec[$s.$t.dps]=$(val dps "$line"); dec[$s.$t.ns]=$(val ns "$line")
+    dec[$s.$t.cpu_ns]=$(val cpu_ns "$line"); dec[$s.rpd]=$(val records_per_datagram "$line")
+  done
+done
+if [[ $have_ortolan == 1 ]]; then
+  mkdir -p "$work/log"
+  sp=$(free_port); np=$(free_port)
+  QT_QPA_PLATFORM=offscreen "$build/bin/ortolan" collect --sflow-port "$sp" --netflow-port "$np" \
+    --log-dir "$work/log" --refresh 5 >"$work/ortolan9.out" 2>&1 &
+  op=$!; disown "$op"; pids+=("$op"); sleep 1.5
+  for s in nf9 nf10; do
+    search "ortolan.$s" "$work/$s.stream" "$op" "$np" "$work/log"
+    rm -f "$work/log"/* 2>/dev/null
+  done
+  stop "$op"
+  rm -rf "$work/log"
+fi
+if have nfcapd; then
+  for s in nf9 nf10; do
+    p=$(free_port); mkdir -p "$work/nfcapd.$s"
+    nfcapd -b 127.0.0.1 -p "$p" -w "$work/nfcapd.$s" -B 8388608 -t 3600 >"$work/nfcapd.$s.out" 2>&1 &
+    cp=$!; disown "$cp"; pids+=("$cp"); sleep 1.5
+    search "nfcapd.$s" "$work/$s.stream" "$cp" "$p"
+    stop "$cp"
+  done
+fi
+if have nfacctd; then
+  for s in nf9 nf10; do
+    p=$(free_port)
+    sed -e "s/^nfacctd_port: .*/nfacctd_port: $p/" -e "s|^imt_path: .*|imt_path: $work/nfacctd.$s.pipe|" \
+      "$work/nfacctd.conf" >"$work/nfacctd.$s.conf" 2>/dev/null || continue
+    nfacctd -f "$work/nfacctd.$s.conf" >"$work/nfacctd.$s.out" 2>&1 &
+    pp=$!; disown "$pp"; pids+=("$pp"); sleep 1.5
+    search "pmacct.$s" "$work/$s.stream" "$pp" "$p" - "$work/nfacctd.$s.out" "Missing data detected"
+    stop "$pp"
+  done
+fi
+echo "==================================================================================================="
+row "figure" "value" "unit" "ratio / target"
+echo "---------------------------------------------------------------------------------------------------"
+for s in nf9 nf10; do
+  label=$([[ $s == nf9 ]] && echo "NetFlow v9 (softflowd)" || echo "IPFIX (softflowd)")
+  for t in cold warm; do
+    row "5. decode $label, $t" "$(n "${dec[$s.$t.dps]:-}")" "datagrams/s" \
+      "$(n "${dec[$s.$t.ns]:-}") ns/dg wall, $(n "${dec[$s.$t.cpu_ns]:-}") ns/dg CPU, ${dec[$s.rpd]:-?} rec/dg"
+  done
+  row "5. live ortolan collect, $label" "$(n "${live[ortolan.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[ortolan.$s.cpu]:-}") us CPU/dg; bound: ${live[ortolan.$s.bound]:-n/a}"
+  row "5. live nfcapd, $label" "$(n "${live[nfcapd.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[nfcapd.$s.cpu]:-}") us CPU/dg; bound: ${live[nfcapd.$s.bound]:-n/a}"
+  row "5. live pmacct nfacctd, $label" "$(n "${live[pmacct.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[pmacct.$s.cpu]:-}") us CPU/dg; bound: ${live[pmacct.$s.bound]:-n/a}"
+  row "   ortolan / nfcapd, $label" "$(ratio "${live[ortolan.$s.rate]:-}" "${live[nfcapd.$s.rate]:-}")" "" ""
+  row "   ortolan / nfacctd, $label" "$(ratio "${live[ortolan.$s.rate]:-}" "${live[pmacct.$s.rate]:-}")" "" ""
+done
+echo "==================================================================================================="
 exit 0

@@ -1,5 +1,6 @@
 // One flood per way a sender can make the collectors keep more: new nodes, MAC
-// lists, service labels, interfaces with their hourly history, and ports. Both
+// lists, service labels, interfaces with their hourly history, ports, and
+// NetFlow v9 templates. Both
 // collectors share one memory budget, as in the program; each flood runs on
 // loopback through the real sockets until the budget refuses, and then some.
 // The peak resident memory of the flood stays under the limit plus the
@@ -292,6 +293,31 @@ TEST_F(MemoryFlood, Ports)
     std::printf("[ flood    ] ports %zu, %.0f bytes charged each\n", sflow->ports.size(),
                 double(sflow->budget().used()) / double(sflow->ports.size()));
     Check("ports", sflow->refusedPorts);
+}
+
+TEST_F(MemoryFlood, Templates)
+{
+    // NetFlow v9 template sets of twenty 60-field templates each, new template
+    // ids and new source ids all along: what is not refused by the bound per
+    // exporter is refused by the memory limit.
+    constexpr int kTemplatesPerDatagram = 20, kDatagramsPerSource = 25;
+    limits.maxPorts = 1'000'000;
+    Start();
+    Flood(*netflow,
+          [&](int i) {
+              Bytes set;
+              for (int t = 0; t < kTemplatesPerDatagram; ++t) {
+                  set.u16(uint16_t(256 + (i % kDatagramsPerSource) * kTemplatesPerDatagram + t)).u16(60);
+                  for (uint16_t f = 0; f < 60; ++f) set.u16(uint16_t(100 + f)).u16(4);
+              }
+              return testing::NetflowV9(uint32_t(i + 1), uint32_t(i / kDatagramsPerSource),
+                                        {testing::FlowSet(0, set)});
+          },
+          [&] { return netflow->budget().refused(); });
+    std::printf("[ flood    ] templates %zu in %zu ports\n", netflow->templates().templateCount(),
+                netflow->ports.size());
+    EXPECT_GT(netflow->templates().templateCount(), size_t(kDatagramsPerSource * kTemplatesPerDatagram));
+    Check("templates", netflow->budget().refused());
 }
 
 }  // namespace
