@@ -239,8 +239,12 @@ tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
     if (r.Has(F::Tos)) f.tos = uint8_t(value(F::Tos));
     if (r.Has(F::SourcePort)) f.sourcePort = uint16_t(value(F::SourcePort));
     if (r.Has(F::DestinationPort)) f.destinationPort = uint16_t(value(F::DestinationPort));
+    // Type and code from the family's own element, else from the other one:
+    // some exporters send element 32 for ICMPv6 flows too.
     F icmp = v6 && !v4 ? F::IcmpV6 : F::IcmpV4;
+    F other = icmp == F::IcmpV6 ? F::IcmpV4 : F::IcmpV6;
     if (r.Has(icmp)) f.icmp = uint16_t(value(icmp));
+    else if (r.Has(other)) f.icmp = uint16_t(value(other));
     return f;
 }
 
@@ -279,6 +283,9 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     switch (*f.protocol) {
     case 1:
         if (f.icmp) m_accounting.AccountIcmp(port, flow, uint8_t(*f.icmp >> 8), uint8_t(*f.icmp & 255), packets, bytes);
+        break;
+    case 58:
+        if (f.icmp) m_accounting.AccountIcmp6(port, flow, uint8_t(*f.icmp >> 8), uint8_t(*f.icmp & 255), packets, bytes);
         break;
     case 6:
         if (f.sourcePort && f.destinationPort)

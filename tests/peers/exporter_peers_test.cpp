@@ -231,6 +231,36 @@ std::vector<TestFrame> Ipv6Traffic()
 
 // pmacctd's sFlow probe samples IPv6 frames; tshark takes the datagrams apart,
 // and then, as frames of their own, the sampled headers it found in them.
+// softflowd exports the IPv6 capture as NetFlow v9 and IPFIX (v5 cannot carry
+// IPv6); tshark's IPv6 address fields stand beside its IPv4 ones.
+TEST_F(ExporterPeers, SoftflowdV9AndIpfixIpv6AgreeWithTshark)
+{
+    REQUIRE_TOOLS("softflowd", "tshark");
+    frames = Ipv6Traffic();
+    WritePcap(pcap, frames, 1700000000);
+    for (const char* version : {"9", "10"}) {
+        auto datagrams = CatchExport("softflowd -d -c none -p " + dir + "/sf.pid -r " + pcap +
+                                         " -n 127.0.0.1:{PORT} -v " + version, 20);
+        ASSERT_FALSE(datagrams.empty()) << "softflowd sent nothing";
+        CNFlowMon mon;
+        for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+        Totals ours = FromCollector(mon);
+        Totals theirs = FromTshark(TsharkFields(datagrams, 2100, "cflow",
+            {"cflow.protocol", "cflow.packets", "cflow.octets", "cflow.srcaddrv6", "cflow.dstaddrv6"}, dir));
+        EXPECT_EQ(ours.byProtocol, theirs.byProtocol) << version;
+        EXPECT_EQ(ours.nodes, theirs.nodes) << version;
+        EXPECT_EQ(ours.pairs, theirs.pairs) << version;
+        ASSERT_FALSE(ours.nodes.empty());
+        EXPECT_NE(ours.nodes.count("2001:db8::80"), 0u) << version;
+        // ICMPv6 echoes are counted under their own labels.
+        const CMonPort& port = *mon.ports.begin()->second;
+        bool echo = false;
+        for (const auto& [label, stat] : port.icmpTypes) echo |= port.LabelText(label) == "ICMPv6 Echo Request";
+        EXPECT_TRUE(echo) << version;
+        EXPECT_EQ(mon.unknownTemplateSets, 0u) << version;
+    }
+}
+
 TEST_F(ExporterPeers, PmacctdSflowV5Ipv6AgreesWithTshark)
 {
     REQUIRE_TOOLS("pmacctd", "tshark");
