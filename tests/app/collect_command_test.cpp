@@ -103,7 +103,7 @@ TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
     EXPECT_TRUE(text.contains(QString::fromUtf8("sFlow:   1ノード(1ポート)  1パケット\n"))) << out.toStdString();
     EXPECT_TRUE(text.contains("sFlow\trejectedDatagrams 0\toversizeDatagrams 0\temptyDatagrams 0\tkernelDrops 0\t"
                               "droppedLogRecords 0\tqueuedLogRecords 0\tunwrittenLogRecords 0\trefusedPorts 0\t"
-                              "refusedEntries 0\n"))
+                              "refusedEntries 0\tunknownTemplateSets 0\n"))
         << out.toStdString();
     EXPECT_FALSE(text.contains(QString::fromUtf8("警告"))) << "nothing was lost";
 

@@ -252,7 +252,7 @@ TEST_F(ControllerTest, EachPortHasExactlyOneRowUnderItsOwnKey)
         Feed(junk(0xE8912345u + uint32_t(round)), k1005 + round);
         Feed(NetflowV5(uint32_t(round + 1), {FlowSpec{}}), k1005 + round, true);
         Feed(NetflowV1({FlowSpec{}}), k1005 + round, true);
-        Feed(junk(0x00090000u + uint32_t(round)), k1005 + round, true);
+        Feed(junk(0x00070000u + uint32_t(round)), k1005 + round, true);
         CloseInterval(k1005 + round);
     }
     const std::vector<std::string> want = {"sFlow V4:10.0.0.1:0", "sFlow V5:10.0.0.1:0", "NetFlow V1:10.0.0.1:0",
