@@ -14,32 +14,24 @@ int HexDigit(char c)
 }
 
 // Where the decimal text of each octet value stands among the texts of all
-// 256 values in byte-wise order ("0" < "1" < "10" < "100" < "101" ...).
+// 256 values in byte-wise order ("0" < "1" < "10" < "100" < "101" ...). The
+// texts are visited in that order directly (a text before its extensions,
+// digits ascending; no leading zeros), which stays within every compiler's
+// constant-evaluation budget.
 struct OctetTextRanks {
     uint8_t rank[256];
     constexpr OctetTextRanks() : rank{}
     {
-        for (int a = 0; a < 256; ++a) {
-            int below = 0;
-            for (int b = 0; b < 256; ++b) below += DecimalTextBefore(b, a);
-            rank[a] = uint8_t(below);
+        int next = 0;
+        for (int one = 0; one < 10; ++one) {
+            rank[one] = uint8_t(next++);
+            if (one == 0) continue;
+            for (int two = one * 10; two < one * 10 + 10; ++two) {
+                rank[two] = uint8_t(next++);
+                for (int three = two * 10; three < two * 10 + 10 && three < 256; ++three)
+                    rank[three] = uint8_t(next++);
+            }
         }
-    }
-    static constexpr bool DecimalTextBefore(int a, int b)
-    {
-        char x[4] = {}, y[4] = {};
-        Decimal(a, x);
-        Decimal(b, y);
-        for (int i = 0; i < 4; ++i)
-            if (x[i] != y[i]) return x[i] < y[i];
-        return false;
-    }
-    static constexpr void Decimal(int v, char* out)
-    {
-        int n = 0;
-        if (v >= 100) out[n++] = char('0' + v / 100);
-        if (v >= 10) out[n++] = char('0' + v / 10 % 10);
-        out[n] = char('0' + v % 10);
     }
 };
 constexpr OctetTextRanks kOctetRanks;
