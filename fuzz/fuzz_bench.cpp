@@ -216,8 +216,9 @@ bool CFuzzBench::RunFlowTemplates(const uint8_t* data, size_t size)
 bool CFuzzBench::RunHeader(const uint8_t* data, size_t size)
 {
     // First byte: bit 0 chooses a raw IP header over Ethernet (bit 2: IPv6, not
-    // IPv4), bit 1 the tight budget; two bytes of frame length; the header bytes are the rest, copied
-    // into a buffer of exactly their size so any read beyond them is caught.
+    // IPv4), bit 1 the tight budget; two bytes of frame length; the header
+    // bytes are the rest, copied into a buffer of exactly their size so any
+    // read beyond them is caught.
     if (size < 3) return true;
     bool rawIp = data[0] & 1;
     bool rawIpv6 = data[0] & 4;

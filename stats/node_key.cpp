@@ -126,7 +126,12 @@ int CompareText(const CIpAddress& a, const CIpAddress& b)
 
 std::string TosKey::String() const
 {
-    std::string out(source.Text().view());
+    // An IPv6 address goes in brackets, as RFC 5952 writes an address with a
+    // port, so the ToS value cannot be read as its last group.
+    std::string out;
+    if (source.IsV6()) out += '[';
+    out += source.Text().view();
+    if (source.IsV6()) out += ']';
     out += ':';
     out += std::to_string(unsigned(tos));
     return out;

@@ -158,7 +158,8 @@ inline PairKey<CIpAddress> MakePair(const CIpAddress& first, const CIpAddress& s
     return *swapped ? PairKey<CIpAddress>{second, first} : PairKey<CIpAddress>{first, second};
 }
 
-// The key of a ToS counter: the sending address and the ToS byte ("addr:tos").
+// The key of a ToS counter: the sending address and the ToS byte ("addr:tos",
+// "[addr]:tos" for IPv6).
 struct TosKey {
     CIpAddress source;
     uint8_t tos = 0;

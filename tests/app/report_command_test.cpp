@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "datagram_builder.h"
 #include "test_datagrams.h"
 #include "flow_log.h"
 #include "nflow_mon.h"
@@ -133,6 +134,52 @@ TEST(ReportCommand, HandMadeLogGivesItsStatistics)
     int64_t protocolPackets = 0;
     for (const auto& [name, stat] : port["ipProtocols"].items()) protocolPackets += stat["packets"].get<int64_t>();
     EXPECT_EQ(protocolPackets, 10);
+}
+
+// sFlow v5 samples of an IPv6 echo request with traffic class 184, from
+// 2001:db8::1 to the link-local fe80::2, and its reply: every text a user
+// reads is RFC 5952, and only the link-local node is local.
+TEST(ReportCommand, Ipv6SamplesShowTheirRfc5952Text)
+{
+    using testing::Bytes;
+    const std::initializer_list<uint8_t> global = {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    const std::initializer_list<uint8_t> link = {0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+    auto line = [](uint32_t sequence, uint8_t srcMac, uint8_t type, std::initializer_list<uint8_t> src,
+                   std::initializer_list<uint8_t> dst) {
+        Bytes frame;
+        frame.raw({0x02, 0, 0, 0, 0, uint8_t(3 - srcMac), 0x02, 0, 0, 0, 0, srcMac}).u16(0x86DD);
+        frame.u32(0x6B800000).u16(8).u8(58).u8(64).raw(src).raw(dst).raw({type, 0, 0, 0, 0, 1, 0, 1});
+        Bytes datagram = testing::SflowV5Header(sequence, 1);
+        datagram.raw(testing::FlowSampleV5({testing::RawHeaderRecordV5(frame.data(), 70)}));
+        std::string text = "S\t" + std::to_string(1700000000 + sequence) + "\t10.0.0.1\t6343\t";
+        for (uint8_t b : datagram.data()) {
+            char two[3];
+            std::snprintf(two, sizeof two, "%02X", b);
+            text += two;
+        }
+        return text + "\n";
+    };
+    QTemporaryDir dir;
+    std::string log = dir.filePath("FL2023-11-15.log").toStdString();
+    std::ofstream(log) << line(1, 1, 128, global, link) << line(2, 2, 129, link, global);
+
+    tagRun run = RunReport({log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json report = json::parse(run.out);
+    const json& port = report["sflow"]["ports"].at(0);
+    EXPECT_EQ(port["ips"]["2001:db8::1"]["txPackets"], 1);
+    EXPECT_EQ(port["ips"]["fe80::2"]["rxBytes"], 70);
+    EXPECT_EQ(port["ipMatrix"]["2001:db8::1<->fe80::2"]["packetsAtoB"], 1);
+    EXPECT_EQ(port["ipMatrix"]["2001:db8::1<->fe80::2"]["packetsBtoA"], 1);
+    EXPECT_EQ(port["tosTable"]["[2001:db8::1]:184"]["packets"], 1);
+    EXPECT_EQ(port["icmpTypes"]["ICMPv6 Echo Request"]["packets"], 1);
+    EXPECT_EQ(port["icmpTypes"]["ICMPv6 Echo Reply"]["packets"], 1);
+    EXPECT_EQ(port["ethernetTypes"]["IPv6"]["packets"], 2);
+
+    run = RunReport({"--list", "local", log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"fe80::2\",\"02:00:00:00:00:02\""), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("2001:db8::1"), std::string::npos) << "a global address is not local";
 }
 
 TEST(ReportCommand, UnreadableLogFailsWithNothingOnStandardOutput)

@@ -107,7 +107,7 @@ TEST_F(Ipv6Header, ExtensionChainLeadsToTheSameTablesAsIpv4)
     EXPECT_EQ(pair->packetsBtoA, 3) << "the source is the larger text";
     // The traffic class is the ToS byte of IPv6, keyed by the source as for IPv4.
     ASSERT_EQ(port.tosTable.size(), 1u);
-    EXPECT_EQ(port.tosTable.begin()->first.String(), "2001:db8::2:184");
+    EXPECT_EQ(port.tosTable.begin()->first.String(), "[2001:db8::2]:184");
     EXPECT_EQ(port.tosTable.begin()->second.packets, 3);
 
     // A raw IPv6 header (sFlow header protocol 12) is read from its first byte.
