@@ -266,36 +266,45 @@ TEST_F(ExporterPeers, PmacctdSflowV5Ipv6AgreesWithTshark)
     REQUIRE_TOOLS("pmacctd", "tshark");
     frames = Ipv6Traffic();
     WritePcap(pcap, frames, 1700000000);
-    std::string conf = dir + "/pmacctd.conf";
-    {
-        std::ofstream out(conf);
-        out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: sfprobe\n"
-            << "sfprobe_receiver: 127.0.0.1:@PORT@\nsfprobe_agentip: 10.9.9.9\n"
-            << "sfprobe_agentsubid: 3\nsampling_rate: 1\n";
-    }
-    auto datagrams = CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
-    ASSERT_FALSE(datagrams.empty()) << "pmacctd sent nothing";
-    CSFlowMon mon;
-    for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
-
+    // pmacctd's probe plugin now and then loses the last samples on a busy
+    // machine, when its core reaches the end of the capture first; what is
+    // compared is our decoding of what it did send, so a short export is caught again.
+    std::vector<std::vector<uint8_t>> datagrams;
     std::vector<TestFrame> headers;
     std::vector<int64_t> lengths;
-    for (const auto& f : TsharkFields(datagrams, 6343, "sflow",
-                                      {"sflow_245.header", "sflow_245.header.frame_length"}, dir)) {
-        ASSERT_EQ(f.size(), 2u);
-        auto hex = SplitText(f[0], ','), len = SplitText(f[1], ',');
-        ASSERT_EQ(hex.size(), len.size());
-        for (size_t i = 0; i < hex.size(); ++i) {
-            std::string digits;
-            for (char c : hex[i])
-                if (c != ':') digits += c;
-            TestFrame h;
-            for (size_t k = 0; k + 1 < digits.size(); k += 2)
-                h.bytes.push_back(uint8_t(std::stoul(digits.substr(k, 2), nullptr, 16)));
-            headers.push_back(std::move(h));
-            lengths.push_back(std::stoll(len[i]));
+    for (int attempt = 0; attempt < 3 && headers.size() != frames.size(); ++attempt) {
+        headers.clear();
+        lengths.clear();
+        // The port is written into the configuration afresh for each catch.
+        const std::string conf = dir + "/pmacctd.conf";
+        {
+            std::ofstream out(conf);
+            out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: sfprobe\n"
+                << "sfprobe_receiver: 127.0.0.1:@PORT@\nsfprobe_agentip: 10.9.9.9\n"
+                << "sfprobe_agentsubid: 3\nsampling_rate: 1\n";
+        }
+        datagrams = CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
+        ASSERT_FALSE(datagrams.empty()) << "pmacctd sent nothing";
+
+        for (const auto& f : TsharkFields(datagrams, 6343, "sflow",
+                                          {"sflow_245.header", "sflow_245.header.frame_length"}, dir)) {
+            ASSERT_EQ(f.size(), 2u);
+            auto hex = SplitText(f[0], ','), len = SplitText(f[1], ',');
+            ASSERT_EQ(hex.size(), len.size());
+            for (size_t i = 0; i < hex.size(); ++i) {
+                std::string digits;
+                for (char c : hex[i])
+                    if (c != ':') digits += c;
+                TestFrame h;
+                for (size_t k = 0; k + 1 < digits.size(); k += 2)
+                    h.bytes.push_back(uint8_t(std::stoul(digits.substr(k, 2), nullptr, 16)));
+                headers.push_back(std::move(h));
+                lengths.push_back(std::stoll(len[i]));
+            }
         }
     }
+    CSFlowMon mon;
+    for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
     ASSERT_EQ(headers.size(), frames.size()) << "sampling 1 in 1 samples every frame";
     const std::string headerPcap = dir + "/headers.pcap";
     WritePcap(headerPcap, headers, 1700000000);
