@@ -121,21 +121,8 @@ void CHeaderDecoder::DecodeIpv6(CMonPort& port, const uint8_t* bytes, uint32_t l
 
     tagIpFlow flow = m_accounting.AccountIp(port, source, destination, protocol, 1, frameLength);
     if (trafficClass != 0) m_accounting.AccountTos(port, source, trafficClass, 1, frameLength);
-    if (!transport) return;
-    const uint8_t* t = bytes + (has(0) ? at : 0);
-    switch (protocol) {
-    case kIcmp6:
-        if (has(2)) m_accounting.AccountIcmp6(port, flow, t[0], t[1], 1, frameLength);
-        break;
-    case 6:
-        if (has(4)) m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
-        break;
-    case 17:
-        if (has(4)) m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
-        break;
-    default:
-        break;
-    }
+    if (!transport || !has(0)) return;
+    AccountTransport(port, flow, protocol, true, bytes + at, length - at, frameLength);
 }
 
 void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t length,
@@ -153,20 +140,22 @@ void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t l
     // Later fragments carry no transport header.
     if (fragmentOffset != 0) return;
     uint32_t transport = offset + headerLength;
-    auto has = [&](uint32_t count) { return transport <= length && length - transport >= count; };
-    const uint8_t* t = bytes + transport;
-    switch (protocol) {
-    case 1:
-        if (has(2)) m_accounting.AccountIcmp(port, flow, t[0], t[1], 1, frameLength);
-        break;
-    case 6:
-        if (has(4)) m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
-        break;
-    case 17:
-        if (has(4)) m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
-        break;
-    default:
-        break;
+    if (transport > length) return;
+    AccountTransport(port, flow, protocol, false, bytes + transport, length - transport, frameLength);
+}
+
+void CHeaderDecoder::AccountTransport(CMonPort& port, const tagIpFlow& flow, uint8_t protocol, bool ipv6,
+                                      const uint8_t* t, uint32_t available, uint32_t frameLength)
+{
+    // Each family has its own ICMP: ICMP behind IPv6, or ICMPv6 behind IPv4, is no ICMP message.
+    if (protocol == (ipv6 ? kIcmp6 : 1)) {
+        if (available < 2) return;
+        if (ipv6) m_accounting.AccountIcmp6(port, flow, t[0], t[1], 1, frameLength);
+        else m_accounting.AccountIcmp(port, flow, t[0], t[1], 1, frameLength);
+    } else if (protocol == 6 && available >= 4) {
+        m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
+    } else if (protocol == 17 && available >= 4) {
+        m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
     }
 }
 

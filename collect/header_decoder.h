@@ -32,6 +32,10 @@ public:
                     uint32_t frameLength);
 
 private:
+    // The transport header of either family, available bytes long.
+    void AccountTransport(CMonPort& port, const tagIpFlow& flow, uint8_t protocol, bool ipv6, const uint8_t* t,
+                          uint32_t available, uint32_t frameLength);
+
     CTrafficAccounting& m_accounting;
 };
 
