@@ -107,9 +107,28 @@ protected:
     void CheckSoftflowd(const char* version, bool ipv6 = false)
     {
         SCOPED_TRACE(std::string("softflowd -v ") + version);
-        auto datagrams = CatchExport("softflowd -d -c none -p " + dir + "/sf.pid -r " + pcap +
-                                         " -n 127.0.0.1:{PORT} -v " + version, 20);
-        ASSERT_FALSE(datagrams.empty()) << "softflowd sent nothing";
+        CheckExport(CatchExport("softflowd -d -c none -p " + dir + "/sf.pid -r " + pcap +
+                                    " -n 127.0.0.1:{PORT} -v " + version, 20),
+                    version, ipv6);
+    }
+
+    // The same through pmacctd's NetFlow/IPFIX probe.
+    void CheckNfprobe(const char* version)
+    {
+        SCOPED_TRACE(std::string("pmacctd nfprobe version ") + version);
+        const std::string conf = dir + "/nfprobe.conf";
+        {
+            std::ofstream out(conf);
+            out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: nfprobe\n"
+                << "nfprobe_receiver: 127.0.0.1:@PORT@\nnfprobe_version: " << version << "\n";
+        }
+        CheckExport(CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25),
+                    version, false);
+    }
+
+    void CheckExport(const std::vector<std::vector<uint8_t>>& datagrams, const char* version, bool ipv6)
+    {
+        ASSERT_FALSE(datagrams.empty()) << "the exporter sent nothing";
         CNFlowMon mon;
         for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
         Totals ours = FromCollector(mon);
@@ -123,7 +142,8 @@ protected:
         for (auto& [name, pb] : ours.byProtocol) packets += pb.first;
         EXPECT_EQ(packets, int64_t(frames.size())) << "every frame of the capture is in some flow";
         ASSERT_EQ(mon.ports.size(), 1u);
-        EXPECT_EQ(mon.ports.begin()->first, std::string("NetFlow V") + version + ":127.0.0.1:0");
+        EXPECT_EQ(mon.ports.begin()->first.rfind(std::string("NetFlow V") + version + ":127.0.0.1:", 0), 0u)
+            << mon.ports.begin()->first;
         EXPECT_EQ(mon.unknownTemplateSets, 0u);
         if (!ipv6) return;
         EXPECT_NE(ours.nodes.count("2001:db8::80"), 0u);
@@ -157,6 +177,13 @@ TEST_F(ExporterPeers, SoftflowdNetflowV1AgreesWithTshark)
 {
     REQUIRE_TOOLS("softflowd", "tshark");
     CheckSoftflowd("1");
+}
+
+TEST_F(ExporterPeers, PmacctdNfprobeV9AndIpfixAgreeWithTshark)
+{
+    REQUIRE_TOOLS("pmacctd", "tshark");
+    CheckNfprobe("9");
+    CheckNfprobe("10");
 }
 
 TEST_F(ExporterPeers, PmacctdSflowV5AgreesWithTshark)
