@@ -5,22 +5,29 @@
 namespace ortolan {
 namespace {
 
+// NetFlow v9 and IPFIX carry 64-bit counts, so a sender can bring a total to
+// the top of its range: it stays there rather than overflowing.
+inline void Add(int64_t& total, int64_t amount)
+{
+    if (__builtin_add_overflow(total, amount, &total)) total = INT64_MAX;
+}
+
 void AddTo(tagProtStat* stat, int64_t packets, int64_t bytes)
 {
     if (!stat) return;
-    stat->packets += packets;
-    stat->bytes += bytes;
+    Add(stat->packets, packets);
+    Add(stat->bytes, bytes);
 }
 
 void AddToPair(tagMtxEntry* pair, bool sourceIsA, int64_t packets, int64_t bytes, int64_t now)
 {
     if (!pair) return;
     if (sourceIsA) {
-        pair->packetsAtoB += packets;
-        pair->bytesAtoB += bytes;
+        Add(pair->packetsAtoB, packets);
+        Add(pair->bytesAtoB, bytes);
     } else {
-        pair->packetsBtoA += packets;
-        pair->bytesBtoA += bytes;
+        Add(pair->packetsBtoA, packets);
+        Add(pair->bytesBtoA, bytes);
     }
     pair->lastSeen = now;
 }
@@ -154,13 +161,13 @@ void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destinatio
     m_sourceMac = source;
     m_haveSourceMac = true;
     if (tagMacEntry* src = port.FindOrAddMac(source, now)) {
-        src->txPackets += packets;
-        src->txBytes += bytes;
+        Add(src->txPackets, packets);
+        Add(src->txBytes, bytes);
         src->lastSeen = now;
     }
     if (tagMacEntry* dst = port.FindOrAddMac(destination, now)) {
-        dst->rxPackets += packets;
-        dst->rxBytes += bytes;
+        Add(dst->rxPackets, packets);
+        Add(dst->rxBytes, bytes);
         dst->lastSeen = now;
     }
     if (m_ethernet.empty()) m_ethernet.assign(65536, 0);
@@ -183,15 +190,15 @@ tagIpFlow CTrafficAccounting::AccountIpNodes(CMonPort& port, const CIpAddress& s
     AddToPair(flow.pair, entries.sourceIsA, packets, bytes, now);
     flow.source = entries.source;
     if (flow.source) {
-        flow.source->txPackets += packets;
-        flow.source->txBytes += bytes;
+        Add(flow.source->txPackets, packets);
+        Add(flow.source->txBytes, bytes);
         flow.source->lastSeen = now;
     }
     m_haveSourceMac = false;
     flow.destination = entries.destination;
     if (flow.destination) {
-        flow.destination->rxPackets += packets;
-        flow.destination->rxBytes += bytes;
+        Add(flow.destination->rxPackets, packets);
+        Add(flow.destination->rxBytes, bytes);
         flow.destination->lastSeen = now;
     }
     return flow;
