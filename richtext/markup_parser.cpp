@@ -1,6 +1,7 @@
 #include "markup_parser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <optional>
 #include <string_view>
@@ -26,26 +27,21 @@ std::string Lower(std::string_view s)
     return out;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // "#rrggbb" or "#rgb".
 std::optional<uint32_t> ParseColor(std::string_view v)
 {
     if (v.empty() || v[0] != '#') return std::nullopt;
     v.remove_prefix(1);
     if (v.size() != 6 && v.size() != 3) return std::nullopt;
+    uint32_t value = 0;
+    auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), value, 16);
+    if (error != std::errc() || end != v.data() + v.size()) return std::nullopt;
+    if (v.size() == 6) return value;
+    // "#rgb" doubles each digit: #f80 is #ff8800.
     uint32_t rgb = 0;
-    for (char c : v) {
-        int d = HexDigit(c);
-        if (d < 0) return std::nullopt;
-        rgb = (rgb << 4) | static_cast<uint32_t>(d);
-        if (v.size() == 3) rgb = (rgb << 4) | static_cast<uint32_t>(d);
+    for (int shift = 8; shift >= 0; shift -= 4) {
+        uint32_t d = (value >> shift) & 0xF;
+        rgb = rgb << 8 | d << 4 | d;
     }
     return rgb;
 }

@@ -2,16 +2,10 @@
 
 #include <arpa/inet.h>
 
+#include <charconv>
+
 namespace ortolan {
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // Where the decimal text of each octet value stands among the texts of all
 // 256 values in byte-wise order ("0" < "1" < "10" < "100" < "101" ...). The
@@ -100,9 +94,11 @@ std::optional<MacAddress> MacAddress::Parse(std::string_view text)
     if (text.size() != 17) return std::nullopt;
     uint64_t value = 0;
     for (size_t i = 0; i < 6; ++i) {
-        int hi = HexDigit(text[i * 3]), lo = HexDigit(text[i * 3 + 1]);
-        if (hi < 0 || lo < 0 || (i < 5 && text[i * 3 + 2] != ':')) return std::nullopt;
-        value = value << 8 | uint64_t(hi << 4 | lo);
+        const char* octet = text.data() + i * 3;
+        uint8_t byte = 0;
+        auto [end, error] = std::from_chars(octet, octet + 2, byte, 16);
+        if (error != std::errc() || end != octet + 2 || (i < 5 && octet[2] != ':')) return std::nullopt;
+        value = value << 8 | byte;
     }
     return MacAddress{value};
 }

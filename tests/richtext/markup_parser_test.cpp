@@ -71,7 +71,7 @@ TEST(StatusMarkup, FontAttributesInAnyOrderQuotedSpacedAndAnyCase)
     EXPECT_EQ(Parse("<font color=#00ff00 size=12pt>a</font>"), "[12 00ff00]a");
     EXPECT_EQ(Parse("<FONT   Size = \"14pt\"   COLOR='#FFFF00' >b</Font>"), "[14 ffff00]b");
     EXPECT_EQ(Parse("<font size=10>c</font>"), "[10 ffffff]c");
-    EXPECT_EQ(Parse("<font color=#0f0>d</font>"), "[9 00ff00]d");
+    EXPECT_EQ(Parse("<font color=#f80>d</font>"), "[9 ff8800]d");
     EXPECT_EQ(Parse("<font face=Arial size=11pt>e</font>"), "[11 ffffff]e");   // unknown attribute ignored
 }
 
@@ -79,6 +79,7 @@ TEST(StatusMarkup, BadValuesKeepTheStyleAroundThemAndSizesAreHeldInRange)
 {
     EXPECT_EQ(Parse("<font color=#ff0000><font color=green size=huge>x</font></font>"), "[9 ff0000]x");
     EXPECT_EQ(Parse("<font color=#12345g size=9em>x</font>"), "[9 ffffff]x");
+    EXPECT_EQ(Parse("<font color=#-1f>x</font><font color=#+1f>y</font>"), "[9 ffffff]xy");
     EXPECT_EQ(Parse("<font size=0pt>x</font><font size=99999999999pt>y</font>"), "[1 ffffff]x[72 ffffff]y");
 }
 
