@@ -330,7 +330,7 @@ TEST(Flood, SpoofedAndMalformedMixStaysBoundedAndAccounted)
     std::printf("[ flood    ] resident before %llu MB, peak %llu MB, bound %llu MB\n",
                 (unsigned long long)(rssBefore >> 20), (unsigned long long)(peak >> 20),
                 (unsigned long long)(bound >> 20));
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     // The sanitizer's shadow memory and quarantine dwarf the tables; the entry
     // counts above carry the check in that build.
     (void)bound;

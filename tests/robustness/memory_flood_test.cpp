@@ -125,7 +125,7 @@ protected:
         EXPECT_GT(refusals, 0u) << "the flood reached the limit";
         EXPECT_LE(budget.used(), kLimit);
         EXPECT_EQ(budget.used(), sflow->budget().used() + netflow->budget().used());
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
         // The sanitizer's shadow memory and quarantine dwarf the tables.
         EXPECT_LT(grown, kLimit + 2 * kQueueLimit + kProgramBytes);
         EXPECT_GT(grown, kLimit / 2) << "the charges stand for memory really taken";
