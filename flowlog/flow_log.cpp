@@ -13,6 +13,7 @@
 
 #include "local_time.h"
 #include "log_files.h"
+#include "replay_reader.h"
 
 namespace ortolan {
 namespace {
@@ -23,11 +24,6 @@ constexpr size_t kWriteBatchBytes = 1 << 20;
 // Room past the batch size for the line that crosses it (a line of a full
 // 8 KiB datagram takes about 16.5 KB).
 constexpr size_t kBatchSlackBytes = 32 * 1024;
-// Replay reads the file in blocks of this size; a partial line of up to
-// kMaxLogLineBytes is carried over to the next block.
-constexpr size_t kReadBlockBytes = 1024 * 1024;
-static_assert(kReadBlockBytes >= 2 * kMaxLogLineBytes);
-
 // The two upper-case hexadecimal digits of every byte value, "00" to "FF":
 // one look-up per byte.
 struct HexPairs {
@@ -42,45 +38,6 @@ struct HexPairs {
     }
 };
 constexpr HexPairs kHexPairs;
-
-// The byte of every pair of characters, indexed by first | second << 8 (one
-// 16-bit load on the machines we run on); 0x100 for a pair that is not two
-// hexadecimal digits. The pairs of real logs fill 22 rows of the table.
-struct HexPairValues {
-    uint16_t value[65536];
-    constexpr HexPairValues() : value{}
-    {
-        int digit[256] = {};
-        for (int& d : digit) d = -1;
-        for (int i = 0; i < 10; ++i) digit['0' + i] = i;
-        for (int i = 0; i < 6; ++i) digit['A' + i] = digit['a' + i] = 10 + i;
-        for (int first = 0; first < 256; ++first)
-            for (int second = 0; second < 256; ++second)
-                value[first | second << 8] = digit[first] < 0 || digit[second] < 0
-                                                 ? uint16_t(0x100)
-                                                 : uint16_t(digit[first] << 4 | digit[second]);
-    }
-};
-constexpr HexPairValues kHexPairValues;
-
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// The leading decimal number of [p, end) after blanks, saturated at max; 0
-// when there are no digits.
-uint64_t LeadingNumber(const char* p, const char* end, uint64_t max)
-{
-    while (p < end && (*p == ' ' || *p == '\v' || *p == '\f' || *p == '\r')) ++p;
-    uint64_t value = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        uint64_t digit = uint64_t(*p - '0');
-        if (value > (max - digit) / 10) return max;
-        value = value * 10 + digit;
-    }
-    return value;
-}
 
 char* PutDecimal(char* out, uint64_t value)
 {
@@ -191,15 +148,6 @@ bool LocalDayOf(int64_t t, tagLogDay& day)
 }
 
 }  // namespace
-
-struct CFlowLog::tagReplayState {
-    CNFlowMon& netflow;
-    CSFlowMon& sflow;
-    uint32_t refreshSeconds;
-    const tagReplayHooks& hooks;
-    int64_t intervalStart = 0;
-    uint8_t bytes[kDatagramCapacity];
-};
 
 CFlowLog::CFlowLog(std::string folder) : m_folder(std::move(folder)) {}
 CFlowLog::~CFlowLog() = default;
@@ -354,121 +302,51 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
         m_problem = "cannot open the log file " + path + ": " + std::strerror(errno);
         return false;
     }
+    // Declared before the reader: its thread is stopped before the file closes.
+    std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { ::close(*f); });
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_problem = "the log file " + path + " is not a regular file";
-        ::close(fd);
         return false;
     }
-    auto state = std::make_unique<tagReplayState>(
-        tagReplayState{netflow, sflow, refreshSeconds, hooks, 0, {}});
-    std::unique_ptr<char[]> buffer(new char[kReadBlockBytes]);
-    char* buf = buffer.get();
-    size_t start = 0, end = 0;
-    bool discarding = false;  // inside a line over kMaxLogLineBytes
-    bool ok = true;
-    bool stopped = false;
-    uint64_t readBytes = 0;
+    const auto total = uint64_t(st.st_size);
+    // The caller is asked before each block is read, and a stop replays
+    // nothing of what was read after it: the first time before anything is.
+    if (progress && !progress(0, total)) return false;
+
+    // Reading, splitting and hex decoding run ahead on the reader's thread;
+    // the hooks and the decoders run here, line by line in file order.
+    CReplayReader reader(fd);
+    int64_t intervalStart = 0;
     for (;;) {
-        while (start < end) {
-            auto* newline = static_cast<char*>(std::memchr(buf + start, '\n', end - start));
-            if (!newline) break;
-            size_t length = size_t(newline - (buf + start));
-            if (discarding)
-                discarding = false;
-            else
-                ReplayLine(buf + start, length, *state);
-            start += length + 1;
+        const CReplayBlock& block = reader.Next();
+        for (size_t i = 0; i < block.size(); ++i) {
+            tagReplayDatagram d = block[i];
+            if (intervalStart == 0) intervalStart = d.time;
+            if (hooks.observeTime) hooks.observeTime(d.time);
+            CFlowCollector& collector =
+                d.isNetFlow ? static_cast<CFlowCollector&>(netflow) : static_cast<CFlowCollector&>(sflow);
+            collector.FeedDatagram(d.bytes, d.length, d.time, d.sender, d.senderPort);
+            ++m_replayedLines;
+            // Unsigned 32-bit difference, as the interval arithmetic has always
+            // been: a time that goes backwards closes an interval too.
+            if (uint32_t(d.time - intervalStart) > refreshSeconds) {
+                intervalStart = d.time;
+                if (hooks.closeInterval) hooks.closeInterval(d.time);
+            }
         }
-        if (discarding) {
-            start = end = 0;
-        } else if (end - start > kMaxLogLineBytes) {
-            ++m_skippedLines;
-            ++m_oversizeLines;
-            discarding = true;
-            start = end = 0;
-        } else if (start > 0) {
-            std::memmove(buf, buf + start, end - start);
-            end -= start;
-            start = 0;
-        }
-        if (progress && !progress(readBytes, uint64_t(st.st_size))) {
-            stopped = true;
+        m_skippedLines += block.skippedLines;
+        m_oversizeLines += block.oversizeLines;
+        switch (block.end) {
+        case CReplayBlock::End::endOfFile:
+            return true;
+        case CReplayBlock::End::readError:
+            m_problem = "cannot read the log file " + path + ": " + std::strerror(block.errorNumber);
+            return false;
+        case CReplayBlock::End::more:
+            if (progress && !progress(block.readBytes, total)) return false;
             break;
         }
-        ssize_t n = ::read(fd, buf + end, kReadBlockBytes - end);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            m_problem = "cannot read the log file " + path + ": " + std::strerror(errno);
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        end += size_t(n);
-        readBytes += uint64_t(n);
-    }
-    // A last line without its line break is still a line.
-    if (ok && !stopped && !discarding && end > start) ReplayLine(buf + start, end - start, *state);
-    ::close(fd);
-    return ok && !stopped;
-}
-
-void CFlowLog::ReplayLine(const char* line, size_t length, tagReplayState& state)
-{
-    const char* end = line + length;
-    auto nextTab = [end](const char* from) {
-        return static_cast<const char*>(std::memchr(from, '\t', size_t(end - from)));
-    };
-    const char* tab1 = length > kMaxLogLineBytes ? nullptr : nextTab(line);
-    const char* tab2 = tab1 ? nextTab(tab1 + 1) : nullptr;
-    const char* tab3 = tab2 ? nextTab(tab2 + 1) : nullptr;
-    const char* tab4 = tab3 ? nextTab(tab3 + 1) : nullptr;
-    if (!tab4) {
-        ++m_skippedLines;
-        if (length > kMaxLogLineBytes) ++m_oversizeLines;
-        return;
-    }
-    bool isNetFlow = tab1 - line == 1 && line[0] == 'N';
-    auto time = int64_t(LeadingNumber(tab1 + 1, tab2, uint64_t(std::numeric_limits<int64_t>::max())));
-    std::string_view sender(tab2 + 1, size_t(tab3 - tab2 - 1));
-    auto senderPort = uint32_t(LeadingNumber(tab3 + 1, tab4, std::numeric_limits<uint32_t>::max()));
-    const char* hex = tab4 + 1;
-    const char* hexEnd = end;
-    while (hex < hexEnd && IsSpace(*hex)) ++hex;
-    while (hexEnd > hex && IsSpace(hexEnd[-1])) --hexEnd;
-
-    // An odd last digit is ignored. A payload the buffer cannot hold, or one
-    // with a character that is no hexadecimal digit, is no datagram this
-    // program wrote: the line is skipped whole rather than decoded as guesswork.
-    size_t count = size_t(hexEnd - hex) / 2;
-    if (count > kDatagramCapacity) {
-        ++m_skippedLines;
-        ++m_oversizeLines;
-        return;
-    }
-    uint16_t invalid = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const auto* pair = reinterpret_cast<const uint8_t*>(hex + 2 * i);
-        uint16_t value = kHexPairValues.value[pair[0] | pair[1] << 8];
-        invalid |= value;
-        state.bytes[i] = uint8_t(value);
-    }
-    if (invalid & 0x100) {
-        ++m_skippedLines;
-        return;
-    }
-
-    if (state.intervalStart == 0) state.intervalStart = time;
-    if (state.hooks.observeTime) state.hooks.observeTime(time);
-    CFlowCollector& collector = isNetFlow ? static_cast<CFlowCollector&>(state.netflow)
-                                          : static_cast<CFlowCollector&>(state.sflow);
-    collector.FeedDatagram(state.bytes, count, time, sender, senderPort);
-    ++m_replayedLines;
-    // Unsigned 32-bit difference, as the interval arithmetic has always been:
-    // a time that goes backwards closes an interval too.
-    if (uint32_t(time - state.intervalStart) > state.refreshSeconds) {
-        state.intervalStart = time;
-        if (state.hooks.closeInterval) state.hooks.closeInterval(time);
     }
 }
 

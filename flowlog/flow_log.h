@@ -79,8 +79,6 @@ public:
     uint64_t replayedLines() const { return m_replayedLines; }
 
 private:
-    struct tagReplayState;
-    void ReplayLine(const char* line, size_t length, tagReplayState& state);
     // Appends the leading records received in [dayStart, dayEnd), in batches
     // of about a megabyte per write; false on a failed write.
     bool DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd);

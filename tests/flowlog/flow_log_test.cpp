@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "flow_log_writer.h"
 #include "log_files.h"
@@ -250,6 +251,68 @@ TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
     EXPECT_EQ(sflow.datagramCount, 7u);
     EXPECT_EQ(times, (std::vector<int64_t>{1, 2, 3, 5, 7, 9, 0, 10}));
     EXPECT_EQ(sflow.last, std::vector<uint8_t>(8192, 0));
+}
+
+// Reading runs ahead of decoding: whenever the caller is asked, exactly the
+// lines that end within the bytes read so far have been replayed, a stop
+// replays nothing after it, and a hook that throws leaves no reader behind.
+TEST_F(FlowLogTest, ReplayStopsExactlyWhereTheCallerWasAsked)
+{
+    std::string text;
+    for (int i = 0; i < 1500; ++i) {
+        std::string hex(size_t(2 * (1 + i * 7919 % 3000)), 'A');
+        hex[hex.size() / 2] = char('0' + i % 10);
+        text += (i % 4 == 3 ? "N\t" : "S\t") + std::to_string(1700000000 + i / 10) + "\t10.0.0." +
+                std::to_string(1 + i % 3) + "\t6343\t" + hex + "\n";
+    }
+    ASSERT_GT(text.size(), size_t(4) << 20);
+    WriteFile("FLlong.log", text);
+    auto linesWithin = [&text](uint64_t bytes) {
+        return uint64_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(bytes), '\n'));
+    };
+
+    for (size_t stopAt : {size_t(0), size_t(3)}) {
+        CFlowLog log(m_dir);
+        CNFlowMon netflow;
+        CSFlowMon sflow;
+        uint64_t observed = 0;
+        std::vector<uint64_t> asked;
+        tagReplayHooks hooks{[&](int64_t) { ++observed; }, {}};
+        auto progress = [&](uint64_t done, uint64_t total) {
+            EXPECT_EQ(total, text.size());
+            EXPECT_EQ(observed, linesWithin(done)) << "asked at " << done;
+            asked.push_back(done);
+            return asked.size() != stopAt;
+        };
+        bool finished = log.ReplayLog("FLlong.log", netflow, sflow, 60, hooks, progress);
+        uint64_t fed = netflow.datagramCount + sflow.datagramCount;
+        EXPECT_EQ(fed, observed);
+        EXPECT_EQ(log.replayedLines(), observed);
+        EXPECT_EQ(log.skippedLines(), 0u);
+        if (stopAt == 0) {
+            EXPECT_TRUE(finished);
+            EXPECT_EQ(observed, 1500u);
+            EXPECT_EQ(netflow.datagramCount, 375u);
+            ASSERT_GE(asked.size(), 6u);
+            EXPECT_EQ(asked.back(), text.size());
+        } else {
+            EXPECT_FALSE(finished);
+            ASSERT_EQ(asked.size(), stopAt);
+            EXPECT_GT(observed, 0u);
+            EXPECT_EQ(observed, linesWithin(asked.back()));
+        }
+    }
+
+    CFlowLog log(m_dir);
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    uint64_t observed = 0;
+    tagReplayHooks throwing{[&](int64_t) {
+                                if (++observed == 700) throw std::runtime_error("hook failed");
+                            },
+                            {}};
+    EXPECT_THROW(log.ReplayLog("FLlong.log", netflow, sflow, 60, throwing), std::runtime_error);
+    EXPECT_EQ(netflow.datagramCount + sflow.datagramCount, 699u);
 }
 
 TEST_F(FlowLogTest, OddDigitIsIgnored)
