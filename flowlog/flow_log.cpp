@@ -15,6 +15,14 @@
 #include "log_files.h"
 #include "replay_reader.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ORTOLAN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORTOLAN_ASAN 1
+#endif
+#endif
+
 namespace ortolan {
 namespace {
 
@@ -322,6 +330,13 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
         const CReplayBlock& block = reader.Next();
         for (size_t i = 0; i < block.size(); ++i) {
             tagReplayDatagram d = block[i];
+#if ORTOLAN_ASAN
+            // The reader packs datagrams side by side; an allocation of the
+            // exact size lets AddressSanitizer see a decoder read past the end.
+            std::unique_ptr<uint8_t[]> exact(new uint8_t[d.length]);
+            if (d.length) std::memcpy(exact.get(), d.bytes, d.length);
+            d.bytes = exact.get();
+#endif
             if (intervalStart == 0) intervalStart = d.time;
             if (hooks.observeTime) hooks.observeTime(d.time);
             CFlowCollector& collector =
