@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "hex_text.h"
 #include "local_time.h"
 #include "log_files.h"
 #include "replay_reader.h"
@@ -32,20 +33,6 @@ constexpr size_t kWriteBatchBytes = 1 << 20;
 // Room past the batch size for the line that crosses it (a line of a full
 // 8 KiB datagram takes about 16.5 KB).
 constexpr size_t kBatchSlackBytes = 32 * 1024;
-// The two upper-case hexadecimal digits of every byte value, "00" to "FF":
-// one look-up per byte.
-struct HexPairs {
-    char text[512];
-    constexpr HexPairs() : text{}
-    {
-        constexpr char digits[] = "0123456789ABCDEF";
-        for (int i = 0; i < 256; ++i) {
-            text[2 * i] = digits[i >> 4];
-            text[2 * i + 1] = digits[i & 15];
-        }
-    }
-};
-constexpr HexPairs kHexPairs;
 
 char* PutDecimal(char* out, uint64_t value)
 {
@@ -80,11 +67,7 @@ char* PutRecordPrefix(char* out, const tagXFlowLog& record)
 
 char* PutHex(char* out, std::span<const uint8_t> bytes)
 {
-    for (uint8_t b : bytes) {
-        std::memcpy(out, kHexPairs.text + 2 * b, 2);
-        out += 2;
-    }
-    return out;
+    return PutHexUpper(out, bytes.data(), bytes.size());
 }
 
 // Writes all of [data, data + size); returns how much reached the file before
