@@ -122,7 +122,8 @@ void CReplayBlock::Clear()
 
 uint8_t* CReplayBlock::Room(size_t n)
 {
-    if (m_capacity - m_used < n) {
+    // Allocated even for nothing, so an empty datagram still has an address.
+    if (!m_data || m_capacity - m_used < n) {
         // Blocks are reused, so this grows to what a block of the file needs
         // and stays there.
         size_t capacity = std::max({2 * m_capacity, m_used + n, size_t(1) << 20});
