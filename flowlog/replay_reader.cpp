@@ -8,11 +8,8 @@
 #include <system_error>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "flow_log.h"
+#include "hex_text.h"
 
 namespace ortolan {
 namespace {
@@ -22,63 +19,6 @@ namespace {
 // hook is asked once per block, so the size also sets how often it is asked.
 constexpr size_t kReadBlockBytes = 1024 * 1024;
 static_assert(kReadBlockBytes >= 2 * kMaxLogLineBytes);
-
-// The byte of every pair of characters, indexed by first | second << 8 (one
-// 16-bit load on the machines we run on); 0x100 for a pair that is not two
-// hexadecimal digits. The pairs of real logs fill 22 rows of the table.
-struct HexPairValues {
-    uint16_t value[65536];
-    constexpr HexPairValues() : value{}
-    {
-        int digit[256] = {};
-        for (int& d : digit) d = -1;
-        for (int i = 0; i < 10; ++i) digit['0' + i] = i;
-        for (int i = 0; i < 6; ++i) digit['A' + i] = digit['a' + i] = 10 + i;
-        for (int first = 0; first < 256; ++first)
-            for (int second = 0; second < 256; ++second)
-                value[first | second << 8] = digit[first] < 0 || digit[second] < 0
-                                                 ? uint16_t(0x100)
-                                                 : uint16_t(digit[first] << 4 | digit[second]);
-    }
-};
-constexpr HexPairValues kHexPairValues;
-
-// The count bytes of the 2 * count hexadecimal digits at hex (either case);
-// false when any of them is no hexadecimal digit.
-bool DecodeHex(const char* hex, size_t count, uint8_t* out)
-{
-    size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen digits at a time: a digit's value is c - '0' when that is 0-9,
-    // else (c | 0x20) - 'a' + 10 when that is 10-15; anything else marks the
-    // payload bad. The first digit of a pair is the low byte of its 16-bit lane.
-    const __m128i nine = _mm_set1_epi8(9);
-    const __m128i five = _mm_set1_epi8(5);
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    __m128i good = _mm_set1_epi8(-1);
-    for (; i + 8 <= count; i += 8) {
-        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hex + 2 * i));
-        __m128i digit = _mm_sub_epi8(c, _mm_set1_epi8('0'));
-        __m128i letter = _mm_sub_epi8(_mm_or_si128(c, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-        __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, nine), digit);
-        __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, five), letter);
-        good = _mm_and_si128(good, _mm_or_si128(isDigit, isLetter));
-        __m128i value = _mm_or_si128(_mm_and_si128(isDigit, digit),
-                                     _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
-        __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(value, lowBytes), 4), _mm_srli_epi16(value, 8));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(pairs, pairs));
-    }
-    if (_mm_movemask_epi8(good) != 0xFFFF) return false;
-#endif
-    uint16_t invalid = 0;
-    for (; i < count; ++i) {
-        const auto* pair = reinterpret_cast<const uint8_t*>(hex + 2 * i);
-        uint16_t value = kHexPairValues.value[pair[0] | pair[1] << 8];
-        invalid |= value;
-        out[i] = uint8_t(value);
-    }
-    return !(invalid & 0x100);
-}
 
 bool IsSpace(char c)
 {
@@ -284,7 +224,7 @@ void CReplayReader::ParseLine(const char* line, size_t length, CReplayBlock& blo
     }
     uint8_t* out = block.Room(senderLength + count);
     std::memcpy(out, tab2 + 1, senderLength);
-    if (!DecodeHex(hex, count, out + senderLength)) {
+    if (!ReadHex(hex, count, out + senderLength)) {
         ++block.skippedLines;
         return;
     }
