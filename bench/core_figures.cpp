@@ -51,8 +51,10 @@ uint64_t ResidentBytes()
 
 constexpr int64_t kLogBase = 1700000000;
 
-// Feeds every datagram of the stream once; returns the count fed.
-uint64_t FeedAll(CFlowCollector& collector, const CDatagramStream& stream, int64_t time)
+// Feeds every datagram of the stream once; returns the count fed. Never
+// inlined, so a profiler can cut the run at each pass
+// (valgrind --tool=callgrind --dump-after='*FeedAll*').
+__attribute__((noinline)) uint64_t FeedAll(CFlowCollector& collector, const CDatagramStream& stream, int64_t time)
 {
     for (const auto& d : stream.datagrams()) collector.FeedDatagram(d.data(), d.size(), time, "127.0.0.1", 9999);
     return stream.size();
