@@ -65,7 +65,7 @@ json TextList(const std::vector<std::string>& texts)
     return list;
 }
 
-json MacList(const std::vector<MacAddress>& macs)
+json MacList(const CMacList& macs)
 {
     json list = json::array();
     for (const MacAddress& mac : macs) list.push_back(mac.String());

@@ -1,5 +1,7 @@
 #include "sflow_mon.h"
 
+#include <cstring>
+
 #include "address_text.h"
 #include "big_endian_reader.h"
 
@@ -99,8 +101,7 @@ void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
         ++rejectedDatagrams;
         return;
     }
-    AddressText agentAddress = ReadAddress(r);
-    std::string_view agentText = agentAddress.view();
+    std::string_view agentText = ReadAgentAddress(r);
     if (agentText.empty() || agentText.starts_with("127.")) agentText = datagram.sender;
     int32_t subAgent = version == 5 ? int32_t(r.Read32()) : 0;
     uint32_t sequence = r.Read32();
@@ -133,6 +134,22 @@ void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
         }
         if (!ok) break;
     }
+}
+
+std::string_view CSFlowMon::ReadAgentAddress(BigEndianReader& r)
+{
+    // As ReadAddress, but an agent sends datagram after datagram with the same
+    // address: its text is formed again only when the bytes change.
+    const uint32_t type = r.Read32();
+    const size_t length = type == 1 ? 4 : type == 2 ? 16 : 0;
+    if (length == 0 || r.remaining() < length) return {};
+    if (type != m_agentType || std::memcmp(r.cursor(), m_agentBytes, length) != 0) {
+        m_agentText = type == 1 ? Ipv4Text(r.cursor()) : Ipv6GroupsText(r.cursor());
+        m_agentType = type;
+        std::memcpy(m_agentBytes, r.cursor(), length);
+    }
+    r.Skip(length);
+    return m_agentText.view();
 }
 
 bool CSFlowMon::ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expanded)

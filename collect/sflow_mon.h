@@ -2,6 +2,7 @@
 // The sFlow collector: decodes sFlow version 2, 4 and 5 datagrams (RFC 3176,
 // sFlow v5) into the statistics of one port per agent and sub-agent.
 #include "flow_collector.h"
+#include "address_text.h"
 #include "header_decoder.h"
 
 namespace ortolan {
@@ -27,8 +28,14 @@ private:
     bool ParseCounterSampleV2(BigEndianReader& r, CMonPort& port, uint32_t uptime);
     bool ParseRawHeader(BigEndianReader& r, CMonPort& port);
     bool ParseGenericCounters(BigEndianReader& r, CMonPort& port, uint32_t uptime);
+    // The agent address's text (empty for an unknown type or a cut address).
+    std::string_view ReadAgentAddress(BigEndianReader& r);
 
     CHeaderDecoder m_headers;
+    // The last agent address read, and its text.
+    uint32_t m_agentType = 0;
+    uint8_t m_agentBytes[16] = {};
+    AddressText m_agentText;
 };
 
 }  // namespace ortolan

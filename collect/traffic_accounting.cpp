@@ -155,17 +155,16 @@ void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destinatio
                                     uint16_t type, int64_t packets, int64_t bytes)
 {
     int64_t now = m_time;
-    bool sourceIsA = true;
-    tagMtxEntry* pair = port.FindOrAddPair(port.macMatrix, source, destination, now, &sourceIsA);
-    AddToPair(pair, sourceIsA, packets, bytes, now);
+    const CMonPort::tagMacFlowEntries entries = port.FindOrAddMacFlow(source, destination, now);
+    AddToPair(entries.pair, entries.sourceIsA, packets, bytes, now);
     m_sourceMac = source;
     m_haveSourceMac = true;
-    if (tagMacEntry* src = port.FindOrAddMac(source, now)) {
+    if (tagMacEntry* src = entries.source) {
         Add(src->txPackets, packets);
         Add(src->txBytes, bytes);
         src->lastSeen = now;
     }
-    if (tagMacEntry* dst = port.FindOrAddMac(destination, now)) {
+    if (tagMacEntry* dst = entries.destination) {
         Add(dst->rxPackets, packets);
         Add(dst->rxBytes, bytes);
         dst->lastSeen = now;

@@ -35,14 +35,6 @@ constexpr uint64_t TreeNode()
 
 constexpr uint64_t TextHeap(size_t length) { return length <= 15 ? 0 : HeapBlock(length + 1); }
 
-template <class T>
-uint64_t VectorGrowth(size_t size, size_t capacity)
-{
-    if (size < capacity) return 0;
-    size_t grown = capacity == 0 ? 1 : capacity * 2;
-    return HeapBlock(grown * sizeof(T)) - HeapBlock(capacity * sizeof(T));
-}
-
 // libstdc++'s deque keeps its samples in 512-byte buffers (one sample each
 // when larger) and starts with a map of eight buffer pointers and one buffer.
 constexpr size_t kDequeBuffer = 512;
@@ -55,15 +47,17 @@ constexpr uint64_t kEmptyDeque = HeapBlock(8 * sizeof(void*)) + HeapBlock(kSampl
 uint64_t MacNode() { return NodeEntry<MacAddress, tagMacEntry>(); }
 uint64_t IpNode() { return NodeEntry<CIpAddress, tagIpEntry>(); }
 uint64_t IpPair() { return IpPairTable::EntryBytes(); }
-uint64_t MacPair() { return NodeEntry<PairKey<MacAddress>, tagMtxEntry>(); }
+uint64_t MacPair() { return NodeEntry<PairKey<MacAddress>, tagMacPairEntry>(); }
 uint64_t Stat() { return NodeEntry<uint32_t, tagProtStat>(); }
 uint64_t Tos() { return FlatEntry<TosKey, tagProtStat>(); }
-uint64_t MacSlot(size_t size, size_t capacity) { return VectorGrowth<MacAddress>(size, capacity); }
-uint64_t ServiceSlot(size_t size, size_t capacity)
+uint64_t MacSlot(const CMacList& list)
 {
-    if (size < capacity) return 0;
-    return HeapBlock(CLabelList::BlockBytes(CLabelList::GrownCapacity(capacity))) -
-           HeapBlock(CLabelList::BlockBytes(capacity));
+    return HeapBlock(CMacList::BlockBytes(list.BlockRoomWithOneMore())) - HeapBlock(CMacList::BlockBytes(list.blockRoom()));
+}
+uint64_t ServiceSlot(const CLabelList& list, uint32_t label)
+{
+    return HeapBlock(CLabelList::BlockBytes(list.BlockRoomWith(label))) -
+           HeapBlock(CLabelList::BlockBytes(list.blockRoom()));
 }
 
 uint64_t Interface() { return TreeNode<std::pair<const uint32_t, tagIfCounter>>() + kEmptyDeque; }

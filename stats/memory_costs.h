@@ -6,6 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace ortolan {
+class CLabelList;
+class CMacList;
+}
+
 namespace ortolan::cost {
 
 // A glibc heap block for a request of n bytes: n plus 8, rounded up to 16, at least 32.
@@ -17,10 +22,12 @@ uint64_t IpPair();
 uint64_t MacPair();
 uint64_t Stat();
 uint64_t Tos();
-// One more MAC in an IP node's list, or label in a services list, that holds
-// `size` in room for `capacity`: nothing until the list is full, then its growth.
-uint64_t MacSlot(size_t size, size_t capacity);
-uint64_t ServiceSlot(size_t size, size_t capacity);
+// One more MAC in an IP node's list: nothing while it fits, then the growth
+// of the list's block.
+uint64_t MacSlot(const CMacList& list);
+// One more label in a services list: nothing while it fits, then the growth
+// of the list's block.
+uint64_t ServiceSlot(const CLabelList& list, uint32_t label);
 // A new interface record with its empty history, and one history sample.
 uint64_t Interface();
 uint64_t HistoryEntry();

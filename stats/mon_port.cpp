@@ -21,17 +21,6 @@ constexpr uint32_t kBaseRenewal = 604800;        // ms
 
 }  // namespace
 
-size_t SizeClassOf(uint32_t frameLength)
-{
-    if (frameLength < 64) return 0;
-    if (frameLength < 128) return 1;
-    if (frameLength < 256) return 2;
-    if (frameLength < 512) return 3;
-    if (frameLength < 1024) return 4;
-    if (frameLength < 1514) return 5;
-    return 6;
-}
-
 CMonPort::CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memory,
                    const tagLimits& limits, std::shared_ptr<CLabelTable> labels)
     : agent(std::move(agentText)),
@@ -112,6 +101,21 @@ tagMtxEntry* CMonPort::FindOrAddPair(MacPairTable& matrix, const MacAddress& sou
     return AddPair(matrix, source, destination, now, sourceIsA);
 }
 
+CMonPort::tagMacFlowEntries CMonPort::AddMacFlow(const MacAddress& source, const MacAddress& destination,
+                                                 int64_t now, bool swapped)
+{
+    tagMacFlowEntries e;
+    e.pair = FindOrAddPair(macMatrix, source, destination, now, &e.sourceIsA);
+    e.source = FindOrAddMac(source, now);
+    e.destination = FindOrAddMac(destination, now);
+    if (e.pair) {
+        auto* pair = static_cast<tagMacPairEntry*>(e.pair);
+        pair->lowNode = swapped ? e.destination : e.source;
+        pair->highNode = swapped ? e.source : e.destination;
+    }
+    return e;
+}
+
 CMonPort::tagFlowEntries CMonPort::AddIpFlow(const CIpAddress& source, const CIpAddress& destination, int64_t now,
                                              const MacAddress* sourceMac)
 {
@@ -142,35 +146,29 @@ tagProtStat* CMonPort::AddStat(StatTable& table, uint32_t label, tagStatSlot& sl
     return stat;
 }
 
-tagProtStat* CMonPort::FindOrAddTos(const TosKey& key)
+tagProtStat* CMonPort::AddTos(const TosKey& key)
 {
-    auto it = tosTable.find(key);
-    if (it != tosTable.end()) return &it->second;
     if (!Charge(cost::Tos())) return nullptr;
     return &tosTable.try_emplace(key).first->second;
 }
 
-void CMonPort::AddMacToIp(tagIpEntry& node, const MacAddress& mac)
+void CMonPort::AddNewMacToIp(tagIpEntry& node, const MacAddress& mac)
 {
-    auto it = std::lower_bound(node.macs.begin(), node.macs.end(), mac);
-    if (it != node.macs.end() && *it == mac) return;
     if (node.macs.size() >= m_limits.maxMacsPerIp) {
         Refuse();
         return;
     }
-    if (!Charge(cost::MacSlot(node.macs.size(), node.macs.capacity()))) return;
-    node.macs.insert(it, mac);
+    if (!Charge(cost::MacSlot(node.macs))) return;
+    node.macs.Insert(mac);
 }
 
-void CMonPort::AddService(CLabelList& services, uint32_t label)
+void CMonPort::AddNewService(CLabelList& services, uint32_t label)
 {
-    for (uint32_t s : services)
-        if (s == label) return;
     if (services.size() >= m_limits.maxServicesPerEntry) {
         Refuse();
         return;
     }
-    if (!Charge(cost::ServiceSlot(services.size(), services.capacity()))) return;
+    if (!Charge(cost::ServiceSlot(services, label))) return;
     services.push_back(label);
 }
 
@@ -262,14 +260,9 @@ std::string CMonPort::HostName(const CIpAddress& address) const
     return it == hostNames.end() ? std::string() : it->second;
 }
 
-tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
+tagIfCounter* CMonPort::AddInterface(uint32_t ifIndex, bool* created)
 {
     *created = false;
-    for (tagIfSlot& slot : m_ifSlots)
-        if (slot.ifc && slot.ifIndex == ifIndex) {
-            SyncInterface(*slot.ifc);
-            return slot.ifc;
-        }
     // The older slot makes room: a record's input and output stay cached together.
     m_ifSlots[1] = m_ifSlots[0];
     auto it = interfaces.find(ifIndex);
@@ -292,9 +285,8 @@ tagIfCounter* CMonPort::FindOrAddInterface(uint32_t ifIndex, bool* created)
     return &ifc;
 }
 
-void CMonPort::SyncInterface(tagIfCounter& ifc) const
+void CMonPort::FoldAll(tagIfCounter& ifc) const
 {
-    if (ifc.allRecordsSeen == m_all.records) return;
     _tagIf_counters& c = ifc.current;
     c.ifOutOctets += m_all.sums.octets - ifc.allSeen.octets;
     c.ifOutUcastPkts += m_all.sums.unicast - ifc.allSeen.unicast;
@@ -314,15 +306,13 @@ void CMonPort::SyncInterfaces() const
     for (auto& [index, ifc] : all) SyncInterface(ifc);
 }
 
-void CMonPort::StepHistory(tagIfCounter& ifc, int hour)
+void CMonPort::NewHour(tagIfCounter& ifc, int hour)
 {
-    if (hour != ifc.hourStamp) {
-        AppendHistory(ifc, ifc.current);
-        ifc.hourStamp = hour;
-        // Pending every-interface records were all of the old hour; the next
-        // one must fold them before this interface's hour can differ again.
-        if (hour != m_all.hour) m_all.hour = kNoHour;
-    }
+    AppendHistory(ifc, ifc.current);
+    ifc.hourStamp = hour;
+    // Pending every-interface records were all of the old hour; the next
+    // one must fold them before this interface's hour can differ again.
+    if (hour != m_all.hour) m_all.hour = kNoHour;
 }
 
 void CMonPort::AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sample)
@@ -356,13 +346,6 @@ void CMonPort::AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, 
     }
 }
 
-void CMonPort::CountFrameSize(uint32_t frameLength)
-{
-    auto& c = sizeClasses[SizeClassOf(frameLength)];
-    c.packets += 1;
-    c.bytes += frameLength;
-}
-
 void CMonPort::AddCounterSample(const _tagIf_counters& sample)
 {
     bool created = false;
@@ -384,9 +367,8 @@ void CMonPort::AddCounterSample(const _tagIf_counters& sample)
     counterUptime = sample.agentUptime;
 }
 
-void CMonPort::AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
+void CMonPort::WriteCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
 {
-    if (!captureFile.IsOpen()) return;
     using namespace std::chrono;
     auto now = system_clock::now().time_since_epoch();
     auto ms = duration_cast<milliseconds>(now).count();
@@ -404,7 +386,7 @@ std::string CMonPort::IpListForMac(const MacAddress& mac) const
     // order of the map would change whenever unrelated nodes are added.
     std::vector<std::string> found;
     for (const auto& [address, node] : ips)
-        if (std::binary_search(node.macs.begin(), node.macs.end(), mac)) found.push_back(address.String());
+        if (node.macs.contains(mac)) found.push_back(address.String());
     std::sort(found.begin(), found.end());
     std::string out;
     for (const std::string& address : found) {
@@ -452,7 +434,7 @@ std::string CMonPort::ServiceList(CLabelList& services) const
         std::string confirmed = text;
         confirmed.erase(q, 1);
         uint32_t c = m_labels->Find(confirmed);
-        if (c != 0 && std::find(services.begin(), services.end(), c) != services.end()) presumed.push_back(label);
+        if (c != 0 && services.contains(c)) presumed.push_back(label);
     }
     for (uint32_t label : presumed) services.Remove(label);
     std::string out;

@@ -28,6 +28,18 @@ namespace ortolan {
 
 inline constexpr size_t kSizeClassCount = 7;
 
+// Index of the packet-size class of a frame length.
+inline size_t SizeClassOf(uint32_t frameLength)
+{
+    if (frameLength < 64) return 0;
+    if (frameLength < 128) return 1;
+    if (frameLength < 256) return 2;
+    if (frameLength < 512) return 3;
+    if (frameLength < 1024) return 4;
+    if (frameLength < 1514) return 5;
+    return 6;
+}
+
 // Node and pair entries keep their addresses while the table grows (the
 // accounting holds a sample's source node while it adds the destination, and
 // keeps the last flow's entries). IP pairs, the most numerous entries, live in
@@ -37,7 +49,7 @@ using MacTable = absl::node_hash_map<MacAddress, tagMacEntry>;
 using IpTable = absl::node_hash_map<CIpAddress, tagIpEntry>;
 template <class Key>
 using PairTable = std::conditional_t<std::is_same_v<Key, CIpAddress>, CStableTable<PairKey<Key>, tagMtxEntry>,
-                                     absl::node_hash_map<PairKey<Key>, tagMtxEntry>>;
+                                     absl::node_hash_map<PairKey<Key>, tagMacPairEntry>>;
 using IpPairTable = PairTable<CIpAddress>;
 using MacPairTable = PairTable<MacAddress>;
 // Labelled counters by label number (CLabelTable). Node entries keep their
@@ -129,17 +141,47 @@ public:
         }
         return AddIpFlow(source, destination, now, sourceMac);
     }
+    // The pair of two MACs, then the source's node and the destination's, in
+    // that order; any may be null when the budget refuses it.
+    struct tagMacFlowEntries {
+        tagMtxEntry* pair = nullptr;
+        bool sourceIsA = true;
+        tagMacEntry* source = nullptr;
+        tagMacEntry* destination = nullptr;
+    };
+    tagMacFlowEntries FindOrAddMacFlow(const MacAddress& source, const MacAddress& destination, int64_t now)
+    {
+        bool swapped = false;
+        const PairKey<MacAddress> key = MakePair(source, destination, &swapped);
+        auto it = macMatrix.find(key);
+        if (it != macMatrix.end() && it->second.lowNode && it->second.highNode) {
+            tagMacPairEntry& pair = it->second;
+            return {&pair, pair.lowIsA != swapped || key.low == key.high, swapped ? pair.highNode : pair.lowNode,
+                    swapped ? pair.lowNode : pair.highNode};
+        }
+        return AddMacFlow(source, destination, now, swapped);
+    }
     tagProtStat* FindOrAddStat(StatTable& table, uint32_t label)
     {
         tagStatSlot& slot = m_statSlots[StatSlotOf(table, label)];
         if (slot.table == &table && slot.label == label) return slot.stat;
         return AddStat(table, label, slot);
     }
-    tagProtStat* FindOrAddTos(const TosKey& key);
+    tagProtStat* FindOrAddTos(const TosKey& key)
+    {
+        auto it = tosTable.find(key);
+        return it != tosTable.end() ? &it->second : AddTos(key);
+    }
     // Adds a source MAC to an IP node's list, within the per-node bound.
-    void AddMacToIp(tagIpEntry& node, const MacAddress& mac);
+    void AddMacToIp(tagIpEntry& node, const MacAddress& mac)
+    {
+        if (!node.macs.contains(mac)) AddNewMacToIp(node, mac);
+    }
     // Adds a service label to a node's or a pair's set, within the per-entry bound.
-    void AddService(CLabelList& services, uint32_t label);
+    void AddService(CLabelList& services, uint32_t label)
+    {
+        if (!services.contains(label)) AddNewService(services, label);
+    }
 
     // --- The same by text, for set-ups and look-ups that start from what a
     // user sees; a text that is no address finds and adds nothing.
@@ -180,7 +222,16 @@ public:
 
     // Interface record of ifIndex, up to date (SyncInterface), or a new one
     // that adds the every-interface sums from now on; null when refused.
-    tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created);
+    tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created)
+    {
+        for (tagIfSlot& slot : m_ifSlots)
+            if (slot.ifc && slot.ifIndex == ifIndex) {
+                *created = false;
+                SyncInterface(*slot.ifc);
+                return slot.ifc;
+            }
+        return AddInterface(ifIndex, created);
+    }
 
     // --- NetFlow records whose output is every interface (65535). Such a
     // record is added once to port-wide sums; each interface folds in what came
@@ -191,17 +242,31 @@ public:
     void AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime, int hour);
     // The history step of one interface for a sample of the given local hour:
     // appends current when the hour differs from hourStamp, keeping a week.
-    void StepHistory(tagIfCounter& ifc, int hour);
+    void StepHistory(tagIfCounter& ifc, int hour)
+    {
+        if (hour != ifc.hourStamp) NewHour(ifc, hour);
+    }
     // Folds the pending every-interface sums into one interface, or all. The
     // figures an interface shows do not change by it (hence const): readers of
     // current call it first; history entries are always up to date.
-    void SyncInterface(tagIfCounter& ifc) const;
+    void SyncInterface(tagIfCounter& ifc) const
+    {
+        if (ifc.allRecordsSeen != m_all.records) FoldAll(ifc);
+    }
     void SyncInterfaces() const;
 
     // --- Updates from the decoders.
-    void CountFrameSize(uint32_t frameLength);
+    void CountFrameSize(uint32_t frameLength)
+    {
+        tagSizeClass& c = sizeClasses[SizeClassOf(frameLength)];
+        c.packets += 1;
+        c.bytes += frameLength;
+    }
     void AddCounterSample(const _tagIf_counters& sample);
-    void AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+    void AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
+    {
+        if (captureFile.IsOpen()) WriteCapture(bytes, length, frameLength);
+    }
 
     // --- Capture file of sampled headers.
     bool OpenCapture(const std::string& path);
@@ -245,8 +310,18 @@ private:
         return (label * 4 + which) & (kStatSlots - 1);
     }
     tagProtStat* AddStat(StatTable& table, uint32_t label, tagStatSlot& slot);
+    // The slow halves of the interface steps above: a look-up in the map (or a
+    // new interface), a fold of the every-interface sums, a history entry.
+    tagIfCounter* AddInterface(uint32_t ifIndex, bool* created);
+    void AddNewMacToIp(tagIpEntry& node, const MacAddress& mac);
+    void AddNewService(CLabelList& services, uint32_t label);
+    tagProtStat* AddTos(const TosKey& key);
+    void WriteCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+    void FoldAll(tagIfCounter& ifc) const;
+    void NewHour(tagIfCounter& ifc, int hour);
     tagMacEntry* AddMac(const MacAddress& address, int64_t now);
     tagIpEntry* AddIp(const CIpAddress& address, int64_t now);
+    tagMacFlowEntries AddMacFlow(const MacAddress& source, const MacAddress& destination, int64_t now, bool swapped);
     tagFlowEntries AddIpFlow(const CIpAddress& source, const CIpAddress& destination, int64_t now,
                              const MacAddress* sourceMac);
     bool Charge(uint64_t bytes);
@@ -287,7 +362,5 @@ private:
     } m_all;
 };
 
-// Index of the packet-size class of a frame length.
-size_t SizeClassOf(uint32_t frameLength);
 
 }  // namespace ortolan

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "label_list.h"
+#include "mac_list.h"
 #include "node_key.h"
 
 namespace ortolan {
@@ -30,11 +31,11 @@ struct tagIpEntry {
     int64_t txBytes = 0;
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
-    // Label numbers of "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp", as first seen.
+    // Label numbers of "%s/tcp", "%s/tcp?", "%s/udp", "%s/udp?", "%s/icmp".
     CLabelList services;
     // Source MACs of frames that carried packets from this node, ascending
     // (which is also the byte-wise order of their texts).
-    std::vector<MacAddress> macs;
+    CMacList macs;
 };
 
 // One conversation pair. Its key holds the two sides in binary order; the
@@ -46,8 +47,16 @@ struct tagMtxEntry {
     int64_t bytesBtoA = 0;
     int64_t firstSeen = 0;
     int64_t lastSeen = 0;
-    CLabelList services;  // IP pairs only, label numbers as first seen
+    CLabelList services;  // IP pairs only, label numbers
     bool lowIsA = true;              // the key's low side is the A side
+};
+
+// A MAC pair also keeps where its two nodes are, so a sampled frame finds all
+// three entries with one look-up. Nodes are never removed apart from the whole
+// port, so the pointers stay valid; null until both nodes exist.
+struct tagMacPairEntry : tagMtxEntry {
+    tagMacEntry* lowNode = nullptr;  // the node of the key's low side
+    tagMacEntry* highNode = nullptr;
 };
 
 struct tagProtStat {

@@ -56,6 +56,12 @@ TEST(MemoryCosts, ChargedBytesAreCloseToWhatIsAllocated)
              bool a = false;
              for (uint64_t i = 0; i < kNodes; ++i) p.FindOrAddIpPair(Ip(i), Ip(i + 1), 1, &a);
          }},
+        {"MAC pair", kNodes,
+         [](CMonPort& p) {
+             bool a = false;
+             for (uint64_t i = 0; i < kNodes; ++i)
+                 p.FindOrAddPair(p.macMatrix, *MacAddress::Parse(Mac(i)), *MacAddress::Parse(Mac(i + 1)), 1, &a);
+         }},
         {"labelled counter", kNodes,
          [](CMonPort& p) {
              for (uint64_t i = 0; i < kNodes; ++i) p.FindOrAddStat(p.tcpServices, uint32_t(i));

@@ -113,6 +113,20 @@ TEST(ServiceList, ConfirmedLabelHidesThePresumedOne)
     EXPECT_EQ(port.ServiceList(services), "domain/udp?,ftp/tcp");
     EXPECT_EQ(port.ServiceTexts(services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}))
         << "the presumed label is gone for good";
+    // The same within the room held in the entry and past it: presumed labels
+    // go wherever they sit, and the list takes new ones afterwards.
+    CLabelList two;
+    for (const char* label : {"ftp/tcp?", "ftp/tcp"}) port.AddService(two, label);
+    EXPECT_EQ(port.ServiceList(two), "ftp/tcp");
+    port.AddService(two, "ntp/udp");
+    port.AddService(two, "ntp/udp");
+    EXPECT_EQ(port.ServiceList(two), "ftp/tcp,ntp/udp");
+    CLabelList many;
+    for (const char* label : {"ssh/tcp?", "http/tcp?", "ssh/tcp", "http/tcp", "ntp/udp?", "ssh/tcp", "dns/udp"})
+        port.AddService(many, label);
+    EXPECT_EQ(port.ServiceList(many), "dns/udp,http/tcp,ntp/udp?,ssh/tcp");
+    port.AddService(many, "ssh/tcp?");
+    EXPECT_EQ(port.ServiceTexts(many), (std::vector<std::string>{"dns/udp", "http/tcp", "ntp/udp?", "ssh/tcp", "ssh/tcp?"}));
 }
 
 TEST(ActiveNodes, TwentyRefreshIntervalsOfSendersOnly)
@@ -149,13 +163,23 @@ TEST(NodeLists, MacsOfAnIpAndIpsOfAMac)
     EXPECT_EQ(port.MacListForIp("10.9.9.9"), "");
     EXPECT_EQ(port.IpListForMac("00:00:00:00:00:01"), "10.0.0.10,10.0.0.100,10.0.0.2,10.0.0.3,10.0.0.9");
     EXPECT_EQ(port.IpListForMac("00:00:00:00:00:02"), "10.0.0.2");
+    // A list that outgrows the room held in the entry, then its first block,
+    // keeps every MAC once and in order whatever order they came in.
+    auto* c = port.FindOrAddIp("10.0.0.4", 1);
+    for (const char* mac : {"00:00:00:00:00:09", "00:00:00:00:00:03", "00:00:00:00:00:09", "00:00:00:00:00:07",
+                            "00:00:00:00:00:01", "0A:00:00:00:00:00", "00:00:00:00:00:05", "00:00:00:00:00:03"})
+        port.AddMacToIp(*c, mac);
+    EXPECT_EQ(port.MacListForIp("10.0.0.4"),
+              "00:00:00:00:00:01,00:00:00:00:00:03,00:00:00:00:00:05,00:00:00:00:00:07,00:00:00:00:00:09,"
+              "0A:00:00:00:00:00");
+    EXPECT_EQ(port.IpListForMac("00:00:00:00:00:07"), "10.0.0.4");
 }
 
 TEST(MemoryBudget, RefusesNewThingsButKeepsCountingExistingOnes)
 {
     // Room for two IP nodes, one MAC and one label: the third node and the
     // pair do not fit; the per-node bounds refuse on their own.
-    CMemoryBudget budget(2 * cost::IpNode() + cost::MacSlot(0, 0) + cost::ServiceSlot(0, 0) + 8);
+    CMemoryBudget budget(2 * cost::IpNode() + cost::MacSlot(CMacList{}) + cost::ServiceSlot(CLabelList{}, 1) + 8);
     CMemoryAccount account(budget);
     tagLimits limits;
     limits.maxMacsPerIp = 1;
