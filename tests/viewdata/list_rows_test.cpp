@@ -6,7 +6,7 @@
 
 #include "list_kind.h"
 #include "list_rows.h"
-#include "views_fixtures.h"
+#include "port_fixtures.h"
 
 namespace ortolan {
 namespace {
@@ -159,9 +159,10 @@ TEST(ListRows, InterfacesSumInboundPacketsAndFormatOctets)
 
 TEST(ListRows, VendorsGroupSendingMacsByPrefix)
 {
-    QTemporaryDir dir;
+    testing::CScratchFolder dir;
+    ASSERT_FALSE(dir.path().empty());
     COuiTable oui;
-    ASSERT_TRUE(oui.LoadOuiTable(testing::WriteOuiFile(dir, "00-11-22   (hex)\t\tAcme Networks\n")));
+    ASSERT_TRUE(oui.LoadOuiTable(testing::WriteOuiFile(dir.path(), "00-11-22   (hex)\t\tAcme Networks\n")));
     CMonPort port("10.0.0.254", 0);
     AddMac(port, "00:11:22:AA:BB:01", 1, 60);
     AddMac(port, "00:11:22:AA:BB:02", 1, 60);
