@@ -9,7 +9,7 @@
 #include "chart_ctrl.h"
 #include "chart_model.h"
 #include "dialog_seam.h"
-#include "list_csv.h"
+#include "list_csv_export.h"
 
 namespace ortolan {
 

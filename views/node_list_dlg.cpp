@@ -9,7 +9,7 @@
 
 #include "auto_size_columns.h"
 #include "dialog_seam.h"
-#include "list_csv.h"
+#include "list_csv_export.h"
 #include "list_model.h"
 #include "node_list_rows.h"
 #include "view_sort_state.h"

@@ -13,7 +13,7 @@
 #include "chart_ctrl.h"
 #include "chart_export.h"
 #include "dialog_seam.h"
-#include "list_csv.h"
+#include "list_csv_export.h"
 #include "list_model.h"
 #include "port_info_rows.h"
 #include "port_records.h"

@@ -4,7 +4,7 @@
 #include "list_report.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
-#include "views_fixtures.h"
+#include "port_fixtures.h"
 
 namespace ortolan {
 namespace {
