@@ -9,6 +9,8 @@
 
 #include "mon_port.h"
 #include "name_tables.h"
+#include "nflow_mon.h"
+#include "sflow_mon.h"
 
 namespace ortolan::testing {
 
@@ -41,6 +43,37 @@ inline tagProtStat& AddStat(CMonPort& port, StatTable& table, const std::string&
     e.packets = packets;
     e.bytes = bytes;
     return e;
+}
+
+// One interface sample of ifIndex 4.
+inline _tagIf_counters IfSample(int64_t time, uint32_t uptime, uint64_t inOctets, uint64_t outOctets, uint32_t inUcast = 0)
+{
+    _tagIf_counters c;
+    c.ifIndex = 4;
+    c.sampleTime = time;
+    c.agentUptime = uptime;
+    c.ifInOctets = inOctets;
+    c.ifOutOctets = outOctets;
+    c.ifInUcastPkts = inUcast;
+    return c;
+}
+
+// The local nodes the local node list's tests share: three local nodes of an
+// sFlow port (one only ever received), one public one, and one local node of
+// a NetFlow port; the first local node has two MACs, a host name and a service.
+inline void AddLocalNodes(CSFlowMon& sflow, CNFlowMon& nflow)
+{
+    CMonPort& s = *sflow.AddPort("10.0.0.254", 0);
+    tagIpEntry& a = AddIp(s, "192.168.1.5", 7, 7000, kT0 - 40 * 3600, kT0 - 3600);
+    s.AddMacToIp(a, "00:AA:BB:CC:DD:EE");
+    s.AddMacToIp(a, "00:11:22:33:44:55");
+    s.AddService(a.services, "http/tcp");
+    s.hostNames[*CIpAddress::Parse("192.168.1.5")] = "printer";
+    AddIp(s, "10.0.0.1", 2, 120, kT0 - 3600, kT0);
+    AddIp(s, "10.0.0.2", 0, 0);           // only ever received
+    AddIp(s, "8.8.8.8", 5, 500);          // not local
+    CMonPort& n = *nflow.AddPort("192.0.2.1", 0);
+    AddIp(n, "172.16.0.9", 12, 1200, kT0 - 40 * 3600, kT0 - 30 * 3600);
 }
 
 // A fresh folder under the temporary folder, removed with everything in it.
