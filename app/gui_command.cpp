@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <iostream>
 
 #include "agent_address.h"
@@ -17,10 +18,26 @@
 #include "ortolan_dlg.h"
 #include "qt_dialog_seam.h"
 #include "sf_setup_dlg.h"
+#include "snmp_library.h"
+#include "splash.h"
 #include "start_dlg.h"
 
 namespace ortolan {
 namespace {
+
+// What the start-up runs as its main window: it owns the name tables both
+// collectors label with (the start-up loads them before the window runs) and
+// runs modally until the user closes it.
+class IMainWindow {
+public:
+    virtual ~IMainWindow() = default;
+    virtual CNameTables& names() = 0;
+    // Shows the window and returns when it has closed, with the exit status.
+    virtual int Exec() = 0;
+    // The window's widget, parent of the splash so the modal window does not
+    // block the splash's own input.
+    virtual QWidget* widget() = 0;
+};
 
 // The main window as the application runs it. With a replay file it replays
 // that log at once (offline) and, with a snapshot path, saves its picture
@@ -87,6 +104,33 @@ private:
     std::optional<std::string> m_snapshot;
 };
 
+// The start-up sequence under a running QApplication; returns the exit status.
+int RunStartUp(COrtolanApp& app, IDialogSeam& seam,
+               const std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>& makeMainWindow)
+{
+    // Sockets need no start-up on this platform; the executable folder is
+    // found once and cached.
+    app.ExecutableFolder();
+
+    std::unique_ptr<CSnmpLibrary> snmp =
+        SnmpLibraryStart("ORTOLAN", app.ConfigFolder(), app.MibFolder(), app.SnmpStateFolder());
+
+    app.ReadSettings();
+    std::unique_ptr<IMainWindow> window = makeMainWindow(app, seam);
+    COrtolanApp::LoadNameTables(app.ConfigFolder(), window->names());
+
+    auto splash = std::make_unique<CSplash>(seam, window->widget());
+    if (splash->Load(QString::fromStdString(app.SplashPath())) == CSplash::LoadResult::Ok) splash->ShowFor(3000);
+
+    int status = window->Exec();
+    // A child of the window: it goes first, or the window would delete it too.
+    splash.reset();
+    window.reset();
+
+    SnmpLibraryStop(std::move(snmp));
+    return status;
+}
+
 }  // namespace
 
 bool HasDisplay()
@@ -136,7 +180,7 @@ int RunGui(int argc, char** argv, const std::vector<std::string>& args)
     InstallQtTranslations(app);
     CQtDialogSeam seam;
     COrtolanApp ortolan;
-    return ortolan.Run(seam, [&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
+    return RunStartUp(ortolan, seam, [&](COrtolanApp& a, IDialogSeam& s) -> std::unique_ptr<IMainWindow> {
         return std::make_unique<CMainWindow>(a, s, replay, snapshot);
     });
 }

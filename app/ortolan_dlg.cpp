@@ -161,7 +161,9 @@ QWidget* COrtolanDlg::BuildMonitor()
     auto* column = new QVBoxLayout(group);
     m_list = new QTableView(group);
     CMonitorListModel& model = m_controller->list();
-    model.SetStateIcons(MakeStateIcons());
+    QList<QVariant> icons;
+    for (const QIcon& icon : MakeStateIcons()) icons.append(QVariant(icon));
+    model.SetStateIcons(std::move(icons));
     m_list->setModel(&model);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -62,7 +62,7 @@ QVariant CMonitorListModel::headerData(int section, Qt::Orientation orientation,
     return {};
 }
 
-void CMonitorListModel::SetStateIcons(QList<QIcon> icons)
+void CMonitorListModel::SetStateIcons(QList<QVariant> icons)
 {
     m_icons = std::move(icons);
     if (!m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});

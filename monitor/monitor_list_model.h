@@ -5,8 +5,8 @@
 // (display text, a state icon in front of the key, and the raw value under
 // kRawValueRole for sorting and tests). Rows go only when the list is cleared.
 #include <QAbstractTableModel>
-#include <QIcon>
 #include <QList>
+#include <QVariant>
 #include <array>
 #include <string>
 #include <string_view>
@@ -39,7 +39,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // Icons 0, 1 and 2 of the state column; without them no icon is shown.
-    void SetStateIcons(QList<QIcon> icons);
+    // The window hands in its QIcons as variants, so this model, which the
+    // headless mode fills too, needs no GUI library.
+    void SetStateIcons(QList<QVariant> icons);
 
     void Clear();
     // Row of the port key, or -1.
@@ -73,7 +75,7 @@ private:
 
     std::vector<tagRow> m_rows;
     std::unordered_map<std::string, int> m_rowOfKey;
-    QList<QIcon> m_icons;
+    QList<QVariant> m_icons;
 };
 
 }  // namespace ortolan

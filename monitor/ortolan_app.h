@@ -1,11 +1,11 @@
 #pragma once
 // The application object: where the program lives (the executable's folder,
 // with Config and Mibs beside it), the two values that persist in the per-user
-// settings store (the log folder and the last sFlow agent address), the name
-// tables both collectors share, and the start-up sequence that runs the main window.
+// settings store (the log folder and the last sFlow agent address), and the
+// loading of the name tables both collectors share. The window's start-up
+// sequence (gui_command.cpp) and the headless commands use it alike.
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,26 +14,10 @@
 #include "user_folders.h"
 
 class QSettings;
-class QWidget;
 
 namespace ortolan {
 
 class CNameTables;
-class IDialogSeam;
-
-// What the start-up runs as its main window: it owns the name tables both
-// collectors label with (the start-up loads them before the window runs) and
-// runs modally until the user closes it.
-class IMainWindow {
-public:
-    virtual ~IMainWindow() = default;
-    virtual CNameTables& names() = 0;
-    // Shows the window and returns when it has closed, with the exit status.
-    virtual int Exec() = 0;
-    // The window's widget, parent of the splash so the modal window does not
-    // block the splash's own input; nullptr when there is none yet.
-    virtual QWidget* widget() { return nullptr; }
-};
 
 class COrtolanApp {
 public:
@@ -75,12 +59,6 @@ public:
     // that is missing, no regular file, or empty; the window goes on silently,
     // the headless commands print them.
     static std::vector<std::string> LoadNameTables(const std::string& configFolder, CNameTables& names);
-
-    // Makes the main window, once the settings are read.
-    using MainWindowFactory = std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>;
-
-    // The start-up sequence under a running QApplication; returns the exit status.
-    int Run(IDialogSeam& seam, const MainWindowFactory& makeMainWindow);
 
     // The per-user settings store (the setup window keeps "SF_IP" in it).
     QSettings& Settings();

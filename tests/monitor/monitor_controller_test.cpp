@@ -3,7 +3,7 @@
 // the status text, with the clock fixed.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,9 +25,9 @@ constexpr int64_t k1040 = 1796607600;   // 10:40:00
 void EnsureApp()
 {
     static int argc = 1;
-    static char name[] = "app_tests";
+    static char name[] = "monitor_tests";
     static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
 // One sFlow v5 datagram of agent 10.0.0.<agent>: interface counters at the

@@ -7,8 +7,6 @@
 
 #include "nflow_mon.h"
 #include "sflow_mon.h"
-#include "splash.h"
-#include "snmp_library.h"
 
 namespace ortolan {
 namespace {
@@ -140,30 +138,6 @@ std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFo
     opened = names.LoadPortTable(services);
     check(services, opened, names.tcpPortNames.empty() && names.udpPortNames.empty());
     return problems;
-}
-
-int COrtolanApp::Run(IDialogSeam& seam, const MainWindowFactory& makeMainWindow)
-{
-    // Sockets need no start-up on this platform; the executable folder is
-    // found once and cached.
-    ExecutableFolder();
-
-    std::unique_ptr<CSnmpLibrary> snmp = SnmpLibraryStart("ORTOLAN", ConfigFolder(), MibFolder(), SnmpStateFolder());
-
-    ReadSettings();
-    std::unique_ptr<IMainWindow> window = makeMainWindow(*this, seam);
-    LoadNameTables(ConfigFolder(), window->names());
-
-    auto splash = std::make_unique<CSplash>(seam, window->widget());
-    if (splash->Load(QString::fromStdString(SplashPath())) == CSplash::LoadResult::Ok) splash->ShowFor(3000);
-
-    int status = window->Exec();
-    // A child of the window: it goes first, or the window would delete it too.
-    splash.reset();
-    window.reset();
-
-    SnmpLibraryStop(std::move(snmp));
-    return status;
 }
 
 }  // namespace ortolan
