@@ -227,13 +227,22 @@ void CLogQueue::CReader::Pop(size_t count)
         tagSegment& first = m_segments.front();
         first.begin += RecordBytes(first.chunk->data.get() + first.begin);
         --left;
-        if (first.begin >= first.end) m_segments.erase(m_segments.begin());
+        if (first.begin >= first.end) {
+            m_segments.erase(m_segments.begin());
+            if (m_segment > 0) --m_segment;
+        }
     }
     {
         std::lock_guard lock(m_queue.m_mutex);
         m_queue.PopLocked(count);
     }
     m_available -= count;
+    if (count < m_readCount) {
+        // Records read past the popped ones stay read: the cursor keeps its
+        // place, so a writer can pop one batch while it formats the next.
+        m_readCount -= count;
+        return;
+    }
     m_readCount = 0;
     m_segment = 0;
     m_offset = m_segments.empty() ? 0 : m_segments.front().begin;

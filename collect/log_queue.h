@@ -72,8 +72,8 @@ public:
         bool Peek(tagXFlowLog& record) const;
         // Moves the cursor to the next record.
         void Advance();
-        // Removes the first count records of those not yet popped (at most as
-        // many as have been read) and puts the cursor back on the new first.
+        // Removes the first count records of those not yet popped. A cursor
+        // past them stays on its record; otherwise it goes to the new first.
         void Pop(size_t count);
 
     private:

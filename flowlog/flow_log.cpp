@@ -52,6 +52,11 @@ size_t RecordTextBound(const tagXFlowLog& record)
     return 20 + 1 + record.sender.size() + 1 + 10 + 1 + 2 * record.bytes.size();
 }
 
+bool OfDay(const tagXFlowLog& record, int64_t dayStart, int64_t dayEnd)
+{
+    return record.receivedAt >= dayStart && record.receivedAt < dayEnd;
+}
+
 // "time\tsender\tport\t"; returns the end.
 char* PutRecordPrefix(char* out, const tagXFlowLog& record)
 {
@@ -68,20 +73,6 @@ char* PutRecordPrefix(char* out, const tagXFlowLog& record)
 char* PutHex(char* out, std::span<const uint8_t> bytes)
 {
     return PutHexUpper(out, bytes.data(), bytes.size());
-}
-
-// Writes all of [data, data + size); returns how much reached the file before
-// a failure (disk full, file size limit, I/O error).
-size_t WriteAll(int fd, const char* data, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    return done;
 }
 
 // A file whose last byte is not a line break holds the torn tail of a write
@@ -244,42 +235,64 @@ char* CFlowLog::PutLine(char* out, char kind, const tagXFlowLog& record)
     return out;
 }
 
+void CFlowLog::FillBatch(tagBatch& batch, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd)
+{
+    if (batch.text.empty()) batch.text.resize(kWriteBatchBytes + kBatchSlackBytes);
+    batch.used = 0;
+    batch.lineEnds.clear();
+    tagXFlowLog record;
+    while (batch.used < kWriteBatchBytes && records.Peek(record) && OfDay(record, dayStart, dayEnd)) {
+        size_t bound = 3 + RecordTextBound(record);
+        if (batch.used + bound > batch.text.size()) {
+            if (batch.used > 0) break;
+            batch.text.resize(bound);
+        }
+        batch.used = size_t(PutLine(batch.text.data() + batch.used, kind, record) - batch.text.data());
+        batch.lineEnds.push_back(batch.used);
+        records.Advance();
+    }
+}
+
+bool CFlowLog::SettleBatch(int fd, const tagBatch& batch, const CBatchWriter::tagResult& result,
+                           CLogQueue::CReader& records)
+{
+    // Only records whose line reached the file in full leave the queue.
+    size_t whole = size_t(std::upper_bound(batch.lineEnds.begin(), batch.lineEnds.end(), result.written) -
+                          batch.lineEnds.begin());
+    records.Pop(whole);
+    if (result.written == batch.used) return true;
+    // Never leave a fragment that replay would take for a short datagram.
+    // Should the cut fail, the next call cuts it before appending.
+    if (result.statOk) {
+        off_t keep = result.sizeBefore + off_t(whole ? batch.lineEnds[whole - 1] : 0);
+        [[maybe_unused]] int cut = ::ftruncate(fd, keep);
+    }
+    errno = result.error;
+    return false;
+}
+
 bool CFlowLog::DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd)
 {
-    auto ofDay = [dayStart, dayEnd](const tagXFlowLog& r) { return r.receivedAt >= dayStart && r.receivedAt < dayEnd; };
-    if (m_batch.empty()) m_batch.resize(kWriteBatchBytes + kBatchSlackBytes);
-    tagXFlowLog record;
-    while (records.Peek(record) && ofDay(record)) {
-        size_t used = 0;
-        m_lineEnds.clear();
-        do {
-            size_t bound = 3 + RecordTextBound(record);
-            if (used + bound > m_batch.size()) {
-                if (used > 0) break;
-                m_batch.resize(bound);
-            }
-            used = size_t(PutLine(m_batch.data() + used, kind, record) - m_batch.data());
-            m_lineEnds.push_back(used);
-            records.Advance();
-        } while (used < kWriteBatchBytes && records.Peek(record) && ofDay(record));
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) return false;
-        size_t written = WriteAll(fd, m_batch.data(), used);
-        size_t whole = 0;
-        while (whole < m_lineEnds.size() && m_lineEnds[whole] <= written) ++whole;
-        // Only records whose line reached the file in full leave the queue.
-        records.Pop(whole);
-        if (written < used) {
-            int error = errno;
-            // Never leave a fragment that replay would take for a short datagram.
-            // Should the cut fail, the next call cuts it before appending.
-            off_t keep = st.st_size + off_t(whole ? m_lineEnds[whole - 1] : 0);
-            [[maybe_unused]] int cut = ::ftruncate(fd, keep);
-            errno = error;
-            return false;
+    // Two batches: while the helper thread writes one (the kernel's copy into
+    // the page cache is the larger part of the cost), this thread formats the
+    // next. The last batch is written here, as is a drain of one batch.
+    tagBatch* filling = &m_batches[0];
+    tagBatch* inFlight = nullptr;
+    for (;;) {
+        FillBatch(*filling, records, kind, dayStart, dayEnd);
+        if (inFlight) {
+            if (!SettleBatch(fd, *inFlight, m_batchWriter->Wait(), records)) return false;
+            inFlight = nullptr;
         }
+        if (filling->used == 0) return true;
+        tagXFlowLog next;
+        if (!records.Peek(next) || !OfDay(next, dayStart, dayEnd))
+            return SettleBatch(fd, *filling, CBatchWriter::WriteNow(fd, filling->text.data(), filling->used), records);
+        if (!m_batchWriter) m_batchWriter = std::make_unique<CBatchWriter>();
+        m_batchWriter->Submit(fd, filling->text.data(), filling->used);
+        inFlight = filling;
+        filling = filling == &m_batches[0] ? &m_batches[1] : &m_batches[0];
     }
-    return true;
 }
 
 bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,

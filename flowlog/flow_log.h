@@ -6,9 +6,11 @@
 // 1970), tab, sender address, tab, sender port, tab, the bytes as upper-case hex.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "batch_writer.h"
 #include "flow_collector.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
@@ -82,6 +84,20 @@ private:
     // Appends the leading records received in [dayStart, dayEnd), in batches
     // of about a megabyte per write; false on a failed write.
     bool DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd);
+    // The lines of one write and where each ends in it.
+    struct tagBatch {
+        std::vector<char> text;
+        std::vector<size_t> lineEnds;
+        size_t used = 0;
+    };
+    // Formats the leading records of [dayStart, dayEnd) into the batch, up to
+    // about a megabyte, moving the reader's cursor past them.
+    void FillBatch(tagBatch& batch, CLogQueue::CReader& records, char kind, int64_t dayStart, int64_t dayEnd);
+    // Pops the records whose whole line the write put into the file; after a
+    // short write cuts the file back to its last whole line and returns false
+    // with errno set.
+    bool SettleBatch(int fd, const tagBatch& batch, const CBatchWriter::tagResult& result,
+                     CLogQueue::CReader& records);
     // The whole line of a record at out; returns its end.
     char* PutLine(char* out, char kind, const tagXFlowLog& record);
     // Opens a day's file for appending; -1 (and m_problem set) when it is not
@@ -95,9 +111,11 @@ private:
     uint64_t m_oversizeLines = 0;
     uint64_t m_replayedLines = 0;
 
-    // The writer's buffers, kept from call to call.
-    std::vector<char> m_batch;
-    std::vector<size_t> m_lineEnds;
+    // The writer's buffers, kept from call to call, and the thread that
+    // writes one while the other is formatted (started by the first drain
+    // of more than one batch).
+    tagBatch m_batches[2];
+    std::unique_ptr<CBatchWriter> m_batchWriter;
     struct tagLinePrefix {
         bool valid = false;
         char kind = 0;

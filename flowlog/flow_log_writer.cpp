@@ -1,7 +1,6 @@
 #include "flow_log_writer.h"
 
-#include <csignal>
-#include <pthread.h>
+#include "batch_writer.h"
 
 namespace ortolan {
 
@@ -25,15 +24,7 @@ void CFlowLogWriter::Start()
         std::lock_guard lock(m_mutex);
         m_stopping = false;
     }
-    // The program's signals (a stop asked with SIGINT, SIGTERM, SIGHUP) go to
-    // the thread that runs the event loop, not to this one. SIGXFSZ stays:
-    // the program ignores it so that a file size limit fails the write.
-    sigset_t all, saved;
-    sigfillset(&all);
-    for (int kept : {SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS}) sigdelset(&all, kept);
-    pthread_sigmask(SIG_BLOCK, &all, &saved);
-    m_thread = std::thread([this] { Run(); });
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    m_thread = StartQuietThread([this] { Run(); });
 }
 
 void CFlowLogWriter::Request()

@@ -217,39 +217,51 @@ TEST_F(FlowLogFaults, WriterThreadKeepsTheQueueThroughAFailureAndItsStopWritesEv
 
 // The disk fills in the middle of a write: what reached the file are whole
 // lines, the rest stays queued, and once there is room the log catches up.
+// Once within a drain of one batch, once within a drain of several, where the
+// failing batch is written while the next one is formatted.
 TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
 {
-    CScratchFolder scratch("64k");
-    fs::path filler = scratch.path() / "filler";
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
-    if (scratch.mounted()) {
-        // Leave room for part of what follows.
-        std::ofstream(filler, std::ios::binary) << std::string(40 * 1024, 'x');
-    } else {
-        // No file system of our own: the file size limit fails the write the same way.
-        struct rlimit small = saved;
-        small.rlim_cur = 24 * 1024;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    }
-    CFlowLog log(scratch.folder());
-    Receive(60, 120);  // about 60 * 2 lines of 300 bytes: 36 KB
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
-    size_t writtenN = Payloads(TodayFile(scratch), 'N').size();
-    size_t writtenS = Payloads(TodayFile(scratch), 'S').size();
-    EXPECT_LT(writtenN + writtenS, 120u);
-    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, writtenN));
-    EXPECT_EQ(netflow.logQueue().size() + writtenN, 60u);
-    EXPECT_EQ(sflow.logQueue().size() + writtenS, 60u);
+    struct tagCase {
+        int datagrams;  // of each kind
+        size_t extra;   // payload bytes past the header
+        size_t room;    // bytes the log may take before the disk is full
+    };
+    for (tagCase c : {tagCase{60, 120, 24 * 1024}, tagCase{1000, 1400, 1536 * 1024}}) {
+        SCOPED_TRACE(c.datagrams);
+        sentSFlow.clear();
+        sentNetFlow.clear();
+        CScratchFolder scratch("8m");
+        fs::path filler = scratch.path() / "filler";
+        struct rlimit saved {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+        if (scratch.mounted()) {
+            std::ofstream(filler, std::ios::binary) << std::string(8 * 1024 * 1024 - c.room, 'x');
+        } else {
+            // No file system of our own: the file size limit fails the write the same way.
+            struct rlimit small = saved;
+            small.rlim_cur = c.room;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        CFlowLog log(scratch.folder());
+        Receive(c.datagrams, c.extra);  // lines of 2 * extra + 90 bytes or so, more than the room
+        EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+        size_t writtenN = Payloads(TodayFile(scratch), 'N').size();
+        size_t writtenS = Payloads(TodayFile(scratch), 'S').size();
+        EXPECT_LT(writtenN + writtenS, 2u * size_t(c.datagrams));
+        EXPECT_GT(writtenN, 0u);
+        EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, writtenN));
+        EXPECT_EQ(netflow.logQueue().size() + writtenN, size_t(c.datagrams));
+        EXPECT_EQ(sflow.logQueue().size() + writtenS, size_t(c.datagrams));
 
-    if (scratch.mounted()) fs::remove(filler);
-    else ::setrlimit(RLIMIT_FSIZE, &saved);
-    Receive(2, 120);
-    EXPECT_TRUE(log.WriteFlowLog(netflow, sflow));
-    std::signal(SIGXFSZ, savedSignal);
-    EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
-    EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
+        if (scratch.mounted()) fs::remove(filler);
+        else ::setrlimit(RLIMIT_FSIZE, &saved);
+        Receive(2, c.extra);
+        EXPECT_TRUE(log.WriteFlowLog(netflow, sflow)) << log.problem();
+        std::signal(SIGXFSZ, savedSignal);
+        EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
+        EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
+    }
 }
 
 // While the log cannot be written the queue holds what its bound allows; the
