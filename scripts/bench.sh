@@ -175,19 +175,30 @@ search sink.nf5 "$work/nf5.stream" "$sink" "$port"
 search sink.sf5 "$work/sf5.stream" "$sink" "$port"
 stop "$sink"
 
-if [[ $have_ortolan == 1 ]]; then
+# start_collect OUTFILE: `ortolan collect` on two free ports with its flow log
+# in $work/log, output to OUTFILE; sets sp and np (its ports) and op (its pid).
+start_collect() {
   mkdir -p "$work/log"
   sp=$(free_port); np=$(free_port)
+  while [[ $np == "$sp" ]]; do np=$(free_port); done
   # Offscreen in case the build's Qt looks for a display even in the headless mode.
   QT_QPA_PLATFORM=offscreen "$build/bin/ortolan" collect --sflow-port "$sp" --netflow-port "$np" \
-    --log-dir "$work/log" --refresh 5 >"$work/ortolan.out" 2>&1 &
+    --log-dir "$work/log" --refresh 5 >"$1" 2>&1 &
   op=$!; disown "$op"; pids+=("$op"); sleep 1.5
+}
+# stop_collect: stops it, prints its last counter lines and drops its log.
+stop_collect() {
+  stop "$op"
+  grep -E 'datagramCount|rejected' "$1" | tail -2 | sed 's/^/ortolan counters: /'
+  rm -rf "$work/log"
+}
+
+if [[ $have_ortolan == 1 ]]; then
+  start_collect "$work/ortolan.out"
   search ortolan.sf5 "$work/sf5.stream" "$op" "$sp" "$work/log"
   rm -f "$work/log"/* 2>/dev/null
   search ortolan.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
-  stop "$op"
-  grep -E 'datagramCount|rejected' "$work/ortolan.out" | tail -2 | sed 's/^/ortolan counters: /'
-  rm -rf "$work/log"
+  stop_collect "$work/ortolan.out"
 fi
 
 # The window's event loop while it receives at the loss-free rate found above:
@@ -330,17 +341,12 @@ for s in nf9 nf10; do
   done
 done
 if [[ $have_ortolan == 1 ]]; then
-  mkdir -p "$work/log"
-  sp=$(free_port); np=$(free_port)
-  QT_QPA_PLATFORM=offscreen "$build/bin/ortolan" collect --sflow-port "$sp" --netflow-port "$np" \
-    --log-dir "$work/log" --refresh 5 >"$work/ortolan9.out" 2>&1 &
-  op=$!; disown "$op"; pids+=("$op"); sleep 1.5
+  start_collect "$work/ortolan9.out"
   for s in nf9 nf10; do
     search "ortolan.$s" "$work/$s.stream" "$op" "$np" "$work/log"
     rm -f "$work/log"/* 2>/dev/null
   done
-  stop "$op"
-  rm -rf "$work/log"
+  stop_collect "$work/ortolan9.out"
 fi
 if have nfcapd; then
   for s in nf9 nf10; do
