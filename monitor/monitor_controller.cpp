@@ -192,14 +192,13 @@ void CMonitorController::Stop()
 void CMonitorController::WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier)
 {
     notifier = std::make_unique<QSocketNotifier>(collector.socketDescriptor(), QSocketNotifier::Read);
-    QSocketNotifier* n = notifier.get();
-    // A burst is read with the notifier off; the collector's re-arm turns it on
-    // again, so a flood still leaves the event loop room for paints and clicks.
-    collector.SetRearmHook([n] { n->setEnabled(true); });
-    connect(n, &QSocketNotifier::activated, this, [n, &collector] {
-        n->setEnabled(false);
-        collector.OnReceive(0);
-    });
+    // The notifier stays enabled: it is level-triggered, so datagrams left
+    // after a burst raise it again on the loop's next pass, and that pass
+    // serves the paints, clicks and timers that are due as well. Turning it
+    // off and on around every burst only cost the loop a wake-up of its own
+    // and a pass per burst.
+    collector.SetRearmHook({});
+    connect(notifier.get(), &QSocketNotifier::activated, this, [&collector] { collector.OnReceive(0); });
 }
 
 void CMonitorController::CloseSockets()
