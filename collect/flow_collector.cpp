@@ -65,7 +65,7 @@ bool CFlowCollector::Open(uint32_t port)
 
 void CFlowCollector::Close()
 {
-    NoteKernelDrops();
+    UpdateKernelDrops();
     if (m_socket >= 0) ::close(m_socket);
     m_socket = -1;
     m_boundPort = 0;
@@ -130,12 +130,15 @@ void CFlowCollector::OnReceive(int errorCode)
             Decode(datagram);
             QueueCopy(datagram);
         }
-        NoteKernelDrops();
+        // The kernel drops only while the socket's buffer is full, and then the
+        // next read comes back full: only such a burst looks at the counter, not
+        // every short one of a quiet socket (ticks and Close look anyway).
+        if (received == kReceiveBurst) UpdateKernelDrops();
     }
     if (m_rearm) m_rearm();
 }
 
-void CFlowCollector::NoteKernelDrops()
+void CFlowCollector::UpdateKernelDrops()
 {
     // The socket's own drop counter: datagrams the kernel discarded for want
     // of buffer space, before we could read them. It counts from the socket's

@@ -48,6 +48,11 @@ public:
     // kReceiveBurst datagrams; always re-arms the notification afterwards. A
     // datagram larger than the buffer is dropped unread and counted.
     void OnReceive(int errorCode);
+    // Brings kernelDrops up to date with the socket's own drop counter. A
+    // burst that comes back full does it (the socket is backed up, so drops
+    // are likely), and so does Close; whoever shows the counter calls it
+    // first, since a quiet socket is not asked after every burst.
+    void UpdateKernelDrops();
     // Decodes exactly datagram.length bytes and reads nothing beyond them. The
     // frame has counted the datagram and set datagramTime to its time.
     virtual void ParseDatagram(const tagDatagram& datagram) = 0;
@@ -130,8 +135,6 @@ private:
     // Counts the datagram, stamps its time and hands it to the decoder.
     void Decode(const tagDatagram& datagram);
     void QueueCopy(const tagDatagram& datagram);
-    // Adds what the kernel dropped since the last look (SO_MEMINFO).
-    void NoteKernelDrops();
 
     // The port the last datagram went to: consecutive datagrams nearly always
     // come from the same agent, so its key need not be formed and looked up

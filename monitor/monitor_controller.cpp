@@ -380,6 +380,10 @@ void CMonitorController::RedrawCharts()
 
 void CMonitorController::UpdateStatus()
 {
+    // The collectors look at their sockets' drop counters only now and then;
+    // the status, and the tick's figures taken after it, count every drop.
+    m_sflow.UpdateKernelDrops();
+    m_netflow.UpdateKernelDrops();
     tagStatusInputs in;
     in.monitoring = m_monitoring;
     in.sflow = FiguresOf(m_sflow);
