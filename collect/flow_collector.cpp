@@ -107,9 +107,14 @@ void CFlowCollector::OnReceive(int errorCode)
             messages[i].msg_hdr.msg_iovlen = 1;
         }
         int received = ::recvmmsg(m_socket, messages, kReceiveBurst, MSG_DONTWAIT, nullptr);
-        // The sender text is kept from datagram to datagram: most bursts come from one agent.
+        // The sender text is formed only when the sender changes (most bursts
+        // come from one agent), each in its own slot, so every datagram's text
+        // stays valid until the burst is queued.
+        char senderTexts[kReceiveBurst][INET_ADDRSTRLEN];
+        std::string_view senderText;
         in_addr_t lastAddress = 0;
-        char senderText[INET_ADDRSTRLEN] = "";
+        tagDatagram burst[kReceiveBurst];
+        size_t decoded = 0;
         for (int i = 0; i < received; ++i) {
             if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
                 ++oversizeDatagrams;  // larger than the buffer: dropped unread
@@ -121,15 +126,19 @@ void CFlowCollector::OnReceive(int errorCode)
                 continue;
             }
             const sockaddr_in& from = senders[i];
-            if (senderText[0] == '\0' || from.sin_addr.s_addr != lastAddress) {
-                ::inet_ntop(AF_INET, &from.sin_addr, senderText, sizeof senderText);
+            if (senderText.empty() || from.sin_addr.s_addr != lastAddress) {
+                char* text = senderTexts[i];
+                senderText = ::inet_ntop(AF_INET, &from.sin_addr, text, INET_ADDRSTRLEN) ? text : "";
                 lastAddress = from.sin_addr.s_addr;
             }
-            tagDatagram datagram{static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText,
-                                 ntohs(from.sin_port), m_clock()};
+            tagDatagram& datagram = burst[decoded++];
+            datagram = {static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText, ntohs(from.sin_port),
+                        m_clock()};
             Decode(datagram);
-            QueueCopy(datagram);
         }
+        // Whatever the decoder made of them, every datagram is queued for the
+        // log, the whole burst under one lock.
+        m_logQueue.Push({burst, decoded});
         // The kernel drops only while the socket's buffer is full, and then the
         // next read comes back full: only such a burst looks at the counter, not
         // every short one of a quiet socket (ticks and Close look anyway).
@@ -162,11 +171,6 @@ void CFlowCollector::Decode(const tagDatagram& datagram)
         m_namesGeneration = m_names.generation();
     }
     ParseDatagram(datagram);
-}
-
-void CFlowCollector::QueueCopy(const tagDatagram& datagram)
-{
-    m_logQueue.Push(datagram.time, datagram.sender, datagram.senderPort, {datagram.bytes, datagram.length});
 }
 
 void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,

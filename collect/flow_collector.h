@@ -134,7 +134,6 @@ private:
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
     // Counts the datagram, stamps its time and hands it to the decoder.
     void Decode(const tagDatagram& datagram);
-    void QueueCopy(const tagDatagram& datagram);
 
     // The port the last datagram went to: consecutive datagrams nearly always
     // come from the same agent, so its key need not be formed and looked up

@@ -48,6 +48,12 @@ struct CLogQueue::CReader::tagSegment {
     size_t end;
 };
 
+void CLogQueue::Recycle(std::unique_ptr<tagChunk>& chunk)
+{
+    if (chunk && chunk->capacity == kChunkBytes && m_spare.size() < kSpareChunks) m_spare.push_back(std::move(chunk));
+    chunk.reset();
+}
+
 CLogQueue::CLogQueue() = default;
 CLogQueue::~CLogQueue() = default;
 
@@ -75,10 +81,25 @@ CLogQueue::tagChunk* CLogQueue::TailFor(size_t need)
 bool CLogQueue::Push(int64_t receivedAt, std::string_view sender, uint32_t senderPort,
                      std::span<const uint8_t> bytes)
 {
+    std::lock_guard lock(m_mutex);
+    return PushLocked(receivedAt, sender, senderPort, bytes);
+}
+
+size_t CLogQueue::Push(std::span<const tagDatagram> datagrams)
+{
+    size_t queued = 0;
+    std::lock_guard lock(m_mutex);
+    for (const tagDatagram& d : datagrams)
+        queued += PushLocked(d.time, d.sender, d.senderPort, {d.bytes, d.length});
+    return queued;
+}
+
+bool CLogQueue::PushLocked(int64_t receivedAt, std::string_view sender, uint32_t senderPort,
+                           std::span<const uint8_t> bytes)
+{
     if (sender.size() > 255) sender = sender.substr(0, 255);
     const uint64_t cost = LogRecordCost(bytes.size());
     const size_t need = kHeadBytes + sender.size() + bytes.size();
-    std::lock_guard lock(m_mutex);
     if (m_bytes + cost > m_limit) {
         ++m_dropped;
         return false;
@@ -124,8 +145,7 @@ uint64_t CLogQueue::unwritten() const
 
 void CLogQueue::ClearLocked()
 {
-    for (auto& chunk : m_chunks)
-        if (m_spare.size() < kSpareChunks && chunk->capacity == kChunkBytes) m_spare.push_back(std::move(chunk));
+    for (auto& chunk : m_chunks) Recycle(chunk);
     m_chunks.clear();
     m_head = 0;
     m_count = 0;
@@ -158,7 +178,7 @@ void CLogQueue::PopLocked(size_t count)
         tagChunk& front = *m_chunks.front();
         if (m_head >= front.used) {
             // Records remain, so this chunk is not the one being filled.
-            if (m_spare.size() < kSpareChunks && front.capacity == kChunkBytes) m_spare.push_back(std::move(m_chunks.front()));
+            Recycle(m_chunks.front());
             m_chunks.pop_front();
             m_head = 0;
             continue;
@@ -172,8 +192,7 @@ void CLogQueue::PopLocked(size_t count)
     if (m_count == 0 && !m_chunks.empty()) {
         // Nothing left: the chunks start over from their beginning.
         while (m_chunks.size() > 1) {
-            if (m_spare.size() < kSpareChunks && m_chunks.front()->capacity == kChunkBytes)
-                m_spare.push_back(std::move(m_chunks.front()));
+            Recycle(m_chunks.front());
             m_chunks.pop_front();
         }
         m_chunks.front()->used = 0;

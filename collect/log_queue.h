@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "datagram.h"
+
 namespace ortolan {
 
 // One received datagram waiting for the flow log. As handed out by the
@@ -44,6 +46,9 @@ public:
     // Queues a copy of one datagram; false, counting it in dropped(), when the
     // bound leaves no room for it. A sender text over 255 characters is cut.
     bool Push(int64_t receivedAt, std::string_view sender, uint32_t senderPort, std::span<const uint8_t> bytes);
+    // Queues copies of a whole receive burst under one lock, in order, as
+    // Push would one by one; returns how many the bound let in.
+    size_t Push(std::span<const tagDatagram> datagrams);
 
     size_t size() const;        // records queued
     uint64_t bytes() const;     // their LogRecordCost, at most the limit
@@ -90,9 +95,13 @@ public:
 private:
     struct tagChunk;
     tagChunk* TailFor(size_t need);
+    // Push with m_mutex held.
+    bool PushLocked(int64_t receivedAt, std::string_view sender, uint32_t senderPort, std::span<const uint8_t> bytes);
     // Removes count records from the head; with m_mutex held.
     void PopLocked(size_t count);
     void ClearLocked();
+    // Keeps an emptied chunk for reuse, or frees it; with m_mutex held.
+    void Recycle(std::unique_ptr<tagChunk>& chunk);
 
     mutable std::mutex m_mutex;     // everything below
     std::mutex m_readerMutex;       // held by a CReader for its lifetime

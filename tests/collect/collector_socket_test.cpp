@@ -69,6 +69,52 @@ TEST(CollectorSocket, OneCallbackReadsABurstOfTwentyAndRearms)
     EXPECT_EQ(std::vector<uint8_t>(first.bytes.begin(), first.bytes.end()), testing::SflowV5Header(1, 0).data());
 }
 
+// The copies of a burst are queued after all of it is decoded: each must still
+// carry its own sender, also when the sender changes within the burst.
+TEST(CollectorSocket, EveryCopyOfABurstKeepsItsOwnSender)
+{
+    CNFlowMon mon;
+    uint16_t port = FreeUdpPort();
+    ASSERT_TRUE(mon.Open(port));
+    int senders[2];
+    uint16_t senderPorts[2];
+    const char* addresses[2] = {"127.0.0.1", "127.0.0.2"};
+    for (int i = 0; i < 2; ++i) {
+        senders[i] = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        ::inet_pton(AF_INET, addresses[i], &from.sin_addr);
+        ASSERT_EQ(::bind(senders[i], reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+        socklen_t length = sizeof from;
+        ::getsockname(senders[i], reinterpret_cast<sockaddr*>(&from), &length);
+        senderPorts[i] = ntohs(from.sin_port);
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int order[] = {0, 1, 1, 0, 1, 0};
+    for (uint32_t i = 0; i < std::size(order); ++i) {
+        std::vector<uint8_t> d = testing::NetflowV5(i + 1, {testing::FlowSpec{}});
+        ASSERT_EQ(::sendto(senders[order[i]], d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+                  ssize_t(d.size()));
+    }
+    ASSERT_TRUE(WaitReadable(mon.socketDescriptor()));
+    ::usleep(20000);
+    mon.OnReceive(0);
+    ASSERT_EQ(mon.logQueue().size(), std::size(order));
+    CLogQueue::CReader queued(mon.logQueue());
+    for (uint32_t i = 0; i < std::size(order); ++i, queued.Advance()) {
+        tagXFlowLog record;
+        ASSERT_TRUE(queued.Peek(record));
+        EXPECT_EQ(record.sender, addresses[order[i]]) << "copy " << i;
+        EXPECT_EQ(record.senderPort, senderPorts[order[i]]) << "copy " << i;
+        EXPECT_EQ(std::vector<uint8_t>(record.bytes.begin(), record.bytes.end()),
+                  testing::NetflowV5(i + 1, {testing::FlowSpec{}}));
+    }
+    for (int fd : senders) ::close(fd);
+}
+
 TEST(CollectorSocket, ErrorCodeReadsNothingAndStillRearms)
 {
     CNFlowMon mon;
