@@ -1,9 +1,10 @@
 // How long the main window's event loop stalls while it monitors live traffic:
-//   ortolan_bench_ui SFLOW_PORT NETFLOW_PORT LOGDIR SECONDS
+//   ortolan_bench_ui SFLOW_PORT NETFLOW_PORT LOGDIR SECONDS [REFRESH]
 // Hosts the real main window and controller (run it with QT_QPA_PLATFORM=offscreen),
 // starts online monitoring on the given ports with the flow log in LOGDIR, and
 // ticks a precise 10 ms timer: how late each tick fires is the time the loop was
-// busy elsewhere. Prints "LOOP second=N max_ms=X" every second, then
+// busy elsewhere. REFRESH sets the form's refresh interval (seconds), so
+// refresh ticks fall within a short run too. Prints "LOOP second=N max_ms=X" every second, then
 // "LOOP_RESULT max_ms=X p99_ms=Y ticks=N", and closes the window after SECONDS.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,7 +43,7 @@ public:
 int main(int argc, char** argv)
 {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: ortolan_bench_ui SFLOW_PORT NETFLOW_PORT LOGDIR SECONDS\n");
+        std::fprintf(stderr, "usage: ortolan_bench_ui SFLOW_PORT NETFLOW_PORT LOGDIR SECONDS [REFRESH]\n");
         return 2;
     }
     const QString sflowPort = argv[1], netflowPort = argv[2];
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
     COrtolanDlg window(seam, std::move(hooks));
     window.field(int(FormField::SflowPort))->setText(sflowPort);
     window.field(int(FormField::NetflowPort))->setText(netflowPort);
+    if (argc > 5) window.field(int(FormField::Refresh))->setText(argv[5]);
     window.show();
 
     constexpr int kTickMs = 10;
