@@ -11,41 +11,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <new>
+
+#include "index_iterator.h"
 
 namespace ortolan {
 
 class CLabelList {
 public:
-    class const_iterator {
-    public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = uint32_t;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const uint32_t*;
-        using reference = uint32_t;
-
-        const_iterator() = default;
-        const_iterator(const CLabelList* list, size_t at) : m_list(list), m_at(at) {}
-        uint32_t operator*() const { return (*m_list)[m_at]; }
-        const_iterator& operator++()
-        {
-            ++m_at;
-            return *this;
-        }
-        const_iterator operator++(int)
-        {
-            const_iterator old = *this;
-            ++m_at;
-            return old;
-        }
-        bool operator==(const const_iterator& o) const { return m_at == o.m_at; }
-
-    private:
-        const CLabelList* m_list = nullptr;
-        size_t m_at = 0;
-    };
+    using const_iterator = CIndexIterator<CLabelList, uint32_t>;
 
     CLabelList() = default;
     ~CLabelList() { std::free(Block()); }

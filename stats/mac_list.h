@@ -9,43 +9,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <new>
 
+#include "index_iterator.h"
 #include "node_key.h"
 
 namespace ortolan {
 
 class CMacList {
 public:
-    class const_iterator {
-    public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = MacAddress;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const MacAddress*;
-        using reference = MacAddress;
-
-        const_iterator() = default;
-        const_iterator(const CMacList* list, size_t at) : m_list(list), m_at(at) {}
-        MacAddress operator*() const { return (*m_list)[m_at]; }
-        const_iterator& operator++()
-        {
-            ++m_at;
-            return *this;
-        }
-        const_iterator operator++(int)
-        {
-            const_iterator old = *this;
-            ++m_at;
-            return old;
-        }
-        bool operator==(const const_iterator& o) const { return m_at == o.m_at; }
-
-    private:
-        const CMacList* m_list = nullptr;
-        size_t m_at = 0;
-    };
+    using const_iterator = CIndexIterator<CMacList, MacAddress>;
 
     CMacList() = default;
     ~CMacList() { std::free(Block()); }
