@@ -13,6 +13,7 @@
 #include "flow_log.h"
 #include "flow_log_writer.h"
 #include "mon_port.h"
+#include "port_texts.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
 
@@ -179,14 +180,14 @@ void DumpPorts(const CFlowCollector& c)
         auto pair = [&port](const tagMtxEntry& e) {
             return std::to_string(e.packetsAtoB) + " " + std::to_string(e.bytesAtoB) + " " +
                    std::to_string(e.packetsBtoA) + " " + std::to_string(e.bytesBtoA) + " " +
-                   Joined(port.ServiceTexts(e.services));
+                   Joined(ServiceTexts(port, e.services));
         };
         DumpTable(out, key + "\tmac\t", p->macs, text, [](const tagMacEntry& e) {
             return std::to_string(e.rxPackets) + " " + std::to_string(e.txPackets) + " " + std::to_string(e.rxBytes);
         });
         DumpTable(out, key + "\tip\t", p->ips, text, [&port](const tagIpEntry& e) {
             return std::to_string(e.rxPackets) + " " + std::to_string(e.txBytes) + " " +
-                   Joined(port.ServiceTexts(e.services)) + " " + CMonPort::MacList(e);
+                   Joined(ServiceTexts(port, e.services)) + " " + MacList(e);
         });
         DumpTable(out, key + "\tipmtx\t", p->ipMatrix, pairText, pair);
         DumpTable(out, key + "\tmacmtx\t", p->macMatrix, pairText, pair);
@@ -294,7 +295,7 @@ int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
     hooks.closeInterval = [&](int64_t) {
         ++intervals;
         for (CFlowCollector* c : {static_cast<CFlowCollector*>(s.get()), static_cast<CFlowCollector*>(n.get())})
-            for (auto& [key, port] : c->ports) port->TakeSnapshot();
+            for (auto& [key, port] : c->ports) port->interfaces.TakeSnapshot();
     };
     bool ok = log.ReplayLog(fileName, *n, *s, 30, hooks);
     double seconds = Since(t0);

@@ -310,7 +310,7 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint3
     int hour = m_hours.Hour(datagramTime);
     auto side = [&](uint32_t ifIndex) -> tagIfCounter* {
         bool created = false;
-        tagIfCounter* ifc = port.FindOrAddInterface(ifIndex, &created);
+        tagIfCounter* ifc = port.interfaces.FindOrAdd(ifIndex, &created);
         // A new interface starts one hour behind, so its first flow enters the history.
         if (ifc && created) ifc->hourStamp = hour - 1;
         return ifc;
@@ -324,7 +324,7 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint3
         c.ifInOctets += f.bytes;
         c.sampleTime = now;
         c.agentUptime = uptime;
-        port.StepHistory(*in, hour);
+        port.interfaces.StepHistory(*in, hour);
     }
     if (f.output) {
         tagOutboundSums add;
@@ -333,7 +333,7 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint3
         else if (traffic == TrafficClass::Multicast) add.multicast = f.packets;
         else add.broadcast = f.packets;
         if (*f.output == kAllInterfaces) {
-            port.AddOutboundToAll(add, now, uptime, hour);
+            port.interfaces.AddOutboundToAll(add, now, uptime, hour);
         } else if (tagIfCounter* out = side(*f.output)) {
             _tagIf_counters& c = out->current;
             c.ifIndex = *f.output;
@@ -343,10 +343,10 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint3
             c.ifOutBroadcastPkts += add.broadcast;
             c.sampleTime = now;
             c.agentUptime = uptime;
-            port.StepHistory(*out, hour);
+            port.interfaces.StepHistory(*out, hour);
         }
     }
-    port.counterUptime = uptime;
+    port.interfaces.SetCounterUptime(uptime);
 }
 
 }  // namespace ortolan

@@ -263,7 +263,7 @@ bool CSFlowMon::ParseGenericCounters(BigEndianReader& r, CMonPort& port, uint32_
     c.ifPromiscuousMode = r.Read32();
     c.agentUptime = uptime;
     c.sampleTime = datagramTime;
-    port.AddCounterSample(c);
+    port.interfaces.AddCounterSample(c);
     return true;
 }
 

@@ -280,30 +280,30 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
     m_list.SetCell(row, MonitorColumn::MacPairs, FormatCount(port.macMatrix.size()), double(port.macMatrix.size()));
     m_list.SetCell(row, MonitorColumn::IpPairs, FormatCount(port.ipMatrix.size()), double(port.ipMatrix.size()));
 
-    uint32_t elapsed = CMonPort::Elapsed(port.counterUptime, port.snapshotUptime);
+    uint32_t elapsed = CInterfaceTable::Elapsed(port.interfaces.counterUptime(), port.interfaces.snapshotUptime());
     if (elapsed > kSnapshotLimitMs) {
-        port.TakeSnapshot();
+        port.interfaces.TakeSnapshot();
         return;
     }
     if (!netflow && elapsed == 0) return;
     if (netflow && uint64_t(elapsed) < 100 * uint64_t(m_settings.counterPeriod)) return;
 
     if (netflow) {
-        double total = port.InterfaceInSum(1, false);
+        double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets);
         m_list.SetCell(row, MonitorColumn::TotalPackets, Format("%.0lf", total), total);
     } else {
-        double total = port.InterfaceInSum(1, false);
+        double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets);
         char buf[96];
-        std::snprintf(buf, sizeof buf, "%.0f(%.0lf)", total, port.InterfaceInSum(2, false));
+        std::snprintf(buf, sizeof buf, "%.0f(%.0lf)", total, port.interfaces.InSum(CounterSet::SinceBase, InboundFigure::Packets));
         m_list.SetCell(row, MonitorColumn::TotalPackets, buf, total);
     }
     m_list.SetCell(row, MonitorColumn::Samples, std::to_string(port.sampleCount), double(port.sampleCount));
 
     if (port.datagrams > 1) {
-        double pps = port.InterfaceRate(false);
-        double mbps = port.InterfaceRate(true);
-        double actMac = port.ActiveNodes(false, m_intervalTime);
-        double actIp = port.ActiveNodes(true, m_intervalTime);
+        double pps = port.interfaces.InRate(RateUnit::PacketsPerSecond);
+        double mbps = port.interfaces.InRate(RateUnit::MegabitsPerSecond);
+        double actMac = port.ActiveNodes(NodeKind::Mac, m_intervalTime);
+        double actIp = port.ActiveNodes(NodeKind::Ip, m_intervalTime);
         double load = actIp * mbps * pps;
         m_list.SetCell(row, MonitorColumn::LoadIndex, Format("%.4lf", load), load);
         m_list.SetCell(row, MonitorColumn::PacketRate, Format("%.4lf", pps), pps);
@@ -328,7 +328,7 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
         }
     }
 
-    port.TakeSnapshot();
+    port.interfaces.TakeSnapshot();
 }
 
 void CMonitorController::ResolveNamesOf(CMonPort& port)

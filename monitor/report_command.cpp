@@ -11,6 +11,7 @@
 #include "monitor_settings.h"
 #include "flow_log.h"
 #include "list_report.h"
+#include "port_texts.h"
 #include "ortolan_app.h"
 
 namespace ortolan {
@@ -180,7 +181,7 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
         {"interfaces",
          [&] {
              // Keyed by the index's decimal text, so "10" comes before "2".
-             p.SyncInterfaces();
+             p.interfaces.SyncAll();
              std::vector<std::pair<std::string, const tagIfCounter*>> byText;
              byText.reserve(p.interfaces.size());
              for (const auto& [index, ifc] : p.interfaces) byText.emplace_back(std::to_string(index), &ifc);
@@ -203,7 +204,7 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
          [&] {
              out.MapObject(p.ips, text, [&](const tagIpEntry& ip) {
                  json entry = TrafficJson(ip);
-                 entry["services"] = TextList(p.ServiceTexts(ip.services));
+                 entry["services"] = TextList(ServiceTexts(p, ip.services));
                  entry["macs"] = MacList(ip.macs);
                  out.Value(entry);
              });
@@ -213,7 +214,7 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
          [&] {
              out.MapObject(p.ipMatrix, pairText, [&](const tagMtxEntry& m) {
                  json entry = PairJson(m);
-                 entry["services"] = TextList(p.ServiceTexts(m.services));
+                 entry["services"] = TextList(ServiceTexts(p, m.services));
                  out.Value(entry);
              });
          }},

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,9 +16,9 @@
 #include <vector>
 
 #include "capture_file.h"
+#include "interface_table.h"
 #include "memory_budget.h"
 #include "label_table.h"
-#include "local_time.h"
 #include "node_key.h"
 #include "port_records.h"
 #include "stable_table.h"
@@ -57,6 +56,9 @@ using MacPairTable = PairTable<MacAddress>;
 using StatTable = absl::node_hash_map<uint32_t, tagProtStat>;
 using TosTable = absl::flat_hash_map<TosKey, tagProtStat>;
 
+// The nodes a count covers: IP addresses or MAC addresses.
+enum class NodeKind { Ip, Mac };
+
 class CMonPort {
 public:
     // The memory account is the owning collector's; a port without one never refuses.
@@ -77,9 +79,7 @@ public:
     MacTable macs;
     IpTable ips;
     uint64_t datagrams = 0;
-    uint32_t counterUptime = 0;
-    uint32_t snapshotUptime = 0;
-    std::map<uint32_t, tagIfCounter> interfaces;
+    CInterfaceTable interfaces;
     StatTable ethernetTypes;
     StatTable ipProtocols;
     StatTable tcpServices;
@@ -215,45 +215,9 @@ public:
         auto [a, b] = Sides(key, e);
         return a.String() + "<->" + b.String();
     }
-    // Service label texts in byte-wise order.
-    std::vector<std::string> ServiceTexts(const CLabelList& services) const;
     // The resolved host name of an address, or empty.
     std::string HostName(const CIpAddress& address) const;
 
-    // Interface record of ifIndex, up to date (SyncInterface), or a new one
-    // that adds the every-interface sums from now on; null when refused.
-    tagIfCounter* FindOrAddInterface(uint32_t ifIndex, bool* created)
-    {
-        for (tagIfSlot& slot : m_ifSlots)
-            if (slot.ifc && slot.ifIndex == ifIndex) {
-                *created = false;
-                SyncInterface(*slot.ifc);
-                return slot.ifc;
-            }
-        return AddInterface(ifIndex, created);
-    }
-
-    // --- NetFlow records whose output is every interface (65535). Such a
-    // record is added once to port-wide sums; each interface folds in what came
-    // since its last fold when it is next touched or read, so the record costs
-    // the same whatever the number of interfaces. Only when the local hour of
-    // these records changes are all interfaces folded at once, so that each gets
-    // its history entry for the new hour as if the record had been added to it.
-    void AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime, int hour);
-    // The history step of one interface for a sample of the given local hour:
-    // appends current when the hour differs from hourStamp, keeping a week.
-    void StepHistory(tagIfCounter& ifc, int hour)
-    {
-        if (hour != ifc.hourStamp) NewHour(ifc, hour);
-    }
-    // Folds the pending every-interface sums into one interface, or all. The
-    // figures an interface shows do not change by it (hence const): readers of
-    // current call it first; history entries are always up to date.
-    void SyncInterface(tagIfCounter& ifc) const
-    {
-        if (ifc.allRecordsSeen != m_all.records) FoldAll(ifc);
-    }
-    void SyncInterfaces() const;
 
     // --- Updates from the decoders.
     void CountFrameSize(uint32_t frameLength)
@@ -262,7 +226,6 @@ public:
         c.packets += 1;
         c.bytes += frameLength;
     }
-    void AddCounterSample(const _tagIf_counters& sample);
     void AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
     {
         if (captureFile.IsOpen()) WriteCapture(bytes, length, frameLength);
@@ -273,25 +236,8 @@ public:
     void CloseCapture();
 
     // --- Queries.
-    // Addresses joined with commas in the byte-wise order of their texts.
-    std::string IpListForMac(const MacAddress& mac) const;
-    std::string MacListForIp(const CIpAddress& ip) const;
-    std::string IpListForMac(std::string_view mac) const;
-    std::string MacListForIp(std::string_view ip) const;
-    static std::string MacList(const tagIpEntry& node);
-    // Drops presumed labels ("x/tcp?") whose confirmed label ("x/tcp") is present,
-    // in place, and joins what remains with commas in byte-wise order.
-    std::string ServiceList(CLabelList& services) const;
-    // kind 1: current, kind 0: previous, kind 2: current minus base (packets only).
-    double InterfaceInSum(int kind, bool octets) const;
-    // Inbound packets per second, or megabits per second with bits set.
-    double InterfaceRate(bool bits) const;
-    void TakeSnapshot();
-    std::string EstimatedBytesText(int64_t bytes) const;
-    std::string EstimatedPacketsText(int64_t packets) const;
     // Nodes that sent within twenty refresh intervals of now.
-    double ActiveNodes(bool ipNodes, int64_t now) const;
-    static uint32_t Elapsed(uint32_t a, uint32_t b) { return a - b; }
+    double ActiveNodes(NodeKind kind, int64_t now) const;
 
 private:
     // A direct-mapped cache of labelled counters: most samples meet the same
@@ -310,15 +256,10 @@ private:
         return (label * 4 + which) & (kStatSlots - 1);
     }
     tagProtStat* AddStat(StatTable& table, uint32_t label, tagStatSlot& slot);
-    // The slow halves of the interface steps above: a look-up in the map (or a
-    // new interface), a fold of the every-interface sums, a history entry.
-    tagIfCounter* AddInterface(uint32_t ifIndex, bool* created);
     void AddNewMacToIp(tagIpEntry& node, const MacAddress& mac);
     void AddNewService(CLabelList& services, uint32_t label);
     tagProtStat* AddTos(const TosKey& key);
     void WriteCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength);
-    void FoldAll(tagIfCounter& ifc) const;
-    void NewHour(tagIfCounter& ifc, int hour);
     tagMacEntry* AddMac(const MacAddress& address, int64_t now);
     tagIpEntry* AddIp(const CIpAddress& address, int64_t now);
     tagMacFlowEntries AddMacFlow(const MacAddress& source, const MacAddress& destination, int64_t now, bool swapped);
@@ -326,8 +267,6 @@ private:
                              const MacAddress* sourceMac);
     bool Charge(uint64_t bytes);
     void Refuse();
-    // Appends a sample to the week of history, charged until the week is full.
-    void AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sample);
     template <class Key>
     tagMtxEntry* AddPair(PairTable<Key>& matrix, const Key& source, const Key& destination, int64_t now,
                          bool* sourceIsA);
@@ -335,7 +274,6 @@ private:
     CMemoryAccount* m_memory;
     tagLimits m_limits;
     std::shared_ptr<CLabelTable> m_labels;
-    CLocalHourCache m_hours;
     std::array<tagStatSlot, kStatSlots> m_statSlots{};
     // The last flow of FindOrAddIpFlow, kept only when all three entries exist.
     struct {
@@ -343,23 +281,6 @@ private:
         CIpAddress destination;
         tagFlowEntries entries;
     } m_lastFlow;
-    // The last interfaces found, by ifIndex: a NetFlow record names two.
-    struct tagIfSlot {
-        uint32_t ifIndex = 0;
-        tagIfCounter* ifc = nullptr;
-    };
-    std::array<tagIfSlot, 2> m_ifSlots{};
-
-    static constexpr int kNoHour = -1000;
-    struct tagAllInterfaces {
-        tagOutboundSums sums;
-        uint64_t records = 0;
-        int64_t sampleTime = 0;
-        uint32_t agentUptime = 0;
-        // Local hour of the last such record; kNoHour forces the next one to
-        // fold every interface (an interface's hourStamp moved elsewhere).
-        int hour = kNoHour;
-    } m_all;
 };
 
 

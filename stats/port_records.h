@@ -116,7 +116,7 @@ struct tagIfCounter {
     std::deque<_tagIf_counters> history;  // oldest first, at most kHistoryHours
     int32_t hourStamp = 0;
     // How far the port's every-interface sums were folded into current
-    // (CMonPort::SyncInterface): the record count and the sums at that fold.
+    // (CInterfaceTable::Sync): the record count and the sums at that fold.
     uint64_t allRecordsSeen = 0;
     tagOutboundSums allSeen;
 };

@@ -22,7 +22,7 @@ std::string TableCsv(const std::string& title, const tagListTable& table, std::v
     return FormatListCsv(title, table.Headers(), table.Cells(order));
 }
 
-std::string PortListCsv(int kind, CMonPort& port, const COuiTable& oui)
+std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui)
 {
     tagBuiltList built = BuildListRows(kind, port, oui);
     std::vector<int> order(built.table.rows.size());

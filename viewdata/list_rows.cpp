@@ -7,6 +7,7 @@
 #include "list_kind.h"
 #include "local_time.h"
 #include "mon_port.h"
+#include "port_texts.h"
 #include "name_tables.h"
 
 namespace ortolan {
@@ -48,9 +49,9 @@ struct tagKeyed {
 };
 
 template <class Map, class TextOf>
-auto SortedEntries(Map& map, TextOf textOf)
+auto SortedEntries(const Map& map, TextOf textOf)
 {
-    std::vector<tagKeyed<typename Map::key_type, typename Map::mapped_type>> keyed;
+    std::vector<tagKeyed<typename Map::key_type, const typename Map::mapped_type>> keyed;
     keyed.reserve(map.size());
     for (auto& [key, entry] : map) keyed.push_back({textOf(key), &key, &entry});
     std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.text < b.text; });
@@ -58,7 +59,7 @@ auto SortedEntries(Map& map, TextOf textOf)
 }
 
 template <class Map>
-auto SortedEntries(Map& map)
+auto SortedEntries(const Map& map)
 {
     return SortedEntries(map, [](const auto& key) { return key.String(); });
 }
@@ -102,15 +103,15 @@ void Put(tagListRow& row, std::string text, double number = 0)
 template <class Node>
 void PutNodeTraffic(tagListRow& row, const CMonPort& port, const Node& e)
 {
-    Put(row, port.EstimatedPacketsText(e.txPackets), double(e.txPackets));
-    Put(row, port.EstimatedBytesText(e.txBytes), double(e.txBytes));
-    Put(row, port.EstimatedPacketsText(e.rxPackets), double(e.rxPackets));
-    Put(row, port.EstimatedBytesText(e.rxBytes), double(e.rxBytes));
+    Put(row, EstimatedPacketsText(port, e.txPackets), double(e.txPackets));
+    Put(row, EstimatedBytesText(port, e.txBytes), double(e.txBytes));
+    Put(row, EstimatedPacketsText(port, e.rxPackets), double(e.rxPackets));
+    Put(row, EstimatedBytesText(port, e.rxBytes), double(e.rxBytes));
     Put(row, TimeText(e.firstSeen), double(e.firstSeen));
     Put(row, TimeText(e.lastSeen), double(e.lastSeen));
 }
 
-void BuildMacs(CRowSink& sink, CMonPort& port)
+void BuildMacs(CRowSink& sink, const CMonPort& port)
 {
     // IpListForMac walks every IP node; one pass over the nodes in address
     // order gives every MAC's list at once, in the same order.
@@ -130,26 +131,26 @@ void BuildMacs(CRowSink& sink, CMonPort& port)
     }
 }
 
-void BuildIps(CRowSink& sink, CMonPort& port)
+void BuildIps(CRowSink& sink, const CMonPort& port)
 {
     for (auto& [address, key, e] : SortedEntries(port.ips)) {
         tagListRow& row = sink.Add(address, double(e->txBytes));
         Put(row, address, key->Number());
         Put(row, port.HostName(*key));
         PutNodeTraffic(row, port, *e);
-        Put(row, CMonPort::MacList(*e));
-        Put(row, port.ServiceList(e->services));
+        Put(row, MacList(*e));
+        Put(row, ServiceList(port, e->services));
     }
 }
 
 template <class Key>
-void BuildPairs(CRowSink& sink, CMonPort& port, PairTable<Key>& matrix, bool ip)
+void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matrix, bool ip)
 {
     struct tagPairRow {
         std::string key;  // "A<->B": the rows' order
         std::string a, b;
         uint32_t numberA = 0, numberB = 0;
-        tagMtxEntry* entry;
+        const tagMtxEntry* entry;
     };
     std::vector<tagPairRow> rows;
     rows.reserve(matrix.size());
@@ -165,31 +166,31 @@ void BuildPairs(CRowSink& sink, CMonPort& port, PairTable<Key>& matrix, bool ip)
     }
     std::sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.key < y.key; });
     for (tagPairRow& r : rows) {
-        tagMtxEntry* e = r.entry;
+        const tagMtxEntry* e = r.entry;
         tagListRow& row = sink.Add(r.a + "\n-" + r.b, double(e->bytesAtoB) + double(e->bytesBtoA));
         Put(row, r.a, r.numberA);
         Put(row, r.b, r.numberB);
-        Put(row, port.EstimatedPacketsText(e->packetsAtoB), double(e->packetsAtoB));
-        Put(row, port.EstimatedBytesText(e->bytesAtoB), double(e->bytesAtoB));
-        Put(row, port.EstimatedPacketsText(e->packetsBtoA), double(e->packetsBtoA));
-        Put(row, port.EstimatedBytesText(e->bytesBtoA), double(e->bytesBtoA));
+        Put(row, EstimatedPacketsText(port, e->packetsAtoB), double(e->packetsAtoB));
+        Put(row, EstimatedBytesText(port, e->bytesAtoB), double(e->bytesAtoB));
+        Put(row, EstimatedPacketsText(port, e->packetsBtoA), double(e->packetsBtoA));
+        Put(row, EstimatedBytesText(port, e->bytesBtoA), double(e->bytesBtoA));
         Put(row, TimeText(e->firstSeen), double(e->firstSeen));
         Put(row, TimeText(e->lastSeen), double(e->lastSeen));
-        if (ip) Put(row, port.ServiceList(e->services));
+        if (ip) Put(row, ServiceList(port, e->services));
     }
 }
 
-void BuildStats(CRowSink& sink, CMonPort& port, StatTable& table)
+void BuildStats(CRowSink& sink, const CMonPort& port, const StatTable& table)
 {
     for (auto& [name, key, e] : SortedEntries(table, [&port](uint32_t label) { return port.LabelText(label); })) {
         tagListRow& row = sink.Add(name, double(e->bytes));
         Put(row, name);
-        Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
-        Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
+        Put(row, EstimatedPacketsText(port, e->packets), double(e->packets));
+        Put(row, EstimatedBytesText(port, e->bytes), double(e->bytes));
     }
 }
 
-void BuildTos(CRowSink& sink, CMonPort& port)
+void BuildTos(CRowSink& sink, const CMonPort& port)
 {
     for (auto& [name, key, e] : SortedEntries(port.tosTable)) {
         // The text "address:tos" orders the rows and names the slice.
@@ -197,23 +198,23 @@ void BuildTos(CRowSink& sink, CMonPort& port)
         tagListRow& row = sink.Add(name, double(e->bytes));
         Put(row, key->source.String(), key->source.Number());
         Put(row, TosBitsText(tos), double(tos));
-        Put(row, port.EstimatedPacketsText(e->packets), double(e->packets));
-        Put(row, port.EstimatedBytesText(e->bytes), double(e->bytes));
+        Put(row, EstimatedPacketsText(port, e->packets), double(e->packets));
+        Put(row, EstimatedBytesText(port, e->bytes), double(e->bytes));
     }
 }
 
-void BuildSizeClasses(CRowSink& sink, CMonPort& port)
+void BuildSizeClasses(CRowSink& sink, const CMonPort& port)
 {
     for (size_t i = 0; i < port.sizeClasses.size(); ++i) {
         const tagSizeClass& c = port.sizeClasses[i];
         tagListRow& row = sink.Add(c.label, double(c.packets), int32_t(i));
         Put(row, c.label);
-        Put(row, port.EstimatedPacketsText(c.packets), double(c.packets));
-        Put(row, port.EstimatedBytesText(c.bytes), double(c.bytes));
+        Put(row, EstimatedPacketsText(port, c.packets), double(c.packets));
+        Put(row, EstimatedBytesText(port, c.bytes), double(c.bytes));
     }
 }
 
-void BuildInterfaces(CRowSink& sink, CMonPort& port)
+void BuildInterfaces(CRowSink& sink, const CMonPort& port)
 {
     for (const auto& [index, ifc] : port.interfaces) {
         const _tagIf_counters& c = ifc.current;
@@ -229,7 +230,7 @@ void BuildInterfaces(CRowSink& sink, CMonPort& port)
     }
 }
 
-void BuildVendors(CRowSink& sink, CMonPort& port, const COuiTable& oui)
+void BuildVendors(CRowSink& sink, const CMonPort& port, const COuiTable& oui)
 {
     struct Group {
         std::string vendor;
@@ -297,7 +298,7 @@ std::vector<tagListColumn> ListColumns(int kind)
     }
 }
 
-tagBuiltList BuildListRows(int kind, CMonPort& port, const COuiTable& oui)
+tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui)
 {
     tagBuiltList out;
     out.table.columns = ListColumns(kind);

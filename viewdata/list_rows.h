@@ -1,8 +1,8 @@
 #pragma once
 // The rows of the thirteen statistics lists of one port, as plain texts and raw
 // values: the list window shows them and the headless report writes them.
-// Building a list drops presumed services that a confirmed one covers, as
-// showing the list always has.
+// The service texts leave out presumed services that a confirmed one covers;
+// the statistics keep them.
 #include <vector>
 
 #include "list_table.h"
@@ -21,7 +21,7 @@ struct tagBuiltList {
 
 // Entries are visited in byte-wise key order, so equal values come out the
 // same way on every run. An invalid kind gives an empty list without columns.
-tagBuiltList BuildListRows(int kind, CMonPort& port, const COuiTable& oui);
+tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui);
 
 // The column headers of a kind, exactly as the list shows them.
 std::vector<tagListColumn> ListColumns(int kind);

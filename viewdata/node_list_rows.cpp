@@ -4,6 +4,7 @@
 
 #include "local_time.h"
 #include "mon_port.h"
+#include "port_texts.h"
 #include "name_tables.h"
 #include "nflow_mon.h"
 #include "sflow_mon.h"
@@ -25,11 +26,11 @@ std::string CutAtBracket(std::string text)
 struct tagNode {
     std::string address;
     const CIpAddress* key;
-    tagIpEntry* entry;
+    const tagIpEntry* entry;
 };
 
 // Nodes in the byte-wise order of their address texts.
-std::vector<tagNode> SortedNodes(IpTable& ips)
+std::vector<tagNode> SortedNodes(const IpTable& ips)
 {
     std::vector<tagNode> nodes;
     nodes.reserve(ips.size());
@@ -38,17 +39,17 @@ std::vector<tagNode> SortedNodes(IpTable& ips)
     return nodes;
 }
 
-void AddPortRows(std::vector<tagListRow>& rows, CMonPort& port, const COuiTable& oui, const char* agentFormat,
+void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COuiTable& oui, const char* agentFormat,
                  int64_t now)
 {
     for (const auto& [address, key, node] : SortedNodes(port.ips)) {
         if (!IsLocalAddress(*key) || node->txPackets == 0) continue;
         // The vendor of the node's first MAC, as the list of MACs shows them.
-        const std::string mac = CMonPort::MacList(*node);
+        const std::string mac = MacList(*node);
         std::string vendorName;
         if (!mac.empty())
             if (const std::string* vendor = oui.Find(std::string_view(mac).substr(0, 8))) vendorName = *vendor;
-        const std::string serviceText = port.ServiceList(node->services);
+        const std::string serviceText = ServiceList(port, node->services);
 
         tagListRow& row = rows.emplace_back();
         row.image = NodeImage(*node, now);
@@ -60,10 +61,10 @@ void AddPortRows(std::vector<tagListRow>& rows, CMonPort& port, const COuiTable&
         put(address, key->Number());
         put(mac, 0);
         put(port.HostName(*key), 0);
-        put(CutAtBracket(port.EstimatedPacketsText(node->txPackets)), double(node->txPackets));
-        put(port.EstimatedBytesText(node->txBytes), double(node->txBytes));
-        put(CutAtBracket(port.EstimatedPacketsText(node->rxPackets)), double(node->rxPackets));
-        put(port.EstimatedBytesText(node->rxBytes), double(node->rxBytes));
+        put(CutAtBracket(EstimatedPacketsText(port, node->txPackets)), double(node->txPackets));
+        put(EstimatedBytesText(port, node->txBytes), double(node->txBytes));
+        put(CutAtBracket(EstimatedPacketsText(port, node->rxPackets)), double(node->rxPackets));
+        put(EstimatedBytesText(port, node->rxBytes), double(node->rxBytes));
         put(FormatLocalTime(kTimeFormat, node->firstSeen), double(node->firstSeen));
         put(FormatLocalTime(kTimeFormat, node->lastSeen), double(node->lastSeen));
         put(vendorName, 0);

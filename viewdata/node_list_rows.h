@@ -1,8 +1,8 @@
 #pragma once
 // The local node list: every node with a private address that has sent
 // something, from every port of both collectors, one row per node and port.
-// Building the rows drops presumed services that a confirmed one covers, as
-// every list does; the vendor is that of the node's first MAC.
+// The service texts leave out presumed services that a confirmed one covers,
+// as in every list; the vendor is that of the node's first MAC.
 #include <cstdint>
 #include <string_view>
 #include <vector>

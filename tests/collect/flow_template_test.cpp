@@ -84,7 +84,7 @@ TEST_F(FlowTemplates, V9AndIpfixRecordsCountAsTheSameV5Flows)
     // Interfaces by the v5 rules: the broadcast by its mask, 65535 to every interface.
     CMonPort* port = v9.FindPort("NetFlow V9:192.0.2.1:2147483649");
     ASSERT_NE(port, nullptr);
-    port->SyncInterfaces();
+    port->interfaces.SyncAll();
     EXPECT_EQ(port->interfaces.at(1).current.ifInBroadcastPkts, 10u);
     EXPECT_EQ(port->interfaces.at(3).current.ifOutBroadcastPkts, 10u);
     EXPECT_EQ(port->lastUptime, 5000u);
@@ -308,7 +308,7 @@ TEST_F(FlowTemplates, Ipv6AddressesAndAbsentFieldsAddNothingMadeUp)
     EXPECT_EQ(port.FindIp("10.0.0.1")->txPackets, 0);
     EXPECT_TRUE(port.udpServices.empty());
     EXPECT_TRUE(port.tcpServices.empty());
-    port.SyncInterfaces();
+    port.interfaces.SyncAll();
     ASSERT_EQ(port.interfaces.size(), 1u);
     EXPECT_EQ(port.interfaces.at(4).current.ifInMulticastPkts, 0u);
     EXPECT_EQ(port.interfaces.at(4).current.ifInOctets, 2000u);

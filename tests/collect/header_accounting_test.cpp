@@ -14,6 +14,12 @@ using testing::Bytes;
 using testing::EthernetIpv4Frame;
 using testing::FrameSpec;
 
+// The node was seen with this one MAC and no other.
+bool OnlyMac(const tagIpEntry& node, const char* mac)
+{
+    return node.macs.size() == 1 && node.macs.contains(*MacAddress::Parse(mac));
+}
+
 // The header decoder and accounting rules, driven through one port as the sFlow decoder does.
 class HeaderAccounting : public ::testing::Test {
 protected:
@@ -47,8 +53,8 @@ protected:
     }
     bool HasService(const CLabelList& services, const std::string& label)
     {
-        auto texts = port.ServiceTexts(services);
-        return std::find(texts.begin(), texts.end(), label) != texts.end();
+        const uint32_t id = port.labels().Find(label);
+        return id != 0 && services.contains(id);
     }
     // An IP step without a MAC step before it, as a raw IP header is accounted.
     const tagIpEntry& AccountBareIp(const char* source)
@@ -81,7 +87,7 @@ TEST_F(HeaderAccounting, MacLayerFillsNodesPairAndType)
     const auto& pair = *port.FindPair("00:11:22:33:44:55", "00:AA:BB:CC:DD:EE");
     EXPECT_EQ(pair.packetsBtoA, 1) << "the source is the larger text";
     EXPECT_EQ(Packets(port.ethernetTypes, "IPv4"), 1);
-    EXPECT_EQ(CMonPort::MacList(Ip("192.168.0.2")), "00:AA:BB:CC:DD:EE");
+    EXPECT_TRUE(OnlyMac(Ip("192.168.0.2"), "00:AA:BB:CC:DD:EE"));
     EXPECT_TRUE(AccountBareIp("192.0.2.50").macs.empty()) << "the IP step took the source MAC";
 }
 
@@ -156,9 +162,9 @@ TEST_F(HeaderAccounting, ServiceDirectionRules)
     std::swap(f.sport, f.dport);
     Decode(EthernetIpv4Frame(f));
     EXPECT_EQ(Packets(port.tcpServices, "http"), 2);
-    auto& server = const_cast<tagIpEntry&>(Ip("192.168.0.2"));
+    const tagIpEntry& server = Ip("192.168.0.2");
     EXPECT_TRUE(HasService(server.services, "http/tcp?"));
-    EXPECT_EQ(port.ServiceList(server.services), "http/tcp") << "the presumed label is hidden";
+    EXPECT_TRUE(HasService(server.services, "http/tcp")) << "the lists hide the presumed label, not the accounting";
     EXPECT_TRUE(HasService(port.FindPair("192.168.0.2", "192.168.0.9")->services, "http/tcp"));
     EXPECT_TRUE(Ip("192.168.0.9").services.empty());
 }
@@ -231,7 +237,7 @@ TEST_F(HeaderAccounting, ArpLeavesItsSourceMacForTheNextIpPacket)
     Bytes arp;
     arp.raw({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0, 0, 1}).u16(0x0806).zeros(28);
     Decode(arp);
-    EXPECT_EQ(CMonPort::MacList(AccountBareIp("192.0.2.50")), "02:00:00:00:00:01");
+    EXPECT_TRUE(OnlyMac(AccountBareIp("192.0.2.50"), "02:00:00:00:00:01"));
     EXPECT_EQ(Packets(port.ethernetTypes, "ARP"), 1);
 }
 

@@ -19,8 +19,8 @@ using testing::NetflowV5;
 
 bool HasService(const CMonPort& port, const CLabelList& services, const std::string& label)
 {
-    auto texts = port.ServiceTexts(services);
-    return std::find(texts.begin(), texts.end(), label) != texts.end();
+    const uint32_t id = port.labels().Find(label);
+    return id != 0 && services.contains(id);
 }
 
 class NetflowDecoder : public ::testing::Test {
@@ -35,7 +35,7 @@ protected:
     const _tagIf_counters& If(const char* key, uint32_t index)
     {
         CMonPort* port = mon.FindPort(key);
-        port->SyncInterfaces();
+        port->interfaces.SyncAll();
         return port->interfaces.at(index).current;
     }
 };
@@ -56,7 +56,7 @@ TEST_F(NetflowDecoder, FlowAmountsAreAddedUnscaled)
     EXPECT_TRUE(port->FindIp("10.0.0.1")->macs.empty());
     EXPECT_EQ(port->lastSequence, 1u);
     EXPECT_EQ(port->lastUptime, 5000u);
-    EXPECT_EQ(port->counterUptime, 5000u);
+    EXPECT_EQ(port->interfaces.counterUptime(), 5000u);
 }
 
 // One set of name tables labels both collectors: a table loaded anew renames
@@ -238,7 +238,7 @@ TEST_F(NetflowDecoder, InterfacePacketSumsPassTwoToThe32)
     EXPECT_EQ(If(key, 1).ifInUcastPkts, ninety);
     EXPECT_EQ(If(key, 2).ifOutUcastPkts, ninety);
     EXPECT_EQ(If(key, 1).ifOutUcastPkts, 30ull * 0xFFFFFFFFu);
-    EXPECT_EQ(mon.FindPort(key)->InterfaceInSum(1, false), double(ninety));
+    EXPECT_EQ(mon.FindPort(key)->interfaces.InSum(CounterSet::Current, InboundFigure::Packets), double(ninety));
 }
 
 TEST_F(NetflowDecoder, InterfaceSamplesCarryTheDatagramTimeInAReplay)
@@ -340,7 +340,7 @@ TEST_F(NetflowDecoder, AllInterfacesRecordsShowAsIfAddedToEachInterface)
         std::vector<uint8_t> bytes = NetflowV5(d, flows, 0, -1, 5000 + d);
         mon.FeedDatagram(bytes.data(), bytes.size(), time, "192.0.2.1", 9995);
         CMonPort* port = mon.FindPort("NetFlow V5:192.0.2.1:0");
-        port->SyncInterfaces();
+        port->interfaces.SyncAll();
         ASSERT_EQ(port->interfaces.size(), plain.interfaces.size());
         for (const auto& [index, expected] : plain.interfaces) {
             SCOPED_TRACE(::testing::Message() << "datagram " << d << " interface " << index);

@@ -129,7 +129,7 @@ TEST_F(SflowDecoder, ExpandedFormsDecodeLikeCompactOnes)
     CMonPort* port = Port("sFlow V5:10.0.0.1:0");
     EXPECT_EQ(port->sampleCount, 1);
     ASSERT_EQ(port->interfaces.count(70000), 1u);
-    EXPECT_EQ(port->interfaces[70000].current.ifInOctets, 5000u);
+    EXPECT_EQ(port->interfaces.at(70000).current.ifInOctets, 5000u);
 }
 
 TEST_F(SflowDecoder, FlowRecordCountsOutsideOneToThousandEndTheDatagram)
@@ -193,13 +193,13 @@ TEST_F(SflowDecoder, CounterSampleUpdatesTheInterface)
     Feed(Bytes(SflowV5Header(1, 1, 0, {10, 0, 0, 1}, 777)).raw(CounterSampleV5(c)).data());
     CMonPort* port = Port("sFlow V5:10.0.0.1:0");
     ASSERT_EQ(port->interfaces.size(), 1u);
-    const auto& cur = port->interfaces[3].current;
+    const auto& cur = port->interfaces.at(3).current;
     EXPECT_EQ(cur.ifInOctets, 123456789012ull);
     EXPECT_EQ(cur.ifSpeed, 1000000000u);
     EXPECT_EQ(cur.agentUptime, 777u);
     EXPECT_EQ(cur.sampleTime, now);
-    EXPECT_EQ(port->counterUptime, 777u);
-    EXPECT_DOUBLE_EQ(port->InterfaceInSum(1, false), 123);
+    EXPECT_EQ(port->interfaces.counterUptime(), 777u);
+    EXPECT_DOUBLE_EQ(port->interfaces.InSum(CounterSet::Current, InboundFigure::Packets), 123);
     EXPECT_EQ(mon.CountInterfaces(), 1u);
 }
 

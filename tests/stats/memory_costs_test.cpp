@@ -86,7 +86,7 @@ TEST(MemoryCosts, ChargedBytesAreCloseToWhatIsAllocated)
                  _tagIf_counters c;
                  c.ifIndex = i;
                  c.sampleTime = 1'700'000'000;
-                 p.AddCounterSample(c);
+                 p.interfaces.AddCounterSample(c);
              }
          }},
         {"interface with a week of history", kInterfaces,
@@ -96,7 +96,7 @@ TEST(MemoryCosts, ChargedBytesAreCloseToWhatIsAllocated)
                      _tagIf_counters c;
                      c.ifIndex = i;
                      c.sampleTime = 1'700'000'000 + hour * 3600;
-                     p.AddCounterSample(c);
+                     p.interfaces.AddCounterSample(c);
                  }
          }},
     };

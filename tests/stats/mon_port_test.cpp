@@ -1,27 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <ctime>
-
-#include "local_dates.h"
 #include "memory_costs.h"
 #include "mon_port.h"
 
 namespace ortolan {
 namespace {
 
-// A local time on a given hour of March 2026; tests run with TZ fixed by ctest.
-int64_t LocalTimeAt(int day, int hour, int minute) { return testing::LocalTimeOf(2026, 3, day, hour, minute); }
-
-_tagIf_counters Sample(uint32_t ifIndex, int64_t time, uint32_t uptime, uint64_t inOctets = 0,
-                       uint32_t inUcast = 0)
+// The texts of a set of labels, in the set's order.
+std::vector<std::string> LabelTexts(const CMonPort& port, const CLabelList& labels)
 {
-    _tagIf_counters c;
-    c.ifIndex = ifIndex;
-    c.sampleTime = time;
-    c.agentUptime = uptime;
-    c.ifInOctets = inOctets;
-    c.ifInUcastPkts = inUcast;
-    return c;
+    std::vector<std::string> texts;
+    for (uint32_t label : labels) texts.push_back(port.LabelText(label));
+    return texts;
 }
 
 TEST(SizeClasses, BoundariesFallIntoTheirClasses)
@@ -37,104 +27,11 @@ TEST(SizeClasses, BoundariesFallIntoTheirClasses)
     EXPECT_EQ(port.sizeClasses[6].label, "1514以上");
 }
 
-TEST(InterfaceHistory, OneEntryPerLocalHourAndAWeekAtMost)
-{
-    CMonPort port("10.0.0.1", 0);
-    port.AddCounterSample(Sample(3, LocalTimeAt(1, 10, 59), 1000));
-    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 0), 2000));
-    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 30), 3000));
-    port.AddCounterSample(Sample(3, LocalTimeAt(1, 11, 59), 4000));
-    ASSERT_EQ(port.interfaces.size(), 1u);
-    EXPECT_EQ(port.interfaces[3].history.size(), 2u);
-    EXPECT_EQ(port.counterUptime, 4000u);
-
-    int64_t t = LocalTimeAt(1, 11, 0);
-    for (int i = 1; i <= 169; ++i) port.AddCounterSample(Sample(3, t + i * 3600, 5000 + i));
-    const auto& history = port.interfaces[3].history;
-    EXPECT_EQ(history.size(), kHistoryHours);
-    EXPECT_EQ(history.back().agentUptime, 5000u + 169);
-    EXPECT_EQ(history.front().agentUptime, 5000u + 169 - 167);
-}
-
-TEST(InterfaceHistory, RestartedAgentRenewsTheBase)
-{
-    CMonPort port("10.0.0.1", 0);
-    int64_t t = LocalTimeAt(2, 9, 0);
-    port.AddCounterSample(Sample(1, t, 900000, 0, 100));
-    port.AddCounterSample(Sample(1, t + 10, 900100, 0, 200));
-    EXPECT_EQ(port.interfaces[1].base.ifInUcastPkts, 100u);
-    port.AddCounterSample(Sample(1, t + 20, 50, 0, 5));  // uptime went back
-    EXPECT_EQ(port.interfaces[1].base.ifInUcastPkts, 5u);
-    EXPECT_DOUBLE_EQ(port.InterfaceInSum(2, false), 0);
-}
-
-TEST(Rates, FromCounterDifferencesOverUptime)
-{
-    CMonPort port("10.0.0.1", 0);
-    int64_t t = LocalTimeAt(3, 9, 0);
-    port.AddCounterSample(Sample(1, t, 10000, 1000, 100));
-    port.TakeSnapshot();
-    EXPECT_EQ(port.InterfaceRate(false), 0) << "right after a snapshot dt is 0";
-    port.AddCounterSample(Sample(1, t + 10, 20000, 1000 + 1250000, 100 + 3000));
-    EXPECT_DOUBLE_EQ(port.InterfaceRate(false), 300.0);
-    EXPECT_DOUBLE_EQ(port.InterfaceRate(true), 1.0);
-    port.TakeSnapshot();
-    port.AddCounterSample(Sample(1, t + 20, 30000, 0, 0));  // counters went back
-    EXPECT_EQ(port.InterfaceRate(false), 0);
-}
-
-TEST(Estimates, PacketsScaleByTheInterfaceTotalsWithAnErrorBound)
-{
-    CMonPort port("10.0.0.1", 0);
-    EXPECT_EQ(port.EstimatedPacketsText(12), "12(ABS)");
-    port.sampleCount = 1000;
-    port.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 0, 50000));
-    EXPECT_EQ(port.EstimatedPacketsText(100), "5000(±19.6%)");
-}
-
-TEST(Estimates, BytesStepByThousands)
-{
-    CMonPort port("10.0.0.1", 0);
-    EXPECT_EQ(port.EstimatedBytesText(999), "999B");
-    EXPECT_EQ(port.EstimatedBytesText(1500), "1.500KB");
-    EXPECT_EQ(port.EstimatedBytesText(2500000), "2.500MB");
-    EXPECT_EQ(port.EstimatedBytesText(7000000000), "7.000GB");
-    EXPECT_EQ(port.EstimatedBytesText(3000000000000), "3.000TB");
-    port.sampledBytes = 1000;
-    port.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 4000000, 0));
-    EXPECT_EQ(port.EstimatedBytesText(250), "1.000MB");
-}
-
-TEST(ServiceList, ConfirmedLabelHidesThePresumedOne)
-{
-    CMonPort port("10.0.0.1", 0);
-    CLabelList services;
-    for (const char* label : {"ftp/tcp?", "ftp/tcp", "domain/udp?"}) port.AddService(services, label);
-    EXPECT_EQ(port.ServiceList(services), "domain/udp?,ftp/tcp");
-    EXPECT_EQ(port.ServiceTexts(services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}))
-        << "the presumed label is gone for good";
-    // The same within the room held in the entry and past it: presumed labels
-    // go wherever they sit, and the list takes new ones afterwards.
-    CLabelList two;
-    for (const char* label : {"ftp/tcp?", "ftp/tcp"}) port.AddService(two, label);
-    EXPECT_EQ(port.ServiceList(two), "ftp/tcp");
-    port.AddService(two, "ntp/udp");
-    port.AddService(two, "ntp/udp");
-    EXPECT_EQ(port.ServiceList(two), "ftp/tcp,ntp/udp");
-    CLabelList many;
-    for (const char* label : {"ssh/tcp?", "http/tcp?", "ssh/tcp", "http/tcp", "ntp/udp?", "ssh/tcp", "dns/udp"})
-        port.AddService(many, label);
-    EXPECT_EQ(port.ServiceList(many), "dns/udp,http/tcp,ntp/udp?,ssh/tcp");
-    port.AddService(many, "ssh/tcp?");
-    EXPECT_EQ(port.ServiceTexts(many), (std::vector<std::string>{"dns/udp", "http/tcp", "ntp/udp?", "ssh/tcp", "ssh/tcp?"}));
-}
-
 TEST(ActiveNodes, TwentyRefreshIntervalsOfSendersOnly)
 {
     CMonPort port("10.0.0.1", 0);
     int64_t now = 1'700'000'000;
-    port.counterUptime = 60000;
-    port.snapshotUptime = 0;
+    port.interfaces.SetCounterUptime(60000);  // the snapshot was at uptime 0
     auto* recent = port.FindOrAddMac("00:00:00:00:00:01", now);
     recent->txPackets = 1;
     recent->lastSeen = now - 1199;
@@ -144,35 +41,8 @@ TEST(ActiveNodes, TwentyRefreshIntervalsOfSendersOnly)
     auto* receiver = port.FindOrAddMac("00:00:00:00:00:03", now);
     receiver->rxPackets = 5;
     receiver->lastSeen = now;
-    EXPECT_EQ(port.ActiveNodes(false, now), 1);
-    EXPECT_EQ(port.ActiveNodes(true, now), 0);
-}
-
-TEST(NodeLists, MacsOfAnIpAndIpsOfAMac)
-{
-    CMonPort port("10.0.0.1", 0);
-    auto* a = port.FindOrAddIp("10.0.0.2", 1);
-    auto* b = port.FindOrAddIp("10.0.0.3", 1);
-    port.AddMacToIp(*a, "00:00:00:00:00:01");
-    port.AddMacToIp(*a, "00:00:00:00:00:02");
-    port.AddMacToIp(*b, "00:00:00:00:00:01");
-    // Byte-wise order of the texts, however the nodes came in.
-    for (const char* address : {"10.0.0.9", "10.0.0.10", "10.0.0.100"})
-        port.AddMacToIp(*port.FindOrAddIp(address, 1), "00:00:00:00:00:01");
-    EXPECT_EQ(port.MacListForIp("10.0.0.2"), "00:00:00:00:00:01,00:00:00:00:00:02");
-    EXPECT_EQ(port.MacListForIp("10.9.9.9"), "");
-    EXPECT_EQ(port.IpListForMac("00:00:00:00:00:01"), "10.0.0.10,10.0.0.100,10.0.0.2,10.0.0.3,10.0.0.9");
-    EXPECT_EQ(port.IpListForMac("00:00:00:00:00:02"), "10.0.0.2");
-    // A list that outgrows the room held in the entry, then its first block,
-    // keeps every MAC once and in order whatever order they came in.
-    auto* c = port.FindOrAddIp("10.0.0.4", 1);
-    for (const char* mac : {"00:00:00:00:00:09", "00:00:00:00:00:03", "00:00:00:00:00:09", "00:00:00:00:00:07",
-                            "00:00:00:00:00:01", "0A:00:00:00:00:00", "00:00:00:00:00:05", "00:00:00:00:00:03"})
-        port.AddMacToIp(*c, mac);
-    EXPECT_EQ(port.MacListForIp("10.0.0.4"),
-              "00:00:00:00:00:01,00:00:00:00:00:03,00:00:00:00:00:05,00:00:00:00:00:07,00:00:00:00:00:09,"
-              "0A:00:00:00:00:00");
-    EXPECT_EQ(port.IpListForMac("00:00:00:00:00:07"), "10.0.0.4");
+    EXPECT_EQ(port.ActiveNodes(NodeKind::Mac, now), 1);
+    EXPECT_EQ(port.ActiveNodes(NodeKind::Ip, now), 0);
 }
 
 TEST(MemoryBudget, RefusesNewThingsButKeepsCountingExistingOnes)
@@ -198,7 +68,7 @@ TEST(MemoryBudget, RefusesNewThingsButKeepsCountingExistingOnes)
     port.AddService(node->services, "http/tcp");
     port.AddService(node->services, "http/tcp");
     port.AddService(node->services, "ftp/tcp");
-    EXPECT_EQ(port.ServiceTexts(node->services), std::vector<std::string>{"http/tcp"});
+    EXPECT_EQ(LabelTexts(port, node->services), std::vector<std::string>{"http/tcp"});
     EXPECT_EQ(account.refused(), 4u);
     EXPECT_EQ(port.ips.size(), 2u);
     EXPECT_LE(budget.used(), budget.limit());
@@ -253,7 +123,7 @@ TEST(Pairs, EntriesKeepTheirAddressesWhileTheTableGrows)
     EXPECT_EQ(port.FindPair("10.0.0.2", "10.0.0.1"), first);
     EXPECT_EQ(port.FindIp("10.0.0.1"), node);
     EXPECT_EQ(first->packetsAtoB, 7);
-    EXPECT_EQ(port.ServiceTexts(first->services), std::vector<std::string>{"http/tcp"});
+    EXPECT_EQ(LabelTexts(port, first->services), std::vector<std::string>{"http/tcp"});
     EXPECT_EQ(port.ipMatrix.size(), kMore + 1);
     size_t visited = 0;
     for (const auto& [key, pair] : port.ipMatrix) visited += pair.firstSeen == 6 || &pair == first;

@@ -179,7 +179,10 @@ inline std::string Digest(const CFlowCollector& c)
             std::ostringstream s;
             s << "ip " << k.String() << ' ' << n.txPackets << ' ' << n.txBytes << ' ' << n.rxPackets << ' '
               << n.rxBytes << ' ' << n.firstSeen << ' ' << n.lastSeen;
-            for (const std::string& service : p->ServiceTexts(n.services)) s << ' ' << service;
+            std::vector<std::string> services;
+            for (uint32_t label : n.services) services.push_back(p->LabelText(label));
+            std::sort(services.begin(), services.end());
+            for (const std::string& service : services) s << ' ' << service;
             add(s.str());
         }
         auto addPair = [&](const std::string& text, const tagMtxEntry& m) {

@@ -7,6 +7,7 @@
 #include "list_kind.h"
 #include "list_rows.h"
 #include "port_fixtures.h"
+#include "port_texts.h"
 
 namespace ortolan {
 namespace {
@@ -68,7 +69,7 @@ TEST(ListRows, MacListShowsEstimatesTimesAndIpList)
     EXPECT_EQ(cells[5], "11/15 07:13:20");
     // The same list IpListForMac gives, in byte-wise order.
     EXPECT_EQ(cells[7], "10.0.0.1,10.0.0.2");
-    EXPECT_EQ(cells[7], port.IpListForMac("00:11:22:33:44:55"));
+    EXPECT_EQ(cells[7], IpListForMac(port, "00:11:22:33:44:55"));
     EXPECT_EQ(list.table.rows[0].numbers[2], 1500);
     ASSERT_EQ(list.topEntries.size(), 1u);
     EXPECT_EQ(list.topEntries[0].key, "00:11:22:33:44:55");
@@ -90,7 +91,8 @@ TEST(ListRows, IpListShowsHostMacAndServiceTexts)
     EXPECT_EQ(cells[1], "host.example");
     EXPECT_EQ(cells[8], "00:AA:00:00:00:01,00:AA:00:00:00:02");
     EXPECT_EQ(cells[9], "domain/udp?,ftp/tcp");
-    EXPECT_EQ(port.ServiceTexts(node.services), (std::vector<std::string>{"domain/udp?", "ftp/tcp"}));
+    EXPECT_EQ(ServiceTexts(port, node.services), (std::vector<std::string>{"domain/udp?", "ftp/tcp", "ftp/tcp?"}))
+        << "building the list leaves the statistics as they were";
     EXPECT_EQ(list.table.rows[0].numbers[0], double(0xC0000207u));
 }
 
@@ -144,7 +146,7 @@ TEST(ListRows, InterfacesSumInboundPacketsAndFormatOctets)
     c.ifInBroadcastPkts = 3;
     c.ifInOctets = 1234567;
     c.sampleTime = kT0;
-    port.AddCounterSample(c);
+    port.interfaces.AddCounterSample(c);
     COuiTable oui;
     tagBuiltList list = BuildListRows(11, port, oui);
     ASSERT_EQ(list.table.rows.size(), 1u);

@@ -7,6 +7,7 @@
 #include "nflow_mon.h"
 #include "node_list_rows.h"
 #include "port_fixtures.h"
+#include "port_texts.h"
 #include "sflow_mon.h"
 
 namespace ortolan {
@@ -83,12 +84,12 @@ TEST_F(NodeListTest, EstimatesLoseTheirErrorBound)
     c.ifIndex = 1;
     c.ifInUcastPkts = 50000;
     c.sampleTime = kT0;
-    s.AddCounterSample(c);
+    s.interfaces.AddCounterSample(c);
     AddIp(s, "10.9.9.9", 100, 10);
     tagListTable t = BuildLocalNodeRows(sflow, nflow, kT0);
     auto it = std::find_if(t.rows.begin(), t.rows.end(), [](const auto& r) { return r.cells[0] == "10.9.9.9"; });
     ASSERT_NE(it, t.rows.end());
-    EXPECT_EQ(s.EstimatedPacketsText(100), "5000(±19.6%)");
+    EXPECT_EQ(EstimatedPacketsText(s, 100), "5000(±19.6%)");
     EXPECT_EQ(it->cells[3], "5000");
 }
 

@@ -110,13 +110,13 @@ TEST_F(ListDlgTest, DetailsNeedAnInterfaceWithHistory)
     _tagIf_counters c;
     c.ifIndex = 1;
     c.sampleTime = testing::kT0;
-    port.AddCounterSample(c);
+    port.interfaces.AddCounterSample(c);
     c.ifIndex = 2;
-    port.AddCounterSample(c);
+    port.interfaces.AddCounterSample(c);
     c.sampleTime += 3600;
     c.ifInUcastPkts = 50;
     c.ifInOctets = 5000;
-    port.AddCounterSample(c);  // interface 2 now has two hours
+    port.interfaces.AddCounterSample(c);  // interface 2 now has two hours
     {
         CListDlg other(port, 4, oui, sortState, dialogs);
         EXPECT_TRUE(other.detailsButton()->isHidden());
