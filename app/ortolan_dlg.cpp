@@ -356,7 +356,7 @@ void COrtolanDlg::UpdateButtons()
         m_capture->setEnabled(false);
         m_info->setEnabled(NetflowHasKind(listKind()));
     }
-    m_capture->setText(CaptureButtonText(list.port(rows[0])));
+    m_capture->setText(CaptureButtonText(m_controller->sflow(), list.port(rows[0])));
 }
 
 void COrtolanDlg::ShowInformation()
@@ -377,10 +377,10 @@ void COrtolanDlg::ToggleCaptureFile()
     std::vector<int> rows = SelectedRows();
     CMonPort* port = SelectedPort();
     if (port && m_capture->isEnabled()) {
-        switch (ToggleCapture(m_dialogs, this, *port)) {
+        switch (ToggleCapture(m_dialogs, this, m_controller->sflow(), *port)) {
         case CaptureToggle::Closed:
         case CaptureToggle::Opened:
-            m_controller->list().SetOutputFile(rows[0], CapturePath(*port).toStdString());
+            m_controller->list().SetOutputFile(rows[0], CapturePath(m_controller->sflow(), *port).toStdString());
             break;
         default:
             break;

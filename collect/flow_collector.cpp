@@ -260,6 +260,7 @@ CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
     auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_memory, m_limits,
                                            m_accounting.labels());
     CMonPort* raw = port.get();
+    if (auto held = ports.find(key); held != ports.end()) DropPort(*held->second);
     ports[std::move(key)] = std::move(port);
     return raw;
 }

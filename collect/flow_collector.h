@@ -112,6 +112,8 @@ protected:
     CFlowCollector(uint16_t defaultPort, const char* keyPrefix, const tagLimits& limits, const CNameTables* names);
     // What a decoder keeps beyond the ports (NetFlow templates), dropped by Reset.
     virtual void ResetDecoder() {}
+    // What a decoder keeps for one port, dropped before AddPort replaces the port.
+    virtual void DropPort(const CMonPort& port) {}
 
     // The bookkeeping every version does once its header is read: the port of
     // the agent and number under the current version, found or added; a

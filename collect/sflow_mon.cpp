@@ -1,5 +1,6 @@
 #include "sflow_mon.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "address_text.h"
@@ -91,6 +92,36 @@ CSFlowMon::CSFlowMon(const tagLimits& limits)
 CSFlowMon::CSFlowMon(const CNameTables& names, const tagLimits& limits)
     : CFlowCollector(6343, "sFlow", limits, &names), m_headers(m_accounting)
 {
+}
+
+bool CSFlowMon::OpenCapture(const CMonPort& port, const std::string& path)
+{
+    std::unique_ptr<CCaptureFile>& file = m_captures[&port];
+    if (!file) file = std::make_unique<CCaptureFile>();
+    if (file->Open(path)) return true;
+    if (!file->IsOpen()) m_captures.erase(&port);
+    return false;
+}
+
+void CSFlowMon::CloseCapture(const CMonPort& port) { m_captures.erase(&port); }
+
+const CCaptureFile* CSFlowMon::Capture(const CMonPort& port) const
+{
+    auto it = m_captures.find(&port);
+    return it == m_captures.end() ? nullptr : it->second.get();
+}
+
+void CSFlowMon::ResetDecoder() { m_captures.clear(); }
+
+void CSFlowMon::DropPort(const CMonPort& port) { m_captures.erase(&port); }
+
+void CSFlowMon::AppendCapture(const CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength)
+{
+    auto it = m_captures.find(&port);
+    if (it == m_captures.end() || !it->second->IsOpen()) return;
+    using namespace std::chrono;
+    auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    it->second->Append(bytes, length, frameLength, uint32_t(ms / 1000), uint32_t(ms % 1000) * 1000u);
 }
 
 void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
@@ -192,7 +223,7 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     port.sampledBytes += frameLength;
     uint32_t available = headerLength <= r.remaining() ? headerLength : uint32_t(r.remaining());
     const uint8_t* bytes = r.cursor();
-    port.AppendCapture(bytes, available, frameLength);
+    if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);
 
     if (protocol == kHeaderEthernet) {
         int ipOffset = m_headers.DecodeEthernet(port, bytes, available, frameLength);

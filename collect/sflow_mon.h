@@ -1,8 +1,14 @@
 #pragma once
 // The sFlow collector: decodes sFlow version 2, 4 and 5 datagrams (RFC 3176,
 // sFlow v5) into the statistics of one port per agent and sub-agent.
-#include "flow_collector.h"
+#include <absl/container/flat_hash_map.h>
+
+#include <memory>
+#include <string>
+
 #include "address_text.h"
+#include "capture_file.h"
+#include "flow_collector.h"
 #include "header_decoder.h"
 
 namespace ortolan {
@@ -20,7 +26,21 @@ public:
 
     CHeaderDecoder& headerDecoder() { return m_headers; }
 
+    // --- Capture files of the sampled headers, one per port at most. Every
+    // raw header sampled on the port is appended, stamped with the time it
+    // was decoded. A port's file is closed when the port is dropped or
+    // replaced.
+    // Fails when the port's file is open already or cannot be created.
+    bool OpenCapture(const CMonPort& port, const std::string& path);
+    void CloseCapture(const CMonPort& port);
+    // The port's capture file, or null; a file whose write failed is kept, closed.
+    const CCaptureFile* Capture(const CMonPort& port) const;
+    // Appends one sampled header to the port's open file; nothing without one.
+    void AppendCapture(const CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength);
+
 private:
+    void ResetDecoder() override;
+    void DropPort(const CMonPort& port) override;
     // Each returns false when the sample is malformed, which ends the datagram.
     bool ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expanded);
     bool ParseFlowSampleV2(BigEndianReader& r, CMonPort& port);
@@ -36,6 +56,7 @@ private:
     uint32_t m_agentType = 0;
     uint8_t m_agentBytes[16] = {};
     AddressText m_agentText;
+    absl::flat_hash_map<const CMonPort*, std::unique_ptr<CCaptureFile>> m_captures;
 };
 
 }  // namespace ortolan

@@ -1,7 +1,6 @@
 #include "mon_port.h"
 
 #include <algorithm>
-#include <chrono>
 #include <type_traits>
 
 #include "local_time.h"
@@ -27,7 +26,7 @@ CMonPort::CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memo
     for (size_t i = 0; i < kSizeClassCount; ++i) sizeClasses[i].label = kSizeLabels[i];
 }
 
-CMonPort::~CMonPort() { CloseCapture(); }
+CMonPort::~CMonPort() = default;
 
 bool CMonPort::Charge(uint64_t bytes) { return m_memory == nullptr || m_memory->Charge(bytes); }
 
@@ -247,18 +246,6 @@ std::string CMonPort::HostName(const CIpAddress& address) const
 }
 
 
-void CMonPort::WriteCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
-{
-    using namespace std::chrono;
-    auto now = system_clock::now().time_since_epoch();
-    auto ms = duration_cast<milliseconds>(now).count();
-    captureFile.Append(bytes, length, frameLength, uint32_t(ms / 1000),
-                       uint32_t(ms % 1000) * 1000u);
-}
-
-bool CMonPort::OpenCapture(const std::string& path) { return captureFile.Open(path); }
-
-void CMonPort::CloseCapture() { captureFile.Close(); }
 
 
 double CMonPort::ActiveNodes(NodeKind kind, int64_t now) const

@@ -15,7 +15,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "capture_file.h"
 #include "interface_table.h"
 #include "memory_budget.h"
 #include "label_table.h"
@@ -91,7 +90,6 @@ public:
     // Reverse look-up results by address, filled by the controller.
     absl::flat_hash_map<CIpAddress, std::string> hostNames;
     std::array<tagSizeClass, kSizeClassCount> sizeClasses;
-    CCaptureFile captureFile;
     int64_t lastReceived = 0;
 
     // --- Entry creation: the seam the traffic accounting works through. Each
@@ -226,14 +224,6 @@ public:
         c.packets += 1;
         c.bytes += frameLength;
     }
-    void AppendCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength)
-    {
-        if (captureFile.IsOpen()) WriteCapture(bytes, length, frameLength);
-    }
-
-    // --- Capture file of sampled headers.
-    bool OpenCapture(const std::string& path);
-    void CloseCapture();
 
     // --- Queries.
     // Nodes that sent within twenty refresh intervals of now.
@@ -259,7 +249,6 @@ private:
     void AddNewMacToIp(tagIpEntry& node, const MacAddress& mac);
     void AddNewService(CLabelList& services, uint32_t label);
     tagProtStat* AddTos(const TosKey& key);
-    void WriteCapture(const uint8_t* bytes, uint32_t length, uint32_t frameLength);
     tagMacEntry* AddMac(const MacAddress& address, int64_t now);
     tagIpEntry* AddIp(const CIpAddress& address, int64_t now);
     tagMacFlowEntries AddMacFlow(const MacAddress& source, const MacAddress& destination, int64_t now, bool swapped);

@@ -5,6 +5,7 @@
 #include "chart_model.h"
 #include "dialog_seam.h"
 #include "mon_port.h"
+#include "sflow_mon.h"
 
 namespace ortolan {
 namespace {
@@ -27,10 +28,20 @@ const tagTrendCsvText& TrendText(int tab) { return kTrendCsv[tab >= 0 && tab < 5
 
 }  // namespace
 
-CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CMonPort& port)
+namespace {
+
+bool CaptureOpen(const CSFlowMon& sflow, const CMonPort& port)
 {
-    if (port.captureFile.IsOpen()) {
-        port.CloseCapture();
+    const CCaptureFile* file = sflow.Capture(port);
+    return file && file->IsOpen();
+}
+
+}  // namespace
+
+CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CSFlowMon& sflow, const CMonPort& port)
+{
+    if (CaptureOpen(sflow, port)) {
+        sflow.CloseCapture(port);
         return CaptureToggle::Closed;
     }
     tagSaveFileRequest request;
@@ -40,23 +51,23 @@ CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CMonPort& por
     const QString path = dialogs.PickSaveFile(parent, request);
     if (path.isEmpty()) return CaptureToggle::Cancelled;
     const QByteArray local = path.toLocal8Bit();
-    if (!port.OpenCapture(std::string(local.constData(), static_cast<size_t>(local.size())))) {
+    if (!sflow.OpenCapture(port, std::string(local.constData(), static_cast<size_t>(local.size())))) {
         dialogs.ShowMessage(parent, QStringLiteral("ファイル出力できません。"));
         return CaptureToggle::Failed;
     }
     return CaptureToggle::Opened;
 }
 
-QString CapturePath(const CMonPort& port)
+QString CapturePath(const CSFlowMon& sflow, const CMonPort& port)
 {
-    if (!port.captureFile.IsOpen()) return {};
-    const std::string& path = port.captureFile.path();
+    if (!CaptureOpen(sflow, port)) return {};
+    const std::string& path = sflow.Capture(port)->path();
     return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
 }
 
-QString CaptureButtonText(const CMonPort* port)
+QString CaptureButtonText(const CSFlowMon& sflow, const CMonPort* port)
 {
-    return port && port->captureFile.IsOpen() ? QStringLiteral("出力停止") : QStringLiteral("ファイル出力");
+    return port && CaptureOpen(sflow, *port) ? QStringLiteral("出力停止") : QStringLiteral("ファイル出力");
 }
 
 bool ExportChartImage(IDialogSeam& dialogs, QWidget* parent, CChartCtrl& chart)

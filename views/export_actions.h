@@ -12,6 +12,7 @@ namespace ortolan {
 class CChartCtrl;
 class CChartModel;
 class CMonPort;
+class CSFlowMon;
 class IDialogSeam;
 
 enum class CaptureToggle {
@@ -21,12 +22,13 @@ enum class CaptureToggle {
     Cancelled,  // the save dialog was cancelled
 };
 
-// "ファイル出力" / "出力停止" on the selected port.
-CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CMonPort& port);
+// "ファイル出力" / "出力停止" on the selected port; the sFlow collector keeps
+// the capture files of its ports.
+CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CSFlowMon& sflow, const CMonPort& port);
 // The path of the port's open capture file, else empty (the "出力ファイル" cell).
-QString CapturePath(const CMonPort& port);
+QString CapturePath(const CSFlowMon& sflow, const CMonPort& port);
 // The button's caption for the port: "出力停止" while a file is open.
-QString CaptureButtonText(const CMonPort* port);
+QString CaptureButtonText(const CSFlowMon& sflow, const CMonPort* port);
 
 // "グラフ出力": the chart of the selected tab as a bitmap. True when written.
 bool ExportChartImage(IDialogSeam& dialogs, QWidget* parent, CChartCtrl& chart);

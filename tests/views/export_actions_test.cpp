@@ -7,6 +7,7 @@
 #include "export_actions.h"
 #include "mon_port.h"
 #include "scripted_dialog_seam.h"
+#include "sflow_mon.h"
 #include "views_app.h"
 #include "views_fixtures.h"
 
@@ -19,19 +20,20 @@ using testing::ScriptedDialogSeam;
 TEST(CaptureExport, OpensAndClosesTwice)
 {
     QTemporaryDir dir;
-    CMonPort port("10.0.0.1", 0);
+    CSFlowMon sflow;
+    const CMonPort& port = *sflow.AddPort("10.0.0.1", 0);
     ScriptedDialogSeam dialogs;
     for (int round = 0; round < 2; ++round) {
         const QString path = dir.filePath(QStringLiteral("dump%1.pcap").arg(round));
         dialogs.saveAnswers.push_back(path);
-        EXPECT_EQ(ToggleCapture(dialogs, nullptr, port), CaptureToggle::Opened);
-        EXPECT_EQ(CapturePath(port), path);
-        EXPECT_EQ(CaptureButtonText(&port), "出力停止");
+        EXPECT_EQ(ToggleCapture(dialogs, nullptr, sflow, port), CaptureToggle::Opened);
+        EXPECT_EQ(CapturePath(sflow, port), path);
+        EXPECT_EQ(CaptureButtonText(sflow, &port), "出力停止");
         const uint8_t frame[14] = {};
-        port.AppendCapture(frame, sizeof frame, 60);
-        EXPECT_EQ(ToggleCapture(dialogs, nullptr, port), CaptureToggle::Closed);
-        EXPECT_TRUE(CapturePath(port).isEmpty());
-        EXPECT_EQ(CaptureButtonText(&port), "ファイル出力");
+        sflow.AppendCapture(port, frame, sizeof frame, 60);
+        EXPECT_EQ(ToggleCapture(dialogs, nullptr, sflow, port), CaptureToggle::Closed);
+        EXPECT_TRUE(CapturePath(sflow, port).isEmpty());
+        EXPECT_EQ(CaptureButtonText(sflow, &port), "ファイル出力");
         const std::string bytes = ReadFile(path);
         ASSERT_EQ(bytes.size(), 24u + 16u + 14u);
         EXPECT_EQ(bytes.substr(0, 4), std::string("\xd4\xc3\xb2\xa1", 4));
@@ -46,15 +48,16 @@ TEST(CaptureExport, OpensAndClosesTwice)
 TEST(CaptureExport, UnwritablePathIsReportedAndCancelIsNot)
 {
     QTemporaryDir dir;
-    CMonPort port("10.0.0.1", 0);
+    CSFlowMon sflow;
+    const CMonPort& port = *sflow.AddPort("10.0.0.1", 0);
     ScriptedDialogSeam dialogs;
     dialogs.saveAnswers.push_back(dir.filePath("missing/dump.pcap"));
-    EXPECT_EQ(ToggleCapture(dialogs, nullptr, port), CaptureToggle::Failed);
+    EXPECT_EQ(ToggleCapture(dialogs, nullptr, sflow, port), CaptureToggle::Failed);
     EXPECT_EQ(dialogs.messages, QStringList{"ファイル出力できません。"});
-    EXPECT_FALSE(port.captureFile.IsOpen());
-    EXPECT_EQ(ToggleCapture(dialogs, nullptr, port), CaptureToggle::Cancelled);
+    EXPECT_EQ(sflow.Capture(port), nullptr);
+    EXPECT_EQ(ToggleCapture(dialogs, nullptr, sflow, port), CaptureToggle::Cancelled);
     EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(CaptureButtonText(nullptr), "ファイル出力");
+    EXPECT_EQ(CaptureButtonText(sflow, nullptr), "ファイル出力");
 }
 
 class TrendCsvTest : public ::testing::Test {
