@@ -367,7 +367,8 @@ void COrtolanDlg::ShowInformation()
     // Host names are looked up for the nodes this list shows, while it shows them.
     m_controller->SetShownPorts({port});
     m_controller->ResolveNamesOf(*port);
-    CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this);
+    CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this,
+                 &m_controller->portHostNames());
     dlg.exec();
     m_controller->SetShownPorts({});
 }
@@ -415,7 +416,8 @@ void COrtolanDlg::ShowLocalNodes()
             m_controller->ResolveNamesOf(*port);
         }
     m_controller->SetShownPorts(std::move(shown));
-    CNodeListDlg dlg(m_controller->sflow(), m_controller->netflow(), m_sortState, m_dialogs, this);
+    CNodeListDlg dlg(m_controller->sflow(), m_controller->netflow(), m_sortState, m_dialogs, this, {},
+                     &m_controller->portHostNames());
     dlg.exec();
     m_controller->SetShownPorts({});
 }

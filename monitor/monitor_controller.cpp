@@ -104,6 +104,7 @@ bool CMonitorController::Start()
     ResetCharts();
     m_sflow.Reset();
     m_netflow.Reset();
+    m_portHostNames.Clear();  // the names of the ports just dropped
     m_memory.SetLimit(MiB(m_settings.memoryLimitMib));
     m_shownFrom = 0;
     m_lastRedrawSecond = 0;
@@ -331,12 +332,12 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
     port.interfaces.TakeSnapshot();
 }
 
-void CMonitorController::ResolveNamesOf(CMonPort& port)
+void CMonitorController::ResolveNamesOf(const CMonPort& port)
 {
     for (const auto& [address, node] : port.ips) {
-        if (port.hostNames.contains(address)) continue;
+        if (m_portHostNames.Contains(port, address)) continue;
         std::string name = ResolveHostName(address.String());
-        if (!name.empty()) port.hostNames.emplace(address, std::move(name));
+        if (!name.empty()) m_portHostNames.Note(port, address, std::move(name));
     }
 }
 
@@ -472,7 +473,7 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
             auto key = CIpAddress::Parse(a);
             if (!key) continue;
             for (CMonPort* port : m_shownPorts)
-                if (port->ips.contains(*key)) port->hostNames.try_emplace(*key, reply.hostName);
+                if (port->ips.contains(*key)) m_portHostNames.Note(*port, *key, reply.hostName);
         }
     }
     if (m_pendingLookups > 0) --m_pendingLookups;

@@ -25,6 +25,7 @@
 #include "monitor_list_model.h"
 #include "monitor_settings.h"
 #include "nflow_mon.h"
+#include "port_host_names.h"
 #include "sflow_mon.h"
 #include "status_text.h"
 #include "trend_charts.h"
@@ -123,7 +124,9 @@ public:
     // the cache now, at every refresh and as answers arrive; other ports' nodes
     // are not walked at all.
     void SetShownPorts(std::vector<CMonPort*> ports) { m_shownPorts = std::move(ports); }
-    void ResolveNamesOf(CMonPort& port);
+    void ResolveNamesOf(const CMonPort& port);
+    // The names the lists show beside the shown ports' addresses.
+    const IHostNameLookup& portHostNames() const { return m_portHostNames; }
     int pendingLookups() const { return m_pendingLookups; }
 
     // The one memory limit both collectors' tables share; others that keep
@@ -195,6 +198,7 @@ private:
     CMemoryAccount m_hostNameMemory{m_memory};  // the cache's share of the limit
     size_t m_hostNameLimit = kMaxHostNames;
     std::vector<CMonPort*> m_shownPorts;
+    CPortHostNames m_portHostNames;
     int m_pendingLookups = 0;
     std::string m_status;
     std::string m_logProblem;

@@ -239,11 +239,6 @@ const tagProtStat* CMonPort::FindStat(const StatTable& table, std::string_view n
     return it == table.end() ? nullptr : &it->second;
 }
 
-std::string CMonPort::HostName(const CIpAddress& address) const
-{
-    auto it = hostNames.find(address);
-    return it == hostNames.end() ? std::string() : it->second;
-}
 
 
 

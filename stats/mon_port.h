@@ -87,8 +87,6 @@ public:
     IpPairTable ipMatrix;
     MacPairTable macMatrix;
     TosTable tosTable;
-    // Reverse look-up results by address, filled by the controller.
-    absl::flat_hash_map<CIpAddress, std::string> hostNames;
     std::array<tagSizeClass, kSizeClassCount> sizeClasses;
     int64_t lastReceived = 0;
 
@@ -213,8 +211,6 @@ public:
         auto [a, b] = Sides(key, e);
         return a.String() + "<->" + b.String();
     }
-    // The resolved host name of an address, or empty.
-    std::string HostName(const CIpAddress& address) const;
 
 
     // --- Updates from the decoders.

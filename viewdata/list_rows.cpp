@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "host_name_lookup.h"
 #include "list_kind.h"
 #include "local_time.h"
 #include "mon_port.h"
@@ -131,12 +132,12 @@ void BuildMacs(CRowSink& sink, const CMonPort& port)
     }
 }
 
-void BuildIps(CRowSink& sink, const CMonPort& port)
+void BuildIps(CRowSink& sink, const CMonPort& port, const IHostNameLookup* hostNames)
 {
     for (auto& [address, key, e] : SortedEntries(port.ips)) {
         tagListRow& row = sink.Add(address, double(e->txBytes));
         Put(row, address, key->Number());
-        Put(row, port.HostName(*key));
+        Put(row, hostNames ? hostNames->HostName(port, *key) : std::string());
         PutNodeTraffic(row, port, *e);
         Put(row, MacList(*e));
         Put(row, ServiceList(port, e->services));
@@ -298,14 +299,14 @@ std::vector<tagListColumn> ListColumns(int kind)
     }
 }
 
-tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui)
+tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui, const IHostNameLookup* hostNames)
 {
     tagBuiltList out;
     out.table.columns = ListColumns(kind);
     CRowSink sink(out, kind);
     switch (kind) {
     case 0: BuildMacs(sink, port); break;
-    case 1: BuildIps(sink, port); break;
+    case 1: BuildIps(sink, port, hostNames); break;
     case 2: BuildPairs<MacAddress>(sink, port, port.macMatrix, false); break;
     case 3: BuildPairs<CIpAddress>(sink, port, port.ipMatrix, true); break;
     case 4: BuildStats(sink, port, port.ethernetTypes); break;

@@ -12,6 +12,7 @@ namespace ortolan {
 
 class CMonPort;
 class COuiTable;
+class IHostNameLookup;
 
 struct tagBuiltList {
     tagListTable table;                  // rows in the order the entries were visited
@@ -21,7 +22,9 @@ struct tagBuiltList {
 
 // Entries are visited in byte-wise key order, so equal values come out the
 // same way on every run. An invalid kind gives an empty list without columns.
-tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui);
+// The IP list shows the names the lookup gives, none without one.
+tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
+                           const IHostNameLookup* hostNames = nullptr);
 
 // The column headers of a kind, exactly as the list shows them.
 std::vector<tagListColumn> ListColumns(int kind);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host_name_lookup.h"
 #include "local_time.h"
 #include "mon_port.h"
 #include "port_texts.h"
@@ -39,8 +40,8 @@ std::vector<tagNode> SortedNodes(const IpTable& ips)
     return nodes;
 }
 
-void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COuiTable& oui, const char* agentFormat,
-                 int64_t now)
+void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COuiTable& oui,
+                 const IHostNameLookup* hostNames, const char* agentFormat, int64_t now)
 {
     for (const auto& [address, key, node] : SortedNodes(port.ips)) {
         if (!IsLocalAddress(*key) || node->txPackets == 0) continue;
@@ -60,7 +61,7 @@ void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COui
         };
         put(address, key->Number());
         put(mac, 0);
-        put(port.HostName(*key), 0);
+        put(hostNames ? hostNames->HostName(port, *key) : std::string(), 0);
         put(CutAtBracket(EstimatedPacketsText(port, node->txPackets)), double(node->txPackets));
         put(EstimatedBytesText(port, node->txBytes), double(node->txBytes));
         put(CutAtBracket(EstimatedPacketsText(port, node->rxPackets)), double(node->rxPackets));
@@ -94,12 +95,14 @@ std::vector<tagListColumn> NodeListColumns()
             {"最終検出日時", N},    {"NICメーカー ", T},    {"サーバ機能", T},       {"エージェント", SortKind::AltText}};
 }
 
-tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now)
+tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, const IHostNameLookup* hostNames)
 {
     tagListTable table;
     table.columns = NodeListColumns();
-    for (auto& [key, port] : sflow.ports) AddPortRows(table.rows, *port, sflow.names().oui, "sFlow:", now);
-    for (auto& [key, port] : nflow.ports) AddPortRows(table.rows, *port, nflow.names().oui, "NetFlow:", now);
+    for (auto& [key, port] : sflow.ports)
+        AddPortRows(table.rows, *port, sflow.names().oui, hostNames, "sFlow:", now);
+    for (auto& [key, port] : nflow.ports)
+        AddPortRows(table.rows, *port, nflow.names().oui, hostNames, "NetFlow:", now);
     // Each row went in at the top of the list: the last one visited shows first.
     std::reverse(table.rows.begin(), table.rows.end());
     return table;

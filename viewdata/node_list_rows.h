@@ -13,6 +13,7 @@ namespace ortolan {
 
 class CNFlowMon;
 class CSFlowMon;
+class IHostNameLookup;
 struct tagIpEntry;
 class CIpAddress;
 
@@ -26,7 +27,9 @@ int NodeImage(const tagIpEntry& node, int64_t now);
 std::vector<tagListColumn> NodeListColumns();
 
 // Rows in the order shown when the window opens: the last node visited
-// first. `now` is the wall-clock time that decides the images.
-tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now);
+// first. `now` is the wall-clock time that decides the images. The names the
+// lookup gives fill the host column, which stays empty without one.
+tagListTable BuildLocalNodeRows(CSFlowMon& sflow, CNFlowMon& nflow, int64_t now,
+                                const IHostNameLookup* hostNames = nullptr);
 
 }  // namespace ortolan

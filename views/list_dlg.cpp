@@ -28,7 +28,7 @@ constexpr int kOpeningSortColumn = 2;
 }  // namespace
 
 CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-                   IDialogSeam& dialogs, QWidget* parent)
+                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames)
     : QDialog(parent), m_port(port), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
 {
     const tagListKindInfo& info = ListKindInfo(listKind);
@@ -57,7 +57,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     layout->activate();
 
     SetUpShareChart(*m_chart, listKind);
-    tagBuiltList built = BuildListRows(listKind, port, oui);
+    tagBuiltList built = BuildListRows(listKind, port, oui, hostNames);
     m_topEntries = std::move(built.topEntries);
     m_model = new CListModel(std::move(built.table), this);
     m_view->setModel(m_model);

@@ -19,15 +19,17 @@ class CListModel;
 class CMonPort;
 class COuiTable;
 class IDialogSeam;
+class IHostNameLookup;
 struct tagIfCounter;
 struct tagViewSortState;
 
 class CListDlg : public QDialog {
     Q_OBJECT
 public:
-    // The port, the names and the sort state must outlive the window.
+    // The port, the names and the sort state must outlive the window. The IP
+    // list shows the host names the lookup gives, none without one.
     CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-             IDialogSeam& dialogs, QWidget* parent = nullptr);
+             IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr);
     ~CListDlg() override;
 
     // What "詳細情報" does with the chosen interface; by default the port

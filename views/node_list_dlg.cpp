@@ -23,7 +23,7 @@ constexpr const char* kCsvName = "LOCALNODE.csv";
 }  // namespace
 
 CNodeListDlg::CNodeListDlg(CSFlowMon& sflow, CNFlowMon& nflow, tagViewSortState& sortState, IDialogSeam& dialogs,
-                           QWidget* parent, std::function<int64_t()> clock)
+                           QWidget* parent, std::function<int64_t()> clock, const IHostNameLookup* hostNames)
     : QDialog(parent), m_sortState(sortState), m_dialogs(dialogs)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
@@ -42,7 +42,7 @@ CNodeListDlg::CNodeListDlg(CSFlowMon& sflow, CNFlowMon& nflow, tagViewSortState&
     layout->activate();
 
     const int64_t now = clock ? clock() : static_cast<int64_t>(std::time(nullptr));
-    m_model = new CListModel(BuildLocalNodeRows(sflow, nflow, now), this);
+    m_model = new CListModel(BuildLocalNodeRows(sflow, nflow, now, hostNames), this);
     m_view->setModel(m_model);
     SetInitialColumnWidths(m_view);
     AutoSizeColumns(m_view);

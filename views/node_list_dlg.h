@@ -14,14 +14,17 @@ class CListModel;
 class CNFlowMon;
 class CSFlowMon;
 class IDialogSeam;
+class IHostNameLookup;
 struct tagViewSortState;
 
 class CNodeListDlg : public QDialog {
     Q_OBJECT
 public:
-    // The clock (seconds since 1970) decides the row images; the wall clock by default.
+    // The clock (seconds since 1970) decides the row images; the wall clock by
+    // default. The host column shows the names the lookup gives, none without one.
     CNodeListDlg(CSFlowMon& sflow, CNFlowMon& nflow, tagViewSortState& sortState, IDialogSeam& dialogs,
-                 QWidget* parent = nullptr, std::function<int64_t()> clock = {});
+                 QWidget* parent = nullptr, std::function<int64_t()> clock = {},
+                 const IHostNameLookup* hostNames = nullptr);
     ~CNodeListDlg() override;
 
     // A click on a column header.

@@ -451,7 +451,7 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     ASSERT_EQ(resolver.asked.size(), 12u);
     EXPECT_EQ(resolver.asked[11].address, last);
     const CMonPort& port = *controller.sflow().ports.begin()->second;
-    EXPECT_EQ(port.HostName(*CIpAddress::Parse(first)), "gw.example");
+    EXPECT_EQ(controller.portHostNames().HostName(port, *CIpAddress::Parse(first)), "gw.example");
 
     controller.hostNameCache()["10.9.9.9"] = "name\tmore";
     EXPECT_EQ(controller.ResolveHostName("10.9.9.9"), "name");

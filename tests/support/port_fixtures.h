@@ -60,7 +60,7 @@ inline _tagIf_counters IfSample(int64_t time, uint32_t uptime, uint64_t inOctets
 
 // The local nodes the local node list's tests share: three local nodes of an
 // sFlow port (one only ever received), one public one, and one local node of
-// a NetFlow port; the first local node has two MACs, a host name and a service.
+// a NetFlow port; the first local node has two MACs and a service.
 inline void AddLocalNodes(CSFlowMon& sflow, CNFlowMon& nflow)
 {
     CMonPort& s = *sflow.AddPort("10.0.0.254", 0);
@@ -68,7 +68,6 @@ inline void AddLocalNodes(CSFlowMon& sflow, CNFlowMon& nflow)
     s.AddMacToIp(a, "00:AA:BB:CC:DD:EE");
     s.AddMacToIp(a, "00:11:22:33:44:55");
     s.AddService(a.services, "http/tcp");
-    s.hostNames[*CIpAddress::Parse("192.168.1.5")] = "printer";
     AddIp(s, "10.0.0.1", 2, 120, kT0 - 3600, kT0);
     AddIp(s, "10.0.0.2", 0, 0);           // only ever received
     AddIp(s, "8.8.8.8", 5, 500);          // not local

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "fixed_host_names.h"
 #include "nflow_mon.h"
 #include "node_list_rows.h"
 #include "port_fixtures.h"
@@ -47,17 +48,19 @@ protected:
         ASSERT_FALSE(dir.path().empty());
         ASSERT_TRUE(names.LoadOuiTable(testing::WriteOuiFile(dir.path(), "00-11-22   (hex)\t\tAcme Networks\n")));
         testing::AddLocalNodes(sflow, nflow);
+        hostNames.Set(*sflow.ports.begin()->second, "192.168.1.5", "printer");
     }
 
     testing::CScratchFolder dir;
     CNameTables names;
     CSFlowMon sflow{names};
     CNFlowMon nflow{names};
+    testing::CFixedHostNames hostNames;
 };
 
 TEST_F(NodeListTest, RowsFromBothCollectorsLastVisitedFirst)
 {
-    tagListTable t = BuildLocalNodeRows(sflow, nflow, kT0);
+    tagListTable t = BuildLocalNodeRows(sflow, nflow, kT0, &hostNames);
     ASSERT_EQ(t.columns.size(), 12u);
     ASSERT_EQ(t.rows.size(), 3u);
     EXPECT_EQ(t.rows[0].cells[0], "172.16.0.9");
