@@ -295,7 +295,8 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
     } else {
         double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets);
         char buf[96];
-        std::snprintf(buf, sizeof buf, "%.0f(%.0lf)", total, port.interfaces.InSum(CounterSet::SinceBase, InboundFigure::Packets));
+        const double sinceBase = port.interfaces.InSum(CounterSet::SinceBase, InboundFigure::Packets);
+        std::snprintf(buf, sizeof buf, "%.0f(%.0lf)", total, sinceBase);
         m_list.SetCell(row, MonitorColumn::TotalPackets, buf, total);
     }
     m_list.SetCell(row, MonitorColumn::Samples, std::to_string(port.sampleCount), double(port.sampleCount));

@@ -108,23 +108,6 @@ public:
         }
         block[kHead + block[0]++] = label;
     }
-    // Removes the label, if held.
-    void Remove(uint32_t label)
-    {
-        if (uint32_t* block = Block()) {
-            uint32_t* first = block + kHead;
-            uint32_t* last = first + block[0];
-            uint32_t* at = std::find(first, last, label);
-            if (at == last) return;
-            std::memmove(at, at + 1, size_t(last - at - 1) * sizeof(uint32_t));
-            --block[0];
-            return;
-        }
-        if ((m_word & kHasHigh) && uint32_t(m_word >> 32) == label)
-            m_word &= ~kHasHigh;
-        else if ((m_word & kHasLow) && (uint32_t(m_word >> kLowShift) & kLowMask) == label)
-            m_word &= ~kHasLow;
-    }
 
     // The bytes asked of the allocator for a block of that room (0: no block).
     static constexpr size_t BlockBytes(size_t room) { return room ? (kHead + room) * sizeof(uint32_t) : 0; }
