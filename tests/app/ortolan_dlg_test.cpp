@@ -288,6 +288,10 @@ TEST(MainWindowReplay, ALongReplayShowsItsProgressAndCanBeCancelled)
     FakeResolver resolver;
     COrtolanDlg window(dialogs, hooks, &resolver);
     window.SetReplayProgressDelay(0);
+    // Every progress call finds 100 ms gone: the dialog shows at the first and
+    // moves at each block, however fast the machine reads.
+    int64_t clockMs = 0;
+    window.SetReplayClock([&clockMs] { return clockMs += 100; });
     window.show();
 
     // The event loop runs during the replay: the dialog is looked at and
