@@ -1,9 +1,10 @@
 #pragma once
 // The daily flow log: every received datagram as one text line in
-// "<folder>FL<YYYY-MM-DD>.log", written once a second; replay through the same
-// decoders; purge of old days. Line format (other tools and older logs rely on
-// it): kind ("N" NetFlow, "S" sFlow), tab, received time (decimal seconds since
-// 1970), tab, sender address, tab, sender port, tab, the bytes as upper-case hex.
+// "<folder>FL<YYYY-MM-DD>.log", written once a second; replay into a feed that
+// hands each datagram to the decoders of a live run; purge of old days. Line
+// format (other tools and the logs of earlier runs rely on it): kind ("N"
+// NetFlow, "S" sFlow), tab, received time (decimal seconds since 1970), tab,
+// sender address, tab, sender port, tab, the bytes as upper-case hex.
 #include <cstdint>
 #include <functional>
 #include <memory>
