@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "memory_costs.h"
+#include "replay_feed.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -129,7 +130,7 @@ bool CMonitorController::Start()
             if (!m_host.ReplayProgress(files[i], i, files.size(), done, total)) cancelled = true;
             return !cancelled;
         };
-        m_flowLog.ReplayLog(files[i], m_netflow, m_sflow, m_settings.refreshSeconds, hooks, progress);
+        m_flowLog.ReplayLog(files[i], ReplayFeed(m_netflow, m_sflow), m_settings.refreshSeconds, hooks, progress);
         UpdateStatus();
     }
     if (!files.empty()) m_host.ReplayFinished();
