@@ -365,7 +365,7 @@ void CMonitorController::FitTimeAxis()
         c->SetAxisScale(CChartModel::kAxisX, double(from), double(to));
         c->SetScaleStep(CChartModel::kAxisX, span / 4, span / 4);
         if (to - from > kLongWindowSeconds) c->SetAxisFormatString(CChartModel::kAxisX, "%m/%d %H:%M");
-        c->SetAxisStyleY(c->GetAxisStyleY() | 0x100);
+        c->SetAxisStyleY(c->GetAxisStyleY() | CChartModel::kAxisAutoScale);
     }
     int64_t second = Now();
     if (second != m_lastRedrawSecond) {

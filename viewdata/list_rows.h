@@ -1,8 +1,8 @@
 #pragma once
 // The rows of the thirteen statistics lists of one port, as plain texts and raw
 // values: the list window shows them and the headless report writes them.
-// Building a list drops presumed services that a confirmed one covers, as
-// showing the list always has.
+// Building a list drops presumed services that a confirmed one covers, so
+// a service is listed once, under what was seen of it.
 #include <vector>
 
 #include "list_table.h"

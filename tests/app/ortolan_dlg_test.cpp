@@ -28,6 +28,7 @@
 #include "rich_text_panel.h"
 #include "scripted_dialog_seam.h"
 #include "state_pictures.h"
+#include "status_lines.h"
 
 namespace ortolan {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(MainWindowTest, OpensWithDefaultsTabsAndColumns)
     ASSERT_EQ(model->columnCount(), 14);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal), QString::fromUtf8("エージェント "));
     EXPECT_EQ(model->headerData(13, Qt::Horizontal), QString::fromUtf8("出力ファイル"));
-    EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8("モニタしていません。"));
+    EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8(testing::kNotMonitoringLine));
 }
 
 TEST_F(MainWindowTest, OutOfRangeFieldRefusesTheStartWithTheRangeMessage)

@@ -16,7 +16,7 @@ using TestApplication = QApplication;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
-#define ORTOLAN_TEST_PROGRAM "snmp_tests"
+#define ORTOLAN_TEST_PROGRAM "ortolan_tests"
 #endif
 
 #ifndef ORTOLAN_MIB_DIR
