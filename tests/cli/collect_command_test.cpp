@@ -90,7 +90,7 @@ TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
     b.raw(CounterSampleV5(IfCounters{}));
     SendTo(sflowPort, b.data());
     SendTo(netflowPort, NetflowV5(1, {FlowSpec{}}));
-    ::usleep(300 * 1000);
+    ASSERT_TRUE(WaitUntilRead(sflowPort) && WaitUntilRead(netflowPort));
     ::kill(pid_t(p.processId()), SIGTERM);
     ASSERT_TRUE(p.waitForFinished(10000));
     out += p.readAllStandardOutput();
@@ -158,7 +158,7 @@ TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
 
     SendTo(sflowPort, std::vector<uint8_t>(9000, 0x05));
     SendTo(sflowPort, {});
-    ::usleep(200 * 1000);
+    ASSERT_TRUE(WaitUntilRead(sflowPort));
     // Far more than the socket's buffer holds (at most 2 x 8 MiB), bounded.
     ::kill(pid_t(p.processId()), SIGSTOP);
     int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -174,7 +174,7 @@ TEST(CollectCommand, CountsOversizeEmptyAndKernelDroppedDatagrams)
     }
     ::close(sender);
     ::kill(pid_t(p.processId()), SIGCONT);
-    ::usleep(1500 * 1000);
+    ASSERT_TRUE(WaitUntilRead(sflowPort));
     ::kill(pid_t(p.processId()), SIGTERM);
     ASSERT_TRUE(p.waitForFinished(20000));
     out += p.readAllStandardOutput();
@@ -208,7 +208,9 @@ TEST(CollectCommand, UnwritableLogAtTheStopIsReportedAndFailsTheExit)
     QByteArray out;
     ASSERT_TRUE(StartCollect(p, sflowPort, FreeUdpPort(), 120, dir.path(), out)) << out.toStdString();
     for (uint32_t i = 1; i <= 40; ++i) SendTo(sflowPort, PaddedSflow(i, 400));  // 40 lines of ~830 bytes
-    ::usleep(1500 * 1000);  // a log tick runs into the limit
+    ASSERT_TRUE(WaitUntilRead(sflowPort));
+    // A log tick runs into the limit: the first lines appear, and the process lives on.
+    for (int i = 0; i < 3000 && LogLines(dir.path()).isEmpty(); ++i) ::usleep(10 * 1000);
     ASSERT_EQ(p.state(), QProcess::Running) << "killed by the file size limit";
     ::kill(pid_t(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(10000));
@@ -242,7 +244,7 @@ TEST(CollectCommand, ClosedOutputKeepsCollectingAndHangUpWritesTheQueue)
     ::usleep(5800 * 1000);  // a refresh prints into the closed pipe
     ASSERT_EQ(p.state(), QProcess::Running) << "died of the closed output";
     SendTo(sflowPort, PaddedSflow(2, 64));
-    ::usleep(200 * 1000);
+    ASSERT_TRUE(WaitUntilRead(sflowPort));
     ::kill(pid_t(p.processId()), SIGHUP);
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
