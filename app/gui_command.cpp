@@ -8,12 +8,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <iostream>
 
 #include "agent_address.h"
 #include "build_info.h"
-#include "collect_command.h"
-#include "command_line.h"
 #include "ortolan_app.h"
 #include "ortolan_dlg.h"
 #include "qt_dialog_seam.h"
@@ -108,8 +105,8 @@ private:
 int RunStartUp(COrtolanApp& app, IDialogSeam& seam,
                const std::function<std::unique_ptr<IMainWindow>(COrtolanApp&, IDialogSeam&)>& makeMainWindow)
 {
-    // Sockets need no start-up on this platform; the executable folder is
-    // found once and cached.
+    // The executable folder is found once, before anything asks for the
+    // files beside it.
     app.ExecutableFolder();
 
     std::unique_ptr<CSnmpLibrary> snmp =
@@ -142,39 +139,9 @@ bool HasDisplay()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-int RunGui(int argc, char** argv, const std::vector<std::string>& args)
+int RunGui(int argc, char** argv, const std::optional<std::string>& replay,
+           const std::optional<std::string>& snapshot)
 {
-    std::optional<std::string> replay;
-    std::optional<std::string> snapshot;
-    bool version = false;
-    std::unique_ptr<CLI::App> parser =
-        NewCommandParser("ortolan", "Ortolan " ORTOLAN_VERSION ": a traffic monitor for sFlow and NetFlow exporters. "
-                                    "Without options it opens the monitor window; without a display it monitors "
-                                    "headless, as 'ortolan collect' does.");
-    CLI::Option* replayOption =
-        parser->add_option("--replay", replay, "open the window on this flow log, replayed offline")->type_name("FILE");
-    parser->add_option("--snapshot", snapshot, "then save the window as a PNG picture and close it")
-        ->type_name("PNG")
-        ->needs(replayOption);
-    parser->add_flag("--version", version, "print the version and exit");
-    parser->footer(std::string("Commands (each answers --help):\n"
-                               "  collect                 headless live monitoring\n"
-                               "  report                  statistics of replayed flow logs, as JSON or list CSV\n"
-                               "  agent                   an sFlow agent's configuration, read over SNMP\n\n") +
-                   parser->get_footer());
-    if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
-    if (version) {
-        std::cout << "ortolan " ORTOLAN_VERSION "\n";
-        return kExitSuccess;
-    }
-    if (replay && !QFileInfo(QString::fromStdString(*replay)).isReadable()) {
-        std::fprintf(stderr, "ortolan: cannot read %s\n", replay->c_str());
-        return kExitUsage;
-    }
-    if (!replay && !HasDisplay()) {
-        std::fprintf(stderr, "ortolan: no display; monitoring headless (ortolan collect)\n");
-        return RunCollectCommand({});
-    }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(ORTOLAN_APP_ID));
     InstallQtTranslations(app);

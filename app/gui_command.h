@@ -1,18 +1,18 @@
 #pragma once
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace ortolan {
 
 // True when a window can be shown: a display is named, or a Qt platform is chosen.
 bool HasDisplay();
 
-// `ortolan [OPTIONS]`: the monitor window, or the headless live mode when
-// there is no display. Also --help (which lists the commands) and --version.
-// Options for unattended runs:
-//   --replay FILE      replay the log FILE (offline) as soon as the window shows
-//   --snapshot PNG     then save the window as PNG and close it
-// args are the words after the program's name; returns the exit status.
-int RunGui(int argc, char** argv, const std::vector<std::string>& args);
+// The monitor window under an application object of its own: the splash,
+// the start dialog and the main window, with the SNMP library running for the
+// sFlow setup window. With replay the window replays that log at once
+// (offline) and, with snapshot, saves its picture as PNG and closes: the
+// unattended run. Returns the exit status.
+int RunGui(int argc, char** argv, const std::optional<std::string>& replay,
+           const std::optional<std::string>& snapshot);
 
 }  // namespace ortolan

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 
 #include "about_dlg.h"
 #include "auto_size_columns.h"
@@ -278,11 +279,17 @@ void COrtolanDlg::StatusChanged(const std::string& markup) { m_status->SetMarkup
 bool COrtolanDlg::ReplayProgress(const std::string& file, size_t index, size_t count, uint64_t done,
                                  uint64_t total)
 {
-    if (!m_replayClock.isValid()) {
-        m_replayClock.start();
+    if (!m_replayClock)
+        m_replayClock = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
+    if (m_replayStartMs < 0) {
+        m_replayStartMs = m_replayClock();
         m_lastProgressMs = 0;
     }
-    const qint64 now = m_replayClock.elapsed();
+    const int64_t now = m_replayClock() - m_replayStartMs;
     // A block of log decodes in a few milliseconds; the window is served
     // about twenty times a second, not after every block.
     if (m_progress && now - m_lastProgressMs < 50) return !m_progress->wasCanceled();
@@ -316,7 +323,7 @@ bool COrtolanDlg::ReplayProgress(const std::string& file, size_t index, size_t c
 void COrtolanDlg::ReplayFinished()
 {
     m_progress.reset();
-    m_replayClock.invalidate();
+    m_replayStartMs = -1;
 }
 
 void COrtolanDlg::RowsAppeared()

@@ -4,7 +4,6 @@
 // open every other view. The logic lives in CMonitorController; this class
 // shows it and reads the form.
 #include <QDialog>
-#include <QElapsedTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -78,6 +77,10 @@ public:
                         uint64_t total) override;
     void ReplayFinished() override;
     void SetReplayProgressDelay(int milliseconds) { m_progressDelayMs = milliseconds; }
+    // The milliseconds clock the progress dialog's delay and pace are read
+    // from (monotonic by default); tests step it per call, so what the dialog
+    // shows does not depend on how fast the machine replays.
+    void SetReplayClock(std::function<int64_t()> clock) { m_replayClock = std::move(clock); }
 
     // --- Buttons and the list.
     void UpdateButtons();
@@ -137,8 +140,10 @@ private:
     std::array<CChartCtrl*, kTrendChartCount> m_charts{};
 
     std::unique_ptr<QProgressDialog> m_progress;
-    QElapsedTimer m_replayClock;
-    qint64 m_lastProgressMs = 0;
+    std::function<int64_t()> m_replayClock;
+    // When the replay began by m_replayClock; negative while none runs.
+    int64_t m_replayStartMs = -1;
+    int64_t m_lastProgressMs = 0;
     int m_progressDelayMs = 300;
 };
 

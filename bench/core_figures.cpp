@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "flow_log.h"
+#include "replay_feed.h"
 #include "flow_log_writer.h"
 #include "mon_port.h"
 #include "port_texts.h"
@@ -297,7 +298,7 @@ int CCoreFigures::Replay(const std::string& folder, const std::string& fileName)
         for (CFlowCollector* c : {static_cast<CFlowCollector*>(s.get()), static_cast<CFlowCollector*>(n.get())})
             for (auto& [key, port] : c->ports) port->interfaces.TakeSnapshot();
     };
-    bool ok = log.ReplayLog(fileName, *n, *s, 30, hooks);
+    bool ok = log.ReplayLog(fileName, ReplayFeed(*n, *s), 30, hooks);
     double seconds = Since(t0);
     double cpu = ProcessCpu() - cpu0;
     // The decoders run on this thread and reading on another: on a busy

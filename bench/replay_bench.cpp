@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "flow_log.h"
+#include "replay_feed.h"
 #include "test_datagrams.h"
 
 using namespace ortolan;
@@ -65,7 +66,7 @@ int main(int argc, char** argv)
     CSFlowMon replaySflow;
     CFlowLog log(folder);
     start = Clock::now();
-    log.ReplayLog("FLbench.log", replayNetflow, replaySflow, 60, {});
+    log.ReplayLog("FLbench.log", ReplayFeed(replayNetflow, replaySflow), 60, {});
     double replay = std::chrono::duration<double>(Clock::now() - start).count();
     std::filesystem::remove_all(folder);
 

@@ -23,7 +23,6 @@
 
 namespace ortolan {
 
-inline constexpr size_t kDatagramCapacity = 8192;
 // A readiness callback reads at most this many datagrams, so the event loop
 // regains control between bursts.
 inline constexpr int kReceiveBurst = 20;

@@ -152,11 +152,6 @@ std::string CFlowLog::FileNameFor(int64_t t)
     return FormatLocalTime("FL%Y-%m-%d.log", t);
 }
 
-bool CFlowLog::WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow)
-{
-    return WriteFlowLog(netflow.logQueue(), sflow.logQueue());
-}
-
 bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
 {
     m_problem.clear();
@@ -295,8 +290,8 @@ bool CFlowLog::DrainQueue(int fd, CLogQueue::CReader& records, char kind, int64_
     }
 }
 
-bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
-                         uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress)
+bool CFlowLog::ReplayLog(const std::string& fileName, const ReplayFeedFn& feed, uint32_t refreshSeconds,
+                         const tagReplayHooks& hooks, const ReplayProgressFn& progress)
 {
     std::string path = m_folder + fileName;
     // Only a regular file is read: /dev/zero would never end and a FIFO would
@@ -335,12 +330,11 @@ bool CFlowLog::ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlow
 #endif
             if (intervalStart == 0) intervalStart = d.time;
             if (hooks.observeTime) hooks.observeTime(d.time);
-            CFlowCollector& collector =
-                d.isNetFlow ? static_cast<CFlowCollector&>(netflow) : static_cast<CFlowCollector&>(sflow);
-            collector.FeedDatagram(d.bytes, d.length, d.time, d.sender, d.senderPort);
+            feed(d);
             ++m_replayedLines;
-            // Unsigned 32-bit difference, as the interval arithmetic has always
-            // been: a time that goes backwards closes an interval too.
+            // An unsigned 32-bit difference: a time that goes backwards (a
+            // clock set back) closes an interval too, rather than holding one
+            // open until the log's time catches up with it.
             if (uint32_t(d.time - intervalStart) > refreshSeconds) {
                 intervalStart = d.time;
                 if (hooks.closeInterval) hooks.closeInterval(d.time);

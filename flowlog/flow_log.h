@@ -1,9 +1,10 @@
 #pragma once
 // The daily flow log: every received datagram as one text line in
-// "<folder>FL<YYYY-MM-DD>.log", written once a second; replay through the same
-// decoders; purge of old days. Line format (other tools and older logs rely on
-// it): kind ("N" NetFlow, "S" sFlow), tab, received time (decimal seconds since
-// 1970), tab, sender address, tab, sender port, tab, the bytes as upper-case hex.
+// "<folder>FL<YYYY-MM-DD>.log", written once a second; replay into a feed that
+// hands each datagram to the decoders of a live run; purge of old days. Line
+// format (other tools and the logs of earlier runs rely on it): kind ("N"
+// NetFlow, "S" sFlow), tab, received time (decimal seconds since 1970), tab,
+// sender address, tab, sender port, tab, the bytes as upper-case hex.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,9 +12,8 @@
 #include <vector>
 
 #include "batch_writer.h"
-#include "flow_collector.h"
-#include "nflow_mon.h"
-#include "sflow_mon.h"
+#include "log_queue.h"
+#include "replay_reader.h"
 
 namespace ortolan {
 
@@ -22,6 +22,10 @@ struct tagReplayHooks {
     std::function<void(int64_t)> observeTime;
     std::function<void(int64_t)> closeInterval;
 };
+
+// Takes each replayed datagram, in file order, to be decoded: the collectors
+// offer one that hands it to the collector of its kind.
+using ReplayFeedFn = std::function<void(const tagReplayDatagram&)>;
 
 // Before each block it reads, the replay tells the bytes read so far and the
 // file's size; an answer of false stops the replay of the file there.
@@ -50,7 +54,6 @@ public:
     // The records queued when the call begins are its; the collectors may
     // go on queueing from another thread meanwhile.
     bool WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow);
-    bool WriteFlowLog(CFlowCollector& netflow, CFlowCollector& sflow);
     // Why the last WriteFlowLog left records queued, or the last ReplayLog
     // failed, naming the file; empty when the last write wrote everything.
     const std::string& problem() const { return m_problem; }
@@ -60,24 +63,26 @@ public:
     static std::string FileNameFor(int64_t t);
 
     // Replays one file of the folder (a bare name as listed; with an empty
-    // folder any path) into the collectors. Only a regular file is read, and
-    // opening it never blocks. False when it is no regular file or cannot be
-    // opened or read (problem() says why), or when the progress hook stopped
-    // it; the lines before that have been replayed.
-    bool ReplayLog(const std::string& fileName, CNFlowMon& netflow, CSFlowMon& sflow,
-                   uint32_t refreshSeconds, const tagReplayHooks& hooks, const ReplayProgressFn& progress = {});
+    // folder any path) into the feed: for each line, observeTime, then the
+    // feed, then closeInterval when more than refreshSeconds have passed
+    // since the interval began. Only a regular file is read, and opening it
+    // never blocks. False when it is no regular file or cannot be opened or
+    // read (problem() says why), or when the progress hook stopped it; the
+    // lines before that have been replayed.
+    bool ReplayLog(const std::string& fileName, const ReplayFeedFn& feed, uint32_t refreshSeconds,
+                   const tagReplayHooks& hooks, const ReplayProgressFn& progress = {});
 
     // Deletes the logs whose day ended more than retentionDays before now, once
     // per calendar day; retention 0 keeps everything. Returns the number deleted.
     int PurgeOldLogs(uint32_t retentionDays, int64_t now);
 
     // Lines replay skipped since this object was made: fewer than four tabs, a
-    // payload over the collector's buffer, a line over kMaxLogLineBytes, or a
+    // payload over kDatagramCapacity, a line over kMaxLogLineBytes, or a
     // payload with a character that is not a hexadecimal digit.
     uint64_t skippedLines() const { return m_skippedLines; }
     // Of those, the ones skipped for their size.
     uint64_t oversizeLines() const { return m_oversizeLines; }
-    // Lines replayed into a collector since this object was made.
+    // Lines handed to the feed since this object was made.
     uint64_t replayedLines() const { return m_replayedLines; }
 
 private:

@@ -12,6 +12,7 @@
 #include "sflow_mon.h"
 #include "traffic_accounting.h"
 #include "flow_log.h"
+#include "replay_feed.h"
 #include "log_files.h"
 #ifdef ORTOLAN_FUZZ_MARKUP
 #include "markup_parser.h"
@@ -297,7 +298,7 @@ bool CFuzzBench::RunFlowLog(const uint8_t* data, size_t size)
     uint64_t observed = 0;
     tagReplayHooks hooks{[&](int64_t) { ++observed; }, [](int64_t) {}};
     CFlowLog log(s.folder.string() + "/");
-    log.ReplayLog("FL2023-11-14.log", s.netflow, s.sflow, 60, hooks);
+    log.ReplayLog("FL2023-11-14.log", ReplayFeed(s.netflow, s.sflow), 60, hooks);
     uint64_t fed = s.sflow.datagramCount + s.netflow.datagramCount;
     // A last line without its line break still counts as a line.
     if (fed > lines + 1) return Fail("more datagrams replayed than lines");

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "memory_costs.h"
+#include "replay_feed.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -130,7 +131,7 @@ bool CMonitorController::Start()
             if (!m_host.ReplayProgress(files[i], i, files.size(), done, total)) cancelled = true;
             return !cancelled;
         };
-        m_flowLog.ReplayLog(files[i], m_netflow, m_sflow, m_settings.refreshSeconds, hooks, progress);
+        m_flowLog.ReplayLog(files[i], ReplayFeed(m_netflow, m_sflow), m_settings.refreshSeconds, hooks, progress);
         UpdateStatus();
     }
     if (!files.empty()) m_host.ReplayFinished();
@@ -366,7 +367,7 @@ void CMonitorController::FitTimeAxis()
         c->SetAxisScale(CChartModel::kAxisX, double(from), double(to));
         c->SetScaleStep(CChartModel::kAxisX, span / 4, span / 4);
         if (to - from > kLongWindowSeconds) c->SetAxisFormatString(CChartModel::kAxisX, "%m/%d %H:%M");
-        c->SetAxisStyleY(c->GetAxisStyleY() | 0x100);
+        c->SetAxisStyleY(c->GetAxisStyleY() | CChartModel::kAxisAutoScale);
     }
     int64_t second = Now();
     if (second != m_lastRedrawSecond) {

@@ -77,8 +77,6 @@ class CMonitorController : public QObject {
 public:
     using Clock = std::function<int64_t()>;
 
-    static constexpr int kRefreshTimerId = 1234;
-    static constexpr int kLogTimerId = 1235;
     static constexpr int kMaxPendingLookups = 11;
     // Host names kept; beyond this the oldest entries make room. An entry
     // costs about 100 bytes and its name (at most 255), so the cache stays

@@ -4,8 +4,8 @@
 // and the headless command's options (names, ranges, defaults, help) are all
 // built from kMonitorSettings, so a range is written once.
 //
-// Each setting has two ranges. The form accepts what the window always has
-// accepted and starts from its historical values (a port of 0 meaning the
+// Each setting has two ranges. The form is forgiving: it takes values it
+// can make sense of and reads them its own way (a port of 0 meaning the
 // protocol's default port, a refresh interval above 120 s running at 120 s).
 // The command line accepts only values that take effect as given, so a
 // value it takes is the value it runs with.
@@ -94,7 +94,7 @@ tagMonitorSettings CommandLineDefaults();
 // The first setting outside the range the form accepts, or nothing.
 const tagSettingRow* FirstFormRangeError(const tagMonitorSettings& values);
 
-// The platform's standard range message naming the minimum and maximum (UTF-8).
+// The form's message for a number outside a field's range, naming both ends (UTF-8).
 std::string FormRangeMessage(uint32_t minimum, uint32_t maximum);
 
 // A form field's text, or a command-line value, as an unsigned 32-bit number

@@ -91,9 +91,8 @@ void COrtolanApp::ReadSettings()
         QString sfIp = settings.value(kSfIpKey, QString::fromLatin1(kDefaultSfIp)).toString();
         if (!sfIp.isEmpty()) m_sfIp = sfIp.toStdString();
     }
-    // The current folder, where logs once went by default, may be any
-    // folder (or one the user cannot write) when the program is started from
-    // a menu or as a service.
+    // Never the current folder: started from a menu or as a service, the
+    // program may be in any folder, or one the user cannot write.
     if (m_logFolder.empty()) {
         std::string folder = m_userFolders.DefaultLogFolder();
         if (CUserFolders::Make(folder)) m_logFolder = folder;

@@ -29,7 +29,7 @@ public:
     COrtolanApp& operator=(const COrtolanApp&) = delete;
 
     // The folder of the running executable with its trailing "/", computed
-    // once. This platform has no short (8.3) path form: the path is used as is.
+    // once.
     const std::string& ExecutableFolder();
     // Overrides the executable folder (tests, or a relocated installation).
     void SetExecutableFolder(std::string folder);

@@ -27,7 +27,6 @@ class IEntryDialogs;
 class CSFSetupDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kSetupPollTimerId = 1024;
     static constexpr uint16_t kSnmpPort = 161;
 
     // The window as the program opens it: its own CSnmpApi and the Qt entry

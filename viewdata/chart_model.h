@@ -1,13 +1,10 @@
 #pragma once
 // Everything a chart shows, kept apart from drawing so the monitoring code,
 // the headless mode and the tests fill and read charts without a widget.
-// CChartCtrl draws one of these; the operations carry the names the chart
-// code of the program has always called.
+// CChartCtrl draws one of these; the set-up code speaks to it in the chart
+// operations' own names (SetAxisScale, Purge, AddDataPoint, ...).
 //
 // Colours are 0x00BBGGRR. Axis codes may be or-ed to address both axes.
-// Axis style bit 0x100 fits the drawn value scale to the points, up or down,
-// to a round range from 0; the other style bits are kept for the callers but
-// change nothing on screen.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,7 +33,15 @@ public:
     static constexpr int kChartClasses = 2;   // one bar per point, X labels from the X format
     static constexpr int kChartTrend = 4;     // lines over a time axis
     static constexpr int kChartShare = 6;     // a pie of the first series' points
+    // Style words. kAxisAutoScale is the one bit the drawing reads: the axis
+    // takes in every point (a value axis fits them, up or down, to a round
+    // range from 0). The others are written by the set-ups, the same on every
+    // chart of a kind, and stored; the drawing does not depend on them.
+    static constexpr uint32_t kChartStyleBase = 0x1;     // added to every chart's style
     static constexpr uint32_t kAxisAutoScale = 0x100;
+    static constexpr uint32_t kXAxisBaseBits = 0x10;     // set on every X axis
+    static constexpr uint32_t kXAxisClearedBits = 0x1 | 0x2 | 0x40;   // cleared on every X axis
+    static constexpr uint32_t kTrendYAxisBits = 0x200;   // set on a trend's Y axis, beside kAxisAutoScale
 
     CChartModel();
     virtual ~CChartModel() = default;
@@ -86,7 +91,7 @@ public:
     // 1: right of the plot, 2: top, 3: bottom, 4: left.
     void SetLegendPosition(int position) { m_legendPosition = position; }
     int GetLegendPosition() const { return m_legendPosition; }
-    // Kept for the callers; the drawing fits the legend by itself.
+    // Stored only: the drawing fits the legend by itself.
     void SetLegendAutoHide(int width, int height);
     // Both show the legend; they choose whether it lists points or series.
     void ShowPointLegend(bool show = true);

@@ -2,8 +2,8 @@
 // The list CSV every list window writes: a quoted title line, a quoted header
 // line and one line per row, every field in double quotes, lines ending in
 // "\n", text in UTF-8. A double quote inside a field is doubled (RFC 4180),
-// so host names or owner strings that hold one cannot break the file; fields
-// without quotes come out exactly as they always did.
+// so host names or owner strings that hold one cannot break the file; a
+// field without quotes is written as it is.
 #include <string>
 #include <vector>
 

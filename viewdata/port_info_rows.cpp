@@ -91,11 +91,12 @@ tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
 void BuildPacketTypeChart(CChartModel& chart, const _tagIf_counters& current, int width, int height)
 {
     chart.SetChartType(CChartModel::kChartShare);
-    // The legend limits were 8-bit values where this chart was first drawn.
+    // The legend limits are stored as 8-bit values; the drawing fits the legend by itself.
     chart.SetLegendAutoHide((width / 2) & 0xFF, (height - 20) & 0xFF);
     chart.Purge();
-    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x100);
-    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x10) & ~uint32_t(0x1 | 0x2 | 0x40 | 0x100));
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | CChartModel::kAxisAutoScale);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | CChartModel::kXAxisBaseBits) &
+                        ~(CChartModel::kXAxisClearedBits | CChartModel::kAxisAutoScale));
     chart.SetAxisFormatString(CChartModel::kAxisY, "%.0f");
     const int series = chart.AddDataSeries("", Rgb(0, 0, 255));
     const double total = PacketsIn(current);
@@ -134,9 +135,10 @@ void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& hist
     chart.SetLineColor(Rgb(0, 192, 0));
     chart.SetChartFillColor(0);
     chart.SetWindowColor(0);
-    chart.SetStyle(chart.GetStyle() | 1);
-    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x100 | 0x10) & ~uint32_t(0x40 | 0x2 | 0x1));
-    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x300);
+    chart.SetStyle(chart.GetStyle() | CChartModel::kChartStyleBase);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | CChartModel::kAxisAutoScale | CChartModel::kXAxisBaseBits) &
+                        ~CChartModel::kXAxisClearedBits);
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | CChartModel::kAxisAutoScale | CChartModel::kTrendYAxisBits);
     chart.SetAxisFormatString(CChartModel::kAxisX, "%H:%M:%S");
     chart.Purge();
     chart.SetHeaderTextColor(Rgb(255, 255, 255));

@@ -46,7 +46,7 @@ void BuildShareChart(CChartModel& chart, int kind, const std::vector<tagTopEntry
     if (total == 0) return;
     chart.SetLegendAutoHide(width / 2, height - 20);
     chart.Purge();
-    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x100);
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | CChartModel::kAxisAutoScale);
     if (kind == kListKindSizeClasses) {
         chart.SetChartType(CChartModel::kChartClasses);
         chart.SetAxisFormatString(CChartModel::kAxisX, "%.0f");
@@ -56,8 +56,9 @@ void BuildShareChart(CChartModel& chart, int kind, const std::vector<tagTopEntry
     chart.SetLineColor(0x00C000);
     chart.SetChartFillColor(0);
     chart.SetWindowColor(0);
-    chart.SetStyle(chart.GetStyle() | 1);
-    chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x100 | 0x10) & ~uint32_t(0x40 | 0x2 | 0x1));
+    chart.SetStyle(chart.GetStyle() | CChartModel::kChartStyleBase);
+    chart.SetAxisStyleX((chart.GetAxisStyleX() | CChartModel::kAxisAutoScale | CChartModel::kXAxisBaseBits) &
+                        ~CChartModel::kXAxisClearedBits);
     chart.SetAxisFormatString(CChartModel::kAxisY, "%.2f");
     const int series = chart.AddDataSeries("", 0xFF0000);
 
@@ -90,7 +91,7 @@ void SetUpShareChart(CChartModel& chart, int kind)
     chart.SetLineColor(0x00C000);
     chart.SetChartFillColor(0);
     chart.SetWindowColor(0);
-    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetStyle(chart.GetStyle() | CChartModel::kChartStyleBase);
     chart.SetFont(8, "System", 0);
     chart.SetHeaderText(3, ListKindInfo(kind).chartTitle);
     chart.SetHeaderTextColor(0xFFFFFF);

@@ -28,7 +28,7 @@ void SetUpChart(CChartModel& chart)
     chart.SetLineColor(0x00C000);
     chart.SetChartFillColor(0);
     chart.SetWindowColor(0);
-    chart.SetStyle(chart.GetStyle() | 1);
+    chart.SetStyle(chart.GetStyle() | CChartModel::kChartStyleBase);
     chart.SetFont(8, "System", 0);
 }
 

@@ -28,6 +28,7 @@
 #include "rich_text_panel.h"
 #include "scripted_dialog_seam.h"
 #include "state_pictures.h"
+#include "status_lines.h"
 
 namespace ortolan {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(MainWindowTest, OpensWithDefaultsTabsAndColumns)
     ASSERT_EQ(model->columnCount(), 14);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal), QString::fromUtf8("エージェント "));
     EXPECT_EQ(model->headerData(13, Qt::Horizontal), QString::fromUtf8("出力ファイル"));
-    EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8("モニタしていません。"));
+    EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8(testing::kNotMonitoringLine));
 }
 
 TEST_F(MainWindowTest, OutOfRangeFieldRefusesTheStartWithTheRangeMessage)
@@ -288,6 +289,10 @@ TEST(MainWindowReplay, ALongReplayShowsItsProgressAndCanBeCancelled)
     FakeResolver resolver;
     COrtolanDlg window(dialogs, hooks, &resolver);
     window.SetReplayProgressDelay(0);
+    // Every progress call finds 100 ms gone: the dialog shows at the first and
+    // moves at each block, however fast the machine reads.
+    int64_t clockMs = 0;
+    window.SetReplayClock([&clockMs] { return clockMs += 100; });
     window.show();
 
     // The event loop runs during the replay: the dialog is looked at and

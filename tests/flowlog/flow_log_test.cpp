@@ -10,6 +10,7 @@
 
 #include "flow_log_writer.h"
 #include "log_files.h"
+#include "replay_feed.h"
 #include "test_datagrams.h"
 #include "local_dates.h"
 
@@ -98,7 +99,7 @@ protected:
                                  if (seen) seen->push_back(t);
                              },
                              {}};
-        return log.ReplayLog(name, netflow, sflow, 60, hooks);
+        return log.ReplayLog(name, ReplayFeed(netflow, sflow), 60, hooks);
     }
 
     std::string m_dir;
@@ -128,7 +129,7 @@ TEST_F(FlowLogTest, WrittenLogReplaysToTheSameStatisticsAsTheLiveRun)
     ASSERT_EQ(liveNetflow.logQueue().size(), 10u);
 
     CFlowLog log(m_dir);
-    ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow));
+    ASSERT_TRUE(log.WriteFlowLog(liveNetflow.logQueue(), liveSflow.logQueue()));
     EXPECT_EQ(liveSflow.logQueue().size(), 0u);
     EXPECT_EQ(liveNetflow.logQueue().size(), 0u);
     EXPECT_EQ(liveSflow.logQueue().bytes(), 0u);
@@ -160,7 +161,7 @@ TEST_F(FlowLogTest, ReplayLearnsTemplatesFromTheLoggedDatagrams)
         int64_t start = LocalTimeOf(2026, 12, 7, 9) + version * 86400;
         ReceiveTraffic(liveNetflow, liveSflow, start, 30, version);
         CFlowLog log(m_dir);
-        ASSERT_TRUE(log.WriteFlowLog(liveNetflow, liveSflow));
+        ASSERT_TRUE(log.WriteFlowLog(liveNetflow.logQueue(), liveSflow.logQueue()));
         CNFlowMon netflow;
         CSFlowMon sflow;
         ASSERT_TRUE(ReplayAtLoggedTimes(log, CFlowLog::FileNameFor(start), netflow, sflow));
@@ -214,7 +215,7 @@ TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
     std::string name = CFlowLog::FileNameFor(start);
     WriteFile(name, "S\t1\t10.0.0.1\t6343\t00000005\nS\t2\t10.0.0.1\t6343\t0000");
     CFlowLog log(m_dir);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     std::string text = ReadFile(name);
     EXPECT_EQ(text.rfind("S\t1\t10.0.0.1\t6343\t00000005\nN\t", 0), 0u);
     EXPECT_EQ(text.find("S\t2\t"), std::string::npos);
@@ -244,7 +245,7 @@ TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
     CRecordingSFlow sflow;
     std::vector<int64_t> times;
     tagReplayHooks hooks{[&](int64_t t) { times.push_back(t); }, {}};
-    ASSERT_TRUE(log.ReplayLog("FLodd.log", netflow, sflow, 60, hooks));
+    ASSERT_TRUE(log.ReplayLog("FLodd.log", ReplayFeed(netflow, sflow), 60, hooks));
     EXPECT_EQ(log.skippedLines(), 6u);
     EXPECT_EQ(log.oversizeLines(), 2u);
     EXPECT_EQ(netflow.datagramCount, 1u);
@@ -284,7 +285,7 @@ TEST_F(FlowLogTest, ReplayStopsExactlyWhereTheCallerWasAsked)
             asked.push_back(done);
             return asked.size() != stopAt;
         };
-        bool finished = log.ReplayLog("FLlong.log", netflow, sflow, 60, hooks, progress);
+        bool finished = log.ReplayLog("FLlong.log", ReplayFeed(netflow, sflow), 60, hooks, progress);
         uint64_t fed = netflow.datagramCount + sflow.datagramCount;
         EXPECT_EQ(fed, observed);
         EXPECT_EQ(log.replayedLines(), observed);
@@ -311,7 +312,7 @@ TEST_F(FlowLogTest, ReplayStopsExactlyWhereTheCallerWasAsked)
                                 if (++observed == 700) throw std::runtime_error("hook failed");
                             },
                             {}};
-    EXPECT_THROW(log.ReplayLog("FLlong.log", netflow, sflow, 60, throwing), std::runtime_error);
+    EXPECT_THROW(log.ReplayLog("FLlong.log", ReplayFeed(netflow, sflow), 60, throwing), std::runtime_error);
     EXPECT_EQ(netflow.datagramCount + sflow.datagramCount, 699u);
 }
 
@@ -321,7 +322,7 @@ TEST_F(FlowLogTest, OddDigitIsIgnored)
     CFlowLog log(m_dir);
     CNFlowMon netflow;
     CRecordingSFlow sflow;
-    ASSERT_TRUE(log.ReplayLog("FLone.log", netflow, sflow, 60, {}));
+    ASSERT_TRUE(log.ReplayLog("FLone.log", ReplayFeed(netflow, sflow), 60, {}));
     EXPECT_EQ(sflow.last, std::vector<uint8_t>{0x0A});
     EXPECT_EQ(sflow.datagramTime, 3);
 }
@@ -337,14 +338,14 @@ TEST_F(FlowLogTest, IntervalsCloseWhenTheRefreshIntervalIsExceeded)
     CSFlowMon sflow;
     std::vector<int64_t> closes;
     tagReplayHooks hooks{{}, [&](int64_t at) { closes.push_back(at); }};
-    ASSERT_TRUE(log.ReplayLog("FLa.log", netflow, sflow, 60, hooks));
+    ASSERT_TRUE(log.ReplayLog("FLa.log", ReplayFeed(netflow, sflow), 60, hooks));
     // t+150 is 89 s after t+61; the step back to t+100 closes one more.
     EXPECT_EQ(closes, (std::vector<int64_t>{t + 61, t + 150, t + 100}));
 
     // Each file starts its own interval.
     closes.clear();
     WriteFile("FLb.log", line(t + 5000) + line(t + 5030));
-    ASSERT_TRUE(log.ReplayLog("FLb.log", netflow, sflow, 60, hooks));
+    ASSERT_TRUE(log.ReplayLog("FLb.log", ReplayFeed(netflow, sflow), 60, hooks));
     EXPECT_TRUE(closes.empty());
 }
 
@@ -354,8 +355,8 @@ TEST_F(FlowLogTest, MissingFileOrFolderIsNotReplayed)
     CNFlowMon netflow;
     CSFlowMon sflow;
     fs::create_directory(m_dir + "FLdir.log");
-    EXPECT_FALSE(log.ReplayLog("FL2000-01-01.log", netflow, sflow, 60, {}));
-    EXPECT_FALSE(log.ReplayLog("FLdir.log", netflow, sflow, 60, {}));
+    EXPECT_FALSE(log.ReplayLog("FL2000-01-01.log", ReplayFeed(netflow, sflow), 60, {}));
+    EXPECT_FALSE(log.ReplayLog("FLdir.log", ReplayFeed(netflow, sflow), 60, {}));
     EXPECT_EQ(sflow.datagramCount, 0u);
 }
 

@@ -12,6 +12,7 @@
 #include "datagram_builder.h"
 #include "flow_log.h"
 #include "monitor_test_support.h"
+#include "status_lines.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -152,7 +153,7 @@ TEST_F(ControllerTest, ReplayedLogFillsRowsPointsAndAxis)
     EXPECT_EQ(x.format, "%H:%M:%S");
     EXPECT_NE(controller.chart(TrendChart::Bandwidth).GetAxisStyleY() & 0x100, 0u);
 
-    EXPECT_NE(host.status.find("12/07 10:05から12/07 10:40のオフライン情報を表示しています。"), std::string::npos);
+    EXPECT_NE(host.status.find(OfflineLine("12/07 10:05", "12/07 10:40")), std::string::npos);
 }
 
 TEST_F(ControllerTest, LoadIndexAndFirstCounterSample)
@@ -301,9 +302,9 @@ TEST_F(ControllerTest, AShortReplayEndsWithOneCloseAndTheStatusFollowsTheLookups
     controller.ResolveNamesOf(*port);
     controller.UpdateStatus();
     ASSERT_EQ(resolver.asked.size(), 4u);
-    EXPECT_NE(host.status.find("4件のDNS問い合わせを行っています。"), std::string::npos) << host.status;
+    EXPECT_NE(host.status.find(LookupsLine(4)), std::string::npos) << host.status;
     resolver.asked[0].reply(tagHostReply{0, "a.example", {resolver.asked[0].address}});
-    EXPECT_NE(host.status.find("3件のDNS問い合わせを行っています。"), std::string::npos) << host.status;
+    EXPECT_NE(host.status.find(LookupsLine(3)), std::string::npos) << host.status;
     for (size_t i = 1; i < resolver.asked.size(); ++i) resolver.asked[i].reply(tagHostReply{1, "", {}});
     EXPECT_EQ(host.status.find("DNS"), std::string::npos) << host.status;
     EXPECT_NE(host.status.find("オフライン情報を表示しています。"), std::string::npos);
@@ -427,7 +428,7 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     EXPECT_EQ(controller.pendingLookups(), 11);
     EXPECT_EQ(controller.hostNameCache().size(), 11u);
     controller.UpdateStatus();
-    EXPECT_NE(host.status.find("<br><font  size=9pt color=#00ff00>11件のDNS問い合わせを行っています。</font>"),
+    EXPECT_NE(host.status.find(LookupsLine(11)),
               std::string::npos);
 
     std::string first = resolver.asked[0].address;
@@ -537,14 +538,14 @@ TEST_F(ControllerTest, LiveDatagramsOnLoopbackReachListAndLog)
     EXPECT_EQ(controller.list().key(0), "sFlow V5:10.0.0.1:0");
     EXPECT_EQ(controller.list().key(1), "NetFlow V5:127.0.0.1:3");
     EXPECT_EQ(controller.list().stateIcon(0), 0);
-    EXPECT_NE(host.status.find("sFlow:   1ノード(1ポート)  1パケット"), std::string::npos);
-    EXPECT_NE(host.status.find("12/07 10:40から0日 00時間00分00秒間モニタしています。"), std::string::npos);
+    EXPECT_NE(host.status.find(SflowLine(1, 1, 1)), std::string::npos);
+    EXPECT_NE(host.status.find(MonitoringLine("12/07 10:40", "0日 00時間00分00秒間")), std::string::npos);
 
     // Stopping writes what is still queued, NetFlow first, and shows the
     // period up to the stop as offline data.
     now += 90;
     controller.Stop();
-    EXPECT_NE(host.status.find("12/07 10:40から12/07 10:41のオフライン情報を表示しています。"), std::string::npos)
+    EXPECT_NE(host.status.find(OfflineLine("12/07 10:40", "12/07 10:41")), std::string::npos)
         << host.status;
     std::ifstream log(QDir(dir.path()).filePath("FL2026-12-07.log").toStdString());
     std::string first, second, third;
@@ -588,7 +589,7 @@ TEST_F(ControllerTest, PortsThatCannotOpenAreNamedAndLeaveTheControllerIdle)
     EXPECT_FALSE(controller.monitoring());
     EXPECT_EQ(host.failedSockets.size(), 2u);
     EXPECT_EQ(host.failedSockets[0], "sFlow:" + std::to_string(host.form.sflowPort));
-    EXPECT_NE(host.status.find("モニタしていません。"), std::string::npos);
+    EXPECT_NE(host.status.find(kNotMonitoringLine), std::string::npos);
     ::close(a);
     ::close(b);
 }

@@ -19,6 +19,7 @@
 #include "flow_log.h"
 #include "flow_log_writer.h"
 #include "loopback_udp.h"
+#include "replay_feed.h"
 
 namespace ortolan {
 namespace {
@@ -245,7 +246,7 @@ TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
         }
         CFlowLog log(scratch.folder());
         Receive(c.datagrams, c.extra);  // lines of 2 * extra + 90 bytes or so, more than the room
-        EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+        EXPECT_FALSE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
         size_t writtenN = Payloads(TodayFile(scratch), 'N').size();
         size_t writtenS = Payloads(TodayFile(scratch), 'S').size();
         EXPECT_LT(writtenN + writtenS, 2u * size_t(c.datagrams));
@@ -257,7 +258,7 @@ TEST_F(FlowLogFaults, FullDiskWritesWholeLinesOnlyAndCatchesUp)
         if (scratch.mounted()) fs::remove(filler);
         else ::setrlimit(RLIMIT_FSIZE, &saved);
         Receive(2, c.extra);
-        EXPECT_TRUE(log.WriteFlowLog(netflow, sflow)) << log.problem();
+        EXPECT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue())) << log.problem();
         std::signal(SIGXFSZ, savedSignal);
         EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
         EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);
@@ -274,14 +275,14 @@ TEST_F(FlowLogFaults, QueueBoundDropsAreCountedAndTheKeptOnesWritten)
     sflow.logQueue().SetLimit(10 * (44 + kLogRecordOverhead));  // ten datagrams of 28 + 16 bytes
     netflow.logQueue().SetLimit(10 * (40 + kLogRecordOverhead));
     Receive(25);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+    EXPECT_FALSE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     EXPECT_EQ(sflow.logQueue().size(), 10u);
     EXPECT_EQ(sflow.logQueue().dropped(), 15u);
     EXPECT_EQ(netflow.logQueue().dropped(), 15u);
     EXPECT_EQ(sflow.datagramCount, 25u);  // decoding never depended on the log
 
     fs::create_directories(scratch.path());
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), Slice(sentSFlow, 0, 10));
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), Slice(sentNetFlow, 0, 10));
 }
@@ -310,13 +311,13 @@ TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
     const int64_t beforeMidnight = SecondsBeforeLocalMidnight(kStart, 10);
     now = beforeMidnight;
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     now = beforeMidnight + 20;  // the next day
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     now = beforeMidnight - 3600;  // set back an hour: yesterday again
     Receive(3);
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
 
     fs::path day1 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight);
     fs::path day2 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight + 20);
@@ -331,7 +332,7 @@ TEST_F(FlowLogFaults, ClockGoingBackwardsLosesNothing)
     std::vector<int64_t> times, closes;
     tagReplayHooks hooks{[&](int64_t t) { times.push_back(t); }, [&](int64_t t) { closes.push_back(t); }};
     for (const fs::path& day : {day1, day2})
-        EXPECT_TRUE(log.ReplayLog(day.filename().string(), replayNetFlow, replaySFlow, 60, hooks));
+        EXPECT_TRUE(log.ReplayLog(day.filename().string(), ReplayFeed(replayNetFlow, replaySFlow), 60, hooks));
     EXPECT_EQ(replaySFlow.datagramCount, sentSFlow.size());
     EXPECT_EQ(replayNetFlow.datagramCount, sentNetFlow.size());
     EXPECT_NE(std::find(closes.begin(), closes.end(), beforeMidnight - 3600), closes.end());
@@ -347,11 +348,11 @@ TEST_F(FlowLogFaults, RecordsThatWaitedThroughMidnightGoToTheirOwnDay)
     const int64_t beforeMidnight = SecondsBeforeLocalMidnight(kStart, 30);
     now = beforeMidnight;
     Receive(3);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+    EXPECT_FALSE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     now = beforeMidnight + 60;
     Receive(2);
     fs::create_directories(scratch.path());
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
 
     fs::path day1 = scratch.path() / CFlowLog::FileNameFor(beforeMidnight);
     fs::path day2 = scratch.path() / CFlowLog::FileNameFor(now);
@@ -373,7 +374,7 @@ TEST_F(FlowLogFaults, LinkOrFifoUnderTodaysNameIsRefusedAndTheRecordsKept)
     std::ofstream(target, std::ios::binary) << "first line\nno line break";
     fs::create_symlink(target, TodayFile(scratch));
     Receive(3);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));
+    EXPECT_FALSE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     EXPECT_NE(log.problem().find(TodayFile(scratch).string()), std::string::npos) << log.problem();
     std::ifstream in(target, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first line\nno line break");
@@ -382,13 +383,13 @@ TEST_F(FlowLogFaults, LinkOrFifoUnderTodaysNameIsRefusedAndTheRecordsKept)
     fs::remove(TodayFile(scratch));
     ASSERT_EQ(::mkfifo(TodayFile(scratch).c_str(), 0644), 0);
     Receive(2);
-    EXPECT_FALSE(log.WriteFlowLog(netflow, sflow));  // returns at once: nobody reads the FIFO
+    EXPECT_FALSE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));  // returns at once: nobody reads the FIFO
     EXPECT_NE(log.problem().find(TodayFile(scratch).string() + " is not a regular file"), std::string::npos)
         << log.problem();
     EXPECT_EQ(netflow.logQueue().size(), 5u);
 
     fs::remove(TodayFile(scratch));
-    ASSERT_TRUE(log.WriteFlowLog(netflow, sflow));
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
     EXPECT_TRUE(log.problem().empty());
     EXPECT_EQ(Payloads(TodayFile(scratch), 'S'), sentSFlow);
     EXPECT_EQ(Payloads(TodayFile(scratch), 'N'), sentNetFlow);

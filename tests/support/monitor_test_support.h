@@ -94,13 +94,14 @@ inline void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
     ::close(s);
 }
 
-// Runs the event loop until done() or two seconds have passed.
+// Runs the event loop until done(), or ten seconds as a hang guard: what it
+// waits for is on loopback, so only a machine far too busy gets near it.
 template <class Done>
 bool ProcessUntil(Done done)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
 

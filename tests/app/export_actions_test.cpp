@@ -1,21 +1,31 @@
 // The main window's export actions through the scripted dialog seam.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
 
 #include "chart_ctrl.h"
 #include "export_actions.h"
 #include "mon_port.h"
+#include "port_fixtures.h"
 #include "scripted_dialog_seam.h"
 #include "sflow_mon.h"
-#include "views_app.h"
-#include "views_fixtures.h"
 
 namespace ortolan {
 namespace {
 
-using testing::ReadFile;
 using testing::ScriptedDialogSeam;
+
+void EnsureApp()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+}
+
+std::string ReadFile(const QString& path) { return testing::ReadFile(path.toStdString()); }
 
 TEST(CaptureExport, OpensAndClosesTwice)
 {
@@ -106,7 +116,7 @@ TEST_F(TrendCsvTest, NinthRowWritesNothingAndAsksNothing)
 
 TEST(ChartExport, BitmapAndClipboardOfTheChart)
 {
-    testing::TestApp();
+    EnsureApp();
     CChartCtrl chart;
     chart.resize(400, 300);
     const int s = chart.AddDataSeries("sFlow V5:10.0.0.1:0", 0x00FF00);

@@ -1,12 +1,22 @@
 // The status panel's mark-up for the states the window can be in.
 #include <gtest/gtest.h>
 
+#include "status_lines.h"
 #include "status_text.h"
 
 namespace ortolan {
 namespace {
 
+using namespace ortolan::testing;
+
 constexpr int64_t k1040 = 1796607600;   // 2026-12-07 10:40:00 in Tokyo
+
+std::string Green(const std::string& line) { return "<font size=9pt color=#00ff00>" + line + "</font>"; }
+// The lines after the first three carry a second space in their font tag.
+std::string Later(const std::string& colour, const std::string& line)
+{
+    return "<br><font  size=9pt color=" + colour + ">" + line + "</font>";
+}
 
 TEST(StatusText, MonitoringShowsBothCollectorsTheRateAndTheSpan)
 {
@@ -16,11 +26,9 @@ TEST(StatusText, MonitoringShowsBothCollectorsTheRateAndTheSpan)
     in.netflow = {1, 3, 200};
     in.shownFrom = k1040;
     in.now = k1040 + 86400 + 3723;
-    std::string expected =
-        "<font size=9pt color=#00ff00>sFlow:   2ノード(5ポート)  1000パケット</font><br>"
-        "<font size=9pt color=#00ff00>NetFlow: 1ノード（3ポート） 200パケット</font><br>"
-        "<font size=9pt color=#00ff00>受信速度: 0.013パケット/秒</font>"
-        "<br><font  size=9pt color=#ffffff>12/07 10:40から1日 01時間02分03秒間モニタしています。</font>";
+    std::string expected = Green(SflowLine(2, 5, 1000)) + "<br>" + Green(NetflowLine(1, 3, 200)) + "<br>" +
+                           Green("受信速度: 0.013パケット/秒") +
+                           Later("#ffffff", MonitoringLine("12/07 10:40", "1日 01時間02分03秒間"));
     EXPECT_EQ(FormatStatusMarkup(in), expected);
 
     // Above 100 datagrams a second the rate turns yellow.
@@ -34,11 +42,10 @@ TEST(StatusText, NothingMonitoredIsRed)
 {
     tagStatusInputs in;
     in.now = k1040;
-    EXPECT_EQ(FormatStatusMarkup(in), "<font size=9pt color=#ff0000>モニタしていません。</font>");
+    const std::string red = std::string("<font size=9pt color=#ff0000>") + kNotMonitoringLine + "</font>";
+    EXPECT_EQ(FormatStatusMarkup(in), red);
     in.pendingLookups = 3;
-    EXPECT_EQ(FormatStatusMarkup(in),
-              "<font size=9pt color=#ff0000>モニタしていません。</font>"
-              "<br><font  size=9pt color=#00ff00>3件のDNS問い合わせを行っています。</font>");
+    EXPECT_EQ(FormatStatusMarkup(in), red + Later("#00ff00", LookupsLine(3)));
 }
 
 TEST(StatusText, NetflowOnlyOfflineShowsThePeriod)
@@ -48,11 +55,9 @@ TEST(StatusText, NetflowOnlyOfflineShowsThePeriod)
     in.shownFrom = k1040 - 3600;
     in.shownTo = k1040;
     in.now = k1040 + 3600;
-    EXPECT_EQ(FormatStatusMarkup(in),
-              "<font size=9pt color=#00ff00>sFlow:   0ノード(0ポート)  0パケット</font><br>"
-              "<font size=9pt color=#00ff00>NetFlow: 1ノード（2ポート） 40パケット</font><br>"
-              "<font size=9pt color=#00ff00>受信速度: 0.006パケット/秒</font>"
-              "<br><font  size=9pt color=#ffffff>12/07 09:40から12/07 10:40のオフライン情報を表示しています。</font>");
+    EXPECT_EQ(FormatStatusMarkup(in), Green(SflowLine(0, 0, 0)) + "<br>" + Green(NetflowLine(1, 2, 40)) + "<br>" +
+                                          Green("受信速度: 0.006パケット/秒") +
+                                          Later("#ffffff", OfflineLine("12/07 09:40", "12/07 10:40")));
 }
 
 TEST(StatusText, PlainTextKeepsLinesAndDropsTags)

@@ -2,68 +2,21 @@
 // snmpd on a loopback port, in every SNMP mode.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QItemSelectionModel>
-#include <QLineEdit>
-#include <QSettings>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <chrono>
-#include <cstdlib>
 
 #include "agent_tables.h"
-#include "entry_dialogs.h"
-#include "scripted_dialog_seam.h"
 #include "sf_agent_reader.h"
-#include "sf_setup_dlg.h"
 #include "sf_walk_parser.h"
 #include "sf_set_lines.h"
 #include "snmp_api.h"
 #include "snmp_text.h"
 #include "snmpd_agent.h"
-#include "text_table_model.h"
 
 namespace ortolan {
 namespace {
 
 using namespace ortolan::testing;
 using Cells = std::vector<std::string>;
-
-struct tagModeCase {
-    int mode;
-    const char* name;
-    const char* user;
-    const char* password;
-};
-
-void PrintTo(const tagModeCase& mode, std::ostream* out)
-{
-    *out << mode.name;
-}
-
-const tagModeCase kModes[] = {
-    {1, "v1", "tundra", ""},
-    {2, "v2c", "tundra", ""},
-    {3, "v3auth", "md5user", "md5password"},
-    {4, "v3priv", "desuser", "despassword"},
-};
-
-// A missing snmpd fails the tests where it must be there (CI), and skips
-// them elsewhere.
-bool MustHaveSnmpd()
-{
-    const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
-}
-
-#define START_AGENT(agent, table)                                                        \
-    do {                                                                                 \
-        if (!CSnmpdAgent::Available()) {                                                 \
-            if (MustHaveSnmpd()) FAIL() << "snmpd is not installed";                     \
-            GTEST_SKIP() << "snmpd is not installed";                                    \
-        }                                                                                \
-        ASSERT_TRUE((agent).Start(table)) << (agent).problem();                          \
-    } while (false)
 
 constexpr int kWaitMs = 20000;
 
@@ -420,44 +373,6 @@ TEST_F(RealAgentV2Test, LocalFailuresAreRefusedBeforeSending)
     EXPECT_EQ(api.errorCode(), 6);
     EXPECT_FALSE(api.Walk(2, "", "tundra", "", "sFlowAgent", 5, 1));
     EXPECT_TRUE(agent.SetLog().empty());
-}
-
-// The window itself, reading and changing a real agent.
-class CConfirmReceiver : public IEntryDialogs {
-public:
-    bool EditV5Port(QWidget*, tagSfV5PortEntry&) override { return false; }
-    bool EditV4Row(QWidget*, tagSfV4Entry&) override { return false; }
-    bool EditV5Receiver(QWidget*, tagSfV5RcvrEntry& entry) override
-    {
-        entry.owner = "changed";
-        return true;
-    }
-};
-
-TEST_P(RealAgentTest, WindowReadsAndChangesTheAgent)
-{
-    START_AGENT(agent, V5AgentTable());
-    QTemporaryDir dir;
-    QSettings settings(dir.path() + "/s.ini", QSettings::IniFormat);
-    ScriptedDialogSeam seam;
-    CSFSetupDlg dialog(seam, settings, std::make_unique<CSnmpApi>(), std::make_unique<CConfirmReceiver>());
-    dialog.SetAgentAddress(0x7F000001);
-    dialog.SetAgentPort(static_cast<uint16_t>(std::stoi(agent.peer().substr(10))));
-    dialog.modeList()->setCurrentIndex(GetParam().mode - 1);
-    dialog.communityEdit()->setText(GetParam().user);
-    dialog.passwordEdit()->setText(GetParam().password);
-    dialog.OnGetAgent();
-    ASSERT_TRUE(PollUntil([&] { return dialog.busyState() == BusyState::Idle; }, kWaitMs));
-    ASSERT_EQ(dialog.collectorModel().rowCount(), 2);
-    EXPECT_EQ(dialog.portModel().rowCount(), 2);
-    EXPECT_EQ(settings.value("Setting/SF_IP").toString(), QStringLiteral("127.0.0.1"));
-
-    dialog.collectorList()->selectionModel()->select(dialog.collectorModel().index(0, 0),
-                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    dialog.OnSetReceiver();
-    ASSERT_TRUE(PollUntil([&] { return dialog.busyState() == BusyState::Idle; }, kWaitMs));
-    EXPECT_TRUE(seam.messages.isEmpty()) << seam.messages.join("|").toStdString();
-    EXPECT_EQ(dialog.collectorModel().data(dialog.collectorModel().index(0, 1)).toString(), QStringLiteral("changed"));
 }
 
 }  // namespace

@@ -3,12 +3,18 @@
 // arrived, no more, so a read past the end leaves the caller's memory and the
 // sanitizers see it. The bytes belong to the caller (the receive burst, a
 // replayed line, a test's vector) and stay valid only for the call they are
-// handed to; a decoder that needs them later copies them.
+// handed to; a decoder that needs them later copies them. It lives with the
+// flow log, which queues datagrams for writing and hands replayed ones back,
+// so that the log needs nothing of the collectors that decode them.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace ortolan {
+
+// The largest datagram a collector reads from its socket; the replay skips a
+// logged payload over it, as the socket read would have cut it.
+inline constexpr size_t kDatagramCapacity = 8192;
 
 struct tagDatagram {
     const uint8_t* bytes = nullptr;  // may be null when length is 0

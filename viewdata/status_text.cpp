@@ -7,7 +7,8 @@
 namespace ortolan {
 namespace {
 
-// The status has always shown the datagram counts as 32-bit numbers.
+// The status panel counts datagrams in 32 bits: a count wraps after
+// 4294967295, so its line keeps the width the panel is laid out for.
 unsigned Low32(uint64_t v) { return unsigned(v & 0xFFFFFFFFu); }
 
 }  // namespace

@@ -286,7 +286,7 @@ TEST(ReportCommand, ReportOfAWrittenLogEqualsTheLiveRun)
         }
     }
     CFlowLog writer(dir.path().toStdString() + "/");
-    ASSERT_TRUE(writer.WriteFlowLog(liveNetflow, liveSflow));
+    ASSERT_TRUE(writer.WriteFlowLog(liveNetflow.logQueue(), liveSflow.logQueue()));
 
     std::string log = dir.path().toStdString() + "/" + CFlowLog::FileNameFor(now);
     tagRun run = RunReport({"--refresh", "30", log}, dir.path().toStdString());

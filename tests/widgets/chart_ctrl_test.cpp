@@ -42,7 +42,7 @@ void FillTrend(CChartCtrl& chart)
     chart.SetHeaderTextColor(0xFFFFFF);
     chart.SetAxisFormatString(CChartModel::kAxisX, "%H:%M:%S");
     chart.SetAxisFormatString(CChartModel::kAxisY, "%.2f");
-    chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x300);
+    chart.SetAxisStyleY(chart.GetAxisStyleY() | CChartModel::kAxisAutoScale | CChartModel::kTrendYAxisBits);
     chart.SetAxisScale(CChartModel::kAxisX, 1700000000, 1700003600);
     chart.SetScaleStep(CChartModel::kAxisX, 900, 900);
     chart.SetAxisScale(CChartModel::kAxisY, 0, 100);
@@ -118,7 +118,7 @@ TEST_F(ChartCtrlTest, SlicesAreEdgedInTheFillColourNotTheThemesWhite)
     EXPECT_FALSE(HasColor(image, QColor(255, 255, 255)));
 }
 
-TEST_F(ChartCtrlTest, AxisBit0x100GrowsTheScaleToShowPointsAboveIt)
+TEST_F(ChartCtrlTest, AutoScaleAxisGrowsTheScaleToShowPointsAboveIt)
 {
     FillTrend(m_chart);   // Y scale 0 to 100, points from 20 to 500
     m_chart.Purge();
@@ -127,7 +127,7 @@ TEST_F(ChartCtrlTest, AxisBit0x100GrowsTheScaleToShowPointsAboveIt)
     m_chart.ShowLegend(false);   // its marker carries the series colour too
     m_chart.SetAxisStyleY(0);
     EXPECT_FALSE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));   // drawn off the plot
-    m_chart.SetAxisStyleY(0x100);
+    m_chart.SetAxisStyleY(CChartModel::kAxisAutoScale);
     EXPECT_TRUE(HasColor(m_chart.GrabImage(), QColor(255, 255, 0)));
 }
 

@@ -10,6 +10,7 @@
 #include "command_line.h"
 #include "monitor_settings.h"
 #include "flow_log.h"
+#include "replay_feed.h"
 #include "list_report.h"
 #include "port_texts.h"
 #include "ortolan_app.h"
@@ -305,7 +306,7 @@ int RunReportCommand(const std::vector<std::string>& args)
     for (const std::string& file : files) {
         uint64_t replayed = log.replayedLines();
         uint64_t skipped = log.skippedLines();
-        if (!log.ReplayLog(file, netflow, sflow, refresh, hooks)) {
+        if (!log.ReplayLog(file, ReplayFeed(netflow, sflow), refresh, hooks)) {
             std::fprintf(stderr, "ortolan report: %s\n", log.problem().c_str());
             return 2;
         }

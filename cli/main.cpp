@@ -7,8 +7,8 @@
 
 #include "agent_entry.h"
 #include "collect_command.h"
-#include "gui_command.h"
 #include "report_command.h"
+#include "window_entry.h"
 
 int main(int argc, char** argv)
 {
@@ -18,5 +18,5 @@ int main(int argc, char** argv)
     if (command == "collect") return ortolan::RunCollectCommand(rest);
     if (command == "report") return ortolan::RunReportCommand(rest);
     if (command == "agent") return ortolan::RunAgentEntry(rest);
-    return ortolan::RunGui(argc, argv, args);
+    return ortolan::RunWindowEntry(argc, argv, args);
 }

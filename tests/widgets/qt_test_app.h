@@ -8,7 +8,7 @@ namespace ortolan::testing {
 inline QApplication& TestApp()
 {
     static int argc = 1;
-    static char name[] = "ui_tests";
+    static char name[] = "widgets_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app) app = new QApplication(argc, argv);

@@ -9,7 +9,9 @@
 #include <sys/types.h>
 
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 
 namespace ortolan::testing {
@@ -68,5 +70,42 @@ private:
 // Runs the event loop and the SNMP poll until done() holds or the time is
 // up; true when done() held.
 bool PollUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Each SNMP mode with the access the agent grants it, for tests run in every mode.
+struct tagModeCase {
+    int mode;
+    const char* name;
+    const char* user;
+    const char* password;
+};
+
+inline void PrintTo(const tagModeCase& mode, std::ostream* out)
+{
+    *out << mode.name;
+}
+
+inline constexpr tagModeCase kModes[] = {
+    {1, "v1", "tundra", ""},
+    {2, "v2c", "tundra", ""},
+    {3, "v3auth", "md5user", "md5password"},
+    {4, "v3priv", "desuser", "despassword"},
+};
+
+// A missing snmpd fails the tests where it must be there (CI), and skips
+// them elsewhere.
+inline bool MustHaveSnmpd()
+{
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+#define START_AGENT(agent, table)                                                        \
+    do {                                                                                 \
+        if (!CSnmpdAgent::Available()) {                                                 \
+            if (MustHaveSnmpd()) FAIL() << "snmpd is not installed";                     \
+            GTEST_SKIP() << "snmpd is not installed";                                    \
+        }                                                                                \
+        ASSERT_TRUE((agent).Start(table)) << (agent).problem();                          \
+    } while (false)
 
 }  // namespace ortolan::testing

@@ -39,10 +39,11 @@ void ResetTrendCharts(const TrendCharts& charts, int64_t now)
         chart.SetLineColor(Rgb(0, 192, 0));
         chart.SetChartFillColor(0);
         chart.SetWindowColor(0);
-        chart.SetStyle(chart.GetStyle() | 0x1);
+        chart.SetStyle(chart.GetStyle() | CChartModel::kChartStyleBase);
         chart.SetFont(8, "System", 0);
-        chart.SetAxisStyleX((chart.GetAxisStyleX() | 0x100 | 0x10) & ~uint32_t(0x40 | 0x2 | 0x1));
-        chart.SetAxisStyleY(chart.GetAxisStyleY() | 0x300);
+        chart.SetAxisStyleX((chart.GetAxisStyleX() | CChartModel::kAxisAutoScale | CChartModel::kXAxisBaseBits) &
+                            ~CChartModel::kXAxisClearedBits);
+        chart.SetAxisStyleY(chart.GetAxisStyleY() | CChartModel::kAxisAutoScale | CChartModel::kTrendYAxisBits);
         chart.SetAxisFormatString(CChartModel::kAxisX, "%H:%M:%S");
         chart.SetAxisFormatString(CChartModel::kAxisY, text.yFormat);
         chart.Purge();
