@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "counter_sample.h"
 #include "mon_port.h"
 #include "name_tables.h"
 #include "nflow_mon.h"
@@ -48,14 +49,7 @@ inline tagProtStat& AddStat(CMonPort& port, StatTable& table, const std::string&
 // One interface sample of ifIndex 4.
 inline _tagIf_counters IfSample(int64_t time, uint32_t uptime, uint64_t inOctets, uint64_t outOctets, uint32_t inUcast = 0)
 {
-    _tagIf_counters c;
-    c.ifIndex = 4;
-    c.sampleTime = time;
-    c.agentUptime = uptime;
-    c.ifInOctets = inOctets;
-    c.ifOutOctets = outOctets;
-    c.ifInUcastPkts = inUcast;
-    return c;
+    return CounterSample(4, time, uptime, inOctets, inUcast, outOctets);
 }
 
 // The local nodes the local node list's tests share: three local nodes of an

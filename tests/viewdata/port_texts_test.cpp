@@ -1,22 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "counter_sample.h"
 #include "local_dates.h"
 #include "mon_port.h"
 #include "port_texts.h"
 
 namespace ortolan {
 namespace {
-
-_tagIf_counters Sample(uint32_t ifIndex, int64_t time, uint32_t uptime, uint64_t inOctets, uint32_t inUcast)
-{
-    _tagIf_counters c;
-    c.ifIndex = ifIndex;
-    c.sampleTime = time;
-    c.agentUptime = uptime;
-    c.ifInOctets = inOctets;
-    c.ifInUcastPkts = inUcast;
-    return c;
-}
 
 int64_t LocalTimeAt(int day, int hour, int minute) { return testing::LocalTimeOf(2026, 3, day, hour, minute); }
 
@@ -25,7 +15,7 @@ TEST(Estimates, PacketsScaleByTheInterfaceTotalsWithAnErrorBound)
     CMonPort port("10.0.0.1", 0);
     EXPECT_EQ(EstimatedPacketsText(port, 12), "12(ABS)");
     port.sampleCount = 1000;
-    port.interfaces.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 0, 50000));
+    port.interfaces.AddCounterSample(testing::CounterSample(1, LocalTimeAt(4, 9, 0), 1, 0, 50000));
     EXPECT_EQ(EstimatedPacketsText(port, 100), "5000(±19.6%)");
 }
 
@@ -38,7 +28,7 @@ TEST(Estimates, BytesStepByThousands)
     EXPECT_EQ(EstimatedBytesText(port, 7000000000), "7.000GB");
     EXPECT_EQ(EstimatedBytesText(port, 3000000000000), "3.000TB");
     port.sampledBytes = 1000;
-    port.interfaces.AddCounterSample(Sample(1, LocalTimeAt(4, 9, 0), 1, 4000000, 0));
+    port.interfaces.AddCounterSample(testing::CounterSample(1, LocalTimeAt(4, 9, 0), 1, 4000000, 0));
     EXPECT_EQ(EstimatedBytesText(port, 250), "1.000MB");
 }
 
