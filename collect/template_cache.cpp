@@ -110,8 +110,11 @@ CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uin
         minLength += f.length == kVariableLength ? 1 : f.length;
     }
     // A record of no bytes would never move a reader on; one longer than any
-    // datagram can never arrive.
-    if (fields.empty() || minLength == 0 || minLength > m_limits.maxRecordLength) {
+    // datagram can never arrive. A record of fewer bytes than fields would
+    // make a datagram's fields outnumber its bytes: exporters give every field
+    // at least one byte, so only a crafted template is that dense, and the
+    // work of reading a datagram stays bounded by its length.
+    if (fields.empty() || minLength < fields.size() || minLength > m_limits.maxRecordLength) {
         Drop(source, id);
         return StoreResult::Invalid;
     }

@@ -91,9 +91,9 @@ public:
     enum class StoreResult { Stored, Unchanged, Invalid, Refused };
     // Keeps the fields as template `id`, replacing another layout of that id
     // (the fields' roles are filled in on the way; a resent layout costs no
-    // allocation). Invalid: no fields, a record of no bytes or longer than the
-    // bound. Refused (and counted as a refusal): too many fields or templates,
-    // or the budget is spent.
+    // allocation). Invalid: no fields, a record of fewer bytes than fields or
+    // longer than the bound. Refused (and counted as a refusal): too many
+    // fields or templates, or the budget is spent.
     StoreResult Store(tagTemplateSource& source, uint16_t id, std::vector<tagTemplateField>& fields, bool options);
     void Withdraw(tagTemplateSource& source, uint16_t id);
     // Every template, or every options template, of the exporter.
