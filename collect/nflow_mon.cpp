@@ -245,6 +245,9 @@ tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
     F other = icmp == F::IcmpV6 ? F::IcmpV4 : F::IcmpV6;
     if (r.Has(icmp)) f.icmp = uint16_t(value(icmp));
     else if (r.Has(other)) f.icmp = uint16_t(value(other));
+    // Exporters without either element (pmacct's nfprobe, many routers) put
+    // type and code in the destination port, as v1 and v5 records do.
+    else if (r.Has(F::DestinationPort)) f.icmp = uint16_t(value(F::DestinationPort));
     return f;
 }
 

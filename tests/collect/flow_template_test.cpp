@@ -228,6 +228,25 @@ TEST_F(FlowTemplates, RedefinedTemplateReadsLaterDataByTheNewLayout)
     EXPECT_EQ(mon.templates().templateCount(), 0u);
 }
 
+TEST_F(FlowTemplates, IcmpTypeAndCodeFallBackToTheDestinationPort)
+{
+    // pmacct's nfprobe and many routers send no ICMP element: type and code
+    // travel in the destination port, as in v5. The element wins where it is.
+    Bytes layout = TemplateRecord(256, {{8, 4}, {12, 4}, {2, 4}, {1, 4}, {7, 2}, {11, 2}, {4, 1}});
+    Bytes data;
+    data.ipv4(10, 0, 0, 1).ipv4(10, 0, 0, 2).u32(2).u32(112).u16(0).u16(0x0303).u8(1);
+    Feed(NetflowV9(1, 0, {FlowSet(0, layout), FlowSet(256, data)}));
+    Bytes withElement = TemplateRecord(257, {{8, 4}, {12, 4}, {2, 4}, {1, 4}, {11, 2}, {32, 2}, {4, 1}});
+    Bytes echo;
+    echo.ipv4(10, 0, 0, 1).ipv4(10, 0, 0, 2).u32(1).u32(84).u16(0x0303).u16(0x0800).u8(1);
+    Feed(NetflowV9(2, 0, {FlowSet(0, withElement), FlowSet(257, echo)}));
+    CMonPort& port = Port("NetFlow V9:192.0.2.1:0");
+    ASSERT_EQ(port.icmpTypes.size(), 2u) << Tables(mon);
+    const std::string tables = Tables(mon);
+    EXPECT_NE(tables.find("Port Unreachable"), std::string::npos) << tables;
+    EXPECT_NE(tables.find("Echo"), std::string::npos) << "the element wins over the port";
+}
+
 TEST_F(FlowTemplates, TemplatesNoExporterSendsAreRefused)
 {
     // v9 has no variable length: a field of 65535 bytes refuses the template,
