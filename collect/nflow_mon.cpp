@@ -181,13 +181,16 @@ void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, std::string_view
     // IPFIX numbers data records, not messages: a message of templates only
     // carries the same number as the data that follows it. An equal number is
     // a repeat only after a message that carried data.
-    CMonPort* known = FindOrAddPort(sender, int32_t(domain));
+    // The port is only looked up here: AcceptDatagram adds it, and counts it
+    // once if it is refused.
+    CMonPort* known = FindPort(sender, int32_t(domain));
     tagTemplateSource* source = known ? m_templates.Source(sender, domain, 10) : nullptr;
     bool repeatable = source && source->lastCarriedData;
     CMonPort* port = AcceptDatagram(sender, int32_t(domain), uptime,
                                     repeatable ? std::optional<uint32_t>(sequence) : std::nullopt);
     if (!port) return;
     port->lastSequence = sequence;
+    if (!known) source = m_templates.Source(sender, domain, 10);
     if (source)
         DecodeSets(FlowExport::Ipfix, bytes + kIpfixHeaderSize, length - kIpfixHeaderSize, *source, *port,
                    uptime);

@@ -317,6 +317,17 @@ TEST(FlowTemplateBounds, TemplatesAreBoundedAndChargedToTheBudget)
     EXPECT_EQ(small.templates().templateCount(), 0u);
     EXPECT_EQ(small.unknownTemplateSets, 1u);
     EXPECT_EQ(small.budget().refused(), 1u);
+
+    // A refused IPFIX port is counted once per datagram.
+    tagLimits onePort;
+    onePort.maxPorts = 1;
+    CNFlowMon full(onePort);
+    for (uint32_t domain : {1u, 2u}) {
+        auto message = Ipfix(1, domain, {FlowSet(2, SpecTemplate(256))});
+        full.FeedDatagram(message.data(), message.size(), 1, "192.0.2.1", 1);
+    }
+    EXPECT_EQ(full.ports.size(), 1u);
+    EXPECT_EQ(full.refusedPorts, 1u);
 }
 
 TEST_F(FlowTemplates, RepeatTestFollowsWhatEachSequenceCounts)
