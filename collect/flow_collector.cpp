@@ -206,12 +206,18 @@ std::string CFlowCollector::MakePortKey(std::string_view agentText, int32_t numb
     return std::string(FormatPortKey(key, agentText, number));
 }
 
-CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t number)
+CMonPort* CFlowCollector::FindPort(std::string_view agentText, int32_t number)
 {
     if (m_lastPort && m_lastVersion == version && m_lastNumber == number && m_lastAgent == agentText)
         return m_lastPort;
     char key[kMaxPortKey];
-    CMonPort* port = FindPort(FormatPortKey(key, agentText, number));
+    return FindPort(FormatPortKey(key, agentText, number));
+}
+
+CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t number)
+{
+    CMonPort* port = FindPort(agentText, number);
+    if (port == m_lastPort && port) return port;
     if (!port) port = AddPort(agentText, number);
     if (port) {
         // Ports are only ever created here and dropped all at once by Reset, so

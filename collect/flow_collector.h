@@ -67,6 +67,8 @@ public:
     CMonPort* AddPort(std::string_view agentText, int32_t number);
     // The port of an agent and number under the current version, created on first sight.
     CMonPort* FindOrAddPort(std::string_view agentText, int32_t number);
+    // The same port when it exists; never adds one.
+    CMonPort* FindPort(std::string_view agentText, int32_t number);
 
     // The copies of received datagrams waiting for the flow log, with their
     // bound and their counters (dropped by the bound, given up at a stop). The

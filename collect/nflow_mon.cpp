@@ -181,13 +181,16 @@ void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, std::string_view
     // IPFIX numbers data records, not messages: a message of templates only
     // carries the same number as the data that follows it. An equal number is
     // a repeat only after a message that carried data.
-    CMonPort* known = FindOrAddPort(sender, int32_t(domain));
+    // The port is only looked up here: AcceptDatagram adds it, and counts it
+    // once if it is refused.
+    CMonPort* known = FindPort(sender, int32_t(domain));
     tagTemplateSource* source = known ? m_templates.Source(sender, domain, 10) : nullptr;
     bool repeatable = source && source->lastCarriedData;
     CMonPort* port = AcceptDatagram(sender, int32_t(domain), uptime,
                                     repeatable ? std::optional<uint32_t>(sequence) : std::nullopt);
     if (!port) return;
     port->lastSequence = sequence;
+    if (!known) source = m_templates.Source(sender, domain, 10);
     if (source)
         DecodeSets(FlowExport::Ipfix, bytes + kIpfixHeaderSize, length - kIpfixHeaderSize, *source, *port,
                    uptime);
@@ -245,6 +248,9 @@ tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
     F other = icmp == F::IcmpV6 ? F::IcmpV4 : F::IcmpV6;
     if (r.Has(icmp)) f.icmp = uint16_t(value(icmp));
     else if (r.Has(other)) f.icmp = uint16_t(value(other));
+    // Exporters without either element (pmacct's nfprobe, many routers) put
+    // type and code in the destination port, as v1 and v5 records do.
+    else if (r.Has(F::DestinationPort)) f.icmp = uint16_t(value(F::DestinationPort));
     return f;
 }
 

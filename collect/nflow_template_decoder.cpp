@@ -88,6 +88,13 @@ bool CNFlowTemplateDecoder::ReadFields(FlowExport format, BigEndianReader& set, 
     return true;
 }
 
+bool CNFlowTemplateDecoder::HasVariableField() const
+{
+    for (const tagTemplateField& f : m_fields)
+        if (f.length == kVariableLength) return true;
+    return false;
+}
+
 void CNFlowTemplateDecoder::TemplateSet(FlowExport format, BigEndianReader set, tagTemplateSource& source,
                                         tagSetTally& tally)
 {
@@ -110,7 +117,10 @@ void CNFlowTemplateDecoder::TemplateSet(FlowExport format, BigEndianReader set, 
             return;
         }
         ++tally.templates;
-        m_cache.Store(source, id, m_fields, false);
+        if (format == FlowExport::V9 && HasVariableField())
+            m_cache.Withdraw(source, id);
+        else
+            m_cache.Store(source, id, m_fields, false);
     }
 }
 
@@ -128,7 +138,10 @@ void CNFlowTemplateDecoder::OptionsSetV9(BigEndianReader set, tagTemplateSource&
             return;
         }
         ++tally.templates;
-        m_cache.Store(source, id, m_fields, true);
+        if (HasVariableField())
+            m_cache.Withdraw(source, id);
+        else
+            m_cache.Store(source, id, m_fields, true);
     }
 }
 

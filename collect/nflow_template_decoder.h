@@ -60,6 +60,9 @@ private:
     void DataSet(const tagFlowTemplate& layout, BigEndianReader set, IFlowRecordSink& sink, tagSetTally& tally);
     // Reads `count` field specifiers into m_fields; false when they do not fit.
     bool ReadFields(FlowExport format, BigEndianReader& set, uint32_t count);
+    // Whether m_fields holds IPFIX's variable length, which NetFlow v9 does not
+    // have: there a layout with it is refused, and its id left unknown.
+    bool HasVariableField() const;
 
     CTemplateCache& m_cache;
     std::vector<tagTemplateField> m_fields;  // the template being read, reused

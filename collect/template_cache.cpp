@@ -39,10 +39,35 @@ FlowField CTemplateCache::RoleOf(uint16_t type, uint16_t length, uint32_t enterp
     }
 }
 
-uint64_t CTemplateCache::TemplateCost(size_t fieldCount)
+uint64_t CTemplateCache::FieldsCost(const std::vector<tagTemplateField>& fields)
 {
-    return cost::FlatTableEntry(sizeof(std::pair<const uint16_t, tagFlowTemplate>)) +
-           cost::HeapArray(fieldCount * sizeof(tagTemplateField));
+    return cost::HeapArray(fields.capacity() * sizeof(tagTemplateField));
+}
+
+uint64_t CTemplateCache::TableCost(size_t capacity)
+{
+    // The table's slot: the id and the template side by side.
+    struct tagSlot {
+        uint16_t id;
+        tagFlowTemplate layout;
+    };
+    return cost::FlatTable(capacity, sizeof(tagSlot));
+}
+
+void CTemplateCache::Settle(tagTemplateSource& source)
+{
+    // A table keeps its storage through erasures: only a fresh one frees it.
+    if (source.templates.empty()) source.templates = {};
+    uint64_t cost = TableCost(source.templates.bucket_count());
+    if (cost > source.tableCharge) {
+        // Only ever after a charge for the largest the table could have grown to.
+        m_memory.Charge(cost - source.tableCharge, false);
+        m_charged += cost - source.tableCharge;
+    } else {
+        m_memory.Release(source.tableCharge - cost);
+        m_charged -= source.tableCharge - cost;
+    }
+    source.tableCharge = cost;
 }
 
 uint64_t CTemplateCache::SourceCost(size_t exporterLength)
@@ -85,8 +110,11 @@ CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uin
         minLength += f.length == kVariableLength ? 1 : f.length;
     }
     // A record of no bytes would never move a reader on; one longer than any
-    // datagram can never arrive.
-    if (fields.empty() || minLength == 0 || minLength > m_limits.maxRecordLength) {
+    // datagram can never arrive. A record of fewer bytes than fields would
+    // make a datagram's fields outnumber its bytes: exporters give every field
+    // at least one byte, so only a crafted template is that dense, and the
+    // work of reading a datagram stays bounded by its length.
+    if (fields.empty() || minLength < fields.size() || minLength > m_limits.maxRecordLength) {
         Drop(source, id);
         return StoreResult::Invalid;
     }
@@ -94,9 +122,11 @@ CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uin
     if (it != source.templates.end()) {
         tagFlowTemplate& held = it->second;
         if (held.fields == fields && held.options == options) return StoreResult::Unchanged;
-        // Another layout under a held id: the held one is replaced in place.
-        uint64_t oldCost = TemplateCost(held.fields.size());
-        uint64_t newCost = TemplateCost(fields.size());
+        // Another layout under a held id: a list of its own size replaces the
+        // held one, whose block may be far larger than the new layout needs.
+        std::vector<tagTemplateField> fresh(fields.begin(), fields.end());
+        uint64_t oldCost = FieldsCost(held.fields);
+        uint64_t newCost = FieldsCost(fresh);
         if (newCost > oldCost && !m_memory.Charge(newCost - oldCost)) {
             Drop(source, id);
             return StoreResult::Refused;
@@ -104,7 +134,7 @@ CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uin
         if (newCost < oldCost) m_memory.Release(oldCost - newCost);
         m_charged += newCost;
         m_charged -= oldCost;
-        held.fields = fields;
+        held.fields.swap(fresh);
         held.options = options;
         held.minLength = uint32_t(minLength);
         held.variable = variable;
@@ -114,15 +144,21 @@ CTemplateCache::StoreResult CTemplateCache::Store(tagTemplateSource& source, uin
         m_memory.Refuse();
         return StoreResult::Refused;
     }
-    uint64_t cost = TemplateCost(fields.size());
+    std::vector<tagTemplateField> fresh(fields.begin(), fields.end());
+    // One insertion grows the table at most once, to twice its capacity and one.
+    size_t capacity = source.templates.bucket_count();
+    uint64_t grown = TableCost(capacity == 0 ? 1 : 2 * capacity + 1);
+    uint64_t cost = FieldsCost(fresh) + (grown - source.tableCharge);
     if (!m_memory.Charge(cost)) return StoreResult::Refused;
     m_charged += cost;
+    source.tableCharge = grown;
     tagFlowTemplate& t = source.templates[id];
-    t.fields = fields;
+    t.fields.swap(fresh);
     t.options = options;
     t.minLength = uint32_t(minLength);
     t.variable = variable;
     ++m_templateCount;
+    Settle(source);
     return StoreResult::Stored;
 }
 
@@ -130,11 +166,12 @@ void CTemplateCache::Drop(tagTemplateSource& source, uint16_t id)
 {
     auto it = source.templates.find(id);
     if (it == source.templates.end()) return;
-    uint64_t cost = TemplateCost(it->second.fields.size());
+    uint64_t cost = FieldsCost(it->second.fields);
     m_memory.Release(cost);
     m_charged -= cost <= m_charged ? cost : m_charged;
     source.templates.erase(it);
     --m_templateCount;
+    Settle(source);
 }
 
 void CTemplateCache::Withdraw(tagTemplateSource& source, uint16_t id) { Drop(source, id); }

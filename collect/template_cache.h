@@ -2,7 +2,8 @@
 // The NetFlow v9 and IPFIX templates of every exporter: per exporter address,
 // source id (IPFIX: observation domain) and version, the layouts that data
 // records are read by. Each exporter's table and each template is charged to
-// the collector's memory account before it is kept; templates per exporter,
+// the collector's memory account before it is kept, by the storage really
+// held (the table's capacity, each field list's block); templates per exporter,
 // fields per template and record length are bounded by tagLimits. A template
 // that is refused or invalid also drops an older one of the same id, so data
 // is never read by a layout the exporter has since left.
@@ -64,6 +65,9 @@ struct tagFlowTemplate {
 // The templates of one exporter, source id and version, by template id.
 struct tagTemplateSource {
     absl::flat_hash_map<uint16_t, tagFlowTemplate> templates;
+    // What the table's storage is charged: its capacity, which withdrawals
+    // do not give back until the table is empty.
+    uint64_t tableCharge = 0;
     // Whether the exporter's last message carried data sets: IPFIX numbers
     // data records, so only then does an equal sequence number mark a repeat.
     bool lastCarriedData = false;
@@ -87,9 +91,9 @@ public:
     enum class StoreResult { Stored, Unchanged, Invalid, Refused };
     // Keeps the fields as template `id`, replacing another layout of that id
     // (the fields' roles are filled in on the way; a resent layout costs no
-    // allocation). Invalid: no fields, a record of no bytes or longer than the
-    // bound. Refused (and counted as a refusal): too many fields or templates,
-    // or the budget is spent.
+    // allocation). Invalid: no fields, a record of fewer bytes than fields or
+    // longer than the bound. Refused (and counted as a refusal): too many
+    // fields or templates, or the budget is spent.
     StoreResult Store(tagTemplateSource& source, uint16_t id, std::vector<tagTemplateField>& fields, bool options);
     void Withdraw(tagTemplateSource& source, uint16_t id);
     // Every template, or every options template, of the exporter.
@@ -113,9 +117,13 @@ private:
             return H::combine(std::move(h), k.exporter, k.domain, k.version);
         }
     };
-    static uint64_t TemplateCost(size_t fieldCount);
+    static uint64_t FieldsCost(const std::vector<tagTemplateField>& fields);
+    static uint64_t TableCost(size_t capacity);
     static uint64_t SourceCost(size_t exporterLength);
     void Drop(tagTemplateSource& source, uint16_t id);
+    // Charges or gives back the difference between the table's capacity and
+    // its charge; an empty table gives its storage back first.
+    void Settle(tagTemplateSource& source);
 
     CMemoryAccount& m_memory;
     const tagLimits& m_limits;

@@ -74,7 +74,11 @@ uint64_t Port(size_t keyLength, size_t agentLength)
 }
 
 uint64_t NodeTableEntry(size_t entryBytes) { return HeapBlock(entryBytes) + TableShare(sizeof(void*)); }
-uint64_t FlatTableEntry(size_t entryBytes) { return TableShare(entryBytes); }
+uint64_t FlatTable(size_t capacity, size_t slotBytes)
+{
+    if (capacity == 0) return 0;
+    return HeapBlock(sizeof(size_t) + (capacity + 16 + 7) / 8 * 8 + capacity * slotBytes);
+}
 uint64_t HeapArray(size_t bytes) { return HeapBlock(bytes); }
 uint64_t Text(size_t length) { return TextHeap(length); }
 

@@ -34,10 +34,12 @@ uint64_t HistoryEntry();
 // A port: the statistics object, its key in the collector's map and its agent.
 uint64_t Port(size_t keyLength, size_t agentLength);
 // Building blocks for tables kept outside the statistics (the NetFlow
-// templates): an entry of `entryBytes` in a node table or a flat table, an
-// array of `bytes` on the heap, and a text of `length` characters.
+// templates): an entry of `entryBytes` in a node table, an array of `bytes`
+// on the heap, and a text of `length` characters.
 uint64_t NodeTableEntry(size_t entryBytes);
-uint64_t FlatTableEntry(size_t entryBytes);
+// The storage of a flat table of `capacity` slots of `slotBytes`: the slots,
+// a control byte each and a group's worth more, and the table's growth count.
+uint64_t FlatTable(size_t capacity, size_t slotBytes);
 uint64_t HeapArray(size_t bytes);
 uint64_t Text(size_t length);
 // A reverse look-up's answer in the controller's host-name cache: the entry of

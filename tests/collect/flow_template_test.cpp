@@ -228,6 +228,59 @@ TEST_F(FlowTemplates, RedefinedTemplateReadsLaterDataByTheNewLayout)
     EXPECT_EQ(mon.templates().templateCount(), 0u);
 }
 
+TEST_F(FlowTemplates, IcmpTypeAndCodeFallBackToTheDestinationPort)
+{
+    // pmacct's nfprobe and many routers send no ICMP element: type and code
+    // travel in the destination port, as in v5. The element wins where it is.
+    Bytes layout = TemplateRecord(256, {{8, 4}, {12, 4}, {2, 4}, {1, 4}, {7, 2}, {11, 2}, {4, 1}});
+    Bytes data;
+    data.ipv4(10, 0, 0, 1).ipv4(10, 0, 0, 2).u32(2).u32(112).u16(0).u16(0x0303).u8(1);
+    Feed(NetflowV9(1, 0, {FlowSet(0, layout), FlowSet(256, data)}));
+    Bytes withElement = TemplateRecord(257, {{8, 4}, {12, 4}, {2, 4}, {1, 4}, {11, 2}, {32, 2}, {4, 1}});
+    Bytes echo;
+    echo.ipv4(10, 0, 0, 1).ipv4(10, 0, 0, 2).u32(1).u32(84).u16(0x0303).u16(0x0800).u8(1);
+    Feed(NetflowV9(2, 0, {FlowSet(0, withElement), FlowSet(257, echo)}));
+    CMonPort& port = Port("NetFlow V9:192.0.2.1:0");
+    ASSERT_EQ(port.icmpTypes.size(), 2u) << Tables(mon);
+    const std::string tables = Tables(mon);
+    EXPECT_NE(tables.find("Port Unreachable"), std::string::npos) << tables;
+    EXPECT_NE(tables.find("Echo"), std::string::npos) << "the element wins over the port";
+}
+
+TEST_F(FlowTemplates, TemplatesNoExporterSendsAreRefused)
+{
+    // v9 has no variable length: a field of 65535 bytes refuses the template,
+    // and drops the layout held under its id.
+    Feed(NetflowV9(1, 0, {FlowSet(0, SpecTemplate(256))}));
+    Feed(NetflowV9(2, 0, {FlowSet(0, TemplateRecord(256, {{8, 4}, {12, 4}, {96, 65535}}))}));
+    Bytes v9data;
+    v9data.ipv4(10, 0, 0, 1).ipv4(10, 0, 0, 2).u8(3).raw({'w', 'e', 'b'});
+    Feed(NetflowV9(3, 0, {FlowSet(256, v9data)}));
+    EXPECT_EQ(mon.templates().templateCount(), 0u);
+    EXPECT_EQ(mon.unknownTemplateSets, 1u);
+    EXPECT_EQ(mon.flowRecords(), 0u);
+
+    // More fields than record bytes: 255 empty fields and one of a byte would
+    // make 7,000 records of 256 fields out of one datagram. Refused, so the
+    // fields read stay bounded by the datagram's bytes.
+    Bytes dense;
+    dense.u16(300).u16(256);
+    for (int i = 0; i < 255; ++i) dense.u16(uint16_t(100 + i)).u16(0);
+    dense.u16(4).u16(1);
+    Bytes ones;
+    ones.zeros(7000);
+    Feed(Ipfix(1, 0, {FlowSet(2, dense), FlowSet(300, ones)}));
+    EXPECT_EQ(mon.flowRecords(), 0u);
+    EXPECT_EQ(mon.unknownTemplateSets, 2u);
+    // As many bytes as fields is what every exporter's layout has at least.
+    Bytes sparse;
+    sparse.u16(301).u16(256);
+    for (int i = 0; i < 255; ++i) sparse.u16(uint16_t(100 + i)).u16(i == 0 ? 255 : 0);
+    sparse.u16(4).u16(1);
+    Feed(Ipfix(2, 0, {FlowSet(2, sparse), FlowSet(301, ones)}));
+    EXPECT_EQ(mon.flowRecords(), 7000u / 256u);
+}
+
 TEST(FlowTemplateBounds, TemplatesAreBoundedAndChargedToTheBudget)
 {
     tagLimits limits;
@@ -264,6 +317,17 @@ TEST(FlowTemplateBounds, TemplatesAreBoundedAndChargedToTheBudget)
     EXPECT_EQ(small.templates().templateCount(), 0u);
     EXPECT_EQ(small.unknownTemplateSets, 1u);
     EXPECT_EQ(small.budget().refused(), 1u);
+
+    // A refused IPFIX port is counted once per datagram.
+    tagLimits onePort;
+    onePort.maxPorts = 1;
+    CNFlowMon full(onePort);
+    for (uint32_t domain : {1u, 2u}) {
+        auto message = Ipfix(1, domain, {FlowSet(2, SpecTemplate(256))});
+        full.FeedDatagram(message.data(), message.size(), 1, "192.0.2.1", 1);
+    }
+    EXPECT_EQ(full.ports.size(), 1u);
+    EXPECT_EQ(full.refusedPorts, 1u);
 }
 
 TEST_F(FlowTemplates, RepeatTestFollowsWhatEachSequenceCounts)

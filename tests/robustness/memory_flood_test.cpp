@@ -318,5 +318,51 @@ TEST_F(MemoryFlood, Templates)
     Check("templates", netflow->budget().refused());
 }
 
+TEST_F(MemoryFlood, TemplatesRedefinedSmaller)
+{
+    // Each source id fills its 511 template ids with 256-field templates and
+    // redefines each at once with a single field: what stays held is what the
+    // single-field layouts need, not the blocks of the large ones.
+    constexpr int kTemplatesPerDatagram = 7, kDatagramsPerSource = 73;
+    limits.maxPorts = 1'000'000;
+    Start();
+    Flood(*netflow,
+          [&](int i) {
+              Bytes large, small;
+              for (int t = 0; t < kTemplatesPerDatagram; ++t) {
+                  uint16_t id = uint16_t(256 + (i % kDatagramsPerSource) * kTemplatesPerDatagram + t);
+                  large.u16(id).u16(256);
+                  for (uint16_t f = 0; f < 256; ++f) large.u16(uint16_t(100 + f)).u16(4);
+                  small.u16(id).u16(1).u16(8).u16(4);
+              }
+              return testing::NetflowV9(uint32_t(i + 1), uint32_t(i / kDatagramsPerSource),
+                                        {testing::FlowSet(0, large), testing::FlowSet(0, small)});
+          },
+          [&] { return netflow->budget().refused() + netflow->refusedPorts; });
+    std::printf("[ flood    ] templates %zu in %zu ports\n", netflow->templates().templateCount(),
+                netflow->ports.size());
+    Check("templates redefined smaller", netflow->budget().refused() + netflow->refusedPorts);
+}
+
+TEST_F(MemoryFlood, TemplatesWithdrawn)
+{
+    // Each IPFIX observation domain defines 512 templates and withdraws them
+    // all in the same message: the emptied table gives its storage back.
+    limits.maxPorts = 1'000'000;
+    Start();
+    Flood(*netflow,
+          [&](int i) {
+              Bytes defined, withdrawn;
+              for (int t = 0; t < 512; ++t) defined.u16(uint16_t(256 + t)).u16(1).u16(8).u16(4);
+              withdrawn.u16(2).u16(0);
+              return testing::Ipfix(1, uint32_t(i), {testing::FlowSet(2, defined), testing::FlowSet(2, withdrawn)});
+          },
+          [&] { return netflow->budget().refused() + netflow->refusedPorts; });
+    std::printf("[ flood    ] templates %zu in %zu ports\n", netflow->templates().templateCount(),
+                netflow->ports.size());
+    EXPECT_EQ(netflow->templates().templateCount(), 0u);
+    Check("templates withdrawn", netflow->budget().refused() + netflow->refusedPorts);
+}
+
 }  // namespace
 }  // namespace ortolan
