@@ -77,8 +77,9 @@ public:
     int PurgeOldLogs(uint32_t retentionDays, int64_t now);
 
     // Lines replay skipped since this object was made: fewer than four tabs, a
-    // payload over kDatagramCapacity, a line over kMaxLogLineBytes, or a
-    // payload with a character that is not a hexadecimal digit.
+    // payload over kDatagramCapacity, a line over kMaxLogLineBytes, a payload
+    // with a character that is not a hexadecimal digit, or a last line without
+    // its line break (torn by a killed writer).
     uint64_t skippedLines() const { return m_skippedLines; }
     // Of those, the ones skipped for their size.
     uint64_t oversizeLines() const { return m_oversizeLines; }
