@@ -78,6 +78,17 @@ public:
             std::fprintf(stderr, "ortolan collect: %s; the records stay queued\n", problem.c_str());
     }
 
+    void ClockStepChanged(int64_t seconds) override
+    {
+        if (seconds == 0)
+            std::fprintf(stderr, "ortolan collect: the clock agrees with the time since boot again; "
+                                 "old flow logs are purged again\n");
+        else
+            std::fprintf(stderr, "ortolan collect: the clock stepped by %+lld seconds against the time since boot; "
+                                 "no flow log is purged until it agrees again\n",
+                         static_cast<long long>(seconds));
+    }
+
     // Standard output, until a reader goes away (`ortolan collect | head`):
     // then printing stops and collecting goes on until a signal.
     void Emit(const std::string& text)
