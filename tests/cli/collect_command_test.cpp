@@ -254,7 +254,7 @@ TEST(CollectCommand, SignalBeforeThePortsOpenStopsNormally)
 
 // A storm of signals during a long stop (here its last print, held by a full
 // output) fills the signal pipe nobody reads any more; the stop still ends
-// normally and writes what was queued.
+// normally, writes what was queued and finishes its print.
 TEST(CollectCommand, SignalStormDuringTheStopEndsItNormally)
 {
     QTemporaryDir dir;
@@ -283,6 +283,8 @@ TEST(CollectCommand, SignalStormDuringTheStopEndsItNormally)
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_EQ(LogLines(dir.path()).size(), 3);
+    // The signals did not cut the last print short either: its counters came.
+    EXPECT_EQ(Counter(QString::fromUtf8(out), "NetFlow", "kernelDrops"), 0) << out.right(2000).toStdString();
 }
 
 // Loss the collector cannot help is still counted and shown: datagrams over the
