@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <utility>
 #include <unistd.h>
@@ -20,13 +23,35 @@
 namespace ortolan {
 namespace {
 
-// The signal handler may only write to this pipe; the event loop reads it.
+// The signal handler may only write to this pipe; the event loop watches it.
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int)
 {
+    // Nobody drains the pipe once the stop has begun, so a storm of signals
+    // fills it; a full pipe already says "stop", and a handler that waited
+    // for room would hang the stop for good. errno is the interrupted code's.
+    int saved = errno;
     char c = 1;
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
+}
+
+// SIGINT, SIGTERM and SIGHUP from now on only write to the pipe. A hang-up
+// (the terminal closed, a service manager's reload) stops like SIGTERM: the
+// queues are written first. False when the pipe cannot be made.
+bool CatchStopSignals()
+{
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) return false;
+    ::fcntl(g_signalPipe[1], F_SETFL, ::fcntl(g_signalPipe[1], F_GETFL) | O_NONBLOCK);
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    // The interrupted call goes on: a signal must not pass for a closed
+    // standard output or a failed write.
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    return true;
 }
 
 class CHeadlessHost : public IMonitorHost {
@@ -51,6 +76,17 @@ public:
             std::fprintf(stderr, "ortolan collect: the flow log is written again\n");
         else
             std::fprintf(stderr, "ortolan collect: %s; the records stay queued\n", problem.c_str());
+    }
+
+    void ClockStepChanged(int64_t seconds) override
+    {
+        if (seconds == 0)
+            std::fprintf(stderr, "ortolan collect: the clock agrees with the time since boot again; "
+                                 "old flow logs are purged again\n");
+        else
+            std::fprintf(stderr, "ortolan collect: the clock stepped by %+lld seconds against the time since boot; "
+                                 "no flow log is purged until it agrees again\n",
+                         static_cast<long long>(seconds));
     }
 
     // Standard output, until a reader goes away (`ortolan collect | head`):
@@ -150,6 +186,12 @@ int RunCollectCommand(const std::vector<std::string>& args)
                        "$XDG_DATA_HOME/ortolan/logs)")
         ->type_name("DIR");
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
+    // Before anything starts: a signal in the first moments of the run stops
+    // it like any later one, rather than killing it with the default action.
+    if (!CatchStopSignals()) {
+        std::fprintf(stderr, "ortolan collect: cannot set up the stop signals: %s\n", std::strerror(errno));
+        return kExitUsage;
+    }
 
     int argc = 1;
     char name[] = "ortolan";
@@ -180,28 +222,26 @@ int RunCollectCommand(const std::vector<std::string>& args)
     // stops; the signal would end the collecting with it.
     std::signal(SIGPIPE, SIG_IGN);
     host.Emit("Flow log folder: " + (folder.empty() ? std::string("the current folder") : folder) + "\n");
+    auto* stop = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(stop, &QSocketNotifier::activated, &app, [&] {
+        // Stopping writes every queued datagram to the log before the exit.
+        controller.Stop();
+        QCoreApplication::quit();
+    });
     controller.Start();
-    if (!controller.monitoring()) return 2;
+    // Each collector needs its own port: running with one would quietly lose
+    // the other's traffic. The host has named the port that failed.
+    if (!controller.monitoring()) return kExitUsage;
+    if (!controller.sflow().IsOpen() || !controller.netflow().IsOpen()) {
+        controller.Stop();
+        return kExitUsage;
+    }
     std::string ports;
     if (controller.sflow().IsOpen()) ports += "sFlow on UDP port " + std::to_string(controller.sflow().boundPort()) + "\n";
     if (controller.netflow().IsOpen())
         ports += "NetFlow on UDP port " + std::to_string(controller.netflow().boundPort()) + "\n";
     host.Emit(ports);
 
-    if (::pipe(g_signalPipe) == 0) {
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        // A hang-up (the terminal closed, a service manager's reload) stops like
-        // SIGTERM: the queues are written first.
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-        auto* stop = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(stop, &QSocketNotifier::activated, &app, [&] {
-            // Stopping writes every queued datagram to the log before the exit.
-            controller.Stop();
-            QCoreApplication::quit();
-        });
-    }
     app.exec();
     controller.Stop();
     // What the log would not take by now is lost with the process: say so,

@@ -280,6 +280,15 @@ int RunReportCommand(const std::vector<std::string>& args)
                     return IsListReportKind(kind) ? std::string() : "'" + kind + "' is not 0 to 12 or local";
                 },
                 ""));
+    // The same memory limit as collect's, so a report of a live run's log
+    // keeps what that run could keep.
+    const tagSettingRow& memoryRow = SettingOf(&tagMonitorSettings::memoryLimitMib);
+    uint32_t memoryLimitMib = memoryRow.line.initial;
+    parser->add_option("--memory-limit", memoryLimitMib,
+                       memoryRow.help + RangeHelp(memoryRow.line.minimum, memoryRow.line.maximum,
+                                                  std::to_string(memoryRow.line.initial)))
+        ->type_name(memoryRow.valueName)
+        ->check(WholeNumber(memoryRow.line.minimum, memoryRow.line.maximum));
     parser->add_option("--port", portKey, "only the port of this key (default: every port one after another)")
         ->type_name("KEY")
         ->needs(list);
@@ -289,8 +298,12 @@ int RunReportCommand(const std::vector<std::string>& args)
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
 
     CNameTables names;
+    // Both collectors share one budget, as in a live run; it outlives them.
+    CMemoryBudget memory(MiB(memoryLimitMib));
     CSFlowMon sflow(names);
     CNFlowMon netflow(names);
+    sflow.ShareMemoryBudget(memory);
+    netflow.ShareMemoryBudget(memory);
     COrtolanApp app;
     for (const std::string& problem : COrtolanApp::LoadNameTables(app.ConfigFolder(), names))
         std::fprintf(stderr, "ortolan report: %s\n", problem.c_str());
@@ -316,6 +329,10 @@ int RunReportCommand(const std::vector<std::string>& args)
         if (log.replayedLines() == replayed)
             std::fprintf(stderr, "ortolan report: %s holds no flow-log line\n", file.c_str());
     }
+    uint64_t refused = sflow.budget().refused() + netflow.budget().refused();
+    if (refused)
+        std::fprintf(stderr, "ortolan report: new entries refused by the memory limit of %u MiB: %llu\n",
+                     memoryLimitMib, static_cast<unsigned long long>(refused));
     // Reporting empty statistics for a file that is no flow log would pass a
     // mistake off as a quiet network.
     if (log.replayedLines() == 0) return 1;

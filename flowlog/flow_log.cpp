@@ -175,6 +175,7 @@ bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
         std::string path = m_folder + day.name;
         int fd = OpenDayFile(path);
         if (fd < 0) return false;
+        m_writtenFiles.insert(day.name);
         bool ok = CutTornTail(fd) && DrainQueue(fd, netflowRecords, 'N', day.start, day.end) &&
                   DrainQueue(fd, sflowRecords, 'S', day.start, day.end);
         if (!ok && m_problem.empty()) m_problem = "cannot write the log file " + path + ": " + std::strerror(errno);
@@ -355,8 +356,12 @@ bool CFlowLog::ReplayLog(const std::string& fileName, const ReplayFeedFn& feed, 
     }
 }
 
-int CFlowLog::PurgeOldLogs(uint32_t retentionDays, int64_t now)
+int CFlowLog::PurgeOldLogs(uint32_t retentionDays, int64_t now, int64_t monotonic,
+                           const std::set<std::string>& keep)
 {
+    // Checked on every call, so a step is seen (and told) whatever the
+    // retention, and the comparison spans one call to the next.
+    if (m_clock.Check(now, monotonic) != 0) return 0;
     if (retentionDays == 0) return 0;
     std::time_t t = static_cast<std::time_t>(now);
     std::tm tm{};
@@ -367,7 +372,7 @@ int CFlowLog::PurgeOldLogs(uint32_t retentionDays, int64_t now)
     int deleted = 0;
     for (const std::string& name : ListLogFiles(m_folder)) {
         std::optional<int64_t> dayEnd = LogFileDayEnd(name);
-        if (!dayEnd || *dayEnd >= limit) continue;
+        if (!dayEnd || *dayEnd >= limit || keep.count(name) || m_writtenFiles.count(name)) continue;
         if (::unlink((m_folder + name).c_str()) == 0) ++deleted;
     }
     return deleted;

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "batch_writer.h"
+#include "clock_check.h"
 #include "log_queue.h"
 #include "replay_reader.h"
 
@@ -73,12 +75,22 @@ public:
                    const tagReplayHooks& hooks, const ReplayProgressFn& progress = {});
 
     // Deletes the logs whose day ended more than retentionDays before now, once
-    // per calendar day; retention 0 keeps everything. Returns the number deleted.
-    int PurgeOldLogs(uint32_t retentionDays, int64_t now);
+    // per calendar day; retention 0 keeps everything. monotonic is the time
+    // since boot: while the wall clock has stepped against it (clockStep())
+    // nothing is deleted, as `now` then says nothing of the time that really
+    // passed. The files named in keep (those written in this run) are never
+    // deleted. Returns the number deleted.
+    int PurgeOldLogs(uint32_t retentionDays, int64_t now, int64_t monotonic,
+                     const std::set<std::string>& keep = {});
+    // The wall clock's step the last purge found, in seconds; 0 when it agreed.
+    int64_t clockStep() const { return m_clock.step(); }
+    // The names of the files this object has written to.
+    const std::set<std::string>& writtenFiles() const { return m_writtenFiles; }
 
     // Lines replay skipped since this object was made: fewer than four tabs, a
-    // payload over kDatagramCapacity, a line over kMaxLogLineBytes, or a
-    // payload with a character that is not a hexadecimal digit.
+    // payload over kDatagramCapacity, a line over kMaxLogLineBytes, a payload
+    // with a character that is not a hexadecimal digit, or a last line without
+    // its line break (torn by a killed writer).
     uint64_t skippedLines() const { return m_skippedLines; }
     // Of those, the ones skipped for their size.
     uint64_t oversizeLines() const { return m_oversizeLines; }
@@ -112,6 +124,8 @@ private:
     std::string m_folder;
     std::string m_problem;
     int m_lastPurgeDay = 0;
+    CClockCheck m_clock;
+    std::set<std::string> m_writtenFiles;
     uint64_t m_skippedLines = 0;
     uint64_t m_oversizeLines = 0;
     uint64_t m_replayedLines = 0;

@@ -46,8 +46,16 @@ bool CFlowLogWriter::Pass()
     std::lock_guard lock(m_mutex);
     m_failing = !ok;
     m_problem = m_log.problem();
+    // Only a new day's file changes the set; the copy is rare.
+    if (m_log.writtenFiles().size() != m_writtenFiles.size()) m_writtenFiles = m_log.writtenFiles();
     ++m_passes;
     return ok;
+}
+
+std::set<std::string> CFlowLogWriter::writtenFiles() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writtenFiles;
 }
 
 bool CFlowLogWriter::Flush()

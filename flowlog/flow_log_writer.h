@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -44,6 +45,8 @@ public:
     std::string problem() const;
     // Passes finished since the writer was made.
     uint64_t passes() const;
+    // The names of the day files the passes have written to.
+    std::set<std::string> writtenFiles() const;
 
 private:
     void Run();
@@ -64,6 +67,7 @@ private:
     bool m_stopping = false;
     bool m_failing = false;
     std::string m_problem;
+    std::set<std::string> m_writtenFiles;
     std::thread m_thread;
 };
 

@@ -154,8 +154,10 @@ bool CReplayReader::Fill(CReplayBlock& block)
         return false;
     }
     if (n == 0) {
-        // A last line without its line break is still a line.
-        if (!m_discarding && m_end > m_start) ParseLine(buf + m_start, m_end - m_start, block);
+        // A last line without its line break is the torn tail of a write the
+        // process did not live to finish (the next start cuts it off): half a
+        // datagram decoded would count as a whole one, so it is skipped.
+        if (!m_discarding && m_end > m_start) ++block.skippedLines;
         block.end = CReplayBlock::End::endOfFile;
         block.readBytes = m_readBytes;
         return false;

@@ -32,7 +32,7 @@ class CReplayBlock {
 public:
     enum class End {
         more,       // a read follows; the caller may stop before it
-        endOfFile,  // the file ended; the last line without a line break is in this block
+        endOfFile,  // the file ended; a last line without a line break is skipped as torn
         readError,  // the read after the last block failed (errorNumber)
     };
     size_t size() const { return m_items.size(); }

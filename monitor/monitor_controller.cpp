@@ -40,7 +40,15 @@ tagCollectorFigures FiguresOf(const CFlowCollector& c)
 }  // namespace
 
 CMonitorController::CMonitorController(IMonitorHost& host, IHostResolver& resolver, QObject* parent)
-    : QObject(parent), m_host(host), m_resolver(resolver), m_clock([] { return int64_t(std::time(nullptr)); })
+    : QObject(parent),
+      m_host(host),
+      m_resolver(resolver),
+      m_clock([] { return int64_t(std::time(nullptr)); }),
+      m_monotonicClock([] {
+          timespec t{};
+          ::clock_gettime(CLOCK_BOOTTIME, &t);
+          return int64_t(t.tv_sec);
+      })
 {
     for (int i = 0; i < kTrendChartCount; ++i) {
         m_ownCharts[size_t(i)] = std::make_unique<CChartModel>();
@@ -224,7 +232,12 @@ void CMonitorController::RefreshTick()
         // Only the retention stays editable while monitoring.
         m_settings.retentionDays = form->retentionDays;
     }
-    m_flowLog.PurgeOldLogs(m_settings.retentionDays, Now());
+    m_flowLog.PurgeOldLogs(m_settings.retentionDays, Now(), m_monotonicClock(), m_logWriter.writtenFiles());
+    if (m_flowLog.clockStep() != m_clockStep) {
+        m_clockStep = m_flowLog.clockStep();
+        m_host.ClockStepChanged(m_clockStep);
+        UpdateStatus();
+    }
     if (m_monitoring) m_refreshTimer.start(RefreshPeriodMs(m_settings.refreshSeconds));
     m_host.RefreshDone();
 }
@@ -396,6 +409,7 @@ void CMonitorController::UpdateStatus()
     in.shownTo = m_shownTo;
     in.pendingLookups = m_pendingLookups;
     in.loss = LossFigures();
+    in.clockStep = m_clockStep;
     in.warning = in.loss.logWaiting > 0 || in.loss.receiveLost > m_lossAtTick.receiveLost ||
                  in.loss.logLost > m_lossAtTick.logLost || in.loss.refused > m_lossAtTick.refused;
     m_status = FormatStatusMarkup(in);

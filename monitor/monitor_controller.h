@@ -70,6 +70,9 @@ public:
     // The flow log's trouble changed: why records stay queued, naming the
     // file, or empty once everything is written again.
     virtual void LogProblemChanged(const std::string& problem) {}
+    // The wall clock stepped by `seconds` against the time since boot, so the
+    // log purge waits; 0 once the clocks agree again.
+    virtual void ClockStepChanged(int64_t seconds) {}
 };
 
 class CMonitorController : public QObject {
@@ -92,6 +95,9 @@ public:
     // Seconds since 1970; the collectors are handed the same clock.
     void SetClock(Clock clock);
     int64_t Now() const { return m_clock(); }
+    // Seconds since boot, suspends included; the log purge checks the wall
+    // clock against it. Tests hand in their own.
+    void SetMonotonicClock(Clock clock) { m_monotonicClock = std::move(clock); }
 
     // The one start/stop button.
     void StartStop();
@@ -171,6 +177,8 @@ private:
     IMonitorHost& m_host;
     IHostResolver& m_resolver;
     Clock m_clock;
+    Clock m_monotonicClock;
+    int64_t m_clockStep = 0;  // the step the last purge found
     CMemoryBudget m_memory;  // before the collectors, which give their share back when destroyed
     CNameTables m_names;     // before the collectors, which label with it
     CSFlowMon m_sflow{m_names};

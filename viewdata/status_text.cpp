@@ -72,6 +72,12 @@ std::string FormatStatusMarkup(const tagStatusInputs& in)
                       static_cast<unsigned long long>(in.loss.refused));
         out += buf;
     }
+    if (in.clockStep != 0) {
+        std::snprintf(buf, sizeof buf,
+                      "<br><font  size=9pt color=#ff8000>警告: 時計が%+lld秒飛びました。ログの削除を止めています。</font>",
+                      static_cast<long long>(in.clockStep));
+        out += buf;
+    }
     return out;
 }
 

@@ -32,6 +32,9 @@ struct tagStatusInputs {
     // While set, a last line in the warning colour gives the loss figures.
     bool warning = false;
     tagLossFigures loss;
+    // Seconds the wall clock stepped against the time since boot; while not
+    // 0, a line in the warning colour says the log purge waits.
+    int64_t clockStep = 0;
 };
 
 std::string FormatStatusMarkup(const tagStatusInputs& in);

@@ -9,6 +9,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -119,30 +122,169 @@ TEST(CollectCommand, PrintsRowsAndWritesTheQueuesOnSigterm)
     EXPECT_TRUE(lines[1].startsWith("S\t"));
 }
 
-TEST(CollectCommand, NamesEachPortThatCannotOpenAndFailsWhenNeitherDoes)
+// Each collector needs its port: when either cannot open it (held by another
+// program, or the same as the other's), collect names it and fails with 2.
+TEST(CollectCommand, NamesEachPortThatCannotOpenAndFailsWhenEitherDoes)
 {
     QString program = Executable();
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
-    uint16_t sflowPort = FreeUdpPort();
-    uint16_t netflowPort = FreeUdpPort();
-    int held[2];
-    uint16_t ports[2] = {sflowPort, netflowPort};
-    for (int i = 0; i < 2; ++i) {
-        held[i] = ::socket(AF_INET, SOCK_DGRAM, 0);
+    auto holdPort = [](uint16_t port) {
+        int s = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
-        a.sin_port = htons(ports[i]);
-        ::bind(held[i], reinterpret_cast<sockaddr*>(&a), sizeof a);
+        a.sin_port = htons(port);
+        EXPECT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        return s;
+    };
+    QTemporaryDir dir;
+    for (int held : {0, 1, 2, 3}) {  // both held, sFlow held, NetFlow held, one port for both
+        uint16_t sflowPort = FreeUdpPort();
+        uint16_t netflowPort = held == 3 ? sflowPort : FreeUdpPort();
+        std::vector<int> sockets;
+        if (held == 0 || held == 1) sockets.push_back(holdPort(sflowPort));
+        if (held == 0 || held == 2) sockets.push_back(holdPort(netflowPort));
+        QProcess p;
+        p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                          QString::number(netflowPort), "--log-dir", dir.path()});
+        ASSERT_TRUE(p.waitForFinished(10000)) << "case " << held;
+        QString err = QString::fromUtf8(p.readAllStandardError());
+        QString out = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 2) << "case " << held;
+        EXPECT_EQ(err.contains(QString("cannot open the sFlow port %1").arg(sflowPort)), held < 2)
+            << err.toStdString();
+        EXPECT_EQ(err.contains(QString("cannot open the NetFlow port %1").arg(netflowPort)), held != 1)
+            << err.toStdString();
+        EXPECT_FALSE(out.contains("on UDP port")) << out.toStdString();
+        for (int s : sockets) ::close(s);
     }
+}
+
+// Standard output of a collect process through a FIFO of the test's, so the
+// test can fill it and hold the process in its next print, wherever that is.
+class CHeldOutput {
+public:
+    explicit CHeldOutput(const QString& folder) : m_path((folder + "/out").toStdString())
+    {
+        ::mkfifo(m_path.c_str(), 0600);
+        m_read = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~CHeldOutput()
+    {
+        if (m_read >= 0) ::close(m_read);
+    }
+    // The process's standard output goes into the FIFO, blocking when it is full.
+    void Attach(QProcess& p)
+    {
+        std::string path = m_path;
+        p.setChildProcessModifier([path] {
+            int fd = ::open(path.c_str(), O_WRONLY);
+            ::dup2(fd, 1);
+            ::close(fd);
+        });
+    }
+    // Fills the FIFO to the last byte from a writer of the test's own.
+    bool Fill()
+    {
+        int fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        char block[4096] = {};
+        while (::write(fd, block, sizeof block) > 0) {
+        }
+        while (::write(fd, block, 1) > 0) {
+        }
+        ::close(fd);
+        return true;
+    }
+    // Reads until the text has come (bounded) or, with an empty text, until
+    // every writer is gone; what was read is appended to out.
+    bool ReadUntil(QByteArray& out, const QByteArray& text = {})
+    {
+        for (int i = 0; i < 2000; ++i) {
+            if (!text.isEmpty() && out.contains(text)) return true;
+            pollfd fd{m_read, POLLIN, 0};
+            if (::poll(&fd, 1, 10) <= 0) continue;
+            char buf[65536];
+            ssize_t n = ::read(m_read, buf, sizeof buf);
+            if (n > 0) out.append(buf, n);
+            if (n == 0 && text.isEmpty()) return true;  // POLLHUP: no writer left
+        }
+        return !text.isEmpty() && out.contains(text);
+    }
+
+private:
+    std::string m_path;
+    int m_read = -1;
+};
+
+// Whether the process catches the signal: its handlers are in.
+bool CatchesSignal(qint64 pid, int signal)
+{
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:")) return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+// A hang-up in the first moments, before any port is open (the process is held
+// in its first print, ahead of them), stops the run as a later one would.
+TEST(CollectCommand, SignalBeforeThePortsOpenStopsNormally)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFileInfo(Executable()).isExecutable());
+    CHeldOutput output(dir.path());
+    ASSERT_TRUE(output.Fill());
     QProcess p;
-    p.start(program, {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
-                      QString::number(netflowPort)});
+    output.Attach(p);
+    uint16_t sflowPort = FreeUdpPort();
+    p.start(Executable(), {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                           QString::number(FreeUdpPort()), "--log-dir", dir.path()});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    for (int i = 0; i < 5000 && !CatchesSignal(p.processId(), SIGHUP); ++i) ::usleep(1000);
+    ::kill(pid_t(p.processId()), SIGHUP);
+    QByteArray out;
+    EXPECT_TRUE(output.ReadUntil(out));
     ASSERT_TRUE(p.waitForFinished(10000));
-    QString err = QString::fromUtf8(p.readAllStandardError());
-    EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(err.contains(QString("cannot open the sFlow port %1").arg(sflowPort))) << err.toStdString();
-    EXPECT_TRUE(err.contains(QString("cannot open the NetFlow port %1").arg(netflowPort))) << err.toStdString();
-    for (int s : held) ::close(s);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "killed by the hang-up";
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    // The signal came before the ports were open, and still stopped the run.
+    EXPECT_TRUE(out.contains("NetFlow on UDP port")) << out.toStdString();
+}
+
+// A storm of signals during a long stop (here its last print, held by a full
+// output) fills the signal pipe nobody reads any more; the stop still ends
+// normally, writes what was queued and finishes its print.
+TEST(CollectCommand, SignalStormDuringTheStopEndsItNormally)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFileInfo(Executable()).isExecutable());
+    CHeldOutput output(dir.path());
+    QProcess p;
+    output.Attach(p);
+    uint16_t sflowPort = FreeUdpPort();
+    p.start(Executable(), {"collect", "--sflow-port", QString::number(sflowPort), "--netflow-port",
+                           QString::number(FreeUdpPort()), "--refresh", "120", "--log-dir", dir.path()});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QByteArray out;
+    ASSERT_TRUE(output.ReadUntil(out, "NetFlow on UDP port")) << out.toStdString();
+    for (uint32_t i = 1; i <= 3; ++i) SendTo(sflowPort, PaddedSflow(i, 64));
+    ASSERT_TRUE(WaitUntilRead(sflowPort));
+    ASSERT_TRUE(output.Fill());
+    pid_t pid = pid_t(p.processId());
+    // More than the pipe's 65536 bytes of signals, bounded in count.
+    for (int i = 0; i < 200000; ++i) ::kill(pid, SIGTERM);
+    EXPECT_TRUE(output.ReadUntil(out)) << "the stop hangs";
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished(5000);
+        FAIL() << "the stop hangs";
+    }
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(LogLines(dir.path()).size(), 3);
+    // The signals did not cut the last print short either: its counters came.
+    EXPECT_EQ(Counter(QString::fromUtf8(out), "NetFlow", "kernelDrops"), 0) << out.right(2000).toStdString();
 }
 
 // Loss the collector cannot help is still counted and shown: datagrams over the

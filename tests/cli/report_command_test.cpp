@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <nlohmann/json.hpp>
 #include <cstdio>
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -28,6 +30,8 @@ namespace ortolan {
 namespace {
 
 using nlohmann::json;
+using ortolan::testing::FlowSpec;
+using ortolan::testing::NetflowV5;
 
 struct tagRun {
     int status = 0;
@@ -257,6 +261,45 @@ TEST(ReportCommand, ReadsRegularFilesOnlyAndSaysWhatItCouldNotUse)
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.err.find("lines skipped in " + good + " (not flow-log lines): 1\n"), std::string::npos) << ok.err;
     EXPECT_EQ(json::parse(ok.out)["netflow"]["datagramCount"], 1);
+}
+
+// --memory-limit bounds what the report's collectors keep together, as it
+// bounds collect's: a log of more distinct addresses than 16 MiB can hold
+// reports part of them and says how many new entries were refused.
+TEST(ReportCommand, MemoryLimitBoundsTheReplayedTablesAndIsTold)
+{
+    QTemporaryDir dir;
+    std::string log = dir.filePath("FL2023-11-16.log").toStdString();
+    constexpr int kDatagrams = 4000;
+    constexpr int kFlows = 30;
+    {
+        std::ofstream out(log, std::ios::binary);
+        for (int d = 0; d < kDatagrams; ++d) {
+            std::vector<FlowSpec> flows(kFlows);
+            for (int f = 0; f < kFlows; ++f) {
+                uint32_t n = uint32_t(d * kFlows + f);
+                uint8_t a = uint8_t(n >> 16), b = uint8_t(n >> 8), c = uint8_t(n);
+                std::copy_n(std::array<uint8_t, 4>{10, a, b, c}.data(), 4, flows[size_t(f)].src);
+                std::copy_n(std::array<uint8_t, 4>{172, uint8_t(16 + a), b, c}.data(), 4, flows[size_t(f)].dst);
+            }
+            out << "N\t" << 1700000000 + d << "\t192.0.2.9\t2055\t";
+            for (uint8_t byte : NetflowV5(uint32_t(d * kFlows), flows)) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02X", byte);
+                out << hex;
+            }
+            out << "\n";
+        }
+    }
+    tagRun run = RunReport({"--memory-limit", "16", log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("new entries refused by the memory limit of 16 MiB: "), std::string::npos) << run.err;
+    json report = json::parse(run.out);
+    EXPECT_EQ(report["netflow"]["datagramCount"], kDatagrams);
+    ASSERT_EQ(report["netflow"]["ports"].size(), 1u);
+    size_t ips = report["netflow"]["ports"][0]["ips"].size();
+    EXPECT_GT(ips, 0u);
+    EXPECT_LT(ips, size_t(2 * kDatagrams * kFlows));
 }
 
 // The report of a log the writer made equals the statistics of the live run

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -222,7 +223,8 @@ TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
 }
 
-// Lines of any shape replay or skip without stopping the rest of the file.
+// Lines of any shape replay or skip without stopping the rest of the file;
+// a last line without its line break is skipped as torn.
 TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
 {
     auto valid = [](int t) {
@@ -237,7 +239,9 @@ TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
     text += "S\t6\t10.0.0.1\t6343\t" + std::string(2 * 8193, 'A') + "\n" + valid(7);
     text += "S\t8\t10.0.0.1\t6343\t" + std::string(3 << 20, 'B') + "\n" + valid(9);
     text += "N\tabc\t10.0.0.3\tport\t  \n";                           // time and port 0, empty payload
-    text += "S\t10\t10.0.0.1\t6343\t" + std::string(2 * 8192, '0');   // full buffer, no final break
+    text += "S\t10\t10.0.0.1\t6343\t" + std::string(2 * 8192, '0') + "\n";  // full buffer
+    // The torn tail a killed writer leaves: half a datagram is no datagram.
+    text += "S\t11\t10.0.0.1\t6343\t000000";
     WriteFile("FLodd.log", text);
 
     CFlowLog log(m_dir);
@@ -246,7 +250,7 @@ TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
     std::vector<int64_t> times;
     tagReplayHooks hooks{[&](int64_t t) { times.push_back(t); }, {}};
     ASSERT_TRUE(log.ReplayLog("FLodd.log", ReplayFeed(netflow, sflow), 60, hooks));
-    EXPECT_EQ(log.skippedLines(), 6u);
+    EXPECT_EQ(log.skippedLines(), 7u);
     EXPECT_EQ(log.oversizeLines(), 2u);
     EXPECT_EQ(netflow.datagramCount, 1u);
     EXPECT_EQ(sflow.datagramCount, 7u);
@@ -369,10 +373,10 @@ TEST_F(FlowLogTest, PurgeKeepsTodayAndTheRetainedDays)
     int64_t now = LocalTimeOf(2026, 12, 6, 10);
 
     CFlowLog log(m_dir);
-    EXPECT_EQ(log.PurgeOldLogs(0, now), 0);
+    EXPECT_EQ(log.PurgeOldLogs(0, now, 1000), 0);
     EXPECT_EQ(ListLogFiles(m_dir).size(), 5u);
 
-    EXPECT_EQ(log.PurgeOldLogs(14, now), 2);
+    EXPECT_EQ(log.PurgeOldLogs(14, now, 1000), 2);
     EXPECT_EQ(ListLogFiles(m_dir),
               (std::vector<std::string>{"FL2026-11-22.log", "FL2026-12-06.log", "FLnotes.log"}));
     EXPECT_TRUE(fs::is_directory(m_dir + "FL2000-01-01.log"));
@@ -380,9 +384,53 @@ TEST_F(FlowLogTest, PurgeKeepsTodayAndTheRetainedDays)
 
     // Once per calendar day: later ticks of the same day leave new old files alone.
     WriteFile("FL2026-01-01.log", "x\n");
-    EXPECT_EQ(log.PurgeOldLogs(14, now + 3600), 0);
-    EXPECT_EQ(log.PurgeOldLogs(14, now + 86400), 2);
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 3600, 1000 + 3600), 0);
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 86400, 1000 + 86400), 2);
     EXPECT_EQ(ListLogFiles(m_dir), (std::vector<std::string>{"FL2026-12-06.log", "FLnotes.log"}));
+}
+
+// The wall clock against the time since boot: a step holds the purge until
+// the clocks agree again, or until the stepped clock has run steadily for a
+// day; a file written in this run, or named by the caller, is never deleted.
+TEST_F(FlowLogTest, PurgeWaitsOutAClockStepAndKeepsThisRunsFiles)
+{
+    int64_t now = LocalTimeOf(2026, 12, 6, 10);
+    int64_t boot = 1000;
+    CFlowLog log(m_dir);
+    EXPECT_EQ(log.PurgeOldLogs(14, now, boot), 0);
+    WriteFile("FL2026-12-01.log", "x\n");
+    WriteFile("FL2026-11-01.log", "x\n");
+    WriteFile("FL2026-10-01.log", "x\n");
+
+    // Slewed by a few seconds: no step.
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 125, boot + 120), 0);
+    EXPECT_EQ(log.clockStep(), 0);
+    // Sixty days ahead and back: nothing goes, though the day changed twice.
+    const int64_t step = 60 * 86400;
+    EXPECT_EQ(log.PurgeOldLogs(14, now + step + 240, boot + 240), 0);
+    EXPECT_EQ(log.clockStep(), step - 5) << "measured from the slewed clock";
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 360, boot + 360), 0);
+    EXPECT_EQ(log.clockStep(), 0);
+    EXPECT_EQ(ListLogFiles(m_dir).size(), 3u);
+
+    // A file this run wrote, and one the caller names, stay whatever their day.
+    CNFlowMon netflow;
+    CSFlowMon sflow;
+    ReceiveTraffic(netflow, sflow, LocalTimeOf(2026, 11, 2, 9), 1);
+    ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue()));
+    EXPECT_EQ(log.writtenFiles(), (std::set<std::string>{"FL2026-11-02.log"}));
+    EXPECT_EQ(log.PurgeOldLogs(14, now + 86400, boot + 86400, {"FL2026-10-01.log"}), 1);
+    EXPECT_EQ(ListLogFiles(m_dir),
+              (std::vector<std::string>{"FL2026-10-01.log", "FL2026-11-02.log", "FL2026-12-01.log"}));
+
+    // A clock set back a week that then runs steadily for a day is believed.
+    int64_t back = now + 2 * 86400 - 7 * 86400;
+    EXPECT_EQ(log.PurgeOldLogs(14, back, boot + 2 * 86400), 0);
+    EXPECT_EQ(log.clockStep(), -7 * 86400);
+    EXPECT_EQ(log.PurgeOldLogs(14, back + 43200, boot + 2 * 86400 + 43200), 0);
+    EXPECT_EQ(log.clockStep(), -7 * 86400);
+    EXPECT_EQ(log.PurgeOldLogs(14, back + 86400, boot + 3 * 86400), 1);  // no longer named
+    EXPECT_EQ(log.clockStep(), 0);
 }
 
 }  // namespace

@@ -519,6 +519,58 @@ TEST_F(ControllerTest, RefreshTimerIsClampedOneShotAndRearmed)
     EXPECT_EQ(host.monitoringChanges, (std::vector<bool>{true, false}));
 }
 
+// The host's clock steps 60 days ahead for one refresh and back: the purge
+// waits while the wall clock disagrees with the time since boot, says so, and
+// deletes no log inside the retention, today's and this run's least of all.
+TEST_F(ControllerTest, ClockStepHoldsThePurgeAndIsShown)
+{
+    int64_t sinceBoot = 5000;
+    controller.SetMonotonicClock([&sinceBoot] { return sinceBoot; });
+    host.form.sflowPort = FreeUdpPort();
+    host.form.netflowPort = FreeUdpPort();
+    host.form.retentionDays = 14;
+    ASSERT_TRUE(controller.Start());
+    QString old = QDir(dir.path()).filePath("FL2026-11-01.log");
+    QString recent = QDir(dir.path()).filePath("FL2026-12-01.log");
+    QString today = QDir(dir.path()).filePath("FL2026-12-07.log");
+    for (const QString& path : {old, recent}) std::ofstream(path.toStdString()) << "\n";
+    SendTo(uint16_t(host.form.sflowPort), SflowDatagram(1, 1000, IfCounters{}, Hosts(1)));
+    ASSERT_TRUE(ProcessUntil([&] { return controller.sflow().datagramCount == 1; }));
+    ASSERT_TRUE(controller.logWriter().Flush());
+    ASSERT_TRUE(QFile::exists(today));
+
+    controller.RefreshTick();
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(host.clockSteps.empty());
+
+    const int64_t step = 60 * 86400;
+    now += step + 60;
+    sinceBoot += 60;
+    controller.RefreshTick();
+    EXPECT_TRUE(QFile::exists(recent));
+    EXPECT_TRUE(QFile::exists(today));
+    EXPECT_EQ(host.clockSteps, (std::vector<int64_t>{step}));
+    EXPECT_NE(host.status.find(ClockStepLine(step)), std::string::npos) << host.status;
+
+    now -= step - 60;
+    sinceBoot += 60;
+    controller.RefreshTick();
+    EXPECT_TRUE(QFile::exists(recent));
+    EXPECT_TRUE(QFile::exists(today));
+    EXPECT_EQ(host.clockSteps, (std::vector<int64_t>{step, 0}));
+    EXPECT_EQ(host.status.find("時計"), std::string::npos) << host.status;
+
+    // A day later by both clocks, the purge runs again and keeps what the
+    // retention keeps.
+    std::ofstream(old.toStdString()) << "\n";
+    now += 86400;
+    sinceBoot += 86400;
+    controller.RefreshTick();
+    EXPECT_FALSE(QFile::exists(old));
+    EXPECT_TRUE(QFile::exists(recent));
+    controller.Stop();
+}
+
 TEST_F(ControllerTest, LiveDatagramsOnLoopbackReachListAndLog)
 {
     host.form.sflowPort = FreeUdpPort();

@@ -52,6 +52,8 @@ public:
         failedSockets.push_back(std::string(name) + ":" + std::to_string(port));
     }
     void RefreshDone() override { ++refreshes; }
+    std::vector<int64_t> clockSteps;
+    void ClockStepChanged(int64_t seconds) override { clockSteps.push_back(seconds); }
 
     struct tagProgress {
         std::string file;

@@ -45,4 +45,10 @@ inline std::string LossLine(unsigned long long receiveLost, unsigned long long l
            "件 ログ損失" + std::to_string(logLost) + "件 拒否" + std::to_string(refused) + "件";
 }
 
+inline std::string ClockStepLine(long long seconds)
+{
+    return "警告: 時計が" + std::string(seconds > 0 ? "+" : "") + std::to_string(seconds) +
+           "秒飛びました。ログの削除を止めています。";
+}
+
 }  // namespace ortolan::testing
