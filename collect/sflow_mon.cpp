@@ -220,7 +220,7 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     uint32_t headerLength = r.Read32();
 
     port.sampleCount += 1;
-    port.sampledBytes += frameLength;
+    SaturatingAdd(port.sampledBytes, frameLength);
     uint32_t available = headerLength <= r.remaining() ? headerLength : uint32_t(r.remaining());
     const uint8_t* bytes = r.cursor();
     if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);

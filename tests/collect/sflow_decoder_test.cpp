@@ -170,6 +170,24 @@ TEST_F(SflowDecoder, Ipv4HeaderProtocolSkipsTheEthernetLayer)
     for (const auto& c : port->sizeClasses) EXPECT_EQ(c.packets, 0);
 }
 
+TEST_F(SflowDecoder, SpoofedFrameLengthsSaturateTheByteSums)
+{
+    // Frame lengths of 0xFFFFFFFF bring the sums to the top of their range in
+    // minutes; from there they stay, rather than overflow.
+    Feed(Bytes(SflowV5Header(1, 1)).raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 60)})).data());
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    port->sampledBytes = INT64_MAX - 10;
+    port->sizeClasses.back().bytes = INT64_MAX - 10;
+    Bytes d = SflowV5Header(2, 2);
+    for (int i = 0; i < 2; ++i) d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 0xFFFFFFFF)}));
+    Feed(d);
+    EXPECT_EQ(port->sampleCount, 3);
+    EXPECT_EQ(port->sampledBytes, INT64_MAX);
+    EXPECT_EQ(port->sizeClasses.back().packets, 2);
+    EXPECT_EQ(port->sizeClasses.back().bytes, INT64_MAX);
+}
+
 TEST_F(SflowDecoder, UnknownHeaderProtocolCountsTheSampleThenEnds)
 {
     Bytes d = SflowV5Header(1, 2);
