@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -121,6 +122,36 @@ COrtolanDlg::~COrtolanDlg()
     if (m_controller->monitoring()) m_controller->Stop();
     m_list->setModel(nullptr);
     m_controller.reset();
+}
+
+void COrtolanDlg::done(int result)
+{
+    // Every way out (終了, the title bar's close, the window manager) comes
+    // here; while monitoring none of them ends it without the user's word.
+    if (m_controller->monitoring()) {
+        if (!m_dialogs.AskYesNo(this, QString::fromUtf8("モニタしています。\nモニタを停止して終了しますか？")))
+            return;
+        m_controller->Stop();
+    }
+    QDialog::done(result);
+}
+
+void COrtolanDlg::keyPressEvent(QKeyEvent* event)
+{
+    // A dialog rejects itself on Escape; the main window is no passing
+    // dialog, and one stray key must not end monitoring.
+    if (event->key() == Qt::Key_Escape || event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    // Enter in a field would press the default button: while monitoring that
+    // is 停止, and ログ保存日数 stays editable then. A focused button takes
+    // its own Enter before it comes here.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_controller->monitoring()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 QWidget* COrtolanDlg::BuildSettings()

@@ -14,6 +14,7 @@
 #include "view_sort_state.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -96,6 +97,10 @@ public:
     std::vector<int> SelectedRows() const;
     int listKind() const;
 
+    // Ending the window while monitoring asks first (through the dialog seam);
+    // declined, the window stays open and monitoring goes on.
+    void done(int result) override;
+
     // Controls, for the application, the views and tests.
     QLineEdit* field(int index) const { return m_fields[size_t(index)]; }
     QPushButton* startButton() const { return m_start; }
@@ -108,6 +113,11 @@ public:
     CChartCtrl* chart(int tab) const { return m_charts[size_t(tab)]; }
     CStateIndicator* stateIndicator() const { return m_indicator; }
     CRichTextPanel* statusPanel() const { return m_status; }
+
+protected:
+    // Escape never closes the window, and Enter while monitoring never presses
+    // the default button, which then reads 停止.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* BuildSettings();

@@ -23,6 +23,26 @@ constexpr uint8_t kIcmp6 = 58;
 
 }  // namespace
 
+bool CHeaderDecoder::DecodeSample(CMonPort& port, uint32_t protocol, const uint8_t* bytes, uint32_t length,
+                                  uint32_t frameLength)
+{
+    bool known = true;
+    if (protocol == kHeaderEthernet) {
+        int ipOffset = DecodeEthernet(port, bytes, length, frameLength);
+        if (ipOffset >= 0) DecodeIp(port, bytes, length, uint32_t(ipOffset), frameLength);
+    } else if (protocol == kHeaderIpv4) {
+        DecodeIpv4(port, bytes, length, 0, frameLength);
+    } else if (protocol == kHeaderIpv6) {
+        DecodeIpv6(port, bytes, length, 0, frameLength);
+    } else {
+        known = false;
+    }
+    // An ARP frame, or an IP header cut short, leaves the MAC step's source
+    // unused: it must not mark the next sample's node, of this agent or another.
+    m_accounting.ForgetSourceMac();
+    return known;
+}
+
 int CHeaderDecoder::DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_t length,
                                    uint32_t frameLength)
 {
@@ -84,6 +104,7 @@ void CHeaderDecoder::DecodeIpv6(CMonPort& port, const uint8_t* bytes, uint32_t l
 {
     if (offset > length || length - offset < kIpv6HeaderLength) return;
     const uint8_t* ip = bytes + offset;
+    if ((ip[0] >> 4) != 6) return;
     const uint8_t trafficClass = uint8_t((ip[0] & 15) << 4 | ip[1] >> 4);
     uint8_t protocol = ip[6];
     const CIpAddress source = CIpAddress::V6(ip + 8);
@@ -130,6 +151,9 @@ void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t l
 {
     if (offset > length || length - offset < 20) return;
     const uint8_t* ip = bytes + offset;
+    // A raw IPv4 sample comes without the Ethernet layer's checks: a header
+    // shorter than its fixed part would put the "ports" inside itself.
+    if ((ip[0] >> 4) != 4 || (ip[0] & 15) < 5) return;
     uint32_t headerLength = uint32_t(ip[0] & 15) * 4;
     uint8_t tos = ip[1];
     uint16_t fragmentOffset = LoadBe16(ip + 6) & 0x1FFF;

@@ -19,10 +19,22 @@ public:
     // The most IPv6 extension headers walked before the upper-layer header; a
     // chain longer than this counts under the header type where the walk stopped.
     static constexpr int kMaxExtensionHeaders = 8;
+    // The header_protocol numbers of sFlow (versions 2 to 5) that are taken apart.
+    static constexpr uint32_t kHeaderEthernet = 1;
+    static constexpr uint32_t kHeaderIpv4 = 11;
+    static constexpr uint32_t kHeaderIpv6 = 12;
+
+    // One sampled header, from its first layer to its last. The source MAC the
+    // Ethernet layer hands to the IP layer belongs to this sample alone and is
+    // forgotten when it ends. False for a header protocol not taken apart.
+    bool DecodeSample(CMonPort& port, uint32_t protocol, const uint8_t* bytes, uint32_t length,
+                      uint32_t frameLength);
 
     // Returns the offset of an IPv4 or IPv6 header within the bytes, or -1 when there is none.
     int DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength);
     // The IP header at an offset DecodeEthernet returned, by its version.
+    // DecodeIpv4 and DecodeIpv6 count nothing unless the header's version is
+    // theirs (and an IPv4 header length is at least five words).
     void DecodeIp(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset, uint32_t frameLength);
     void DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t offset,
                     uint32_t frameLength);

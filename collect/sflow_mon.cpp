@@ -15,9 +15,6 @@ constexpr uint32_t kExpandedFlowSample = 3;
 constexpr uint32_t kExpandedCounterSample = 4;
 constexpr uint32_t kRawPacketHeader = 1;
 constexpr uint32_t kGenericCounters = 1;
-constexpr uint32_t kHeaderEthernet = 1;
-constexpr uint32_t kHeaderIpv4 = 11;
-constexpr uint32_t kHeaderIpv6 = 12;
 constexpr int32_t kMaxFlowRecords = 1000;
 constexpr size_t kGenericCountersSize = 88;
 
@@ -220,21 +217,12 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     uint32_t headerLength = r.Read32();
 
     port.sampleCount += 1;
-    port.sampledBytes += frameLength;
+    SaturatingAdd(port.sampledBytes, frameLength);
     uint32_t available = headerLength <= r.remaining() ? headerLength : uint32_t(r.remaining());
     const uint8_t* bytes = r.cursor();
     if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);
 
-    if (protocol == kHeaderEthernet) {
-        int ipOffset = m_headers.DecodeEthernet(port, bytes, available, frameLength);
-        if (ipOffset >= 0) m_headers.DecodeIp(port, bytes, available, uint32_t(ipOffset), frameLength);
-    } else if (protocol == kHeaderIpv4) {
-        m_headers.DecodeIpv4(port, bytes, available, 0, frameLength);
-    } else if (protocol == kHeaderIpv6) {
-        m_headers.DecodeIpv6(port, bytes, available, 0, frameLength);
-    } else {
-        return false;
-    }
+    if (!m_headers.DecodeSample(port, protocol, bytes, available, frameLength)) return false;
     return r.SkipPadded(headerLength);
 }
 

@@ -6,11 +6,8 @@ namespace ortolan {
 namespace {
 
 // NetFlow v9 and IPFIX carry 64-bit counts, so a sender can bring a total to
-// the top of its range: it stays there rather than overflowing.
-inline void Add(int64_t& total, int64_t amount)
-{
-    if (__builtin_add_overflow(total, amount, &total)) total = INT64_MAX;
-}
+// the top of its range.
+inline void Add(int64_t& total, int64_t amount) { SaturatingAdd(total, amount); }
 
 void AddTo(tagProtStat* stat, int64_t packets, int64_t bytes)
 {

@@ -45,7 +45,7 @@ bool CCaptureFile::Open(const std::string& path)
     header[7] = 0;
     PutLe32(header + 8, 0);    // time-zone offset
     PutLe32(header + 12, 0);   // accuracy
-    PutLe32(header + 16, 128); // snapshot length
+    PutLe32(header + 16, kSnapLength);
     PutLe32(header + 20, 1);   // Ethernet
     if (!WriteAll(fd, header, sizeof header) || ::fsync(fd) != 0) {
         ::close(fd);
@@ -67,6 +67,7 @@ void CCaptureFile::Append(const uint8_t* bytes, uint32_t length, uint32_t frameL
                           uint32_t seconds, uint32_t microseconds)
 {
     if (m_fd < 0) return;
+    if (length > kSnapLength) length = kSnapLength;
     std::vector<uint8_t> record(16 + size_t(length));
     PutLe32(record.data(), seconds);
     PutLe32(record.data() + 4, microseconds);

@@ -426,7 +426,7 @@ tagLossFigures CMonitorController::LossFigures() const
         loss.logLost += c->logQueue().dropped() + c->logQueue().unwritten();
         loss.refused += c->refusedPorts + c->budget().refused();
     }
-    loss.refused += m_hostNameMemory.refused();
+    loss.refused += m_hostNameMemory.refused() + m_portHostNames.refused();
     return loss;
 }
 

@@ -204,7 +204,7 @@ private:
     CMemoryAccount m_hostNameMemory{m_memory};  // the cache's share of the limit
     size_t m_hostNameLimit = kMaxHostNames;
     std::vector<CMonPort*> m_shownPorts;
-    CPortHostNames m_portHostNames;
+    CPortHostNames m_portHostNames{m_memory};
     int m_pendingLookups = 0;
     std::string m_status;
     std::string m_logProblem;

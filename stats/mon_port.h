@@ -218,7 +218,7 @@ public:
     {
         tagSizeClass& c = sizeClasses[SizeClassOf(frameLength)];
         c.packets += 1;
-        c.bytes += frameLength;
+        SaturatingAdd(c.bytes, frameLength);
     }
 
     // --- Queries.

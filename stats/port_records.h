@@ -13,6 +13,14 @@
 
 namespace ortolan {
 
+// Adds to a count that a sender can drive to the top of its range (spoofed
+// frame lengths, NetFlow v9 and IPFIX 64-bit counts): it stays there rather
+// than overflowing.
+inline void SaturatingAdd(int64_t& total, int64_t amount)
+{
+    if (__builtin_add_overflow(total, amount, &total)) total = INT64_MAX;
+}
+
 // Entries hold counts only; their keys are binary (node_key.h) and every text
 // is formed where it is shown.
 struct tagMacEntry {

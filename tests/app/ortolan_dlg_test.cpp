@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QChartView>
 #include <QElapsedTimer>
@@ -195,6 +196,57 @@ TEST_F(MainWindowTest, StartAndStopSwitchFieldsCaptionAndIndicator)
     EXPECT_EQ(window->startButton()->text(), QString::fromUtf8("開始"));
     EXPECT_TRUE(window->field(int(FormField::SflowPort))->isEnabled());
     EXPECT_FALSE(window->stateIndicator()->animated());
+}
+
+TEST_F(MainWindowTest, NoKeyEndsMonitoringAndClosingWhileMonitoringAsksFirst)
+{
+    window->show();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible()) << "Escape closed the idle window";
+
+    window->field(int(FormField::SflowPort))->setText(QString::number(FreeUdpPort()));
+    window->field(int(FormField::NetflowPort))->setText(QString::number(FreeUdpPort()));
+    window->startButton()->click();
+    ASSERT_TRUE(window->controller().monitoring());
+    // ログ保存日数 stays editable while monitoring; Enter there, or Escape
+    // anywhere, must neither stop monitoring nor close the window.
+    QLineEdit* retention = window->field(int(FormField::Retention));
+    ASSERT_TRUE(retention->isEnabled());
+    retention->setFocus();
+    // Checked after each key: a second press of the default button would start again.
+    QTest::keyClick(retention, Qt::Key_Return);
+    EXPECT_TRUE(window->controller().monitoring()) << "Return in a field pressed 停止";
+    QTest::keyClick(retention, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(window->controller().monitoring()) << "Enter in a field pressed 停止";
+    QTest::keyClick(retention, Qt::Key_Escape);
+    QTest::keyClick(window->listView(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible()) << "Escape closed the window while monitoring";
+    EXPECT_TRUE(window->controller().monitoring());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+
+    // Closing, by the title bar or by 終了, asks; No keeps both window and monitoring.
+    QPushButton* quit = nullptr;
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        if (b->text() == QString::fromUtf8("終了")) quit = b;
+    ASSERT_NE(quit, nullptr);
+    EXPECT_FALSE(window->close());
+    quit->click();
+    ASSERT_EQ(dialogs.questions.size(), 2);
+    EXPECT_TRUE(dialogs.questions[0].contains(QString::fromUtf8("終了しますか")));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->controller().monitoring());
+
+    // Yes stops monitoring, then closes.
+    dialogs.yesNoAnswers.push_back(true);
+    quit->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->controller().monitoring());
+    EXPECT_EQ(window->result(), int(QDialog::Accepted));
+
+    // An idle window closes without a question.
+    window->show();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(dialogs.questions.size(), 3) << "the idle window asked before closing";
 }
 
 // A log whose rates jump by up to fifteen orders of magnitude between two

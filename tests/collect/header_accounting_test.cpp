@@ -232,13 +232,27 @@ TEST_F(HeaderAccounting, TypeOfServiceKeyedBySource)
     EXPECT_EQ(TosPackets("192.168.0.2", 184), 1);
 }
 
-TEST_F(HeaderAccounting, ArpLeavesItsSourceMacForTheNextIpPacket)
+TEST_F(HeaderAccounting, SourceMacEndsWithItsSample)
 {
+    // An ARP frame, and an Ethernet frame whose IPv4 header is cut short, hand
+    // their source MAC to no IP step: the next sample's node must not get it.
     Bytes arp;
     arp.raw({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0, 0, 1}).u16(0x0806).zeros(28);
-    Decode(arp);
-    EXPECT_TRUE(OnlyMac(AccountBareIp("192.0.2.50"), "02:00:00:00:00:01"));
+    EXPECT_TRUE(decoder.DecodeSample(port, CHeaderDecoder::kHeaderEthernet, arp.data().data(),
+                                     uint32_t(arp.size()), 100));
+    FrameSpec f;
+    f.src[3] = 50;
+    const auto frame = EthernetIpv4Frame(f);
+    const std::vector<uint8_t> rawIp(frame.begin() + 14, frame.end());
+    decoder.DecodeSample(port, CHeaderDecoder::kHeaderIpv4, rawIp.data(), uint32_t(rawIp.size()), 100);
+    EXPECT_TRUE(Ip("192.168.0.50").macs.empty()) << "the ARP frame's MAC leaked into a raw IPv4 sample";
     EXPECT_EQ(Packets(port.ethernetTypes, "ARP"), 1);
+
+    decoder.DecodeSample(port, CHeaderDecoder::kHeaderEthernet, frame.data(), 30, 100);
+    EXPECT_TRUE(AccountBareIp("192.0.2.60").macs.empty()) << "a cut IPv4 frame's MAC leaked";
+    // Within one sample the MAC still reaches the IP node.
+    decoder.DecodeSample(port, CHeaderDecoder::kHeaderEthernet, frame.data(), uint32_t(frame.size()), 100);
+    EXPECT_TRUE(OnlyMac(Ip("192.168.0.50"), "00:aa:bb:cc:dd:ee"));
 }
 
 TEST_F(HeaderAccounting, TransportCutShortStopsBeforeIt)

@@ -5,10 +5,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "capture_file.h"
+#include "datagram_builder.h"
 #include "sflow_mon.h"
 
 namespace ortolan {
 namespace {
+
+using testing::Bytes;
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
 {
@@ -62,14 +66,50 @@ TEST_F(CaptureFileTest, HeaderAndRecordsReadBackByteForByte)
     EXPECT_EQ(Le32(bytes, 0), 0xa1b2c3d4u);
     EXPECT_EQ(bytes[4], 2);
     EXPECT_EQ(bytes[6], 4);
-    EXPECT_EQ(Le32(bytes, 16), 128u);
+    EXPECT_EQ(Le32(bytes, 16), CCaptureFile::kSnapLength);
     EXPECT_EQ(Le32(bytes, 20), 1u);
     EXPECT_NEAR(double(Le32(bytes, 24)), double(std::time(nullptr)), 5);
     EXPECT_LT(Le32(bytes, 28), 1000000u);
     EXPECT_EQ(Le32(bytes, 32), 5u);
     EXPECT_EQ(Le32(bytes, 36), 1514u);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 40, bytes.begin() + 45), header);
-    EXPECT_EQ(Le32(bytes, 45 + 8), 200u) << "records above the snapshot length are written whole";
+    EXPECT_EQ(Le32(bytes, 45 + 8), 200u);
+}
+
+TEST_F(CaptureFileTest, SnapshotLengthHoldsTheLongestSampledHeader)
+{
+    // The longest header a datagram can carry, decoded and captured as received.
+    CSFlowMon sflow;
+    sflow.SetClock([] { return int64_t(1'700'000'000); });
+    auto feed = [&](uint32_t sequence, size_t length) {
+        Bytes d = testing::SflowV5Header(sequence, 1);
+        d.raw(testing::FlowSampleV5({testing::RawHeaderRecordV5(std::vector<uint8_t>(length, 0xAB), 9000)}));
+        ASSERT_LE(d.size(), kDatagramCapacity);
+        sflow.FeedDatagram(d.data().data(), d.size(), 1'700'000'000, "192.0.2.50", 6343);
+    };
+    feed(1, 4);  // makes the agent's port
+    const CMonPort* port = sflow.FindPort("sFlow V5:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    ASSERT_TRUE(sflow.OpenCapture(*port, path));
+    const size_t fixed = testing::SflowV5Header(1, 1).size() +
+                         testing::FlowSampleV5({testing::RawHeaderRecordV5({}, 60)}).size();
+    const size_t longest = (kDatagramCapacity - fixed) & ~size_t(3);
+    feed(2, 129);
+    feed(3, longest);
+    sflow.CloseCapture(*port);
+
+    const auto bytes = ReadAll(path);
+    ASSERT_GE(bytes.size(), 24u);
+    const uint32_t snapLength = Le32(bytes, 16);
+    std::vector<uint32_t> lengths;
+    for (size_t at = 24; at + 16 <= bytes.size(); at += 16 + Le32(bytes, at + 8)) {
+        lengths.push_back(Le32(bytes, at + 8));
+        EXPECT_LE(lengths.back(), snapLength) << "a record longer than the file's snapshot length";
+        EXPECT_LE(at + 16 + lengths.back(), bytes.size());
+    }
+    ASSERT_EQ(lengths.size(), 2u);
+    EXPECT_EQ(lengths[0], 129u);
+    EXPECT_EQ(lengths[1], longest) << "the header is written whole";
 }
 
 TEST_F(CaptureFileTest, UncreatableFileFails)

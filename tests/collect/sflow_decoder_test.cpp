@@ -170,6 +170,58 @@ TEST_F(SflowDecoder, Ipv4HeaderProtocolSkipsTheEthernetLayer)
     for (const auto& c : port->sizeClasses) EXPECT_EQ(c.packets, 0);
 }
 
+TEST_F(SflowDecoder, RawIpv4HeaderOfAnotherVersionOrTooShortCountsNoIpLayer)
+{
+    auto frame = EthernetIpv4Frame({});
+    std::vector<uint8_t> ip(frame.begin() + 14, frame.end());
+    ip[0] = 0x44;  // four words: the "ports" would be read from the addresses
+    std::vector<uint8_t> v6 = ip;
+    v6[0] = 0x65;  // a version-6 nibble in an IPv4 sample
+    Bytes d = SflowV5Header(1, 2);
+    d.raw(FlowSampleV5({RawHeaderRecordV5(ip, 600, 11)}));
+    d.raw(FlowSampleV5({RawHeaderRecordV5(v6, 600, 11)}));
+    Feed(d);
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->sampleCount, 2);
+    EXPECT_TRUE(port->ips.empty());
+    EXPECT_TRUE(port->ipProtocols.empty());
+    EXPECT_TRUE(port->tcpServices.empty());
+}
+
+TEST_F(SflowDecoder, ArpSourceMacDoesNotMarkTheNextAgentsRawIpNode)
+{
+    Bytes arp;
+    arp.raw({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0, 0, 0, 0, 1}).u16(0x0806).zeros(28);
+    Feed(Bytes(SflowV5Header(1, 1)).raw(FlowSampleV5({RawHeaderRecordV5(arp.data(), 64)})).data());
+    auto frame = EthernetIpv4Frame({});
+    std::vector<uint8_t> ip(frame.begin() + 14, frame.end());
+    Feed(Bytes(SflowV5Header(1, 1, 0, {10, 0, 0, 2})).raw(FlowSampleV5({RawHeaderRecordV5(ip, 600, 11)})).data());
+    CMonPort* port = Port("sFlow V5:10.0.0.2:0");
+    ASSERT_NE(port, nullptr);
+    const tagIpEntry* node = port->FindIp("192.168.0.2");
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(node->macs.empty()) << "the other agent's ARP source MAC leaked into this node";
+}
+
+TEST_F(SflowDecoder, SpoofedFrameLengthsSaturateTheByteSums)
+{
+    // Frame lengths of 0xFFFFFFFF bring the sums to the top of their range in
+    // minutes; from there they stay, rather than overflow.
+    Feed(Bytes(SflowV5Header(1, 1)).raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 60)})).data());
+    CMonPort* port = Port("sFlow V5:10.0.0.1:0");
+    ASSERT_NE(port, nullptr);
+    port->sampledBytes = INT64_MAX - 10;
+    port->sizeClasses.back().bytes = INT64_MAX - 10;
+    Bytes d = SflowV5Header(2, 2);
+    for (int i = 0; i < 2; ++i) d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 0xFFFFFFFF)}));
+    Feed(d);
+    EXPECT_EQ(port->sampleCount, 3);
+    EXPECT_EQ(port->sampledBytes, INT64_MAX);
+    EXPECT_EQ(port->sizeClasses.back().packets, 2);
+    EXPECT_EQ(port->sizeClasses.back().bytes, INT64_MAX);
+}
+
 TEST_F(SflowDecoder, UnknownHeaderProtocolCountsTheSampleThenEnds)
 {
     Bytes d = SflowV5Header(1, 2);

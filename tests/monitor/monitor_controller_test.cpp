@@ -12,6 +12,7 @@
 #include "datagram_builder.h"
 #include "flow_log.h"
 #include "monitor_test_support.h"
+#include "port_host_names.h"
 #include "status_lines.h"
 #include "status_text.h"
 
@@ -644,6 +645,43 @@ TEST_F(ControllerTest, PortsThatCannotOpenAreNamedAndLeaveTheControllerIdle)
     EXPECT_NE(host.status.find(kNotMonitoringLine), std::string::npos);
     ::close(a);
     ::close(b);
+}
+
+TEST(PortHostNames, KeptOnlyForThePortsNodesAndChargedToTheLimit)
+{
+    CMemoryBudget budget;
+    CPortHostNames names{budget};
+    CMonPort port{"10.0.0.1", 0, nullptr, tagLimits{}, std::make_shared<CLabelTable>()};
+    const CIpAddress held = *CIpAddress::Parse("192.0.2.1");
+    const CIpAddress other = *CIpAddress::Parse("192.0.2.2");
+    port.FindOrAddIp(held, 1000);
+
+    // A look-up answer names addresses the port never held: they are not kept,
+    // so a port keeps no more names than it has IP nodes.
+    names.Note(port, other, "stranger.example");
+    EXPECT_FALSE(names.Contains(port, other));
+    EXPECT_EQ(budget.used(), 0u);
+
+    names.Note(port, held, "gw.example");
+    EXPECT_EQ(names.HostName(port, held), "gw.example");
+    const uint64_t charged = budget.used();
+    EXPECT_GT(charged, std::string("gw.example").size());
+    EXPECT_EQ(names.memoryUsed(), charged);
+    names.Note(port, held, "later.example");  // the first name stays, charged once
+    EXPECT_EQ(names.HostName(port, held), "gw.example");
+    EXPECT_EQ(budget.used(), charged);
+
+    // A spent limit leaves the name out and counts the refusal.
+    const CIpAddress third = *CIpAddress::Parse("192.0.2.3");
+    port.FindOrAddIp(third, 1000);
+    budget.SetLimit(charged);
+    names.Note(port, third, std::string(200, 'n'));
+    EXPECT_FALSE(names.Contains(port, third));
+    EXPECT_EQ(names.refused(), 1u);
+
+    names.Clear();
+    EXPECT_EQ(budget.used(), 0u);
+    EXPECT_FALSE(names.Contains(port, held));
 }
 
 }  // namespace
