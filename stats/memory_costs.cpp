@@ -74,6 +74,7 @@ uint64_t Port(size_t keyLength, size_t agentLength)
 }
 
 uint64_t NodeTableEntry(size_t entryBytes) { return HeapBlock(entryBytes) + TableShare(sizeof(void*)); }
+uint64_t FlatTableEntry(size_t entryBytes) { return TableShare(entryBytes); }
 uint64_t FlatTable(size_t capacity, size_t slotBytes)
 {
     if (capacity == 0) return 0;

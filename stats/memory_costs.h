@@ -37,6 +37,8 @@ uint64_t Port(size_t keyLength, size_t agentLength);
 // templates): an entry of `entryBytes` in a node table, an array of `bytes`
 // on the heap, and a text of `length` characters.
 uint64_t NodeTableEntry(size_t entryBytes);
+// An entry of `entryBytes` in a flat table that grows with its entries.
+uint64_t FlatTableEntry(size_t entryBytes);
 // The storage of a flat table of `capacity` slots of `slotBytes`: the slots,
 // a control byte each and a group's worth more, and the table's growth count.
 uint64_t FlatTable(size_t capacity, size_t slotBytes);
