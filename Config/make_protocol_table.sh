@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the IP protocol name table ("%d %s": number, name) from a protocols
 # file in the netbase layout ("name number ALIAS # comment"); the upper-case
 # alias is the name administrators know (TCP, UDP, ICMP), and ICMP for IPv6 is

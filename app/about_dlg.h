@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The about box: program icon, name and version, and a close button.
 #include <QDialog>

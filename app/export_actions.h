@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's export buttons as functions: the capture file of a port on
 // and off, a trend chart as a bitmap, as CSV of one series, or on the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the start-up picture Setup.bmp: an 8-bit palette bitmap with a night
 sky gradient, a traffic-chart line and the program's name in block letters.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window "Ortolan": the settings form, the state of monitoring, the
 // list of monitored ports and the five trend charts, and the buttons that

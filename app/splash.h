@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start-up picture: "Setup.bmp" beside the executable in a borderless
 // top-most window the size of the bitmap, centred on the screen. It closes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "モニタ解析設定": shown at each start of monitoring. Chooses online
 // monitoring, the logged days to replay first, and the log folder; deletes

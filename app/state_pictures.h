@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pictures of the main window, drawn at run time: the still and animated
 // state indicator, and the three state icons of the monitor list (heard

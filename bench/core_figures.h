@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The in-memory figures: decode and account a captured stream into cold and
 // warm tables, write and replay a flow log, and resident bytes per entry. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A captured stream of datagrams kept in a file of its own: each datagram is a
 // 4-byte little-endian length followed by its bytes. Loading checks every length

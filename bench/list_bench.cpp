@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small harness, not a test: how long a list of 100,000 nodes takes to open,
 // sort and write, next to a list of 1,000. Prints times and their ratio;
 // never fails on a timing.

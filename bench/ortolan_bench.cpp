@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory benchmarks, one subcommand per figure of scripts/bench.sh:
 //   decode sflow|netflow STREAM SECONDS [CONFIGDIR]
 //   makelog SFLOW_STREAM NETFLOW_STREAM FOLDER COUNT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network side of the benchmarks, one subcommand per job of scripts/bench.sh:
 //   pcap OUT [FRAMES] [HOSTS]                      made-up LAN traffic for the exporters
 //   catch OUT SECONDS COMMAND...                   runs COMMAND ("{PORT}" replaced) and keeps what it sends

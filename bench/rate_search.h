@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds the highest rate at which a receiver process takes a stream from
 // 127.0.0.1 without loss: steps of a bounded count at a paced rate, doubling

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replay speed against decoding the same datagrams from memory, measured in
 // one run and printed as a ratio. Not a test: timings never fail a build.
 //   flowlog_replay_bench [DATAGRAMS]   (default 1000000)

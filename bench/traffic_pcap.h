@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A capture file of made-up LAN traffic for the exporters to turn into flow
 // datagrams: thousands of hosts in 10.1.0.0/16, TCP, UDP and ICMP flows of a few

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Loopback UDP for the benchmarks: catching what an exporter sends, a paced
 // sender, and a bare receiver that only counts (the machine's limit). Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the main window's event loop stalls while it monitors live traffic:
 //   ortolan_bench_ui SFLOW_PORT NETFLOW_PORT LOGDIR SECONDS [REFRESH]
 // Hosts the real main window and controller (run it with QT_QPA_PLATFORM=offscreen),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `ortolan agent [--mode v1|v2c|v3auth|v3priv] [--community TEXT]
 // [--user TEXT --password TEXT] [--port N] ADDRESS`: reads an sFlow agent's

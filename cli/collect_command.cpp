@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "collect_command.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every command of the program shares on its command line: the exit
 // statuses, the parser's set-up (CLI11) and the handling of --help and of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ortolan                 the monitor window (headless live mode without a display)
 // ortolan collect ...     headless live monitoring
 // ortolan report ...      statistics of replayed flow logs as JSON or list CSV

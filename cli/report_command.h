@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `ortolan report [--refresh SECONDS] LOGFILE...`: replays flow logs into fresh
 // collectors, with the name tables loaded as at start-up, and prints their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A bounded big-endian reader over received bytes. Every read checks what
 // remains; a read that does not fit returns the failure value and leaves the

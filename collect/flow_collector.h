@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame both collectors share: one UDP socket read in bursts of up to
 // 8192-byte datagrams, the monitored ports by key, the agents heard from, the

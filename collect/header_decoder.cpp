@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "header_decoder.h"
 
 #include "big_endian_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Takes a sampled packet header apart layer by layer (Ethernet with one VLAN
 // tag, LLC/SNAP, LLC for IP and PPPoE session; IPv4 or IPv6 with its extension

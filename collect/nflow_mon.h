@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The NetFlow collector: decodes NetFlow version 1, 5 and 9 and IPFIX export
 // datagrams and adds every flow record's packets and octets to the port of its

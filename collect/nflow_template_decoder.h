@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sets of a NetFlow v9 (RFC 3954) or IPFIX (RFC 7011) message: template
 // and options template sets are learnt into the exporter's templates, data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The feed a flow-log replay decodes through: each replayed datagram goes to
 // the collector of its kind, counted and decoded as a received one would be

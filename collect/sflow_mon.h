@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sFlow collector: decodes sFlow version 2, 4 and 5 datagrams (RFC 3176,
 // sFlow v5) into the statistics of one port per agent and sub-agent.

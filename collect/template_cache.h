@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The NetFlow v9 and IPFIX templates of every exporter: per exporter address,
 // source id (IPFIX: observation domain) and version, the layouts that data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds a short key or label in a stack buffer, without printf: the
 // per-sample path forms several of these for every packet and flow record.

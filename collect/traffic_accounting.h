@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The accounting rules both collectors share: each layer of a sampled packet
 // (sFlow: one packet and its frame length) or of a flow record (NetFlow: the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package of a built tree and checks it without installing
 # it: its files, its control fields, lintian, and the extracted tree run as
 # installed (the executable finds its data through the usr/bin link), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the desktop icons from the program's own picture, the one its main
 // window shows as its icon, at every size the desktop asks for:
 //   ortolan_make_icons OUTPUT_FOLDER SIZE...

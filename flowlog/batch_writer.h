@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Appends one buffer at a time to a file on a thread of its own, so that its
 // caller can format the next buffer while the kernel copies this one into the

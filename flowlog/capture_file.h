@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A libpcap capture file of sampled packet headers (little-endian, version 2.4,
 // link type 1 Ethernet). The snapshot length declared is the longest header

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the wall clock still runs with the monotonic clock (time since boot,
 // suspends included). A step of the wall clock (an NTP correction, a bad clock

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One received datagram as the decoders see it: exactly the bytes that
 // arrived, no more, so a read past the end leaves the caller's memory and the

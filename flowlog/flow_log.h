@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The daily flow log: every received datagram as one text line in
 // "<folder>FL<YYYY-MM-DD>.log", written once a second; replay into a feed that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes the collectors' queues to the flow log on a thread of its own, so the
 // thread that drains the sockets never waits for a log write. Each pass does

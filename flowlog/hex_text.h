@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bytes as upper-case hexadecimal text, two characters per byte ("%02X" each,
 // no separators): the payload field of a flow-log line; and back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The log folder's listing: the files named like "FL*.log" (the letters in any
 // case, as the desktop's wildcard matches them), and the date their name holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The queue of datagram copies between a collector, which fills it on the
 // receiving thread, and the flow-log writer, which empties it on its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the start dialog does with its list of logs, apart from any widget: the
 // listed names, which are selected, where the list should scroll, the quick

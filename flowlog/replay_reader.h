@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reading half of a flow-log replay. A thread of its own reads the file in
 // blocks, splits the lines and turns each into a ready datagram (kind, time,

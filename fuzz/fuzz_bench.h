@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One entry per decoder and parser that untrusted bytes reach. The fuzzers and
 // the robustness tests drive the same entries, so every input a fuzzer found

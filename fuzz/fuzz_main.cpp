@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry of one target; ORTOLAN_FUZZ_TARGET names it. A broken
 // invariant aborts, so libFuzzer keeps the input like any crash.
 #include <cstdio>

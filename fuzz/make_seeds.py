@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpora of the fuzzers: small, valid examples of every
 datagram family, header layout, name-table line and log line the program
 reads, so the fuzzers start from inputs that reach deep into each decoder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry for the SNMP result-line text functions of the setup window.
 // A target of its own: these functions take their input from an agent's
 // answers, not from the collectors, and build apart from the decoders.

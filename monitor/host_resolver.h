@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reverse name look-ups behind a small seam: the monitoring controller asks
 // for the name of an IPv4 or IPv6 address and gets the answer later, on the thread

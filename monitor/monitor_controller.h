@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The logic behind the main window, without widgets: start and stop of
 // monitoring (start dialog and replay), the sockets' readiness, the refresh

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitor list: one row per monitored port, in the order the ports were
 // first met, with the fourteen columns of the main window. The controller

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The monitoring settings and the one table that describes them. The window's
 // form (captions, units, starting values, accepted ranges), the form's check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object: where the program lives (the executable's folder,
 // with Config and Mibs beside it), the two values that persist in the per-user

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The host names the lists show, by port: what the look-ups answered for the
 // addresses of the ports a list showed. A port keeps the names it was given

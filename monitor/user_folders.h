@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the program writes for the user who runs it, after the XDG base
 // directory rules: the folder of the program's installation is read-only to

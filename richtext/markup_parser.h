@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status panel's mark-up: "<font size=9pt color=#00ff00>", "</font>" and
 // "<br>" around plain text. Attributes come in any order, quoted or not, with

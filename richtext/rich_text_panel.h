@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status panel: draws the status mark-up (see markup_parser.h) on black,
 // wrapping lines that do not fit. The mark-up is parsed by our own parser,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark side by side with the collectors an administrator would
 # otherwise pick, on the same datagrams, and prints one table of figures and
 # ratios. Timings never fail it: a missing peer or a failed step shows as "n/a".

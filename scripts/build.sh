@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds the program in build/ (or the folder given).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the program's folders include one another in one direction only.
 
 Each folder is a floor; a file may include headers of its own floor and of the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes everything the program prints about a fixed set of traffic into one
 # folder, so the outputs of two builds can be compared byte for byte
 # (`diff -r OLD NEW`): a change meant only to make decoding faster must leave

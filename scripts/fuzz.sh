@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzzers (clang-14, libFuzzer, ASan and UBSan) and runs every target
 # for a given time, one after the other, printing one summary line per target.
 #   scripts/fuzz.sh                 about 30 seconds per target

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Ortolan needs to build, run and test.
 # Only what is missing is installed, so a second run costs a few dpkg queries.
 #   scripts/install-deps.sh          build and run

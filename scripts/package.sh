@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package ortolan_<version>_amd64.deb: installs what the
 # build needs, builds the program without its tests in build-package/ (or
 # the folder given) and lets CPack make the package there.

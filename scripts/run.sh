@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts Ortolan. Extra arguments go to
 # the program (e.g. `scripts/run.sh collect --sflow-port 6343`).
 set -euo pipefail

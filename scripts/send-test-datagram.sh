@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sends hand-made test datagrams to a running Ortolan on this machine:
 # an sFlow v5 datagram (one sampled TCP packet, one interface counter sample)
 # and a NetFlow v5 datagram (one flow), COUNT times each with rising sequence numbers.

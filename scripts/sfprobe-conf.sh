@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that catch pmacctd's sFlow probe: writes DIR/pmacctd.conf
 # for a probe reading PCAP once, at sampling rate 1, as agent 10.9.9.9 sub-agent 3.
 # The receiver's port is left as @PORT@ for the catcher to fill in.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs everything, builds, and runs every test: the whole suite, the core
 # suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
 # short run of every fuzz target. Fails when anything fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the setup window asks for the new values of one row: each call shows
 // its entry dialog modally, starting from the values given, and returns true

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Controls and checks the entry dialogs share: number fields read as signed
 // 32-bit integers, IPv4 address fields, the period and version choice lists,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sf_entry_dlg.h"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "sFlow収集設定": one row of the older sFlow MIB (a data source with its own
 // collector). Number fields are checked when "設定" is pressed.

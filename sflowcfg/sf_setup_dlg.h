@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "sFlow設定": reads an sFlow agent's receivers and data sources over SNMP
 // and changes one row at a time. The window follows the running request on

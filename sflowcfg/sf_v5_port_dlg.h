@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "sFlowポート設定": the flow sampler and counter poller of one version 5
 // data source; one collector number serves both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sf_v5_rcvr_dlg.h"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "sFlowV5コレクタ設定": one receiver of the version 5 MIB.
 #include <QDialog>

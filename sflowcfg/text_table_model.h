@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A list of text rows under fixed column headers, for the setup window's two
 // lists. The rows are shown in the order given (the lists are not sorted).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Addresses and table indexes of the sFlow MIBs as the setup window shows
 // them. Plain C++; any input text is accepted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Octet strings that the SNMP library prints as "Hex-STRING: E6 97 A5 ..."
 // because their bytes are not ASCII are shown as text when they are text:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program asks of the loaded MIB modules: an object's syntax and
 // textual convention, by name. The SNMP layer answers from the library's MIB

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reading and writing procedure of the sFlow setup: a walk of the version
 // 5 MIB, falling back to the older MIB when it brings nothing; one set request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sFlow configuration read from an agent, kept as the texts the setup
 // window shows: numbers as decimal text, addresses dotted, indexes verbatim

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the entry dialogs start from and the set lines they send: one set
 // request per edited row, in the SNMP layer's line syntax (name.index=value,

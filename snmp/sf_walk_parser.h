@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns the result lines of a walk of "sFlowAgent" (version 5 MIB) or
 // "sFlowAgentV4" (the older RFC 3176 MIB) into the rows the setup window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every call into Net-SNMP lives in this file: library start and stop, the
 // poll, the MIB tree look-ups and the sessions of CSnmpApi.
 #include "snmp_api.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SNMP session layer over Net-SNMP: one asynchronous request at a time
 // (a walk of one MIB subtree or one set request of text lines), its outcome

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One asynchronous SNMP request at a time, polled for its outcome: what the
 // setup window and `ortolan agent` need of the SNMP layer. CSnmpApi is the

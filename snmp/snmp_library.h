@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Net-SNMP for the whole program: prepared once at start-up, driven by a 1 ms
 // poll on the user-interface thread, shut down once at exit. The library

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text functions over the result lines of the SNMP layer. A result line is
 // "name=value": the short object name with its index, "=", and the library's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text keys of the statistics, formatted into caller buffers so the
 // per-sample path builds no temporary strings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A forward iterator over a list that hands its elements out by value through
 // operator[]: the short inline lists keep no array a pointer could walk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The interface counters of one port: the latest sample of each interface,
 // the one at the last snapshot (for rates), the base (for totals since the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A short list of label numbers (a node's or a pair's services) in eight
 // bytes. Up to two labels live in those bytes themselves, which is where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Interned labels: each distinct text (an Ethernet type, a protocol, a
 // service, an ICMP type, a service label such as "http/tcp?") gets a small

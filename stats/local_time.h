@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Local-time helpers over 64-bit seconds since 1970.
 #include <cstdint>

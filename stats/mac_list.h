@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An IP node's source MACs, ascending (which is also the byte-wise order of
 // their texts), in eight bytes. One MAC, what nearly every node has, lives in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One memory limit for what senders can make the program keep. Everything that
 // grows with what arrives (table entries, MAC list slots, service labels,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each kind of thing the tables keep costs in bytes, as the containers
 // allocate it (glibc malloc, libstdc++, Abseil's Swiss tables): the one place

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything counted for one monitored port: an sFlow agent and sub-agent, or a
 // NetFlow exporter and engine. Packet and byte figures are counts of samples and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The name tables that label what the statistics count: IP protocols by number,
 // TCP and UDP services by port, NIC vendors by MAC prefix. Loaders read plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The binary keys of the statistics: an IP address of either family, a MAC as
 // 48 bits, a pair of either as two keys in a fixed order. Tables hash these;

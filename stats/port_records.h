@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The entry records of one monitored port. Packet counts are 64-bit: at tens of
 // thousands of samples a second a 32-bit count overflows within a week.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A hash map whose entries keep their addresses while it grows, for the node
 // and pair tables that the accounting and the views point into. The entries

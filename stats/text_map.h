@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Containers keyed by text that can be searched with a string_view, so the
 // per-sample path looks keys up from stack buffers without building strings.

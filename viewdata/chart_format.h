@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text formats of chart axes and points: the printf number formats and
 // strftime time formats the program passes, checked and converted before

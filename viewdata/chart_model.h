@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything a chart shows, kept apart from drawing so the monitoring code,
 // the headless mode and the tests fill and read charts without a widget.

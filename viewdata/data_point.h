@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One chart point. Adding a point to a series copies it, so a caller may fill
 // one CDataPoint, add it, change its fields and add it again.

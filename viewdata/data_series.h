@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One series of a chart: caption, colour and its points in insertion order.
 // A cap set with SetMaxNumDataPoints drops the oldest points first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The names the lists show beside IP addresses. They are looked up and kept
 // by whoever runs the session; the rows only read them, through this.

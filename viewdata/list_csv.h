@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list CSV every list window writes: a quoted title line, a quoted header
 // line and one line per row, every field in double quotes, lines ending in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The thirteen kinds of statistics list: their window and chart titles. The
 // index is the one of the main window's list-kind drop-down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The statistics lists without a window, for `ortolan report --list`: each
 // list as the window shows it on opening (sorted by column 2, largest first;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rows of the thirteen statistics lists of one port, as plain texts and raw
 // values: the list window shows them and the headless report writes them.

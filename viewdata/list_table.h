@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A list as the detail windows show it and the headless report writes it:
 // column headers, and per row the display texts together with the raw values

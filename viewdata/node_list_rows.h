@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The local node list: every node with a private address that has sent
 // something, from every port of both collectors, one row per node and port.

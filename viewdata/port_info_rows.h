@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the port detail window shows of one interface: its hourly samples as a
 // table, the split of received packets by type, and the send and receive rates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts the lists and the report form from one port's statistics: the
 // addresses a node was seen with, its services, and the estimates of real

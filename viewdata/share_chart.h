@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The share chart above every statistics list: the five largest rows (all
 // seven classes for the packet-size kind) as slices of the table's total, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status panel's text: what is being monitored, how fast datagrams arrive,
 // since when, and how many name look-ups are outstanding, in the mark-up the

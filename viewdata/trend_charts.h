@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The five trend charts of the main window, by tab: their captions, their
 // set-up, and the colour each of the first eight monitored ports draws in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sort directions that outlive the windows: the application owns one of these
 // and hands it to every list window. Both start descending.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The statistics list of one port: one of the thirteen tables as a sortable
 // list under a share chart of its largest rows, read once when the window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A list table as a Qt model: display texts, the row's small image, and under
 // kSortRole the raw value the column sorts by. Sorting reorders an index over

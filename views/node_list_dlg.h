@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "ローカルノード一覧": the nodes with private addresses of every port of both
 // collectors, read once when the window opens. Its sort direction is its own,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "ポート詳細": the hourly counters of one interface as a table, the received
 // packets by type as a pie, and the send and receive rates as a trend in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small row images of the detail lists: 0 an ordinary row, 1 a node silent
 // for a day, 2 a node new within the day. Drawn once, not loaded from files.

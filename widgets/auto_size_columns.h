@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Column sizing of every list: each column as wide as the wider of its
 // contents and its header (at least 10 pixels); the last column also takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart widget: draws its CChartModel with Qt Charts when Redraw is
 // called (the monitoring code redraws at most once a second, not per point).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving charts: the points of one trend series as CSV, and a chart as a
 // bitmap file or on the clipboard, each asking through the dialog seam with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every platform dialog the program shows goes through this seam: message boxes,
 // yes/no questions, save-file and folder pickers, and the clipboard. The Qt

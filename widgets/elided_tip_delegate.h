@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws cells as the default delegate does and, when a cell's text is cut
 // short ("1175(1…"), shows the whole text as its tooltip. Cells that fit keep

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list windows' "CSV出力": the list CSV text of list_csv.h, from a
 // model's header and display texts, saved where the user chooses.

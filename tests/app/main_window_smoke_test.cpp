@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real executable under a virtual X server: it replays a log into its
 // window, shows it, saves its picture and exits cleanly, within a minute.
 #include <gtest/gtest.h>

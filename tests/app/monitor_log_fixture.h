@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A flow log of half an hour from three sFlow agents and one NetFlow
 // exporter, for tests that replay a realistic day into the window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen with the dialog seam scripted: the form's range
 // checks, the buttons that need one selected port, and what the window shows.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless live mode as a process: it listens on both ports, prints the
 // monitor list and the status, writes the log on SIGTERM and says which port
 // it could not open.

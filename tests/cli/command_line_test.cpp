@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line as a user meets it, through the real executable: every
 // command's help, the version, and the refusals of what a command cannot run
 // with as it was given.

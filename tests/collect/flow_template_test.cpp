@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NetFlow v9 and IPFIX: templates learnt per exporter and source, data read by
 // them into the same accounting as v5 records, and the template edge cases
 // (unknown, withdrawn, redefined, options, variable-length and enterprise

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every prefix of every valid vector, and deterministic random mutations of
 // them, are decoded; under the sanitizer build any read outside the received
 // bytes fails the run. The invariants checked here hold for any input.

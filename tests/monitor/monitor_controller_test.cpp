@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitoring controller through its public surface: replayed logs and
 // live datagrams on loopback sockets turn into list rows, chart points and
 // the status text, with the clock fixed.

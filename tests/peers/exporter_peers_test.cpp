@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Statistics from real exporters agree with an independent decoding of the
 // same datagrams by tshark.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "peer_harness.h"
 #include "loopback_udp.h"
 

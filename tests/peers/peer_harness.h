@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs real exporters (softflowd, pmacctd) over capture files of our own
 // making, catches what they send on 127.0.0.1, and has tshark decode the same

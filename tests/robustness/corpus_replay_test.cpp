@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every seed and every input a fuzzer once crashed on goes through the same
 // entries the fuzzers drive, so a fixed fault stays fixed in the ordinary build.
 #include <gtest/gtest.h>

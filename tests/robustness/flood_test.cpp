@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A flood on loopback: a few hundred thousand datagrams, valid ones from steady
 // agents mixed with malformed ones and with spoofed, ever-changing agent,
 // exporter and node addresses, sent to real collector sockets and read by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults around the flow log while datagrams keep arriving on real loopback
 // sockets: the folder vanishes, the disk fills, the clock steps back, a link
 // or a FIFO takes the day's name. Whatever the queue bound lets the collector

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One flood per way a sender can make the collectors keep more: new nodes, MAC
 // lists, service labels, interfaces with their hourly history, ports, and
 // NetFlow v9 templates. Both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The setup window reading and changing a real snmpd agent on a loopback
 // port, in every SNMP mode.
 #include <gtest/gtest.h>

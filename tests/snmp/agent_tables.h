@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Agent tables for fake_sflow_agent: a version 5 agent and an agent of the
 // older MIB, with the values the real-agent tests expect back.

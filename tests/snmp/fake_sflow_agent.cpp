@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An sFlow agent behind snmpd's pass_persist hook, served from a table file.
 //
 //   fake_sflow_agent --table FILE --log FILE --root OID

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An SNMP client for tests of the reading and writing procedure: it records
 // every request and finishes it with the outcome the test queued.

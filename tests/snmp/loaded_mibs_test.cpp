@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIB modules we ship, as the library loads them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session layer and the reading and writing procedure against a real
 // snmpd on a loopback port, in every SNMP mode.
 #include <gtest/gtest.h>

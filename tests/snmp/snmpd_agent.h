@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real snmpd on a loopback port for the tests, with a configuration of its
 // own: communities "tundra" (read-write), "public" (read-only) and

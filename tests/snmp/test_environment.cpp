@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One application object and one running SNMP library for the whole test
 // program: the library can be initialised only once per process. The SNMP
 // tests need only QtCore's event loop; the setup window's tests build this

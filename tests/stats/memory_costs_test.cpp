@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte costs the memory budget charges, against what the allocator really
 // hands out for the same things: glibc's count of bytes in use before and after
 // adding many of one kind. A change of container or record that moves the real

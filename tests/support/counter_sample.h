@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Interface counter samples for the tests of counters, history and the texts
 // formed from them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds big-endian test datagrams field by field, so vectors read like the
 // wire formats they stand for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A host-name lookup over a fixed table, for the lists' tests.
 #include <map>

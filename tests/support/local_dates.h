@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Times of chosen local dates for tests of daily files and hourly history.
 #include <cstdint>

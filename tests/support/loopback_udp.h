@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UDP sockets on 127.0.0.1 for tests: traffic never leaves this machine.
 #include <arpa/inet.h>

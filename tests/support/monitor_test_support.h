@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted host, a hand-answered resolver and loopback helpers for the
 // monitoring controller's tests.

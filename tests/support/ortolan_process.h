@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real executable, run as a user runs it.
 #include <QFileInfo>

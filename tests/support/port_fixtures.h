@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small hand-built ports and name tables for the tests of what lists show.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // This process's memory figures from /proc/self/status, for the flood tests'
 // bounds: "VmRSS:" (resident now) or "VmHWM:" (peak resident), in bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A dialog seam for tests: answers come from queues the test fills, and every
 // call is recorded so the test can check what the user would have seen.

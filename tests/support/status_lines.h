@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status panel's lines as the tests expect to read them, written once:
 // the status text's own tests build whole mark-up from them, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Datagrams for the flow-log tests, built field by field after the public
 // formats (sFlow v5, the NetFlow v5 export format, NetFlow v9, IPFIX), a loopback exporter that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into every test program: what the program writes for "the user"
 // (settings, state, default log folder) goes to a folder of the build tree,
 // never to the home folder of whoever runs the tests. Programs the tests

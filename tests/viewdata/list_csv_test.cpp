@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list CSV text: quoting, cells per column, cut headers.
 #include <gtest/gtest.h>
 

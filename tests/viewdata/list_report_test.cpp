@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists of the headless report: the bytes the window's CSV button writes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the statistics lists: columns, cell texts, stored list texts and
 // the raw values they sort by.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The local node list's rows: which nodes count as local, their images, and
 // the rows gathered from both collectors.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port detail's data: the hourly table, the packet-type pie and the trend.
 #include <gtest/gtest.h>
 

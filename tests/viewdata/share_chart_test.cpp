@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The top-five share chart above every list.
 #include <gtest/gtest.h>
 

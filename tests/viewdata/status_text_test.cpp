@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status panel's mark-up for the states the window can be in.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statistics list window: opening order, the program-wide sort flag, the
 // details button and the CSV it writes.
 #include <gtest/gtest.h>

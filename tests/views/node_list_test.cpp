@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The local node list window: its own sort flag and its CSV.
 #include <gtest/gtest.h>
 

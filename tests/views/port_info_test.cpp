@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port detail window: what it shows, its unit choice and its exports.
 #include <gtest/gtest.h>
 

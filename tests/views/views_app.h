@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One QApplication for the widget tests (offscreen), and snapshots of windows
 // when ORTOLAN_SNAPSHOT_DIR names a folder, to look at them by eye.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ports and name tables of port_fixtures.h, with Qt's temporary folders.
 #include <QString>

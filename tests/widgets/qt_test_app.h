@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Widget tests need one QApplication for the whole test program; the first
 // test that asks creates it (the offscreen platform comes from ctest).
