@@ -314,7 +314,7 @@ void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint3
     TrafficClass traffic = ClassOf(*f.destination, f.mask);
     // The datagram's own time, as sFlow does: a replayed log keeps its hours.
     int64_t now = datagramTime;
-    int hour = m_hours.Hour(datagramTime);
+    int32_t hour = m_hours.Hour(datagramTime);
     auto side = [&](uint32_t ifIndex) -> tagIfCounter* {
         bool created = false;
         tagIfCounter* ifc = port.interfaces.FindOrAdd(ifIndex, &created);

@@ -70,7 +70,7 @@ void CInterfaceTable::SyncAll() const
     for (auto& [index, ifc] : all) Sync(ifc);
 }
 
-void CInterfaceTable::NewHour(tagIfCounter& ifc, int hour)
+void CInterfaceTable::NewHour(tagIfCounter& ifc, int32_t hour)
 {
     AppendHistory(ifc, ifc.current);
     ifc.hourStamp = hour;
@@ -91,7 +91,7 @@ void CInterfaceTable::AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sa
 }
 
 void CInterfaceTable::AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime,
-                                       int hour)
+                                       int32_t hour)
 {
     m_all.sums.octets += add.octets;
     m_all.sums.unicast += add.unicast;
@@ -115,7 +115,7 @@ void CInterfaceTable::AddCounterSample(const _tagIf_counters& sample)
     bool created = false;
     tagIfCounter* ifc = FindOrAdd(sample.ifIndex, &created);
     if (!ifc) return;
-    int hour = m_hours.Hour(sample.sampleTime);
+    int32_t hour = m_hours.Hour(sample.sampleTime);
     if (created) {
         AppendHistory(*ifc, sample);
         ifc->base = sample;

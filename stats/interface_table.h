@@ -65,10 +65,10 @@ public:
     // hour of these records changes are all interfaces folded at once, so that
     // each gets its history entry for the new hour as if the record had been
     // added to it.
-    void AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime, int hour);
+    void AddOutboundToAll(const tagOutboundSums& add, int64_t sampleTime, uint32_t agentUptime, int32_t hour);
     // The history step of one interface for a sample of the given local hour:
     // appends current when the hour differs from hourStamp, keeping a week.
-    void StepHistory(tagIfCounter& ifc, int hour)
+    void StepHistory(tagIfCounter& ifc, int32_t hour)
     {
         if (hour != ifc.hourStamp) NewHour(ifc, hour);
     }
@@ -109,7 +109,7 @@ private:
     // interface), a fold of the every-interface sums, a history entry.
     tagIfCounter* Add(uint32_t ifIndex, bool* created);
     void FoldAll(tagIfCounter& ifc) const;
-    void NewHour(tagIfCounter& ifc, int hour);
+    void NewHour(tagIfCounter& ifc, int32_t hour);
     // Appends a sample to the week of history, charged until the week is full.
     void AppendHistory(tagIfCounter& ifc, const _tagIf_counters& sample);
 
@@ -126,7 +126,7 @@ private:
     };
     std::array<tagIfSlot, 2> m_slots{};
 
-    static constexpr int kNoHour = -1000;
+    static constexpr int32_t kNoHour = INT32_MIN;
     struct tagAllInterfaces {
         tagOutboundSums sums;
         uint64_t records = 0;
@@ -134,7 +134,7 @@ private:
         uint32_t agentUptime = 0;
         // Local hour of the last such record; kNoHour forces the next one to
         // fold every interface (an interface's hourStamp moved elsewhere).
-        int hour = kNoHour;
+        int32_t hour = kNoHour;
     } m_all;
 };
 

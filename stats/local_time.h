@@ -6,13 +6,14 @@
 
 namespace ortolan {
 
-// Hour of the day (0 to 23) in local time.
-int LocalHour(int64_t t);
+// The local hour a time falls in, counted from 1970: the hour of the day
+// alone would make a gap of whole days look like no new hour at all.
+int32_t LocalHour(int64_t t);
 // The local hour of a time, converted again only when the time changes: the
 // decoders ask for the hour of the same datagram time many times over.
 class CLocalHourCache {
 public:
-    int Hour(int64_t t)
+    int32_t Hour(int64_t t)
     {
         if (t != m_time || !m_valid) {
             m_hour = LocalHour(t);
@@ -24,7 +25,7 @@ public:
 
 private:
     int64_t m_time = 0;
-    int m_hour = 0;
+    int32_t m_hour = 0;
     bool m_valid = false;
 };
 

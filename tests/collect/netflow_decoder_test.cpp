@@ -267,7 +267,7 @@ struct tagPlainInterfaces {
     void Add(uint16_t input, uint16_t output, uint32_t packets, uint32_t bytes, uint32_t uptime,
              int64_t time)
     {
-        int hour = LocalHour(time);
+        int32_t hour = LocalHour(time);
         auto step = [&](tagIfCounter& ifc) {
             if (hour != ifc.hourStamp) {
                 ifc.history.push_back(ifc.current);

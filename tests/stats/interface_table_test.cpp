@@ -28,6 +28,14 @@ TEST(InterfaceHistory, OneEntryPerLocalHourAndAWeekAtMost)
     EXPECT_EQ(history.size(), kHistoryHours);
     EXPECT_EQ(history.back().agentUptime, 5000u + 169);
     EXPECT_EQ(history.front().agentUptime, 5000u + 169 - 167);
+
+    // A silence of whole days still ends the hour: the same hour of day a day
+    // and two days on gives an entry each.
+    int64_t last = t + 169 * 3600;
+    table.AddCounterSample(testing::CounterSample(3, last + 86400, 7000));
+    EXPECT_EQ(history.back().agentUptime, 7000u);
+    table.AddCounterSample(testing::CounterSample(3, last + 2 * 86400, 7001));
+    EXPECT_EQ(history.back().agentUptime, 7001u);
 }
 
 TEST(InterfaceHistory, RestartedAgentRenewsTheBase)
