@@ -242,6 +242,14 @@ int RunCollectCommand(const std::vector<std::string>& args)
     if (controller.netflow().IsOpen())
         ports += "NetFlow on UDP port " + std::to_string(controller.netflow().boundPort()) + "\n";
     host.Emit(ports);
+    for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&controller.sflow()),
+                                    static_cast<const CFlowCollector*>(&controller.netflow())})
+        if (c->receiveBufferShort())
+            std::fprintf(stderr,
+                         "ortolan collect: the kernel granted UDP port %u a receive buffer of %d KiB of the %d KiB "
+                         "asked; bursts may be lost. Raise it with: sudo sysctl -w net.core.rmem_max=%d\n",
+                         unsigned(c->boundPort()), c->receiveBuffer() / 1024, kReceiveBufferRequest / 1024,
+                         kReceiveBufferRequest);
 
     app.exec();
     controller.Stop();

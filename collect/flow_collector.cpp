@@ -47,9 +47,13 @@ bool CFlowCollector::Open(uint32_t port)
     // A large receive buffer rides out bursts between two event-loop turns.
     // SO_RCVBUF is capped by net.core.rmem_max; a process holding
     // CAP_NET_ADMIN may pass that cap with SO_RCVBUFFORCE.
-    int size = 8 << 20;
+    int size = kReceiveBufferRequest;
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    // Linux reports twice what it granted (the rest is its bookkeeping).
+    int granted = 0;
+    socklen_t grantedSize = sizeof granted;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &grantedSize) != 0) granted = 0;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -59,6 +63,7 @@ bool CFlowCollector::Open(uint32_t port)
         return false;
     }
     m_socket = fd;
+    m_receiveBuffer = granted / 2;
     m_boundPort = uint16_t(port);
     m_socketDrops = 0;
     return true;
@@ -69,6 +74,7 @@ void CFlowCollector::Close()
     UpdateKernelDrops();
     if (m_socket >= 0) ::close(m_socket);
     m_socket = -1;
+    m_receiveBuffer = 0;
     m_boundPort = 0;
 }
 

@@ -27,6 +27,9 @@ namespace ortolan {
 // A readiness callback reads at most this many datagrams, so the event loop
 // regains control between bursts.
 inline constexpr int kReceiveBurst = 20;
+// The receive buffer asked of the kernel for each socket: at a busy
+// exporter's rate it rides out a stall of the receiving side of ~100 ms.
+inline constexpr int kReceiveBufferRequest = 8 << 20;
 class CFlowCollector {
 public:
     virtual ~CFlowCollector();
@@ -41,6 +44,10 @@ public:
     int socketDescriptor() const { return m_socket; }
     uint16_t boundPort() const { return m_boundPort; }
     uint16_t defaultPort() const { return m_defaultPort; }
+    // Bytes of receive buffer the kernel granted the open socket: less than
+    // kReceiveBufferRequest when net.core.rmem_max caps it. 0 while closed.
+    int receiveBuffer() const { return m_receiveBuffer; }
+    bool receiveBufferShort() const { return IsOpen() && m_receiveBuffer < kReceiveBufferRequest; }
 
     // Drops every port, agent and queued datagram; name tables stay loaded.
     void Reset();
@@ -153,6 +160,7 @@ private:
     const char* m_keyPrefix;
     std::vector<uint8_t> m_burst;  // kReceiveBurst datagrams, read by one call
     int m_socket = -1;
+    int m_receiveBuffer = 0;
     uint16_t m_boundPort = 0;
     uint32_t m_socketDrops = 0;   // the socket's own drop counter, last seen
     CLogQueue m_logQueue;

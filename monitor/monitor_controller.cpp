@@ -411,6 +411,11 @@ void CMonitorController::UpdateStatus()
     in.pendingLookups = m_pendingLookups;
     in.loss = LossFigures();
     in.clockStep = m_clockStep;
+    for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&m_sflow),
+                                    static_cast<const CFlowCollector*>(&m_netflow)})
+        if (c->receiveBufferShort() && (in.shortReceiveBuffer == 0 || c->receiveBuffer() < in.shortReceiveBuffer))
+            in.shortReceiveBuffer = c->receiveBuffer();
+    in.askedReceiveBuffer = kReceiveBufferRequest;
     in.warning = in.loss.logWaiting > 0 || in.loss.receiveLost > m_lossAtTick.receiveLost ||
                  in.loss.logLost > m_lossAtTick.logLost || in.loss.refused > m_lossAtTick.refused;
     m_status = FormatStatusMarkup(in);

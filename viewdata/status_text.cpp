@@ -79,6 +79,13 @@ std::string FormatStatusMarkup(const tagStatusInputs& in)
                       static_cast<long long>(in.clockStep));
         out += buf;
     }
+    if (in.shortReceiveBuffer > 0) {
+        std::snprintf(buf, sizeof buf,
+                      "<br><font  size=9pt color=#ff8000>警告: 受信バッファが%dKiBしかありません（%dKiB要求）。"
+                      "net.core.rmem_maxを上げてください。</font>",
+                      in.shortReceiveBuffer / 1024, in.askedReceiveBuffer / 1024);
+        out += buf;
+    }
     return out;
 }
 

@@ -36,6 +36,10 @@ struct tagStatusInputs {
     // Seconds the wall clock stepped against the time since boot; while not
     // 0, a line in the warning colour says the log purge waits.
     int64_t clockStep = 0;
+    // The smallest receive buffer the kernel granted an open socket, in
+    // bytes, when it is below the bytes asked; 0 otherwise.
+    int shortReceiveBuffer = 0;
+    int askedReceiveBuffer = 0;
 };
 
 std::string FormatStatusMarkup(const tagStatusInputs& in);

@@ -61,6 +61,18 @@ TEST(StatusText, NetflowOnlyOfflineShowsThePeriod)
                                           Later("#ffffff", OfflineLine("12/07 09:40", "12/07 10:40")));
 }
 
+TEST(StatusText, AShortReceiveBufferIsAWarningWithTheFix)
+{
+    tagStatusInputs in;
+    in.now = k1040;
+    in.askedReceiveBuffer = 8 << 20;
+    const std::string plain = FormatStatusMarkup(in);
+    in.shortReceiveBuffer = 212992;
+    EXPECT_EQ(FormatStatusMarkup(in),
+              plain + Later("#ff8000", "警告: 受信バッファが208KiBしかありません（8192KiB要求）。"
+                                       "net.core.rmem_maxを上げてください。"));
+}
+
 TEST(StatusText, PlainTextKeepsLinesAndDropsTags)
 {
     EXPECT_EQ(StatusPlainText("<font size=9pt color=#00ff00>a</font><br><font  size=9pt>b</font>"), "a\nb");
