@@ -133,11 +133,38 @@ bool LocalDayOf(int64_t t, tagLogDay& day)
 }  // namespace
 
 CFlowLog::CFlowLog(std::string folder) : m_folder(std::move(folder)) {}
-CFlowLog::~CFlowLog() = default;
+CFlowLog::~CFlowLog()
+{
+    CloseFolder();
+}
 
 void CFlowLog::SetFolder(std::string folder)
 {
+    if (folder == m_folder) return;
+    CloseFolder();
     m_folder = std::move(folder);
+}
+
+bool CFlowLog::OpenFolder()
+{
+    // A folder removed since (its last link gone) is looked up by its name
+    // again, so a log folder made anew is written again.
+    struct stat st {};
+    if (m_folderFd >= 0 && ::fstat(m_folderFd, &st) == 0 && st.st_nlink == 0) CloseFolder();
+    if (m_folderFd >= 0) return true;
+    std::string path = m_folder.empty() ? std::string(".") : m_folder;
+    m_folderFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_folderFd < 0) {
+        m_problem = "cannot open the log folder " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void CFlowLog::CloseFolder()
+{
+    if (m_folderFd >= 0) ::close(m_folderFd);
+    m_folderFd = -1;
 }
 
 std::string CFlowLog::FormatLogLine(const tagXFlowLog& record)
@@ -160,6 +187,7 @@ bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
     // next, so the NetFlow lines of a call still come before its sFlow lines.
     CLogQueue::CReader netflowRecords(netflow);
     CLogQueue::CReader sflowRecords(sflow);
+    if ((netflowRecords.available() || sflowRecords.available()) && !OpenFolder()) return false;
     // Each pass writes the leading records of one local day into that day's
     // file; the day is the earliest of the two heads, so records of a day that
     // waited through an outage still go into their own day's file.
@@ -174,7 +202,7 @@ bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
             return false;
         }
         std::string path = m_folder + day.name;
-        int fd = OpenDayFile(path);
+        int fd = OpenDayFile(day.name);
         if (fd < 0) return false;
         m_writtenFiles.insert(day.name);
         bool ok = CutTornTail(fd) && DrainQueue(fd, netflowRecords, 'N', day.start, day.end) &&
@@ -186,12 +214,13 @@ bool CFlowLog::WriteFlowLog(CLogQueue& netflow, CLogQueue& sflow)
     return true;
 }
 
-int CFlowLog::OpenDayFile(const std::string& path)
+int CFlowLog::OpenDayFile(const std::string& name)
 {
+    const std::string path = m_folder + name;
     // A link is not followed and nothing blocks: in a shared log folder
     // another user may plant a link to a file of ours, or a FIFO that would
     // hold an open for writing until someone reads it.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+    int fd = ::openat(m_folderFd, name.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                     0644);
     if (fd < 0) {
         if (errno == ELOOP)
@@ -368,13 +397,14 @@ int CFlowLog::PurgeOldLogs(uint32_t retentionDays, int64_t now, int64_t monotoni
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return 0;
     if (tm.tm_mday == m_lastPurgeDay) return 0;
+    if (!OpenFolder()) return 0;
     m_lastPurgeDay = tm.tm_mday;
     int64_t limit = now - int64_t(retentionDays) * 86400;
     int deleted = 0;
-    for (const std::string& name : ListLogFiles(m_folder)) {
+    for (const std::string& name : ListLogFiles(m_folderFd)) {
         std::optional<int64_t> dayEnd = LogFileDayEnd(name);
         if (!dayEnd || *dayEnd >= limit || keep.count(name) || m_writtenFiles.count(name)) continue;
-        if (::unlink((m_folder + name).c_str()) == 0) ++deleted;
+        if (::unlinkat(m_folderFd, name.c_str(), 0) == 0) ++deleted;
     }
     return deleted;
 }

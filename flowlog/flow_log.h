@@ -41,9 +41,14 @@ inline constexpr size_t kMaxLogLineBytes = 64 * 1024;
 
 class CFlowLog {
 public:
-    // The folder is empty (the current folder) or ends with a separator.
+    // The folder is empty (the current folder) or ends with a separator. It
+    // is opened once, when first written or purged, and files are made and
+    // deleted relative to that opening: a link re-pointed meanwhile does not
+    // move the log. Setting another folder opens that one anew.
     explicit CFlowLog(std::string folder = {});
     ~CFlowLog();
+    CFlowLog(const CFlowLog&) = delete;
+    CFlowLog& operator=(const CFlowLog&) = delete;
     void SetFolder(std::string folder);
     const std::string& folder() const { return m_folder; }
 
@@ -118,11 +123,16 @@ private:
                      CLogQueue::CReader& records);
     // The whole line of a record at out; returns its end.
     char* PutLine(char* out, char kind, const tagXFlowLog& record);
-    // Opens a day's file for appending; -1 (and m_problem set) when it is not
-    // a regular file or cannot be opened.
-    int OpenDayFile(const std::string& path);
+    // Opens a day's file of the folder for appending; -1 (and m_problem set)
+    // when it is not a regular file or cannot be opened.
+    int OpenDayFile(const std::string& name);
+    // The folder's descriptor, opened on first need; false (and m_problem
+    // set) while the folder cannot be opened.
+    bool OpenFolder();
+    void CloseFolder();
 
     std::string m_folder;
+    int m_folderFd = -1;
     std::string m_problem;
     int m_lastPurgeDay = 0;
     CClockCheck m_clock;

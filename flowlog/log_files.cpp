@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace ortolan {
@@ -33,17 +35,32 @@ bool IsLogFileName(std::string_view name)
 
 std::vector<std::string> ListLogFiles(const std::string& folder)
 {
-    std::vector<std::string> names;
     std::string dirPath = folder.empty() ? std::string(".") : folder;
-    DIR* dir = ::opendir(dirPath.c_str());
-    if (!dir) return names;
+    int fd = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::vector<std::string> names = ListLogFiles(fd);
+    ::close(fd);
+    return names;
+}
+
+std::vector<std::string> ListLogFiles(int folderFd)
+{
+    std::vector<std::string> names;
+    // The listing reads through its own descriptor, so the caller's keeps
+    // its offset and stays open.
+    int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (listFd < 0) return names;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return names;
+    }
     while (dirent* entry = ::readdir(dir)) {
         std::string_view name(entry->d_name);
         if (!IsLogFileName(name)) continue;
         // Only plain files: a folder or a socket named like a log is neither listed nor deleted.
         struct stat st {};
-        std::string path = folder + entry->d_name;
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::fstatat(folderFd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
         names.emplace_back(name);
     }
     ::closedir(dir);

@@ -17,6 +17,8 @@ bool IsLogFileName(std::string_view name);
 // that are log files, in ascending byte order, which for "FLYYYY-MM-DD.log" is
 // chronological. An unreadable folder gives an empty list.
 std::vector<std::string> ListLogFiles(const std::string& folder);
+// The same of a folder already open (its descriptor stays open and is not moved).
+std::vector<std::string> ListLogFiles(int folderFd);
 
 // The end of the day a log's name gives ("FL2009-03-14.log": 14 March 2009,
 // 23:59:59 local time), or nothing when the name does not hold three numbers.

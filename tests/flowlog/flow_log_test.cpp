@@ -224,6 +224,33 @@ TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
 }
 
+// The folder is the one named when the log first wrote: a link to it that is
+// re-pointed later moves neither the lines still to come nor the purge.
+TEST_F(FlowLogTest, ARepointedFolderLinkDoesNotMoveTheLog)
+{
+    fs::create_directory(m_dir + "a");
+    fs::create_directory(m_dir + "b");
+    fs::create_directory_symlink(m_dir + "a", m_dir + "logs");
+    const int64_t start = LocalTimeOf(2026, 12, 7, 9);
+    const std::string name = CFlowLog::FileNameFor(start);
+    CFlowLog log(m_dir + "logs/");
+    for (int run = 0; run < 2; ++run) {
+        CNFlowMon netflow;
+        CSFlowMon sflow;
+        ReceiveTraffic(netflow, sflow, start + run * 60, 3);
+        ASSERT_TRUE(log.WriteFlowLog(netflow.logQueue(), sflow.logQueue())) << log.problem();
+        fs::remove(m_dir + "logs");
+        fs::create_directory_symlink(m_dir + "b", m_dir + "logs");
+    }
+    WriteFile("b/FL2026-01-01.log", "x\n");
+    WriteFile("a/FL2026-01-01.log", "x\n");
+    EXPECT_EQ(log.PurgeOldLogs(14, start, 1000), 1);
+    EXPECT_EQ(ListLogFiles(m_dir + "a/"), (std::vector<std::string>{name}));
+    EXPECT_EQ(ListLogFiles(m_dir + "b/"), (std::vector<std::string>{"FL2026-01-01.log"}));
+    const std::string text = ReadFile("a/" + name);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+}
+
 // Lines of any shape replay or skip without stopping the rest of the file;
 // a last line without its line break is skipped as torn.
 TEST_F(FlowLogTest, MalformedLinesAreSkippedAndTheRestReplays)
