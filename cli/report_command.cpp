@@ -2,7 +2,9 @@
 #include "report_command.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -125,18 +127,37 @@ public:
         Raw('}');
     }
     // An object of a map's entries, keyed by their texts in byte order.
+    // Holding every entry's text for the sort would cost about as much again
+    // as a large table: a slot keeps the text's first bytes and the entry, and
+    // only order whose first bytes tie are told apart by their whole texts.
     template <class Map, class KeyText, class Fn>
     void MapObject(const Map& map, KeyText&& keyText, Fn&& write)
     {
-        std::vector<std::pair<std::string, const typename Map::mapped_type*>> entries;
-        entries.reserve(map.size());
-        for (const auto& [key, value] : map) entries.emplace_back(keyText(key, value), &value);
-        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        using Item = typename Map::value_type;
+        struct tagSlot {
+            std::array<char, 16> head;
+            const Item* item;
+        };
+        std::vector<tagSlot> order;
+        order.reserve(map.size());
+        for (const Item& item : map) {
+            tagSlot slot{{}, &item};
+            const std::string t = keyText(item.first, item.second);
+            std::memcpy(slot.head.data(), t.data(), std::min(t.size(), slot.head.size()));
+            order.push_back(slot);
+        }
+        std::sort(order.begin(), order.end(), [&](const tagSlot& a, const tagSlot& b) {
+            // Unsigned bytes, as std::string compares; a text shorter than the
+            // head ends in a 0 byte there, so equal heads mean equal texts.
+            if (int c = std::memcmp(a.head.data(), b.head.data(), a.head.size())) return c < 0;
+            if (a.head.back() == '\0') return false;
+            return keyText(a.item->first, a.item->second) < keyText(b.item->first, b.item->second);
+        });
         Raw('{');
-        for (size_t i = 0; i < entries.size(); ++i) {
+        for (size_t i = 0; i < order.size(); ++i) {
             if (i) Raw(',');
-            Key(entries[i].first);
-            write(*entries[i].second);
+            Key(keyText(order[i].item->first, order[i].item->second));
+            write(order[i].item->second);
         }
         Raw('}');
     }
