@@ -21,7 +21,7 @@ struct tagStoreCounters {
 using StoreCountersSource = std::function<tagStoreCounters()>;
 
 // The labels every series of one monitored port carries.
-struct tagPortLabels {
+struct tagPortSeriesLabels {
     std::string key;       // the port key, "sFlow V5:10.0.0.1:0"
     std::string exporter;  // the agent or exporter address
     std::string kind;      // "sflow" or "netflow"
@@ -29,7 +29,7 @@ struct tagPortLabels {
 };
 
 struct tagPortFigures {
-    tagPortLabels labels;
+    tagPortSeriesLabels labels;
     uint64_t datagrams = 0;
     uint64_t records = 0;  // sFlow packet samples, NetFlow flow records
     uint64_t packets = 0;  // as sampled or as the records say: not scaled

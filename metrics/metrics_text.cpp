@@ -107,13 +107,13 @@ std::string FormatMetrics(const tagMetricsSnapshot& s)
     for (const auto& [family, field] : kPort) {
         w.Family(family.name, family.type, family.help);
         for (const tagPortFigures& p : s.ports) {
-            const tagPortLabels& l = p.labels;
+            const tagPortSeriesLabels& l = p.labels;
             w.Sample({{"port", l.key}, {"exporter", l.exporter}, {"kind", l.kind}, {"version", l.version}},
                      p.*field);
         }
     }
     auto interfaceSample = [&](const tagInterfaceFigures& i, uint64_t value) {
-        const tagPortLabels& l = s.ports[i.port].labels;
+        const tagPortSeriesLabels& l = s.ports[i.port].labels;
         std::string index = std::to_string(i.ifIndex);
         w.Sample({{"port", l.key}, {"exporter", l.exporter}, {"kind", l.kind}, {"version", l.version}},
                  {{"ifindex", index}}, value);
