@@ -16,7 +16,9 @@
 
 #include <iostream>
 
+#include "build_info.h"
 #include "command_line.h"
+#include "metrics_endpoint.h"
 #include "monitor_controller.h"
 #include "ortolan_app.h"
 #include "status_text.h"
@@ -186,7 +188,25 @@ int RunCollectCommand(const std::vector<std::string>& args)
                        "folder of the daily flow logs (default: the window's log folder, LOGPATH, else "
                        "$XDG_DATA_HOME/ortolan/logs)")
         ->type_name("DIR");
+    std::string metricsText;
+    CLI::Option* metricsOption =
+        parser
+            ->add_option("--metrics", metricsText,
+                         "serve Prometheus metrics over HTTP at /metrics on [ADDRESS:]PORT (a numeric address, "
+                         "IPv6 as [::1]:PORT; default 127.0.0.1); given alone, on 127.0.0.1:" +
+                             std::to_string(kDefaultMetricsPort) + ". Off unless given")
+            ->type_name("[ADDRESS:]PORT")
+            ->expected(0, 1);
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
+    std::optional<tagListenAddress> metricsAt;
+    if (metricsOption->count()) {
+        metricsAt = ParseListenAddress(metricsText);
+        if (!metricsAt) {
+            std::fprintf(stderr, "ortolan collect: --metrics: \"%s\" is not [ADDRESS:]PORT with a numeric address "
+                                 "and a port from 1 to 65535\n", metricsText.c_str());
+            return kExitUsage;
+        }
+    }
     // Before anything starts: a signal in the first moments of the run stops
     // it like any later one, rather than killing it with the default action.
     if (!CatchStopSignals()) {
@@ -241,6 +261,21 @@ int RunCollectCommand(const std::vector<std::string>& args)
     if (controller.sflow().IsOpen()) ports += "sFlow on UDP port " + std::to_string(controller.sflow().boundPort()) + "\n";
     if (controller.netflow().IsOpen())
         ports += "NetFlow on UDP port " + std::to_string(controller.netflow().boundPort()) + "\n";
+    // The endpoint goes before the controller it reads.
+    std::optional<CMetricsEndpoint> metrics;
+    if (metricsAt) {
+        metrics.emplace(controller, ORTOLAN_VERSION);
+        std::string problem;
+        if (!metrics->Start(*metricsAt, &problem)) {
+            std::fprintf(stderr, "ortolan collect: cannot serve metrics on %s port %u (TCP): %s\n",
+                         metricsAt->address.c_str(), unsigned(metricsAt->port), problem.c_str());
+            controller.Stop();
+            return kExitUsage;
+        }
+        std::string shown = metricsAt->address.find(':') != std::string::npos ? "[" + metricsAt->address + "]"
+                                                                              : metricsAt->address;
+        ports += "Prometheus metrics on http://" + shown + ":" + std::to_string(metrics->boundPort()) + "/metrics\n";
+    }
     host.Emit(ports);
     for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&controller.sflow()),
                                     static_cast<const CFlowCollector*>(&controller.netflow())})
@@ -252,6 +287,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
                          kReceiveBufferRequest);
 
     app.exec();
+    if (metrics) metrics->Stop();
     controller.Stop();
     // What the log would not take by now is lost with the process: say so,
     // count it, and end with a failure status.

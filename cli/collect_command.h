@@ -13,7 +13,9 @@ namespace ortolan {
 // Printing stops when standard output is closed; collecting goes on. SIGINT,
 // SIGTERM or SIGHUP writes the queued datagrams to the log and ends with status
 // 0, or with status 1 (after saying how many) when some could not be written.
-// Status 2: bad options, or neither port could be opened.
+// With --metrics [ADDRESS:]PORT it also serves Prometheus metrics at /metrics.
+// Status 2: bad options, or a port (either collector's, the metrics') could
+// not be opened.
 int RunCollectCommand(const std::vector<std::string>& args);
 
 }  // namespace ortolan

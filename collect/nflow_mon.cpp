@@ -281,6 +281,12 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     auto amount = [](uint64_t n) { return n > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(n); };
     const int64_t packets = amount(f.packets), bytes = amount(f.bytes);
     ++m_flowRecords;
+    // Held at the largest value rather than wrapped: a counter that went back
+    // would pass for a restart.
+    auto add = [](uint64_t& sum, uint64_t n) { sum = n > UINT64_MAX - sum ? UINT64_MAX : sum + n; };
+    ++port.flowRecords;
+    add(port.flowPackets, f.packets);
+    add(port.flowOctets, f.bytes);
     AccountInterfaces(port, f, uptime);
     if (!f.source || !f.destination) return;
     tagIpFlow flow = f.protocol ? m_accounting.AccountIp(port, *f.source, *f.destination, *f.protocol, packets, bytes)

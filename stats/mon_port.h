@@ -76,6 +76,11 @@ public:
     uint32_t lastUptime = 0xFFFFFFFFu;
     int64_t sampleCount = 0;
     int64_t sampledBytes = 0;
+    // NetFlow: the flow records accounted and the packets and octets they
+    // carry, as sent (sFlow's samples are sampleCount and sampledBytes).
+    uint64_t flowRecords = 0;
+    uint64_t flowPackets = 0;
+    uint64_t flowOctets = 0;
     MacTable macs;
     IpTable ips;
     uint64_t datagrams = 0;
