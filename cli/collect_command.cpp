@@ -222,7 +222,8 @@ int RunCollectCommand(const std::vector<std::string>& args)
     std::string passwordFile;
     parser->add_option("--clickhouse", store.url,
                        "also insert every sampled header and flow record into ClickHouse over HTTP "
-                       "(e.g. http://127.0.0.1:8123/; default: no store)")
+                       "(e.g. http://127.0.0.1:8123/; default: no store); --retention also drops the table's "
+                       "days older than that")
         ->type_name("URL")
         ->check([](const std::string& url) {
             return url.starts_with("http://") || url.starts_with("https://") ? std::string()
