@@ -14,9 +14,11 @@
 #include <utility>
 #include <unistd.h>
 
+#include <fstream>
 #include <iostream>
 
 #include "build_info.h"
+#include "clickhouse_store.h"
 #include "command_line.h"
 #include "metrics_endpoint.h"
 #include "monitor_controller.h"
@@ -64,6 +66,7 @@ public:
     {
     }
     void SetController(CMonitorController* controller) { m_controller = controller; }
+    void SetStore(const CClickHouseStore* store) { m_store = store; }
 
     std::optional<tagMonitorSettings> ReadForm(bool) override { return m_settings; }
     std::optional<tagStartChoice> ChooseStart() override { return tagStartChoice{true, {}}; }
@@ -125,6 +128,7 @@ public:
         out += '\n';
         out += Counters("sFlow", m_controller->sflow());
         out += Counters("NetFlow", m_controller->netflow());
+        if (m_store) out += StoreCounters(*m_store);
         out += '\n';
         Emit(out);
     }
@@ -156,9 +160,27 @@ private:
         return line;
     }
 
+    // The ClickHouse store's line, in the collectors' form.
+    static std::string StoreCounters(const CClickHouseStore& store)
+    {
+        const tagStoreCounters c = store.Counters();
+        const std::pair<const char*, uint64_t> fields[] = {
+            {"rowsQueued", c.rowsQueued},       {"rowsSent", c.rowsSent},   {"rowsDropped", c.rowsDropped},
+            {"failedInserts", c.failedInserts}, {"refusals", c.refusals},   {"heldRows", c.rowsHeld},
+            {"unsentRows", c.rowsUnsent},
+        };
+        std::string line = "ClickHouse";
+        for (const auto& [field, value] : fields) line += '\t' + std::string(field) + ' ' + std::to_string(value);
+        const std::string problem = store.problem();
+        if (!problem.empty()) line += "\tproblem " + problem;
+        line += '\n';
+        return line;
+    }
+
     tagMonitorSettings m_settings;
     std::string m_folder;
     CMonitorController* m_controller = nullptr;
+    const CClickHouseStore* m_store = nullptr;
     bool m_printing = true;
 };
 
@@ -170,6 +192,16 @@ void AddSettingOption(CLI::App& parser, const tagSettingRow& setting, tagMonitor
                     setting.help + RangeHelp(setting.line.minimum, setting.line.maximum, std::to_string(setting.line.initial)))
         ->type_name(setting.valueName)
         ->check(WholeNumber(setting.line.minimum, setting.line.maximum));
+}
+
+// The password file's first line, without its line break; nothing when it cannot be read.
+std::optional<std::string> ReadPasswordFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    if (!in || (!std::getline(in, line) && !in.eof())) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
 }
 
 }  // namespace
@@ -197,6 +229,26 @@ int RunCollectCommand(const std::vector<std::string>& args)
                              std::to_string(kDefaultMetricsPort) + ". Off unless given")
             ->type_name("[ADDRESS:]PORT")
             ->expected(0, 1);
+    tagStoreSettings store;
+    std::string passwordFile;
+    parser->add_option("--clickhouse", store.url,
+                       "also insert every sampled header and flow record into ClickHouse over HTTP "
+                       "(e.g. http://127.0.0.1:8123/; default: no store); --retention also drops the table's "
+                       "days older than that")
+        ->type_name("URL")
+        ->check([](const std::string& url) {
+            return url.starts_with("http://") || url.starts_with("https://") ? std::string()
+                                                                              : std::string("an http:// or https:// URL");
+        });
+    parser->add_option("--clickhouse-table", store.table,
+                       "the table, created when absent (default: " + tagStoreSettings{}.table + ")")
+        ->type_name("[DATABASE.]NAME")
+        ->check([](const std::string& table) { return CClickHouseStore::CheckTable(table).value_or(""); });
+    parser->add_option("--clickhouse-user", store.user, "the ClickHouse user (default: the server's default user)")
+        ->type_name("NAME");
+    parser->add_option("--clickhouse-password-file", passwordFile,
+                       "file whose first line is the ClickHouse user's password")
+        ->type_name("FILE");
     if (std::optional<int> status = ParseCommandLine(*parser, args, std::cout, std::cerr)) return *status;
     std::optional<tagListenAddress> metricsAt;
     if (metricsOption->count()) {
@@ -207,6 +259,15 @@ int RunCollectCommand(const std::vector<std::string>& args)
             return kExitUsage;
         }
     }
+    if (!passwordFile.empty()) {
+        std::optional<std::string> password = ReadPasswordFile(passwordFile);
+        if (!password) {
+            std::fprintf(stderr, "ortolan collect: --clickhouse-password-file: cannot read %s\n", passwordFile.c_str());
+            return kExitUsage;
+        }
+        store.password = *password;
+    }
+    store.retentionDays = settings.retentionDays;
     // Before anything starts: a signal in the first moments of the run stops
     // it like any later one, rather than killing it with the default action.
     if (!CatchStopSignals()) {
@@ -235,6 +296,21 @@ int RunCollectCommand(const std::vector<std::string>& args)
     CQtHostResolver resolver;
     CMonitorController controller(host, resolver);
     host.SetController(&controller);
+    // The store's queue is charged to the same memory limit as the tables.
+    std::unique_ptr<CClickHouseStore> flowStore;
+    if (!store.url.empty()) {
+        flowStore = std::make_unique<CClickHouseStore>(store);
+        flowStore->SetReportHook(
+            [](const std::string& text) { std::fprintf(stderr, "ortolan collect: ClickHouse: %s\n", text.c_str()); });
+        controller.memoryBudget().SetLimit(MiB(settings.memoryLimitMib));
+        if (!flowStore->Start(controller.memoryBudget())) {
+            std::fprintf(stderr, "ortolan collect: the memory limit has no room for the ClickHouse queue\n");
+            return kExitUsage;
+        }
+        controller.sflow().SetRowSink(flowStore.get());
+        controller.netflow().SetRowSink(flowStore.get());
+        host.SetStore(flowStore.get());
+    }
     for (const std::string& problem :
          COrtolanApp::LoadNameTables(ortolan.ConfigFolder(), controller.names()))
         std::fprintf(stderr, "ortolan collect: %s\n", problem.c_str());
@@ -265,6 +341,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
     std::optional<CMetricsEndpoint> metrics;
     if (metricsAt) {
         metrics.emplace(controller, ORTOLAN_VERSION);
+        if (flowStore) metrics->SetStoreCounters([&flowStore] { return flowStore->Counters(); });
         std::string problem;
         if (!metrics->Start(*metricsAt, &problem)) {
             std::fprintf(stderr, "ortolan collect: cannot serve metrics on %s port %u (TCP): %s\n",
@@ -289,6 +366,15 @@ int RunCollectCommand(const std::vector<std::string>& args)
     app.exec();
     if (metrics) metrics->Stop();
     controller.Stop();
+    // Within its bound: what ClickHouse would not take by then is given up.
+    uint64_t unsent = 0;
+    if (flowStore) {
+        unsent = flowStore->Stop();
+        if (unsent)
+            std::fprintf(stderr, "ortolan collect: %llu rows could not be sent to ClickHouse (%s)\n",
+                         static_cast<unsigned long long>(unsent),
+                         flowStore->problem().empty() ? "the stop's time ran out" : flowStore->problem().c_str());
+    }
     // What the log would not take by now is lost with the process: say so,
     // count it, and end with a failure status.
     uint64_t unwritten = controller.netflow().logQueue().Discard() + controller.sflow().logQueue().Discard();
@@ -301,7 +387,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
     controller.UpdateTrends();
     controller.UpdateStatus();
     host.Print();
-    return unwritten ? 1 : 0;
+    return unwritten || unsent ? 1 : 0;
 }
 
 }  // namespace ortolan

@@ -251,7 +251,26 @@ CMonPort* CFlowCollector::AcceptDatagram(std::string_view agentText, int32_t num
     if (sequence) port->lastSequence = *sequence;
     port->lastUptime = uptime;
     port->datagrams += 1;
+    if (m_rowSink) StartRows(agentText, number);
     return port;
+}
+
+void CFlowCollector::StartRows(std::string_view agentText, int32_t number)
+{
+    char key[kMaxPortKey];
+    m_rowKey.assign(FormatPortKey(key, agentText, number));
+    m_rowBase = tagFlowRow{};
+    m_rowBase.time = datagramTime;
+    m_rowBase.portKey = m_rowKey;
+    // The agent's or exporter's text as the key holds it; an address that does
+    // not parse (an agent of an unknown address type) stays zero.
+    char text[INET6_ADDRSTRLEN];
+    size_t n = std::min(agentText.size(), sizeof text - 1);
+    std::memcpy(text, agentText.data(), n);
+    text[n] = '\0';
+    uint8_t address[16];
+    if (::inet_pton(AF_INET, text, address) == 1) StoreRowAddress(m_rowBase.exporter, address, true);
+    else if (::inet_pton(AF_INET6, text, address) == 1) StoreRowAddress(m_rowBase.exporter, address, false);
 }
 
 CMonPort* CFlowCollector::FindPort(std::string_view key)

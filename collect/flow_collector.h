@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "datagram.h"
+#include "flow_row_sink.h"
 #include "log_queue.h"
 #include "memory_budget.h"
 #include "mon_port.h"
@@ -87,6 +88,10 @@ public:
     // Hooks for the platform: the re-arm after a burst and the clock (seconds since 1970).
     void SetRearmHook(std::function<void()> hook) { m_rearm = std::move(hook); }
     void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
+    // Where every sampled header or flow record goes as a row, besides the
+    // tables; null (the default) forms no rows. The sink must outlive the
+    // collector's receiving.
+    void SetRowSink(IFlowRowSink* sink) { m_rowSink = sink; }
     int64_t Now() const { return m_clock(); }
 
     // The name tables the collector labels with. A table loaded anew also
@@ -139,8 +144,13 @@ protected:
     CMemoryBudget m_ownBudget;
     CMemoryAccount m_memory;
     CTrafficAccounting m_accounting;
+    // With a row sink: what every row of the accepted datagram shares (time,
+    // exporter, port key), set by AcceptDatagram.
+    IFlowRowSink* m_rowSink = nullptr;
+    tagFlowRow m_rowBase;
 
 private:
+    void StartRows(std::string_view agentText, int32_t number);
     // Formats the port key into buf (of kMaxPortKey bytes) and returns it.
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
     // Counts the datagram, stamps its time and hands it to the decoder.
@@ -155,6 +165,7 @@ private:
     int32_t m_lastVersion = 0;
     int32_t m_lastNumber = 0;
     std::string m_lastAgent;
+    std::string m_rowKey;  // the text m_rowBase.portKey views
 
     uint16_t m_defaultPort;
     const char* m_keyPrefix;

@@ -79,6 +79,10 @@ int CHeaderDecoder::DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_
     }
     m_accounting.AccountMac(port, MacAddress::FromBytes(bytes), MacAddress::FromBytes(bytes + 6), type, 1,
                             frameLength);
+    if (m_row) {
+        m_row->destinationMac = MacAddress::FromBytes(bytes).value;
+        m_row->sourceMac = MacAddress::FromBytes(bytes + 6).value;
+    }
     if (type == kIpv6) {
         // DecodeIpv6 checks that the fixed header is complete.
         if (!has(next, 1) || (bytes[next] >> 4) != 6) return -1;
@@ -142,6 +146,12 @@ void CHeaderDecoder::DecodeIpv6(CMonPort& port, const uint8_t* bytes, uint32_t l
     }
 
     tagIpFlow flow = m_accounting.AccountIp(port, source, destination, protocol, 1, frameLength);
+    if (m_row) {
+        StoreRowAddress(m_row->source, ip + 8, false);
+        StoreRowAddress(m_row->destination, ip + 24, false);
+        m_row->protocol = protocol;
+        m_row->tos = trafficClass;
+    }
     if (trafficClass != 0) m_accounting.AccountTos(port, source, trafficClass, 1, frameLength);
     if (!transport || !has(0)) return;
     AccountTransport(port, flow, protocol, true, bytes + at, length - at, frameLength);
@@ -161,6 +171,12 @@ void CHeaderDecoder::DecodeIpv4(CMonPort& port, const uint8_t* bytes, uint32_t l
     uint8_t protocol = ip[9];
     const CIpAddress source = CIpAddress::V4(ip + 12);
     tagIpFlow flow = m_accounting.AccountIp(port, source, CIpAddress::V4(ip + 16), protocol, 1, frameLength);
+    if (m_row) {
+        StoreRowAddress(m_row->source, ip + 12, true);
+        StoreRowAddress(m_row->destination, ip + 16, true);
+        m_row->protocol = protocol;
+        m_row->tos = tos;
+    }
     if (tos != 0) m_accounting.AccountTos(port, source, tos, 1, frameLength);
     // Later fragments carry no transport header.
     if (fragmentOffset != 0) return;
@@ -175,13 +191,15 @@ void CHeaderDecoder::AccountTransport(CMonPort& port, const tagIpFlow& flow, uin
     // Each family has its own ICMP: ICMP behind IPv6, or ICMPv6 behind IPv4, is no ICMP message.
     if (protocol == (ipv6 ? kIcmp6 : 1)) {
         if (available < 2) return;
+        if (m_row) m_row->icmpType = t[0], m_row->icmpCode = t[1];
         if (ipv6) m_accounting.AccountIcmp6(port, flow, t[0], t[1], 1, frameLength);
         else m_accounting.AccountIcmp(port, flow, t[0], t[1], 1, frameLength);
-    } else if (protocol == 6 && available >= 4) {
-        m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
-    } else if (protocol == 17 && available >= 4) {
-        m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
+        return;
     }
+    if ((protocol != 6 && protocol != 17) || available < 4) return;
+    if (m_row) m_row->sourcePort = LoadBe16(t), m_row->destinationPort = LoadBe16(t + 2);
+    if (protocol == 6) m_accounting.AccountTcp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
+    else m_accounting.AccountUdp(port, flow, LoadBe16(t), LoadBe16(t + 2), 1, frameLength);
 }
 
 }  // namespace ortolan

@@ -8,6 +8,7 @@
 // layer ends the decoding there, with the earlier layers accounted.
 #include <cstdint>
 
+#include "flow_row_sink.h"
 #include "mon_port.h"
 #include "traffic_accounting.h"
 
@@ -30,6 +31,9 @@ public:
     // forgotten when it ends. False for a header protocol not taken apart.
     bool DecodeSample(CMonPort& port, uint32_t protocol, const uint8_t* bytes, uint32_t length,
                       uint32_t frameLength);
+    // While set, each layer decoded also fills its fields of the row (MACs,
+    // addresses, protocol, ToS, ports, ICMP type and code); null forms none.
+    void SetRow(tagFlowRow* row) { m_row = row; }
 
     // Returns the offset of an IPv4 or IPv6 header within the bytes, or -1 when there is none.
     int DecodeEthernet(CMonPort& port, const uint8_t* bytes, uint32_t length, uint32_t frameLength);
@@ -50,6 +54,7 @@ private:
                           uint32_t available, uint32_t frameLength);
 
     CTrafficAccounting& m_accounting;
+    tagFlowRow* m_row = nullptr;
 };
 
 }  // namespace ortolan

@@ -131,6 +131,8 @@ void CNFlowMon::ParseV5(const uint8_t* bytes, size_t length, std::string_view se
     uint32_t uptime = LoadBe32(bytes + 4);
     uint32_t sequence = LoadBe32(bytes + 16);
     int32_t engine = bytes[21];
+    // The low 14 bits; the top two name the sampling mode.
+    m_v5SamplingInterval = LoadBe16(bytes + 22) & 0x3FFFu;
     CMonPort* port = AcceptDatagram(sender, engine, uptime, sequence);
     if (!port) return;
     for (uint32_t i = 0; i < count && kV5HeaderSize + (i + 1) * kRecordSize <= length; ++i)
@@ -252,6 +254,8 @@ tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
     // Exporters without either element (pmacct's nfprobe, many routers) put
     // type and code in the destination port, as v1 and v5 records do.
     else if (r.Has(F::DestinationPort)) f.icmp = uint16_t(value(F::DestinationPort));
+    if (r.Has(F::SamplingInterval) && value(F::SamplingInterval) != 0)
+        f.samplingRate = uint32_t(value(F::SamplingInterval));
     return f;
 }
 
@@ -271,6 +275,7 @@ void CNFlowMon::AccountRecord(CMonPort& port, const uint8_t* rec, bool v5, uint3
     f.protocol = rec[38];
     f.tos = rec[39];
     f.mask = v5 ? PrefixMask(rec[45]) : ClassfulMask(LoadBe32(rec + 4));
+    if (v5 && m_v5SamplingInterval) f.samplingRate = m_v5SamplingInterval;
     AccountFlow(port, f, uptime);
 }
 
@@ -287,6 +292,7 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     ++port.flowRecords;
     add(port.flowPackets, f.packets);
     add(port.flowOctets, f.bytes);
+    if (m_rowSink) EmitRow(f);
     AccountInterfaces(port, f, uptime);
     if (!f.source || !f.destination) return;
     tagIpFlow flow = f.protocol ? m_accounting.AccountIp(port, *f.source, *f.destination, *f.protocol, packets, bytes)
@@ -311,6 +317,32 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     default:
         break;
     }
+}
+
+void CNFlowMon::EmitRow(const tagFlowFigures& f)
+{
+    tagFlowRow row = m_rowBase;
+    // Unknown to the record: 1, so that bytes times the rate stays a lower bound.
+    row.samplingRate = f.samplingRate.value_or(1);
+    row.input = f.input.value_or(0);
+    row.output = f.output.value_or(0);
+    if (f.source && f.destination) {
+        StoreRowAddress(row.source, f.source->bytes(), f.source->IsV4());
+        StoreRowAddress(row.destination, f.destination->bytes(), f.destination->IsV4());
+    }
+    row.protocol = f.protocol.value_or(0);
+    row.tos = f.tos.value_or(0);
+    const uint8_t protocol = row.protocol;
+    if ((protocol == 1 || protocol == 58) && f.icmp) {
+        row.icmpType = uint8_t(*f.icmp >> 8);
+        row.icmpCode = uint8_t(*f.icmp & 255);
+    } else {
+        row.sourcePort = f.sourcePort.value_or(0);
+        row.destinationPort = f.destinationPort.value_or(0);
+    }
+    row.packets = f.packets;
+    row.bytes = f.bytes;
+    m_rowSink->OnFlowRow(row);
 }
 
 void CNFlowMon::AccountInterfaces(CMonPort& port, const tagFlowFigures& f, uint32_t uptime)

@@ -28,6 +28,7 @@ struct tagFlowFigures {
     std::optional<uint16_t> sourcePort;
     std::optional<uint16_t> destinationPort;
     std::optional<uint16_t> icmp;           // type << 8 | code
+    std::optional<uint32_t> samplingRate;   // as the record or its header says; rows only
 };
 
 class CNFlowMon : public CFlowCollector, private IFlowRecordSink {
@@ -72,6 +73,7 @@ private:
                     CMonPort& port, uint32_t uptime);
     void AccountRecord(CMonPort& port, const uint8_t* record, bool v5, uint32_t uptime);
     void OnFlowRecord(const tagFlowRecord& record) override;
+    void EmitRow(const tagFlowFigures& flow);
 
     CLocalHourCache m_hours;
     CTemplateCache m_templates;
@@ -80,6 +82,7 @@ private:
     CMonPort* m_recordPort = nullptr;
     uint32_t m_recordUptime = 0;
     uint64_t m_flowRecords = 0;
+    uint32_t m_v5SamplingInterval = 0;  // of the v5 header being decoded; 0 when none
 };
 
 }  // namespace ortolan

@@ -16,7 +16,7 @@
 
 namespace ortolan {
 
-inline constexpr size_t kFlowFieldCount = size_t(FlowField::DestinationMask) + 1;
+inline constexpr size_t kFlowFieldCount = size_t(FlowField::SamplingInterval) + 1;
 
 // One data record: the fields of the roles its template has. Numbers are in
 // host order; `bytes` point at a field's wire bytes (the addresses) and stay

@@ -183,7 +183,22 @@ std::string_view CSFlowMon::ReadAgentAddress(BigEndianReader& r)
 
 bool CSFlowMon::ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expanded)
 {
-    if (!SkipWords(r, expanded ? 10 : 7)) return false;
+    // Sequence and source id (expanded: its type and index), sampling rate,
+    // pool, drops, input and output (expanded: format and value each; compact:
+    // the format in the top two bits).
+    if (r.remaining() < (expanded ? 40u : 28u)) return false;
+    r.Skip(expanded ? 12 : 8);
+    m_sample.samplingRate = r.Read32();
+    r.Skip(8);
+    if (expanded) {
+        r.Skip(4);
+        m_sample.input = r.Read32();
+        r.Skip(4);
+        m_sample.output = r.Read32();
+    } else {
+        m_sample.input = r.Read32() & 0x3FFFFFFFu;
+        m_sample.output = r.Read32() & 0x3FFFFFFFu;
+    }
     int32_t records = int32_t(r.Read32());
     if (records <= 0 || records > kMaxFlowRecords) return false;
     for (int32_t i = 0; i < records; ++i) {
@@ -198,7 +213,13 @@ bool CSFlowMon::ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expan
 
 bool CSFlowMon::ParseFlowSampleV2(BigEndianReader& r, CMonPort& port)
 {
-    if (!SkipWords(r, 7) || r.remaining() < 4) return false;
+    // Sequence, source id, sampling rate, pool, drops, input, output.
+    if (r.remaining() < 32) return false;
+    r.Skip(8);
+    m_sample.samplingRate = r.Read32();
+    r.Skip(8);
+    m_sample.input = r.Read32();
+    m_sample.output = r.Read32();
     if (r.Read32() != 1) return false;  // packet information must be a header
     if (!ParseRawHeader(r, port)) return false;
     if (r.remaining() < 4) return false;
@@ -223,7 +244,22 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     const uint8_t* bytes = r.cursor();
     if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);
 
-    if (!m_headers.DecodeSample(port, protocol, bytes, available, frameLength)) return false;
+    if (m_rowSink) {
+        // Every sampled header is a row, one the decoder cannot take apart too.
+        tagFlowRow row = m_rowBase;
+        row.samplingRate = m_sample.samplingRate ? m_sample.samplingRate : 1;
+        row.input = m_sample.input;
+        row.output = m_sample.output;
+        row.packets = 1;
+        row.bytes = frameLength;
+        m_headers.SetRow(&row);
+        bool known = m_headers.DecodeSample(port, protocol, bytes, available, frameLength);
+        m_headers.SetRow(nullptr);
+        m_rowSink->OnFlowRow(row);
+        if (!known) return false;
+    } else if (!m_headers.DecodeSample(port, protocol, bytes, available, frameLength)) {
+        return false;
+    }
     return r.SkipPadded(headerLength);
 }
 

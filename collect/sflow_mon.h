@@ -53,6 +53,12 @@ private:
     std::string_view ReadAgentAddress(BigEndianReader& r);
 
     CHeaderDecoder m_headers;
+    // The flow sample being read: what its headers' rows carry.
+    struct tagSampleFields {
+        uint32_t samplingRate = 0;
+        uint32_t input = 0;
+        uint32_t output = 0;
+    } m_sample;
     // The last agent address read, and its text.
     uint32_t m_agentType = 0;
     uint8_t m_agentBytes[16] = {};

@@ -33,6 +33,8 @@ FlowField CTemplateCache::RoleOf(uint16_t type, uint16_t length, uint32_t enterp
     case 27: return length == 16 ? FlowField::SourceV6 : FlowField::Skip;
     case 28: return length == 16 ? FlowField::DestinationV6 : FlowField::Skip;
     case 32: return length == 2 ? FlowField::IcmpV4 : FlowField::Skip;
+    case 34: return Within(length, 4) ? FlowField::SamplingInterval : FlowField::Skip;
+    case 50: return Within(length, 4) ? FlowField::SamplingInterval : FlowField::Skip;
     case 85: return Within(length, 8) ? FlowField::OctetsTotal : FlowField::Skip;
     case 86: return Within(length, 8) ? FlowField::PacketsTotal : FlowField::Skip;
     case 139: return length == 2 ? FlowField::IcmpV6 : FlowField::Skip;

@@ -41,6 +41,7 @@ enum class FlowField : uint8_t {
     IcmpV4,
     IcmpV6,
     DestinationMask,  // IPv4 prefix length, for the broadcast test
+    SamplingInterval, // 34 or 50: the record's own sampling rate
 };
 
 // The field length that IPFIX marks variable: each record then carries the

@@ -8,16 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "store_counters.h"
+
 namespace ortolan {
 
-// What a row store reports of its queue and inserts; shown only when the
-// command hands a source for them.
-struct tagStoreCounters {
-    uint64_t rowsQueued = 0;
-    uint64_t rowsSent = 0;
-    uint64_t rowsDropped = 0;
-    uint64_t failedInserts = 0;
-};
+// The row store's counters, when the command runs one.
 using StoreCountersSource = std::function<tagStoreCounters()>;
 
 // The labels every series of one monitored port carries.

@@ -130,6 +130,8 @@ std::string FormatMetrics(const tagMetricsSnapshot& s)
     if (s.store) {
         const tagStoreCounters& c = *s.store;
         w.Family("ortolan_clickhouse_rows_queued", MetricType::Gauge, "Rows waiting to be inserted into ClickHouse.");
+        w.Sample({}, c.rowsHeld);
+        w.Family("ortolan_clickhouse_rows_total", MetricType::Counter, "Rows handed to the queue to ClickHouse.");
         w.Sample({}, c.rowsQueued);
         w.Family("ortolan_clickhouse_rows_sent_total", MetricType::Counter, "Rows ClickHouse accepted.");
         w.Sample({}, c.rowsSent);
@@ -139,6 +141,9 @@ std::string FormatMetrics(const tagMetricsSnapshot& s)
         w.Family("ortolan_clickhouse_failed_inserts_total", MetricType::Counter,
                  "Inserts into ClickHouse that failed or timed out.");
         w.Sample({}, c.failedInserts);
+        w.Family("ortolan_clickhouse_refused_inserts_total", MetricType::Counter,
+                 "Inserts ClickHouse refused (400, 401, 403, 404): a configuration or schema error.");
+        w.Sample({}, c.refusals);
     }
     return out;
 }

@@ -176,7 +176,7 @@ search sink.nf5 "$work/nf5.stream" "$sink" "$port"
 search sink.sf5 "$work/sf5.stream" "$sink" "$port"
 stop "$sink"
 
-# start_collect OUTFILE: `ortolan collect` on two free ports with its flow log
+# start_collect OUTFILE [OPTION...]: `ortolan collect` on two free ports with its flow log
 # in $work/log, output to OUTFILE; sets sp and np (its ports) and op (its pid).
 start_collect() {
   mkdir -p "$work/log"
@@ -184,7 +184,7 @@ start_collect() {
   while [[ $np == "$sp" ]]; do np=$(free_port); done
   # Offscreen in case the build's Qt looks for a display even in the headless mode.
   QT_QPA_PLATFORM=offscreen "$build/bin/ortolan" collect --sflow-port "$sp" --netflow-port "$np" \
-    --log-dir "$work/log" --refresh 5 >"$1" 2>&1 &
+    --log-dir "$work/log" --refresh 5 "${@:2}" >"$1" 2>&1 &
   op=$!; disown "$op"; pids+=("$op"); sleep 1.5
 }
 # stop_collect: stops it, prints its last counter lines and drops its log.
@@ -200,6 +200,61 @@ if [[ $have_ortolan == 1 ]]; then
   rm -f "$work/log"/* 2>/dev/null
   search ortolan.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
   stop_collect "$work/ortolan.out"
+fi
+
+# The same with the ClickHouse store on: a clickhouse-server of the bench's own
+# (loopback, its folder under /tmp, stopped by its PID) takes every row.
+declare -A store
+chserver=$(command -v clickhouse-server || { [[ -x /usr/sbin/clickhouse-server ]] && echo /usr/sbin/clickhouse-server; })
+free_tcp_port() {
+  local p
+  for _ in $(seq 1 200); do
+    p=$((20000 + RANDOM % 30000))
+    grep -qi ":$(printf '%04X' "$p") " /proc/net/tcp /proc/net/tcp6 2>/dev/null || { echo "$p"; return; }
+  done
+  echo 0
+}
+if [[ $have_ortolan == 1 && -n $chserver ]]; then
+  ch=$(mktemp -d /tmp/ortolan-bench-clickhouse.XXXXXX)
+  chp=$(free_tcp_port); cht=$(free_tcp_port)
+  cat >"$ch/config.xml" <<EOF
+<?xml version="1.0"?>
+<yandex>
+  <logger><level>warning</level><log>$ch/server.log</log><errorlog>$ch/error.log</errorlog><console>0</console></logger>
+  <http_port>$chp</http_port><tcp_port>$cht</tcp_port><listen_host>127.0.0.1</listen_host>
+  <path>$ch/data/</path><tmp_path>$ch/tmp/</tmp_path><user_files_path>$ch/user_files/</user_files_path>
+  <format_schema_path>$ch/format_schemas/</format_schema_path><mark_cache_size>5368709120</mark_cache_size>
+  <users_config>$ch/users.xml</users_config><default_profile>default</default_profile>
+  <default_database>default</default_database><timezone>UTC</timezone><keep_alive_timeout>3</keep_alive_timeout>
+</yandex>
+EOF
+  cat >"$ch/users.xml" <<EOF
+<?xml version="1.0"?>
+<yandex><profiles><default></default></profiles>
+<users><default><password></password><networks><ip>127.0.0.1</ip></networks><profile>default</profile><quota>default</quota></default></users>
+<quotas><default></default></quotas></yandex>
+EOF
+  "$chserver" --config-file="$ch/config.xml" >"$ch/stdout.log" 2>&1 &
+  chpid=$!; disown "$chpid"; pids+=("$chpid")
+  for _ in $(seq 1 120); do
+    curl -s "http://127.0.0.1:$chp/" --data-binary 'SELECT 1' 2>/dev/null | grep -q 1 && break; sleep 0.5
+  done
+  start_collect "$work/ortolan-ch.out" --clickhouse "http://127.0.0.1:$chp/" --clickhouse-table bench_flows
+  search ortolan_ch.sf5 "$work/sf5.stream" "$op" "$sp" "$work/log"
+  rm -f "$work/log"/* 2>/dev/null
+  search ortolan_ch.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
+  stop_collect "$work/ortolan-ch.out"
+  # The last counters line is the one printed at the exit; the queue's peak is
+  # the most rows any refresh saw held.
+  last=$(grep '^ClickHouse' "$work/ortolan-ch.out" | tail -1 | tr '\t' ' ' | sed 's/ \([a-zA-Z]*\) \([0-9]*\)/ \1=\2/g')
+  echo "ortolan_ch store: $last"
+  store[queued]=$(val rowsQueued "$last"); store[sent]=$(val rowsSent "$last")
+  store[dropped]=$(val rowsDropped "$last"); store[unsent]=$(val unsentRows "$last")
+  store[failed]=$(val failedInserts "$last")
+  store[peak]=$(grep '^ClickHouse' "$work/ortolan-ch.out" | sed 's/.*heldRows \([0-9]*\).*/\1/' | sort -n | tail -1)
+  store[rows]=$(curl -s "http://127.0.0.1:$chp/" --data-binary 'SELECT count() FROM bench_flows' 2>/dev/null)
+  stop "$chpid"
+  rm -rf "$ch"
 fi
 
 # The window's event loop while it receives at the loss-free rate found above:
@@ -305,6 +360,14 @@ for s in sf5 nf5; do
   row "   ortolan / bare receiver, $proto" "$(ratio "${live[ortolan.$s.rate]:-}" "${live[sink.$s.rate]:-}")" "" ""
   row "   CPU per datagram, ortolan / pmacct" "$(ratio "${live[ortolan.$s.cpu]:-}" "${live[pmacct.$s.cpu]:-}")" "" "lower is better"
 done
+for s in sf5 nf5; do
+  proto=$([[ $s == sf5 ]] && echo "sFlow v5" || echo "NetFlow v5")
+  r=$(ratio "${live[ortolan_ch.$s.rate]:-}" "${live[ortolan.$s.rate]:-}")
+  row "3. live ortolan collect --clickhouse, $proto" "$(n "${live[ortolan_ch.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[ortolan_ch.$s.cpu]:-}") us CPU/dg; $r of without; target >= 0.8x$(met x "${r%x}" 0.8 ge)"
+done
+row "   ClickHouse rows queued / sent / in the table" "${store[queued]:-n/a} / ${store[sent]:-n/a} / ${store[rows]:-n/a}" "rows" \
+  "dropped ${store[dropped]:-n/a} (target 0$(met x "${store[dropped]:-}" 0 le)), unsent at the stop ${store[unsent]:-n/a}, failed inserts ${store[failed]:-n/a}, queue peak ${store[peak]:-n/a} rows"
 row "3. live nfcapd, NetFlow v5" "$(n "${live[nfcapd.nf5.rate]:-}")" "datagrams/s" \
   "$(n "${live[nfcapd.nf5.cpu]:-}") us CPU/dg; bound: ${live[nfcapd.nf5.bound]:-n/a}"
 r=$(ratio "${live[ortolan.nf5.rate]:-}" "${live[nfcapd.nf5.rate]:-}")

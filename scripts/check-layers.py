@@ -14,7 +14,7 @@ import re
 import sys
 
 # Bottom first. A folder may use any folder listed before it.
-FLOORS = ["stats", "flowlog", "collect", "viewdata", "metrics", "monitor", "snmp",
+FLOORS = ["stats", "flowlog", "collect", "flowstore", "viewdata", "metrics", "monitor", "snmp",
           "richtext", "widgets", "views", "sflowcfg", "app", "cli"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

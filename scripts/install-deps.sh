@@ -10,10 +10,10 @@ set -euo pipefail
 
 build_pkgs=(build-essential cmake ninja-build ccache pkg-config libgtest-dev
             qt6-base-dev qt6-charts-dev qt6-translations-l10n libqt6opengl6-dev libgl-dev libvulkan-dev libxkbcommon-dev
-            libsnmp-dev libssl-dev nlohmann-json3-dev libcli11-dev libabsl-dev
+            libsnmp-dev libssl-dev nlohmann-json3-dev libcli11-dev libabsl-dev libcurl4-openssl-dev
             ieee-data netbase fonts-ipafont-gothic)
 test_pkgs=(python3 softflowd pmacct tshark snmpd snmp prometheus clang-14 libclang-rt-14-dev
-           libbenchmark-dev xvfb xauth nfdump
+           libbenchmark-dev xvfb xauth nfdump clickhouse-server clickhouse-client
            lintian desktop-file-utils appstream systemd man-db)
 package_pkgs=(dpkg-dev file)
 

@@ -150,7 +150,7 @@ TEST_F(MetricsText, BoundsInterfaceSeriesAndShowsTheStoreOnlyWithASource)
 
     tagMetricsLimits limits;
     limits.maxInterfaceSeries = 2;
-    tagStoreCounters store{5, 6, 7, 8};
+    tagStoreCounters store{5, 6, 7, 8, 9, 4};
     const std::string text = Scrape(limits, [&] { return store; });
     size_t series = 0;
     for (const std::string& line : Lines(text))
@@ -162,8 +162,9 @@ TEST_F(MetricsText, BoundsInterfaceSeriesAndShowsTheStoreOnlyWithASource)
     EXPECT_NE(text.find("ifindex=\"11\""), std::string::npos);
     EXPECT_EQ(text.find("ifindex=\"12\""), std::string::npos);
 
-    for (const char* line : {"ortolan_clickhouse_rows_queued 5", "ortolan_clickhouse_rows_sent_total 6",
-                             "ortolan_clickhouse_rows_dropped_total 7", "ortolan_clickhouse_failed_inserts_total 8"})
+    for (const char* line : {"ortolan_clickhouse_rows_total 5", "ortolan_clickhouse_rows_sent_total 6",
+                             "ortolan_clickhouse_rows_dropped_total 7", "ortolan_clickhouse_failed_inserts_total 8",
+                             "ortolan_clickhouse_refused_inserts_total 9", "ortolan_clickhouse_rows_queued 4"})
         EXPECT_TRUE(HasLine(text, line)) << line << "\n" << text;
 }
 
