@@ -23,6 +23,11 @@ public:
     int MakeLog(const CDatagramStream& sflow, const CDatagramStream& netflow, const std::string& folder,
                 uint64_t count);
     int Replay(const std::string& folder, const std::string& fileName);
+    // The warm decode of the stream as one exporter sends it, then as
+    // `exporters` exporters send it in turn (datagram i from exporter i mod
+    // exporters, its agent address and sender rewritten), in one run: the
+    // cost of finding each datagram's port when no two in a row share one.
+    int Exporters(const std::string& kind, const CDatagramStream& stream, double seconds, int exporters);
     // Every table of every port after one pass, sorted, one line per entry: two
     // builds that decode alike print the same text (checks a speed-up changed nothing).
     int Dump(const std::string& kind, const CDatagramStream& stream);

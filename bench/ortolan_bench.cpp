@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory benchmarks, one subcommand per figure of scripts/bench.sh:
 //   decode sflow|netflow STREAM SECONDS [CONFIGDIR]
+//   exporters sflow|netflow STREAM SECONDS COUNT [CONFIGDIR]   warm decode, one exporter vs COUNT in turn
 //   makelog SFLOW_STREAM NETFLOW_STREAM FOLDER COUNT
 //   replay FOLDER FILE [CONFIGDIR]
 //   memory ip|ipfull|pair|mac COUNT
@@ -39,6 +40,12 @@ int main(int argc, char** argv)
         CDatagramStream stream;
         if (!LoadStream(argv[3], stream)) return 1;
         return CCoreFigures(argc > 5 ? argv[5] : "").Decode(argv[2], stream, std::atof(argv[4]));
+    }
+    if (command == "exporters" && argc >= 6) {
+        CDatagramStream stream;
+        if (!LoadStream(argv[3], stream)) return 1;
+        return CCoreFigures(argc > 6 ? argv[6] : "")
+            .Exporters(argv[2], stream, std::atof(argv[4]), std::atoi(argv[5]));
     }
     if (command == "makelog" && argc >= 6) {
         CDatagramStream sflow, netflow;

@@ -7,7 +7,10 @@
 //                                                  loss-free rate of a receiver process
 //   send STREAM PORT RATE SECONDS                  paced send at a fixed rate; the socket's drops meanwhile
 //   info STREAM                                    datagrams and bytes of a stream file
+// ORTOLAN_BENCH_EXPORTERS=N makes search and send use N exporters in turn
+// (sources 127.0.1.1 ... 127.0.2.1 ...), each an sFlow agent of its own.
 //   head STREAM OUT COUNT                          the first COUNT datagrams (profiling runs)
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +38,12 @@ int Usage()
 }
 
 uint64_t Number(const char* text) { return std::strtoull(text, nullptr, 10); }
+
+int Exporters()
+{
+    const char* text = std::getenv("ORTOLAN_BENCH_EXPORTERS");
+    return text ? std::max(1, std::atoi(text)) : 1;
+}
 
 int MakePcap(int argc, char** argv)
 {
@@ -118,7 +127,8 @@ int SendCommand(int argc, char** argv)
     if (rate == 0 || seconds <= 0) return Usage();
     uint64_t queued = 0;
     const uint64_t drops0 = CRateSearch::SocketDrops(port, &queued);
-    tagSendResult r = CUdpProbe::Send(stream, port, rate, uint64_t(double(rate) * seconds), seconds * 2 + 5);
+    tagSendResult r =
+        CUdpProbe::Send(stream, port, rate, uint64_t(double(rate) * seconds), seconds * 2 + 5, Exporters());
     // Let the receiver empty its socket before its drops are read.
     for (int i = 0; i < 50; ++i) {
         CRateSearch::SocketDrops(port, &queued);
@@ -149,6 +159,7 @@ int SearchCommand(int argc, char** argv)
         s.outputFile = argv[8];
         s.lossText = argv[9];
     }
+    s.exporters = Exporters();
     CRateSearch search(stream, s);
     search.Run();
     const tagRateStep& b = search.best();

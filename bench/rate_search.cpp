@@ -163,7 +163,8 @@ tagRateStep CRateSearch::Step(uint64_t rate)
     double cpu0 = ProcessTreeCpu(m_settings.receiverPid);
 
     uint64_t count = std::max<uint64_t>(2000, uint64_t(double(rate) * m_settings.stepSeconds));
-    tagSendResult sent = CUdpProbe::Send(m_stream, m_settings.port, rate, count, m_settings.stepSeconds * 2);
+    tagSendResult sent = CUdpProbe::Send(m_stream, m_settings.port, rate, count, m_settings.stepSeconds * 2,
+                                           m_settings.exporters);
     step.sent = sent.sent;
     step.sendSeconds = sent.seconds;
 

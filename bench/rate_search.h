@@ -41,6 +41,7 @@ struct tagRateSearchSettings {
     int refineSteps = 3;
     double lossThreshold = 0.001;
     double budgetSeconds = 90;  // the whole search stops asking for new steps after this
+    int exporters = 1;          // senders in turn (CUdpProbe::Send)
 };
 
 class CRateSearch {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
@@ -92,8 +93,9 @@ void CUdpProbe::Catch(int fd, int quietMillis, int maxSeconds, CDatagramStream& 
 }
 
 tagSendResult CUdpProbe::Send(const CDatagramStream& stream, uint16_t port, uint64_t rate, uint64_t count,
-                              double maxSeconds)
+                              double maxSeconds, int exporters)
 {
+    exporters = std::clamp(exporters, 1, 255 * 255);
     tagSendResult result;
     if (stream.empty() || rate == 0) return result;
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -112,6 +114,12 @@ tagSendResult CUdpProbe::Send(const CDatagramStream& stream, uint16_t port, uint
     size_t batch = size_t(std::clamp<uint64_t>(rate / 2000, 1, 64));
     std::vector<mmsghdr> msgs(batch);
     std::vector<iovec> iov(batch);
+    // Per message: the source address (IP_PKTINFO) and a copy of an sFlow
+    // datagram whose agent field is rewritten.
+    constexpr size_t kControl = CMSG_SPACE(sizeof(in_pktinfo));
+    std::vector<uint8_t> control(exporters > 1 ? batch * kControl : 0);
+    std::vector<uint8_t> copies(exporters > 1 ? batch * 65536 : 0);
+    uint64_t exporter = 0;
     const auto& all = stream.datagrams();
     size_t next = 0;
     double start = Monotonic();
@@ -130,6 +138,30 @@ tagSendResult CUdpProbe::Send(const CDatagramStream& stream, uint16_t port, uint
             msgs[i] = mmsghdr{};
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
+            if (exporters > 1) {
+                const uint32_t n = uint32_t(exporter++ % uint64_t(exporters));
+                static constexpr uint8_t kSflowV5Ipv4[] = {0, 0, 0, 5, 0, 0, 0, 1};
+                if (d.size() >= 12 && d.size() <= 65536 && std::equal(kSflowV5Ipv4, kSflowV5Ipv4 + 8, d.begin())) {
+                    uint8_t* copy = copies.data() + i * 65536;
+                    std::copy(d.begin(), d.end(), copy);
+                    copy[8] = 10;
+                    copy[9] = 1;
+                    copy[10] = uint8_t(n / 256);
+                    copy[11] = uint8_t(n % 256);
+                    iov[i].iov_base = copy;
+                }
+                uint8_t* room = control.data() + i * kControl;
+                std::fill(room, room + kControl, 0);
+                msgs[i].msg_hdr.msg_control = room;
+                msgs[i].msg_hdr.msg_controllen = kControl;
+                cmsghdr* c = CMSG_FIRSTHDR(&msgs[i].msg_hdr);
+                c->cmsg_level = IPPROTO_IP;
+                c->cmsg_type = IP_PKTINFO;
+                c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+                in_pktinfo info{};
+                info.ipi_spec_dst.s_addr = htonl((127u << 24) | ((1 + n / 255) << 8) | (1 + n % 255));
+                std::memcpy(CMSG_DATA(c), &info, sizeof info);
+            }
         }
         int done = ::sendmmsg(fd, msgs.data(), unsigned(n), 0);
         if (done < 0) {

@@ -36,9 +36,13 @@ public:
     static void Catch(int fd, int quietMillis, int maxSeconds, CDatagramStream& out);
 
     // Sends count datagrams, cycling through the stream, to 127.0.0.1:port at
-    // about rate datagrams per second; gives up after maxSeconds.
+    // about rate datagrams per second; gives up after maxSeconds. With more
+    // than one exporter, datagram i leaves from exporter i mod exporters
+    // (source 127.0.1.1 ... 127.0.1.255, 127.0.2.1 ...; loopback takes all of
+    // 127/8), and an sFlow IPv4 agent field is rewritten to 10.1.<n/256>.<n%256>
+    // so each exporter is an agent of its own.
     static tagSendResult Send(const CDatagramStream& stream, uint16_t port, uint64_t rate, uint64_t count,
-                              double maxSeconds);
+                              double maxSeconds, int exporters = 1);
 
     // Counts datagrams with recvmmsg, touching nothing else, until *stop is set
     // or maxSeconds passed; the CPU time is this thread's.

@@ -81,8 +81,11 @@ void CFlowCollector::Close()
 void CFlowCollector::Reset()
 {
     m_lastPort = nullptr;
+    m_portIndex.clear();
     ports.clear();
     agents.clear();
+    m_textAgents.clear();
+    m_textAgentNames.clear();
     datagramCount = 0;
     resetTime = m_clock();
     m_logQueue.Clear();
@@ -196,6 +199,19 @@ uint64_t CFlowCollector::CountInterfaces() const
 namespace {
 // Prefix, version, an agent text of at most 47 characters and a number.
 constexpr size_t kMaxPortKey = 128;
+
+// A port: its statistics, its text key and agent, and its entry in the binary index.
+uint64_t PortCost(size_t keyLength, size_t agentLength)
+{
+    return cost::Port(keyLength, agentLength) + cost::FlatTableEntry(sizeof(std::pair<const tagPortKey, CMonPort*>));
+}
+
+// A sender text that is no address: in the table by text and in the list by number.
+uint64_t TextAgentCost(size_t length)
+{
+    return cost::FlatTableEntry(sizeof(std::pair<const std::string, uint32_t>)) + cost::Text(length) +
+           sizeof(std::string) + cost::Text(length);
+}
 }  // namespace
 
 std::string_view CFlowCollector::FormatPortKey(char* buf, std::string_view agentText,
@@ -213,36 +229,82 @@ std::string CFlowCollector::MakePortKey(std::string_view agentText, int32_t numb
     return std::string(FormatPortKey(key, agentText, number));
 }
 
+std::string CFlowCollector::AgentText(const tagAgentAddress& agent) const
+{
+    if (agent.family == AgentFamily::Text) {
+        uint32_t number = agent.textNumber();
+        return number < m_textAgentNames.size() ? m_textAgentNames[number] : std::string();
+    }
+    return std::string(agent.Text().view());
+}
+
+std::optional<tagAgentAddress> CFlowCollector::KnownAgent(std::string_view text) const
+{
+    if (auto address = tagAgentAddress::Parse(text)) return address;
+    auto it = m_textAgents.find(absl::string_view(text.data(), text.size()));
+    if (it == m_textAgents.end()) return std::nullopt;
+    return tagAgentAddress::TextNumber(it->second);
+}
+
+tagAgentAddress CFlowCollector::AgentOf(std::string_view text)
+{
+    if (auto known = KnownAgent(text)) return *known;
+    // Only replayed or fed texts get here (a socket's sender is an address):
+    // bounded by the ports there may be, and charged like a port's text.
+    if (m_textAgentNames.size() >= m_limits.maxPorts ||
+        !m_memory.Charge(TextAgentCost(text.size()), false))
+        return {};
+    uint32_t number = uint32_t(m_textAgentNames.size());
+    m_textAgentNames.emplace_back(text);
+    m_textAgents.try_emplace(std::string(text), number);
+    return tagAgentAddress::TextNumber(number);
+}
+
 CMonPort* CFlowCollector::FindPort(std::string_view agentText, int32_t number)
 {
-    if (m_lastPort && m_lastVersion == version && m_lastNumber == number && m_lastAgent == agentText)
-        return m_lastPort;
-    char key[kMaxPortKey];
-    return FindPort(FormatPortKey(key, agentText, number));
+    auto agent = KnownAgent(agentText);
+    return agent ? FindPort(*agent, number) : nullptr;
+}
+
+CMonPort* CFlowCollector::FindPort(const tagAgentAddress& agent, int32_t number)
+{
+    const tagPortKey key{agent, version, uint32_t(number)};
+    if (m_lastPort && m_lastKey == key) return m_lastPort;
+    auto it = m_portIndex.find(key);
+    return it == m_portIndex.end() ? nullptr : it->second;
 }
 
 CMonPort* CFlowCollector::FindOrAddPort(std::string_view agentText, int32_t number)
 {
-    CMonPort* port = FindPort(agentText, number);
-    if (port == m_lastPort && port) return port;
-    if (!port) port = AddPort(agentText, number);
+    return FindOrAddPort(AgentOf(agentText), number);
+}
+
+CMonPort* CFlowCollector::FindOrAddPort(const tagAgentAddress& agent, int32_t number)
+{
+    const tagPortKey key{agent, version, uint32_t(number)};
+    if (m_lastPort && m_lastKey == key) return m_lastPort;
+    auto it = m_portIndex.find(key);
+    CMonPort* port = it != m_portIndex.end() ? it->second : nullptr;
+    if (!port && agent.family == AgentFamily::Text) {
+        // A text long enough to be cut in the key may name a port another
+        // text holds already: as before, the two share it.
+        if (CMonPort* held = FindPort(MakePortKey(AgentText(agent), number))) port = m_portIndex[key] = held;
+    }
+    if (!port) port = AddPort(agent, number);
     if (port) {
-        // Ports are only ever created here and dropped all at once by Reset, so
-        // the pointer stays valid until then. The agent is noted with the port:
-        // a port is only found again for an agent already in the set.
-        if (agents.find(agentText) == agents.end()) agents.emplace(agentText);
+        // Ports are only ever created by AddPort and dropped all at once by
+        // Reset (or replaced by AddPort, which forgets this), so the pointer
+        // stays valid until then.
         m_lastPort = port;
-        m_lastVersion = version;
-        m_lastNumber = number;
-        m_lastAgent.assign(agentText);
+        m_lastKey = key;
     }
     return port;
 }
 
-CMonPort* CFlowCollector::AcceptDatagram(std::string_view agentText, int32_t number, uint32_t uptime,
+CMonPort* CFlowCollector::AcceptDatagram(const tagAgentAddress& agent, int32_t number, uint32_t uptime,
                                          std::optional<uint32_t> sequence)
 {
-    CMonPort* port = FindOrAddPort(agentText, number);
+    CMonPort* port = FindOrAddPort(agent, number);
     if (!port || (sequence && port->lastSequence == *sequence)) {
         ++rejectedDatagrams;
         return nullptr;
@@ -251,26 +313,20 @@ CMonPort* CFlowCollector::AcceptDatagram(std::string_view agentText, int32_t num
     if (sequence) port->lastSequence = *sequence;
     port->lastUptime = uptime;
     port->datagrams += 1;
-    if (m_rowSink) StartRows(agentText, number);
+    if (m_rowSink) StartRows(agent, number);
     return port;
 }
 
-void CFlowCollector::StartRows(std::string_view agentText, int32_t number)
+void CFlowCollector::StartRows(const tagAgentAddress& agent, int32_t number)
 {
     char key[kMaxPortKey];
-    m_rowKey.assign(FormatPortKey(key, agentText, number));
+    m_rowKey.assign(FormatPortKey(key, AgentText(agent), number));
     m_rowBase = tagFlowRow{};
     m_rowBase.time = datagramTime;
     m_rowBase.portKey = m_rowKey;
-    // The agent's or exporter's text as the key holds it; an address that does
-    // not parse (an agent of an unknown address type) stays zero.
-    char text[INET6_ADDRSTRLEN];
-    size_t n = std::min(agentText.size(), sizeof text - 1);
-    std::memcpy(text, agentText.data(), n);
-    text[n] = '\0';
-    uint8_t address[16];
-    if (::inet_pton(AF_INET, text, address) == 1) StoreRowAddress(m_rowBase.exporter, address, true);
-    else if (::inet_pton(AF_INET6, text, address) == 1) StoreRowAddress(m_rowBase.exporter, address, false);
+    // An agent of no address (a replayed sender text) leaves the exporter zero.
+    if (agent.family == AgentFamily::V4) StoreRowAddress(m_rowBase.exporter, agent.bytes, true);
+    else if (agent.family == AgentFamily::V6Groups) StoreRowAddress(m_rowBase.exporter, agent.bytes, false);
 }
 
 CMonPort* CFlowCollector::FindPort(std::string_view key)
@@ -281,19 +337,38 @@ CMonPort* CFlowCollector::FindPort(std::string_view key)
 
 CMonPort* CFlowCollector::AddPort(std::string_view agentText, int32_t number)
 {
+    return AddPort(AgentOf(agentText), number);
+}
+
+CMonPort* CFlowCollector::AddPort(const tagAgentAddress& agent, int32_t number)
+{
     // A port added under a key already held replaces the held one.
     m_lastPort = nullptr;
-    std::string key = MakePortKey(agentText, number);
-    // A refused port is counted as such, not among the refused entries.
-    if (ports.size() >= m_limits.maxPorts || !m_memory.Charge(cost::Port(key.size(), agentText.size()), false)) {
+    if (agent.family == AgentFamily::None) {
         ++refusedPorts;
         return nullptr;
     }
-    auto port = std::make_unique<CMonPort>(std::string(agentText), number, &m_memory, m_limits,
-                                           m_accounting.labels());
+    // The texts are formed once per port, for the lists, files and logs.
+    std::string agentText = AgentText(agent);
+    std::string key = MakePortKey(agentText, number);
+    // A refused port is counted as such, not among the refused entries.
+    if (ports.size() >= m_limits.maxPorts || !m_memory.Charge(PortCost(key.size(), agentText.size()), false)) {
+        ++refusedPorts;
+        return nullptr;
+    }
+    auto port = std::make_unique<CMonPort>(agentText, number, &m_memory, m_limits, m_accounting.labels());
     CMonPort* raw = port.get();
-    if (auto held = ports.find(key); held != ports.end()) DropPort(*held->second);
+    if (auto held = ports.find(key); held != ports.end()) {
+        DropPort(*held->second);
+        // Two agents whose texts are cut to one key share its port, as they
+        // always did; the index forgets the held port wherever it stands.
+        absl::erase_if(m_portIndex, [&](const auto& entry) { return entry.second == held->second.get(); });
+    }
     ports[std::move(key)] = std::move(port);
+    m_portIndex[tagPortKey{agent, version, uint32_t(number)}] = raw;
+    // The agent is noted with its first port: every port found again is of
+    // an agent already in the set.
+    if (agents.find(agentText) == agents.end()) agents.emplace(std::move(agentText));
     return raw;
 }
 

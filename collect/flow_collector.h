@@ -15,6 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+
+#include "port_key.h"
 #include "datagram.h"
 #include "flow_row_sink.h"
 #include "log_queue.h"
@@ -70,14 +73,20 @@ public:
                       uint32_t senderPort);
 
     uint64_t CountInterfaces() const;
+    // The key text a port is shown, written and looked up by in `ports`.
     std::string MakePortKey(std::string_view agentText, int32_t number) const;
     CMonPort* FindPort(std::string_view key);
     // Creates the port under its key; null when the port limit is reached.
+    // Ports are looked up by their binary key; the agent's text is formed
+    // only here, once per port.
     CMonPort* AddPort(std::string_view agentText, int32_t number);
+    CMonPort* AddPort(const tagAgentAddress& agent, int32_t number);
     // The port of an agent and number under the current version, created on first sight.
     CMonPort* FindOrAddPort(std::string_view agentText, int32_t number);
+    CMonPort* FindOrAddPort(const tagAgentAddress& agent, int32_t number);
     // The same port when it exists; never adds one.
     CMonPort* FindPort(std::string_view agentText, int32_t number);
+    CMonPort* FindPort(const tagAgentAddress& agent, int32_t number);
 
     // The copies of received datagrams waiting for the flow log, with their
     // bound and their counters (dropped by the bound, given up at a stop). The
@@ -98,7 +107,10 @@ public:
     // renames what is counted from the next datagram on.
     const CNameTables& names() const { return m_names; }
 
-    // --- State read by the controller, the flow log and the views.
+    // --- State read by the controller, the flow log and the views. Both are
+    // ordered by their text, the order every list, file and report shows;
+    // datagrams never look them up (the binary index below does), they only
+    // grow when a port is added.
     std::map<std::string, std::unique_ptr<CMonPort>, std::less<>> ports;
     std::set<std::string, std::less<>> agents;
     uint64_t datagramCount = 0;
@@ -135,8 +147,13 @@ protected:
     // time, sequence and uptime noted and the datagram counted for the port.
     // Null, with the datagram counted as rejected, when the port cannot be had
     // or the datagram repeats. Versions without a sequence number pass none.
-    CMonPort* AcceptDatagram(std::string_view agentText, int32_t number, uint32_t uptime,
+    CMonPort* AcceptDatagram(const tagAgentAddress& agent, int32_t number, uint32_t uptime,
                              std::optional<uint32_t> sequence);
+    // The binary agent of a sender's text: its address when the text is one,
+    // else the number this collector keeps for the text (given on first
+    // sight, charged to the budget, at most one per port the limit allows;
+    // none when refused).
+    tagAgentAddress AgentOf(std::string_view text);
 
     std::unique_ptr<CNameTables> m_ownNames;
     const CNameTables& m_names;
@@ -150,21 +167,30 @@ protected:
     tagFlowRow m_rowBase;
 
 private:
-    void StartRows(std::string_view agentText, int32_t number);
+    void StartRows(const tagAgentAddress& agent, int32_t number);
     // Formats the port key into buf (of kMaxPortKey bytes) and returns it.
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
     // Counts the datagram, stamps its time and hands it to the decoder.
     void Decode(const tagDatagram& datagram);
 
-    // The port the last datagram went to: consecutive datagrams nearly always
-    // come from the same agent, so its key need not be formed and looked up
-    // again. Forgotten whenever the ports are cleared.
+    // The agent's text as ports and lists show it.
+    std::string AgentText(const tagAgentAddress& agent) const;
+    // The agent of a text when it is known, never giving a new number.
+    std::optional<tagAgentAddress> KnownAgent(std::string_view text) const;
+
+    // Every port by its binary key: the look-up of every datagram. The ports
+    // themselves are owned by `ports`, and stay where they are until Reset.
+    absl::flat_hash_map<tagPortKey, CMonPort*> m_portIndex;
+    // Sender texts that are no address, by the number they were given, and back.
+    absl::flat_hash_map<std::string, uint32_t> m_textAgents;
+    std::vector<std::string> m_textAgentNames;
+    // The port the last datagram went to: consecutive datagrams often come
+    // from the same agent, and a key compare is cheaper than a hash look-up.
+    // Forgotten whenever the ports are cleared.
     CMonPort* m_lastPort = nullptr;
+    tagPortKey m_lastKey;
     // The name tables' generation the cached labels were formed under.
     uint64_t m_namesGeneration = 0;
-    int32_t m_lastVersion = 0;
-    int32_t m_lastNumber = 0;
-    std::string m_lastAgent;
     std::string m_rowKey;  // the text m_rowBase.portKey views
 
     uint16_t m_defaultPort;

@@ -91,21 +91,25 @@ void CNFlowMon::ParseDatagram(const tagDatagram& datagram)
     }
     const uint8_t* bytes = datagram.bytes;
     size_t length = datagram.length;
-    std::string_view sender = datagram.sender;
     version = LoadBe16(bytes);
-    if (version == 1)
-        ParseV1(bytes, length, sender);
-    else if (version == 5)
-        ParseV5(bytes, length, sender);
-    else if (version == 9)
-        ParseV9(bytes, length, sender);
-    else if (version == 10)
-        ParseIpfix(bytes, length, sender);
-    else
+    if (version != 1 && version != 5 && version != 9 && version != 10) {
         ++rejectedDatagrams;
+        return;
+    }
+    // The exporter is its sender: its address is read from the text once here,
+    // and ports and templates are found by the bytes.
+    const tagAgentAddress agent = AgentOf(datagram.sender);
+    if (version == 1)
+        ParseV1(bytes, length, agent);
+    else if (version == 5)
+        ParseV5(bytes, length, agent);
+    else if (version == 9)
+        ParseV9(bytes, length, agent);
+    else
+        ParseIpfix(bytes, length, agent);
 }
 
-void CNFlowMon::ParseV1(const uint8_t* bytes, size_t length, std::string_view sender)
+void CNFlowMon::ParseV1(const uint8_t* bytes, size_t length, const tagAgentAddress& agent)
 {
     if (length < kV1HeaderSize) {
         ++rejectedDatagrams;
@@ -114,14 +118,14 @@ void CNFlowMon::ParseV1(const uint8_t* bytes, size_t length, std::string_view se
     uint32_t count = LoadBe16(bytes + 2);
     uint32_t uptime = LoadBe32(bytes + 4);
     // Version 1 carries no sequence number: a repeat is decoded again.
-    CMonPort* port = AcceptDatagram(sender, 0, uptime, std::nullopt);
+    CMonPort* port = AcceptDatagram(agent, 0, uptime, std::nullopt);
     if (!port) return;
     // A count that claims more records than arrived: the whole records present are decoded.
     for (uint32_t i = 0; i < count && kV1HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV1HeaderSize + i * kRecordSize, false, uptime);
 }
 
-void CNFlowMon::ParseV5(const uint8_t* bytes, size_t length, std::string_view sender)
+void CNFlowMon::ParseV5(const uint8_t* bytes, size_t length, const tagAgentAddress& agent)
 {
     if (length < kV5HeaderSize) {
         ++rejectedDatagrams;
@@ -133,13 +137,13 @@ void CNFlowMon::ParseV5(const uint8_t* bytes, size_t length, std::string_view se
     int32_t engine = bytes[21];
     // The low 14 bits; the top two name the sampling mode.
     m_v5SamplingInterval = LoadBe16(bytes + 22) & 0x3FFFu;
-    CMonPort* port = AcceptDatagram(sender, engine, uptime, sequence);
+    CMonPort* port = AcceptDatagram(agent, engine, uptime, sequence);
     if (!port) return;
     for (uint32_t i = 0; i < count && kV5HeaderSize + (i + 1) * kRecordSize <= length; ++i)
         AccountRecord(*port, bytes + kV5HeaderSize + i * kRecordSize, true, uptime);
 }
 
-void CNFlowMon::ParseV9(const uint8_t* bytes, size_t length, std::string_view sender)
+void CNFlowMon::ParseV9(const uint8_t* bytes, size_t length, const tagAgentAddress& agent)
 {
     // RFC 3954 header: version, count, sysUptime, unix_secs, package sequence,
     // source id. The count (template and data records together) is not
@@ -153,14 +157,14 @@ void CNFlowMon::ParseV9(const uint8_t* bytes, size_t length, std::string_view se
     uint32_t sourceId = LoadBe32(bytes + 16);
     // v9 numbers export packets, templates-only ones included, as v5 numbers
     // flows: an equal number is the same datagram again.
-    CMonPort* port = AcceptDatagram(sender, int32_t(sourceId), uptime, sequence);
+    CMonPort* port = AcceptDatagram(agent, int32_t(sourceId), uptime, sequence);
     if (!port) return;
     // An exporter the memory budget has no room for: nothing can be decoded.
-    if (tagTemplateSource* source = m_templates.Source(sender, sourceId, 9))
+    if (tagTemplateSource* source = m_templates.Source(agent, sourceId, 9))
         DecodeSets(FlowExport::V9, bytes + kV9HeaderSize, length - kV9HeaderSize, *source, *port, uptime);
 }
 
-void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, std::string_view sender)
+void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, const tagAgentAddress& agent)
 {
     // RFC 7011 header: version, message length, export time, sequence number,
     // observation domain. The message ends at its own length when the
@@ -186,14 +190,14 @@ void CNFlowMon::ParseIpfix(const uint8_t* bytes, size_t length, std::string_view
     // a repeat only after a message that carried data.
     // The port is only looked up here: AcceptDatagram adds it, and counts it
     // once if it is refused.
-    CMonPort* known = FindPort(sender, int32_t(domain));
-    tagTemplateSource* source = known ? m_templates.Source(sender, domain, 10) : nullptr;
+    CMonPort* known = FindPort(agent, int32_t(domain));
+    tagTemplateSource* source = known ? m_templates.Source(agent, domain, 10) : nullptr;
     bool repeatable = source && source->lastCarriedData;
-    CMonPort* port = AcceptDatagram(sender, int32_t(domain), uptime,
+    CMonPort* port = AcceptDatagram(agent, int32_t(domain), uptime,
                                     repeatable ? std::optional<uint32_t>(sequence) : std::nullopt);
     if (!port) return;
     port->lastSequence = sequence;
-    if (!known) source = m_templates.Source(sender, domain, 10);
+    if (!known) source = m_templates.Source(agent, domain, 10);
     if (source)
         DecodeSets(FlowExport::Ipfix, bytes + kIpfixHeaderSize, length - kIpfixHeaderSize, *source, *port,
                    uptime);

@@ -64,10 +64,10 @@ protected:
     void ResetDecoder() override;
 
 private:
-    void ParseV1(const uint8_t* bytes, size_t length, std::string_view sender);
-    void ParseV5(const uint8_t* bytes, size_t length, std::string_view sender);
-    void ParseV9(const uint8_t* bytes, size_t length, std::string_view sender);
-    void ParseIpfix(const uint8_t* bytes, size_t length, std::string_view sender);
+    void ParseV1(const uint8_t* bytes, size_t length, const tagAgentAddress& agent);
+    void ParseV5(const uint8_t* bytes, size_t length, const tagAgentAddress& agent);
+    void ParseV9(const uint8_t* bytes, size_t length, const tagAgentAddress& agent);
+    void ParseIpfix(const uint8_t* bytes, size_t length, const tagAgentAddress& agent);
     // Decodes the sets after a v9 or IPFIX header into the port.
     void DecodeSets(FlowExport format, const uint8_t* sets, size_t length, tagTemplateSource& source,
                     CMonPort& port, uint32_t uptime);

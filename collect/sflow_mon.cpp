@@ -130,14 +130,15 @@ void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
         ++rejectedDatagrams;
         return;
     }
-    std::string_view agentText = ReadAgentAddress(r);
-    if (agentText.empty() || agentText.starts_with("127.")) agentText = datagram.sender;
+    // An agent that gives no address, or a loopback one, is known by its sender.
+    tagAgentAddress agent = ReadAgentAddress(r);
+    if (agent.family == AgentFamily::None || agent.IsLoopbackV4()) agent = AgentOf(datagram.sender);
     int32_t subAgent = version == 5 ? int32_t(r.Read32()) : 0;
     uint32_t sequence = r.Read32();
     uint32_t uptime = r.Read32();
     uint32_t samples = r.Read32();
 
-    CMonPort* port = AcceptDatagram(agentText, subAgent, uptime, sequence);
+    CMonPort* port = AcceptDatagram(agent, subAgent, uptime, sequence);
     if (!port) return;
 
     for (uint32_t handled = 0; handled < samples && r.remaining() > 0; ++handled) {
@@ -165,20 +166,16 @@ void CSFlowMon::ParseDatagram(const tagDatagram& datagram)
     }
 }
 
-std::string_view CSFlowMon::ReadAgentAddress(BigEndianReader& r)
+tagAgentAddress CSFlowMon::ReadAgentAddress(BigEndianReader& r)
 {
-    // As ReadAddress, but an agent sends datagram after datagram with the same
-    // address: its text is formed again only when the bytes change.
+    // As ReadAddress, but kept as bytes: the port is found by them, and the
+    // text is formed only when a port is added.
     const uint32_t type = r.Read32();
     const size_t length = type == 1 ? 4 : type == 2 ? 16 : 0;
     if (length == 0 || r.remaining() < length) return {};
-    if (type != m_agentType || std::memcmp(r.cursor(), m_agentBytes, length) != 0) {
-        m_agentText = type == 1 ? Ipv4Text(r.cursor()) : Ipv6GroupsText(r.cursor());
-        m_agentType = type;
-        std::memcpy(m_agentBytes, r.cursor(), length);
-    }
+    tagAgentAddress agent = type == 1 ? tagAgentAddress::V4(r.cursor()) : tagAgentAddress::V6Groups(r.cursor());
     r.Skip(length);
-    return m_agentText.view();
+    return agent;
 }
 
 bool CSFlowMon::ParseFlowSampleV5(BigEndianReader& r, CMonPort& port, bool expanded)

@@ -49,8 +49,8 @@ private:
     bool ParseCounterSampleV2(BigEndianReader& r, CMonPort& port, uint32_t uptime);
     bool ParseRawHeader(BigEndianReader& r, CMonPort& port);
     bool ParseGenericCounters(BigEndianReader& r, CMonPort& port, uint32_t uptime);
-    // The agent address's text (empty for an unknown type or a cut address).
-    std::string_view ReadAgentAddress(BigEndianReader& r);
+    // The agent address (none for an unknown type or a cut address).
+    static tagAgentAddress ReadAgentAddress(BigEndianReader& r);
 
     CHeaderDecoder m_headers;
     // The flow sample being read: what its headers' rows carry.
@@ -59,10 +59,6 @@ private:
         uint32_t input = 0;
         uint32_t output = 0;
     } m_sample;
-    // The last agent address read, and its text.
-    uint32_t m_agentType = 0;
-    uint8_t m_agentBytes[16] = {};
-    AddressText m_agentText;
     absl::flat_hash_map<const CMonPort*, std::unique_ptr<CCaptureFile>> m_captures;
 };
 

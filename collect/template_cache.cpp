@@ -73,26 +73,24 @@ void CTemplateCache::Settle(tagTemplateSource& source)
     source.tableCharge = cost;
 }
 
-uint64_t CTemplateCache::SourceCost(size_t exporterLength)
+uint64_t CTemplateCache::SourceCost()
 {
-    return cost::NodeTableEntry(sizeof(std::pair<const tagSourceKey, tagTemplateSource>)) +
-           cost::Text(exporterLength);
+    return cost::NodeTableEntry(sizeof(std::pair<const tagSourceKey, tagTemplateSource>));
 }
 
-tagTemplateSource* CTemplateCache::Source(std::string_view exporter, uint32_t domain, uint16_t version)
+tagTemplateSource* CTemplateCache::Source(const tagAgentAddress& exporter, uint32_t domain, uint16_t version)
 {
-    if (m_last && m_lastKey.domain == domain && m_lastKey.version == version && m_lastKey.exporter == exporter)
-        return m_last;
-    tagSourceKey key{std::string(exporter), domain, version};
+    tagSourceKey key{exporter, domain, version};
+    if (m_last && m_lastKey == key) return m_last;
     auto it = m_sources.find(key);
     if (it == m_sources.end()) {
-        uint64_t cost = SourceCost(exporter.size());
+        uint64_t cost = SourceCost();
         if (!m_memory.Charge(cost)) return nullptr;
         m_charged += cost;
         it = m_sources.try_emplace(key).first;
     }
     m_last = &it->second;
-    m_lastKey = std::move(key);
+    m_lastKey = key;
     return m_last;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "port_key.h"
 #include "memory_budget.h"
 
 namespace ortolan {
@@ -83,7 +84,7 @@ public:
     CTemplateCache& operator=(const CTemplateCache&) = delete;
 
     // The templates of an exporter, made on first sight; null when the budget refuses it.
-    tagTemplateSource* Source(std::string_view exporter, uint32_t domain, uint16_t version);
+    tagTemplateSource* Source(const tagAgentAddress& exporter, uint32_t domain, uint16_t version);
     static const tagFlowTemplate* Find(const tagTemplateSource& source, uint16_t id)
     {
         auto it = source.templates.find(id);
@@ -108,7 +109,7 @@ public:
 
 private:
     struct tagSourceKey {
-        std::string exporter;
+        tagAgentAddress exporter;
         uint32_t domain = 0;
         uint16_t version = 0;
 
@@ -121,7 +122,7 @@ private:
     };
     static uint64_t FieldsCost(const std::vector<tagTemplateField>& fields);
     static uint64_t TableCost(size_t capacity);
-    static uint64_t SourceCost(size_t exporterLength);
+    static uint64_t SourceCost();
     void Drop(tagTemplateSource& source, uint16_t id);
     // Charges or gives back the difference between the table's capacity and
     // its charge; an empty table gives its storage back first.

@@ -16,7 +16,7 @@ uint64_t NameCost(const std::string& name)
 
 uint64_t PortCost()
 {
-    return cost::NodeTableEntry(sizeof(std::pair<const CMonPort* const, NameTable>));
+    return cost::FlatTableEntry(sizeof(std::pair<const CMonPort* const, NameTable>));
 }
 
 }  // namespace

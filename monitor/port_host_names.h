@@ -8,7 +8,6 @@
 #include <absl/container/flat_hash_map.h>
 
 #include <string>
-#include <unordered_map>
 
 #include "host_name_lookup.h"
 #include "memory_budget.h"
@@ -32,7 +31,9 @@ public:
     uint64_t memoryUsed() const { return m_memory.used(); }
 
 private:
-    std::unordered_map<const CMonPort*, absl::flat_hash_map<CIpAddress, std::string>> m_names;
+    // By the port's address: a port stays where it is while it lives, and
+    // Clear goes with every drop of the ports.
+    absl::flat_hash_map<const CMonPort*, absl::flat_hash_map<CIpAddress, std::string>> m_names;
     CMemoryAccount m_memory;
 };
 

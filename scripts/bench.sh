@@ -92,6 +92,23 @@ for pair in "sflow sf5" "netflow nf5" "netflow nf1"; do
   done
 done
 
+echo "== 1b. decode in memory: one exporter vs 256 exporters in turn (warm tables)"
+declare -A many
+for pair in "sflow sf5" "netflow nf5"; do
+  set -- $pair
+  [[ -s $work/$2.stream ]] || continue
+  out=$(timeout 120 "$bench" exporters "$1" "$work/$2.stream" 2 256 $config)
+  echo "$out" | sed "s/^/$2: /"
+  for p in full header; do
+    for e in 1 256; do
+      line=$(grep "payload=$p exporters=$e " <<<"$out")
+      many[$2.$p.$e.us]=$(val us "$line"); many[$2.$p.$e.cpu_us]=$(val cpu_us "$line")
+    done
+    line=$(grep "^EXPORTERS_RATIO.*payload=$p " <<<"$out")
+    many[$2.$p.ratio]=$(val rate_ratio "$line"); many[$2.$p.cpu_ratio]=$(val cpu_rate_ratio "$line")
+  done
+done
+
 if [[ ${ORTOLAN_BENCH_PROFILE:-0} == 1 && -s $work/sf5.stream ]]; then
   echo "== profile of the decode path (sFlow v5, cold and warm)"
   # A virtual machine often has no hardware counters: perf then says "not supported".
@@ -200,6 +217,14 @@ if [[ $have_ortolan == 1 ]]; then
   rm -f "$work/log"/* 2>/dev/null
   search ortolan.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
   stop_collect "$work/ortolan.out"
+  # The same streams from 256 exporters in turn (sources 127.0.1.1 ... 127.0.2.1).
+  export ORTOLAN_BENCH_EXPORTERS=256
+  start_collect "$work/ortolan256.out"
+  search ortolan256.sf5 "$work/sf5.stream" "$op" "$sp" "$work/log"
+  rm -f "$work/log"/* 2>/dev/null
+  search ortolan256.nf5 "$work/nf5.stream" "$op" "$np" "$work/log"
+  stop_collect "$work/ortolan256.out"
+  unset ORTOLAN_BENCH_EXPORTERS
 fi
 
 # The same with the ClickHouse store on: a clickhouse-server of the bench's own
@@ -340,6 +365,15 @@ for s in sf5 nf5 nf1; do
       "$(n "${dec[$s.$t.ns]:-}") ns/dg wall, $(n "${dec[$s.$t.cpu_ns]:-}") ns/dg CPU, ${dec[$s.rpd]:-?} rec/dg$goal"
   done
 done
+for s in sf5 nf5; do
+  proto=$([[ $s == sf5 ]] && echo "sFlow v5" || echo "NetFlow v5")
+  for p in full header; do
+    row "1b. decode $proto ($p), 1 exporter, warm" "$(n "${many[$s.$p.1.us]:-}")" "us/datagram" \
+      "$(n "${many[$s.$p.1.cpu_us]:-}") us CPU"
+    row "1b. decode $proto ($p), 256 exporters, warm" "$(n "${many[$s.$p.256.us]:-}")" "us/datagram" \
+      "$(n "${many[$s.$p.256.cpu_us]:-}") us CPU; rate 256/1 = ${many[$s.$p.ratio]:-n/a} wall, ${many[$s.$p.cpu_ratio]:-n/a} CPU; target >= 0.9$(met x "${many[$s.$p.cpu_ratio]:-}" 0.9 ge)"
+  done
+done
 row "2. replay ${replay_n:-?} datagrams (${log_mb:-?} MB)" "$(n "$replay_dps")" "datagrams/s" \
   "${replay_s:-n/a} s${replay_s_note} wall, ${replay_cpu:-n/a} s CPU of which ${replay_caller_cpu:-n/a} s decoding on the caller's thread (target < 5 s)$(awk -v s="${replay_s:-}" 'BEGIN { if (s != "") printf (s < 5 ? ": met" : ": missed by %.1f s"), s - 5 }')"
 row "2. flow-log writer, 1,000,000 datagrams" "$(n "$write_dps")" "lines/s" \
@@ -368,6 +402,12 @@ for s in sf5 nf5; do
 done
 row "   ClickHouse rows queued / sent / in the table" "${store[queued]:-n/a} / ${store[sent]:-n/a} / ${store[rows]:-n/a}" "rows" \
   "dropped ${store[dropped]:-n/a} (target 0$(met x "${store[dropped]:-}" 0 le)), unsent at the stop ${store[unsent]:-n/a}, failed inserts ${store[failed]:-n/a}, queue peak ${store[peak]:-n/a} rows"
+for s in sf5 nf5; do
+  proto=$([[ $s == sf5 ]] && echo "sFlow v5" || echo "NetFlow v5")
+  r=$(ratio "${live[ortolan256.$s.rate]:-}" "${live[ortolan.$s.rate]:-}")
+  row "3. live ortolan collect, $proto, 256 exporters" "$(n "${live[ortolan256.$s.rate]:-}")" "datagrams/s" \
+    "$(n "${live[ortolan256.$s.cpu]:-}") us CPU/dg; 256/1 = $r; target >= 0.9x$(met x "${r%x}" 0.9 ge)"
+done
 row "3. live nfcapd, NetFlow v5" "$(n "${live[nfcapd.nf5.rate]:-}")" "datagrams/s" \
   "$(n "${live[nfcapd.nf5.cpu]:-}") us CPU/dg; bound: ${live[nfcapd.nf5.bound]:-n/a}"
 r=$(ratio "${live[ortolan.nf5.rate]:-}" "${live[nfcapd.nf5.rate]:-}")

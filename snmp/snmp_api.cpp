@@ -9,6 +9,9 @@
 
 #include <sys/select.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -26,10 +29,12 @@ namespace ortolan {
 
 namespace {
 
-constexpr long kProbeTimeoutMicroseconds = 500000;
 constexpr size_t kMaxOidParts = 128;  // sub-identifiers of a walk's root
 constexpr size_t kNameBufferBytes = 1024;
 oid kSnmpEngineIdInstance[] = {1, 3, 6, 1, 6, 3, 10, 2, 1, 1, 0};
+// The engine the discovery message names: one no agent has (5 bytes, the
+// shortest an engine identifier may be).
+u_char kNoEngine[] = {0x80, 0, 0, 0, 0};
 
 // "a.b.c.d" or "a.b.c.d:port": anything else would make the library look a
 // name up (blocking the window) or pick another transport.
@@ -179,7 +184,26 @@ CSnmpApi::CSnmpApi() = default;
 
 CSnmpApi::~CSnmpApi()
 {
+    m_pollTimer.reset();
     CloseSession();
+}
+
+bool CSnmpApi::isPolling() const { return m_pollTimer && m_pollTimer->isActive(); }
+
+void CSnmpApi::StartPolling()
+{
+    if (!QCoreApplication::instance()) return;
+    if (!m_pollTimer) {
+        m_pollTimer = std::make_unique<QTimer>();
+        m_pollTimer->setTimerType(Qt::PreciseTimer);
+        m_pollTimer->setInterval(1);
+        // The library is driven only while this request waits for an answer.
+        QObject::connect(m_pollTimer.get(), &QTimer::timeout, [this] {
+            if (m_status == SnmpStatus::Pending) SnmpPollTick();
+            if (m_status != SnmpStatus::Pending) m_pollTimer->stop();
+        });
+    }
+    if (!m_pollTimer->isActive()) m_pollTimer->start();
 }
 
 void CSnmpApi::SetWalkLineLimit(size_t lines)
@@ -189,23 +213,28 @@ void CSnmpApi::SetWalkLineLimit(size_t lines)
 
 void CSnmpApi::CloseSession()
 {
-    if (!m_session) return;
+    if (!m_session && !m_probeSession) return;
     // Closing drops the outstanding request; whatever the library reports
     // about it while closing is not an answer.
     m_closing = true;
-    snmp_close(m_session);
+    if (m_session) snmp_close(m_session);
+    if (m_probeSession) snmp_close(m_probeSession);
     m_closing = false;
     m_session = nullptr;
+    m_probeSession = nullptr;
 }
 
 void CSnmpApi::Finish(int errorCode)
 {
     m_errorCode = errorCode;
     m_status = SnmpStatus::Done;
+    // Nothing of this request is left to wait for.
+    if (m_pollTimer) m_pollTimer->stop();
 }
 
 void CSnmpApi::ResetSession()
 {
+    if (m_pollTimer) m_pollTimer->stop();
     CloseSession();
     m_status = SnmpStatus::Idle;
     m_errorCode = 0;
@@ -234,10 +263,10 @@ bool CSnmpApi::FillSession(void* record, bool engineProbe)
 {
     auto& session = *static_cast<netsnmp_session*>(record);
     snmp_sess_init(&session);
-    session.callback = engineProbe ? nullptr : &CSnmpApi::OnSnmpResponse;
-    session.callback_magic = engineProbe ? nullptr : this;
-    session.retries = engineProbe ? 0 : m_retries;
-    session.timeout = engineProbe ? kProbeTimeoutMicroseconds : long{m_timeoutMs} * 1000;
+    session.callback = engineProbe ? &CSnmpApi::OnProbeResponse : &CSnmpApi::OnSnmpResponse;
+    session.callback_magic = this;
+    session.retries = m_retries;
+    session.timeout = long{m_timeoutMs} * 1000;
     session.peername = const_cast<char*>(m_peerAddress.c_str());
 
     switch (m_snmpMode) {
@@ -254,6 +283,15 @@ bool CSnmpApi::FillSession(void* record, bool engineProbe)
         return false;
     }
     session.version = SNMP_VERSION_3;
+    // The library would discover the engine itself, synchronously, at the
+    // first send; it is learnt beforehand (StartEngineProbe).
+    session.flags |= SNMP_FLAGS_DONT_PROBE;
+    if (engineProbe) {
+        // The discovery message: no user, no keys (RFC 3414, 4), answered by
+        // a report that carries the agent's engine identifier.
+        session.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        return true;
+    }
     session.securityName = const_cast<char*>(m_communityOrUser.c_str());
     session.securityNameLen = m_communityOrUser.size();
     session.securityLevel = m_snmpMode == 3 ? SNMP_SEC_LEVEL_AUTHNOPRIV : SNMP_SEC_LEVEL_AUTHPRIV;
@@ -276,9 +314,8 @@ bool CSnmpApi::FillSession(void* record, bool engineProbe)
             return false;
         }
     }
-    // With the engine the probe found, the first send does not discover it
-    // again (which would block for the whole time-out if the agent fell silent).
-    if (!engineProbe && !m_engineId.empty()) {
+    // The engine the discovery found.
+    if (!m_engineId.empty()) {
         session.securityEngineID = m_engineId.data();
         session.securityEngineIDLen = m_engineId.size();
     }
@@ -293,33 +330,83 @@ bool CSnmpApi::OpenSession()
     return m_session != nullptr;
 }
 
-bool CSnmpApi::ProbeEngine()
+bool CSnmpApi::StartEngineProbe()
 {
     m_engineId.clear();
-    netsnmp_session session;
-    if (!FillSession(&session, true)) {
+    // A key the library refuses (a pass phrase shorter than 8 characters)
+    // is a local failure before anything is sent.
+    netsnmp_session check;
+    netsnmp_session probe;
+    if (!FillSession(&check, false) || !FillSession(&probe, true)) {
         Finish(6);
         return false;
     }
-    // The library discovers the engine (synchronously, bounded by the short
-    // time-out without retries) before it sends the first request of a
-    // session; a get of the agent's own snmpEngineID is that first request.
-    void* probe = snmp_sess_open(&session);
-    if (probe) {
-        netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GET);
-        snmp_add_null_var(pdu, kSnmpEngineIdInstance, OID_LENGTH(kSnmpEngineIdInstance));
-        netsnmp_pdu* response = nullptr;
-        snmp_sess_synch_response(probe, pdu, &response);
-        if (response) snmp_free_pdu(response);
-        netsnmp_session* opened = snmp_sess_session(probe);
-        if (opened && opened->securityEngineID && opened->securityEngineIDLen > 0) {
-            m_engineId.assign(opened->securityEngineID, opened->securityEngineID + opened->securityEngineIDLen);
+    // The discovery goes out as the user with no name and no keys, whom the
+    // library must know to build the message.
+    static char kNoUser[] = "";
+    if (!usm_get_user(nullptr, 0, kNoUser)) {
+        auto* user = static_cast<struct usmUser*>(std::calloc(1, sizeof(struct usmUser)));
+        if (!user) {
+            Finish(6);
+            return false;
         }
-        snmp_sess_close(probe);
+        user->name = strdup(kNoUser);
+        user->secName = strdup(kNoUser);
+        user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
+        user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
+        user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);
+        user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
+        usm_add_user(user);
     }
-    if (m_engineId.empty()) {
+    probe.securityName = kNoUser;
+    probe.securityNameLen = 0;
+    // An engine no agent has: the library then sends at once instead of
+    // discovering the engine itself (synchronously), and the agent answers
+    // the unknown engine with a report that names its own (RFC 3414, 3.2).
+    probe.securityEngineID = kNoEngine;
+    probe.securityEngineIDLen = sizeof kNoEngine;
+    m_probeSession = snmp_open(&probe);
+    netsnmp_pdu* pdu = m_probeSession ? snmp_pdu_create(SNMP_MSG_GET) : nullptr;
+    if (pdu) {
+        pdu->version = SNMP_VERSION_3;
+        pdu->securityModel = SNMP_SEC_MODEL_USM;
+        pdu->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        pdu->securityName = strdup(kNoUser);
+        pdu->securityNameLen = 0;
+    }
+    if (!pdu || snmp_async_send(m_probeSession, pdu, &CSnmpApi::OnProbeResponse, this) == 0) {
+        if (pdu) snmp_free_pdu(pdu);
+        // Reported as a request without an answer.
         Finish(-1);
-        return false;
+        return true;
+    }
+    StartPolling();
+    return true;
+}
+
+int CSnmpApi::OnProbeResponse(int operation, snmp_session*, int, snmp_pdu* pdu, void* magic)
+{
+    auto* self = static_cast<CSnmpApi*>(magic);
+    if (self && !self->m_closing) self->HandleProbeResponse(operation, pdu);
+    return 1;
+}
+
+void CSnmpApi::HandleProbeResponse(int operation, snmp_pdu* pdu)
+{
+    if (m_status != SnmpStatus::Pending || !m_engineId.empty()) return;
+    // The agent's report names its engine. The library hands it over as a
+    // security error (the report refuses the message) and then as a message.
+    if (pdu && pdu->securityEngineID && pdu->securityEngineIDLen > 0 &&
+        !(pdu->securityEngineIDLen == sizeof kNoEngine &&
+          std::memcmp(pdu->securityEngineID, kNoEngine, sizeof kNoEngine) == 0))
+        m_engineId.assign(pdu->securityEngineID, pdu->securityEngineID + pdu->securityEngineIDLen);
+    if (m_engineId.empty()) {
+        if (operation == NETSNMP_CALLBACK_OP_RESEND || operation == NETSNMP_CALLBACK_OP_CONNECT ||
+            operation == NETSNMP_CALLBACK_OP_SEC_ERROR)
+            return;
+        // Silent, or an answer without an engine: the request had no answer.
+        Finish(-1);
+        return;
     }
     // The library keeps the keys of a user it has seen and never replaces
     // them: after one wrong pass phrase every later request would fail until
@@ -329,7 +416,16 @@ bool CSnmpApi::ProbeEngine()
         usm_remove_user(cached);
         usm_free_user(cached);
     }
-    return true;
+    OpenAndSend();
+}
+
+bool CSnmpApi::OpenAndSend()
+{
+    if (!OpenSession()) {
+        Finish(6);
+        return false;
+    }
+    return m_requestKind == RequestKind::Walk ? SendWalkRequest() : SendSetRequest();
 }
 
 bool CSnmpApi::Walk(int mode, const std::string& peerAddress, const std::string& communityOrUser,
@@ -354,18 +450,11 @@ bool CSnmpApi::Walk(int mode, const std::string& peerAddress, const std::string&
     m_lastOid = m_rootOid;
     m_status = SnmpStatus::Pending;
 
-    if (mode == 3 || mode == 4) {
-        if (!ProbeEngine()) {
-            // A probe without an answer is reported as a finished walk
-            // without lines (-1); a key the library refused as a local failure.
-            return m_errorCode == -1;
-        }
-    }
-    if (!OpenSession()) {
-        Finish(6);
-        return false;
-    }
-    return SendWalkRequest();
+    // SNMPv3 learns the engine first, without waiting here: a discovery
+    // without an answer is reported as a finished walk without lines (-1), a
+    // key the library refused as a local failure.
+    if (mode == 3 || mode == 4) return StartEngineProbe();
+    return OpenAndSend();
 }
 
 bool CSnmpApi::SendWalkRequest()
@@ -376,7 +465,9 @@ bool CSnmpApi::SendWalkRequest()
         size_t length = MAX_OID_LEN;
         if (name.size() >= kNameBufferBytes || !snmp_parse_oid(name.c_str(), parsed, &length)) {
             snmp_free_pdu(pdu);
-            CloseSession();
+            // Not the discovery session: this may run inside its callback.
+            snmp_close(m_session);
+            m_session = nullptr;
             Finish(6);
             return false;
         }
@@ -387,6 +478,7 @@ bool CSnmpApi::SendWalkRequest()
         Finish(-1);
         return false;
     }
+    StartPolling();
     return true;
 }
 
@@ -400,16 +492,10 @@ bool CSnmpApi::SetValues(int mode, const std::string& peerAddress, const std::st
     m_requestNames = SplitNames(lines, "\t\r\n");
     if (!StoreRequest(mode, peerAddress, communityOrUser, password, timeoutSeconds, retries)) return false;
     m_status = SnmpStatus::Pending;
-    if (mode == 3 || mode == 4) {
-        // Sets learn the engine the same bounded way; a silent agent is
-        // then a set without an answer (-1), a refused key a local failure.
-        if (!ProbeEngine()) return m_errorCode == -1;
-    }
-    if (!OpenSession()) {
-        Finish(6);
-        return false;
-    }
-    return SendSetRequest();
+    // Sets learn the engine the same way; a silent agent is then a set
+    // without an answer (-1), a refused key a local failure.
+    if (mode == 3 || mode == 4) return StartEngineProbe();
+    return OpenAndSend();
 }
 
 bool CSnmpApi::SendSetRequest()
@@ -445,7 +531,9 @@ bool CSnmpApi::SendSetRequest()
     }
     if (refused || added == 0) {
         snmp_free_pdu(pdu);
-        CloseSession();
+        // Not the discovery session: this may run inside its callback.
+        snmp_close(m_session);
+        m_session = nullptr;
         Finish(6);
         return false;
     }
@@ -454,6 +542,7 @@ bool CSnmpApi::SendSetRequest()
         Finish(-1);
         return false;
     }
+    StartPolling();
     return true;
 }
 

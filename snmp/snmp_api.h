@@ -11,7 +11,14 @@
 // move forward; printed values are cut at kPrintCapacity bytes; set values
 // longer than kMaxSetValueBytes refuse the whole request; addresses must be
 // dotted IPv4 ("a.b.c.d" or "a.b.c.d:port", at most 63 characters).
+//
+// No call waits for the network: an SNMPv3 request first learns the agent's
+// engine with an asynchronous discovery message, and only its answer sends
+// the request itself. While a request is outstanding, and only then, a 1 ms
+// timer on the caller's thread drives the library (when a QCoreApplication
+// exists; otherwise the caller calls SnmpPollTick).
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +29,7 @@
 
 struct snmp_session;
 struct snmp_pdu;
+class QTimer;
 
 namespace ortolan {
 
@@ -60,16 +68,25 @@ public:
 
     // Lowers the walk bound (tests); never above kMaxWalkLines.
     void SetWalkLineLimit(size_t lines);
+    // Whether the poll timer runs: from a send until nothing is pending.
+    bool isPolling() const;
 
 private:
     static int OnSnmpResponse(int operation, snmp_session* session, int requestId, snmp_pdu* pdu, void* magic);
+    static int OnProbeResponse(int operation, snmp_session* session, int requestId, snmp_pdu* pdu, void* magic);
+    void HandleProbeResponse(int operation, snmp_pdu* pdu);
     void HandleResponse(int operation, snmp_pdu* pdu);
     void HandleWalkAnswer(snmp_pdu* pdu);
     bool StoreRequest(int mode, const std::string& peerAddress, const std::string& communityOrUser,
                       const std::string& password, int timeoutSeconds, int retries);
     bool FillSession(void* session, bool engineProbe);
     bool OpenSession();
-    bool ProbeEngine();
+    // Sends the engine discovery; its answer sends the request. False (with
+    // the request finished) only when the keys cannot be made.
+    bool StartEngineProbe();
+    // Opens the session and sends the request of its kind.
+    bool OpenAndSend();
+    void StartPolling();
     bool SendWalkRequest();
     bool SendSetRequest();
     void CloseSession();
@@ -78,6 +95,8 @@ private:
 
     RequestKind m_requestKind = RequestKind::Walk;
     snmp_session* m_session = nullptr;
+    snmp_session* m_probeSession = nullptr;  // the engine discovery, closed with the session
+    std::unique_ptr<QTimer> m_pollTimer;
     int m_timeoutMs = 0;
     int m_retries = 0;
     std::string m_peerAddress;
@@ -91,7 +110,7 @@ private:
     std::string m_communityOrUser;
 
     std::vector<unsigned long> m_lastOid;      // the walk's last step, to see it move forward
-    std::vector<unsigned char> m_engineId;     // learnt by the SNMPv3 probe
+    std::vector<unsigned char> m_engineId;     // learnt by the SNMPv3 discovery
     size_t m_walkLineLimit = kMaxWalkLines;
     bool m_closing = false;
     CLoadedMibs m_mibs;

@@ -103,18 +103,19 @@ void Put(tagListRow& row, std::string text, double number = 0)
 
 // The sent and received counts and the first and last sighting of a MAC or IP node.
 template <class Node>
-void PutNodeTraffic(tagListRow& row, const CMonPort& port, const Node& e)
+void PutNodeTraffic(tagListRow& row, const tagPortEstimate& est, const Node& e)
 {
-    Put(row, EstimatedPacketsText(port, e.txPackets), double(e.txPackets));
-    Put(row, EstimatedBytesText(port, e.txBytes), double(e.txBytes));
-    Put(row, EstimatedPacketsText(port, e.rxPackets), double(e.rxPackets));
-    Put(row, EstimatedBytesText(port, e.rxBytes), double(e.rxBytes));
+    Put(row, EstimatedPacketsText(est, e.txPackets), double(e.txPackets));
+    Put(row, EstimatedBytesText(est, e.txBytes), double(e.txBytes));
+    Put(row, EstimatedPacketsText(est, e.rxPackets), double(e.rxPackets));
+    Put(row, EstimatedBytesText(est, e.rxBytes), double(e.rxBytes));
     Put(row, TimeText(e.firstSeen), double(e.firstSeen));
     Put(row, TimeText(e.lastSeen), double(e.lastSeen));
 }
 
 void BuildMacs(CRowSink& sink, const CMonPort& port)
 {
+    const tagPortEstimate est(port);
     // IpListForMac walks every IP node; one pass over the nodes in address
     // order gives every MAC's list at once, in the same order.
     std::unordered_map<uint64_t, std::string> ipLists;
@@ -128,18 +129,19 @@ void BuildMacs(CRowSink& sink, const CMonPort& port)
         auto found = ipLists.find(key->value);
         tagListRow& row = sink.Add(address, double(e->txBytes));
         Put(row, address);
-        PutNodeTraffic(row, port, *e);
+        PutNodeTraffic(row, est, *e);
         Put(row, found == ipLists.end() ? std::string() : found->second);
     }
 }
 
 void BuildIps(CRowSink& sink, const CMonPort& port, const IHostNameLookup* hostNames)
 {
+    const tagPortEstimate est(port);
     for (auto& [address, key, e] : SortedEntries(port.ips)) {
         tagListRow& row = sink.Add(address, double(e->txBytes));
         Put(row, address, key->Number());
         Put(row, hostNames ? hostNames->HostName(port, *key) : std::string());
-        PutNodeTraffic(row, port, *e);
+        PutNodeTraffic(row, est, *e);
         Put(row, MacList(*e));
         Put(row, ServiceList(port, e->services));
     }
@@ -148,6 +150,7 @@ void BuildIps(CRowSink& sink, const CMonPort& port, const IHostNameLookup* hostN
 template <class Key>
 void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matrix, bool ip)
 {
+    const tagPortEstimate est(port);
     struct tagPairRow {
         std::string key;  // "A<->B": the rows' order
         std::string a, b;
@@ -172,10 +175,10 @@ void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matr
         tagListRow& row = sink.Add(r.a + "\n-" + r.b, double(e->bytesAtoB) + double(e->bytesBtoA));
         Put(row, r.a, r.numberA);
         Put(row, r.b, r.numberB);
-        Put(row, EstimatedPacketsText(port, e->packetsAtoB), double(e->packetsAtoB));
-        Put(row, EstimatedBytesText(port, e->bytesAtoB), double(e->bytesAtoB));
-        Put(row, EstimatedPacketsText(port, e->packetsBtoA), double(e->packetsBtoA));
-        Put(row, EstimatedBytesText(port, e->bytesBtoA), double(e->bytesBtoA));
+        Put(row, EstimatedPacketsText(est, e->packetsAtoB), double(e->packetsAtoB));
+        Put(row, EstimatedBytesText(est, e->bytesAtoB), double(e->bytesAtoB));
+        Put(row, EstimatedPacketsText(est, e->packetsBtoA), double(e->packetsBtoA));
+        Put(row, EstimatedBytesText(est, e->bytesBtoA), double(e->bytesBtoA));
         Put(row, TimeText(e->firstSeen), double(e->firstSeen));
         Put(row, TimeText(e->lastSeen), double(e->lastSeen));
         if (ip) Put(row, ServiceList(port, e->services));
@@ -184,35 +187,38 @@ void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matr
 
 void BuildStats(CRowSink& sink, const CMonPort& port, const StatTable& table)
 {
+    const tagPortEstimate est(port);
     for (auto& [name, key, e] : SortedEntries(table, [&port](uint32_t label) { return port.LabelText(label); })) {
         tagListRow& row = sink.Add(name, double(e->bytes));
         Put(row, name);
-        Put(row, EstimatedPacketsText(port, e->packets), double(e->packets));
-        Put(row, EstimatedBytesText(port, e->bytes), double(e->bytes));
+        Put(row, EstimatedPacketsText(est, e->packets), double(e->packets));
+        Put(row, EstimatedBytesText(est, e->bytes), double(e->bytes));
     }
 }
 
 void BuildTos(CRowSink& sink, const CMonPort& port)
 {
+    const tagPortEstimate est(port);
     for (auto& [name, key, e] : SortedEntries(port.tosTable)) {
         // The text "address:tos" orders the rows and names the slice.
         const unsigned tos = key->tos;
         tagListRow& row = sink.Add(name, double(e->bytes));
         Put(row, key->source.String(), key->source.Number());
         Put(row, TosBitsText(tos), double(tos));
-        Put(row, EstimatedPacketsText(port, e->packets), double(e->packets));
-        Put(row, EstimatedBytesText(port, e->bytes), double(e->bytes));
+        Put(row, EstimatedPacketsText(est, e->packets), double(e->packets));
+        Put(row, EstimatedBytesText(est, e->bytes), double(e->bytes));
     }
 }
 
 void BuildSizeClasses(CRowSink& sink, const CMonPort& port)
 {
+    const tagPortEstimate est(port);
     for (size_t i = 0; i < port.sizeClasses.size(); ++i) {
         const tagSizeClass& c = port.sizeClasses[i];
         tagListRow& row = sink.Add(c.label, double(c.packets), int32_t(i));
         Put(row, c.label);
-        Put(row, EstimatedPacketsText(port, c.packets), double(c.packets));
-        Put(row, EstimatedBytesText(port, c.bytes), double(c.bytes));
+        Put(row, EstimatedPacketsText(est, c.packets), double(c.packets));
+        Put(row, EstimatedBytesText(est, c.bytes), double(c.bytes));
     }
 }
 

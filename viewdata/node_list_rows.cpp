@@ -44,6 +44,7 @@ std::vector<tagNode> SortedNodes(const IpTable& ips)
 void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COuiTable& oui,
                  const IHostNameLookup* hostNames, const char* agentFormat, int64_t now)
 {
+    const tagPortEstimate est(port);
     for (const auto& [address, key, node] : SortedNodes(port.ips)) {
         if (!IsLocalAddress(*key) || node->txPackets == 0) continue;
         // The vendor of the node's first MAC, as the list of MACs shows them.
@@ -63,10 +64,10 @@ void AddPortRows(std::vector<tagListRow>& rows, const CMonPort& port, const COui
         put(address, key->Number());
         put(mac, 0);
         put(hostNames ? hostNames->HostName(port, *key) : std::string(), 0);
-        put(CutAtBracket(EstimatedPacketsText(port, node->txPackets)), double(node->txPackets));
-        put(EstimatedBytesText(port, node->txBytes), double(node->txBytes));
-        put(CutAtBracket(EstimatedPacketsText(port, node->rxPackets)), double(node->rxPackets));
-        put(EstimatedBytesText(port, node->rxBytes), double(node->rxBytes));
+        put(CutAtBracket(EstimatedPacketsText(est, node->txPackets)), double(node->txPackets));
+        put(EstimatedBytesText(est, node->txBytes), double(node->txBytes));
+        put(CutAtBracket(EstimatedPacketsText(est, node->rxPackets)), double(node->rxPackets));
+        put(EstimatedBytesText(est, node->rxBytes), double(node->rxBytes));
         put(FormatLocalTime(kTimeFormat, node->firstSeen), double(node->firstSeen));
         put(FormatLocalTime(kTimeFormat, node->lastSeen), double(node->lastSeen));
         put(vendorName, 0);

@@ -93,9 +93,27 @@ std::string ServiceList(const CMonPort& port, const CLabelList& services)
     return JoinedWithCommas(shown);
 }
 
+tagPortEstimate::tagPortEstimate(const CMonPort& port)
+    : inOctets(port.interfaces.InSum(CounterSet::Current, InboundFigure::Octets)),
+      inPackets(port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets)),
+      sampledBytes(port.sampledBytes),
+      sampleCount(port.sampleCount)
+{
+}
+
 std::string EstimatedBytesText(const CMonPort& port, int64_t bytes)
 {
-    double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Octets);
+    return EstimatedBytesText(tagPortEstimate(port), bytes);
+}
+
+std::string EstimatedPacketsText(const CMonPort& port, int64_t packets)
+{
+    return EstimatedPacketsText(tagPortEstimate(port), packets);
+}
+
+std::string EstimatedBytesText(const tagPortEstimate& port, int64_t bytes)
+{
+    double total = port.inOctets;
     double value = double(bytes);
     if (total != 0 && port.sampledBytes != 0 && bytes != 0)
         value = total * (double(bytes) / double(port.sampledBytes));
@@ -116,9 +134,9 @@ std::string EstimatedBytesText(const CMonPort& port, int64_t bytes)
     return buf;
 }
 
-std::string EstimatedPacketsText(const CMonPort& port, int64_t packets)
+std::string EstimatedPacketsText(const tagPortEstimate& port, int64_t packets)
 {
-    double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets);
+    double total = port.inPackets;
     char buf[96];
     if (total != 0 && port.sampleCount != 0 && packets != 0) {
         double estimate = total * (double(packets) / double(port.sampleCount));

@@ -33,11 +33,24 @@ std::vector<std::string> ServiceTexts(const CMonPort& port, const CLabelList& se
 // presumed label ("x/tcp?") whose confirmed label ("x/tcp") is in the set too.
 std::string ServiceList(const CMonPort& port, const CLabelList& services);
 
+// What the estimates scale by: the port's inbound interface totals and its
+// sampled counts. A list forms it once and hands it to every cell, since
+// summing the interfaces walks all of them.
+struct tagPortEstimate {
+    explicit tagPortEstimate(const CMonPort& port);
+    double inOctets = 0;
+    double inPackets = 0;
+    int64_t sampledBytes = 0;
+    int64_t sampleCount = 0;
+};
+
 // A sampled byte count scaled to the interfaces' inbound octets ("1.500KB");
 // the count itself when the port has no such figures.
+std::string EstimatedBytesText(const tagPortEstimate& port, int64_t bytes);
 std::string EstimatedBytesText(const CMonPort& port, int64_t bytes);
 // A sampled packet count scaled to the interfaces' inbound packets, with its
 // 95 % error bound ("5000(±19.6%)"); else the count itself ("12(ABS)").
+std::string EstimatedPacketsText(const tagPortEstimate& port, int64_t packets);
 std::string EstimatedPacketsText(const CMonPort& port, int64_t packets);
 
 }  // namespace ortolan

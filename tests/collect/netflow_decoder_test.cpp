@@ -111,6 +111,37 @@ TEST_F(NetflowDecoder, EngineIdNamesThePortAndVersion1IsAlwaysZero)
     EXPECT_NE(mon.FindPort("NetFlow V1:192.0.2.1:0"), nullptr);
 }
 
+TEST_F(NetflowDecoder, InterleavedExportersLandInTheirOwnPorts)
+{
+    // 300 exporters in turn across two /24s, each with its own flows: every
+    // datagram must reach its exporter's port, never the one before it.
+    constexpr int kExporters = 300;
+    for (uint32_t round = 1; round <= 2; ++round)
+        for (int i = 0; i < kExporters; ++i) {
+            FlowSpec flow;
+            flow.src[2] = uint8_t(i >> 8);
+            flow.src[3] = uint8_t(i);
+            flow.packets = uint32_t(i + 1);
+            const std::string sender = "127.0." + std::to_string(1 + i / 255) + "." + std::to_string(1 + i % 255);
+            Feed(NetflowV5(round, {flow}, uint8_t(i % 3)), sender.c_str());
+        }
+    ASSERT_EQ(mon.ports.size(), size_t(kExporters));
+    EXPECT_EQ(mon.agents.size(), size_t(kExporters));
+    for (int i = 0; i < kExporters; ++i) {
+        const std::string agent = "127.0." + std::to_string(1 + i / 255) + "." + std::to_string(1 + i % 255);
+        CMonPort* port = mon.FindPort("NetFlow V5:" + agent + ":" + std::to_string(i % 3));
+        ASSERT_NE(port, nullptr) << agent;
+        EXPECT_EQ(port->datagrams, 2u);
+        EXPECT_EQ(port->ips.size(), 2u) << agent;
+        const std::string source = "10.0." + std::to_string(i >> 8) + "." + std::to_string(i & 255);
+        ASSERT_NE(port->FindIp(source), nullptr) << agent;
+        EXPECT_EQ(port->FindIp(source)->txPackets, 2 * (i + 1));
+    }
+    // In the byte order of the key texts: ':' sorts after the digits.
+    EXPECT_EQ(mon.ports.begin()->first, "NetFlow V5:127.0.1.100:0");
+    EXPECT_EQ(std::next(mon.ports.begin())->first, "NetFlow V5:127.0.1.101:1");
+}
+
 TEST_F(NetflowDecoder, UnknownVersionIsCountedAndIgnored)
 {
     testing::Bytes v7;

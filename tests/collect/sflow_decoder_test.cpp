@@ -109,6 +109,77 @@ TEST_F(SflowDecoder, SubAgentsAndVersionsGetPortsOfTheirOwn)
     EXPECT_EQ(mon.agents.size(), 1u);
 }
 
+TEST_F(SflowDecoder, InterleavedAgentsLandInTheirOwnPorts)
+{
+    // Many agents in turn, as a real network sends them: no datagram follows
+    // one of its own agent, so each is found by its key alone.
+    constexpr int kAgents = 40;
+    constexpr uint32_t kRounds = 3;
+    for (uint32_t round = 1; round <= kRounds; ++round)
+        for (int i = 0; i < kAgents; ++i) {
+            Bytes d = SflowV5Header(round * 100 + uint32_t(i), 1, uint32_t(i % 2), {10, 0, 0, uint8_t(i)});
+            d.raw(FlowSampleV5({RawHeaderRecordV5(EthernetIpv4Frame({}), 100 + uint32_t(i))}));
+            Feed(d.data());
+        }
+    ASSERT_EQ(mon.ports.size(), size_t(kAgents));
+    EXPECT_EQ(mon.agents.size(), size_t(kAgents));
+    for (int i = 0; i < kAgents; ++i) {
+        const std::string agent = "10.0.0." + std::to_string(i);
+        CMonPort* port = Port("sFlow V5:" + agent + ":" + std::to_string(i % 2));
+        ASSERT_NE(port, nullptr) << agent;
+        EXPECT_EQ(port, mon.FindPort(agent, i % 2));
+        EXPECT_EQ(port->agent, agent);
+        EXPECT_EQ(port->datagrams, kRounds);
+        EXPECT_EQ(port->lastSequence, kRounds * 100 + uint32_t(i));
+        EXPECT_EQ(port->sampledBytes, int64_t(kRounds) * (100 + i));
+    }
+    // Lists and reports walk the ports in the byte order of their key texts,
+    // not of their addresses.
+    EXPECT_EQ(mon.ports.begin()->first, "sFlow V5:10.0.0.0:0");
+    EXPECT_EQ(std::next(mon.ports.begin())->first, "sFlow V5:10.0.0.10:0");
+    EXPECT_EQ(std::next(mon.ports.begin(), 2)->first, "sFlow V5:10.0.0.11:1");
+    EXPECT_EQ(*mon.agents.begin(), "10.0.0.0");
+}
+
+TEST_F(SflowDecoder, AnAgentIsOnePortWhetherNamedByBytesOrBySender)
+{
+    // An IPv6 agent, and a loopback agent whose sender text spells the same
+    // sixteen groups: one key text, so one port.
+    Bytes v6;
+    v6.u32(5).u32(2).raw({0x20, 0x01, 0x0d, 0xb8}).zeros(11).u8(1).u32(0).u32(1).u32(1).u32(0);
+    Feed(v6);
+    Feed(SflowV5Header(2, 0, 0, {127, 0, 0, 1}).data(), "20:01:0D:B8:00:00:00:00:00:00:00:00:00:00:00:01");
+    // An IPv4 sender and the same agent in the datagram, likewise.
+    Feed(SflowV5Header(1, 0).data(), "10.0.0.1");
+    Feed(SflowV5Header(2, 0, 0, {127, 0, 0, 1}).data(), "10.0.0.1");
+    // Texts that are no address in the agent's own form each keep a port of
+    // their own, and are found again in turn.
+    for (uint32_t sequence = 1; sequence <= 2; ++sequence)
+        for (const char* sender : {"exporter-a", "exporter-b", "", "010.0.0.1", "20:01:0d:b8"})
+            Feed(SflowV5Header(sequence, 0, 0, {127, 0, 0, 1}).data(), sender);
+    CMonPort* v6Port = Port("sFlow V5:20:01:0D:B8:00:00:00:00:00:00:00:00:00:00:00:01:0");
+    ASSERT_NE(v6Port, nullptr);
+    EXPECT_EQ(v6Port->datagrams, 2u);
+    EXPECT_EQ(Port("sFlow V5:10.0.0.1:0")->datagrams, 2u);
+    for (const char* key : {"sFlow V5:exporter-a:0", "sFlow V5:exporter-b:0", "sFlow V5::0", "sFlow V5:010.0.0.1:0",
+                            "sFlow V5:20:01:0d:b8:0"}) {
+        ASSERT_NE(Port(key), nullptr) << key;
+        EXPECT_EQ(Port(key)->datagrams, 2u) << key;
+    }
+    EXPECT_EQ(mon.ports.size(), 7u);
+    EXPECT_EQ(mon.agents.size(), 7u);
+    EXPECT_EQ(mon.FindPort("exporter-c", 0), nullptr);
+    // Texts so long that their keys are cut alike share one port, in turn.
+    const std::string longA(200, 'a'), longB = std::string(199, 'a') + "b";
+    for (uint32_t sequence = 1; sequence <= 2; ++sequence)
+        for (const std::string& sender : {longA, longB})
+            Feed(SflowV5Header(sequence * 2 + (sender == longB), 0, 0, {127, 0, 0, 1}).data(), sender.c_str());
+    EXPECT_EQ(mon.ports.size(), 8u);
+    EXPECT_EQ(mon.FindPort(longA, 0), mon.FindPort(longB, 0));
+    ASSERT_NE(mon.FindPort(longA, 0), nullptr);
+    EXPECT_EQ(mon.FindPort(longA, 0)->datagrams, 4u);
+}
+
 TEST_F(SflowDecoder, EnterpriseSamplesAreSkippedByTheirLength)
 {
     Bytes d = SflowV5Header(1, 2);

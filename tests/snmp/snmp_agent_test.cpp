@@ -275,6 +275,40 @@ TEST(SilentAgent, EachWalkSendsThreeRequestsAndWaitsOutTheLast)
     }
 }
 
+// Needs no snmpd. An SNMPv3 request never waits for the agent's engine on the
+// caller's thread: the call comes back with the request pending (nothing has
+// been polled, so no answer could have arrived), the poll timer runs while it
+// waits, and the failure arrives later through the polls. Only the engine
+// discovery was sent: without an engine the request itself never leaves.
+TEST(SilentAgent, Version3RequestReturnsAtOnceAndFailsThroughThePolls)
+{
+    CSilentAgent silent;
+    CSnmpApi api;
+    EXPECT_FALSE(api.isPolling());
+    for (int mode : {3, 4}) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(api.Walk(mode, silent.peer(), "ortolan", "ortolanpass", "sFlowAgent", 1, 0));
+        EXPECT_EQ(api.status(), SnmpStatus::Pending);
+        EXPECT_TRUE(api.isPolling());
+        ASSERT_TRUE(WaitDone(api));
+        EXPECT_EQ(api.errorCode(), -1);
+        EXPECT_FALSE(api.isPolling());
+        EXPECT_EQ(silent.TakeReceived(), 1);
+
+        ASSERT_TRUE(api.SetValues(mode, silent.peer(), "ortolan", "ortolanpass", "sFlowRcvrOwner.1=x", 1, 0));
+        EXPECT_EQ(api.status(), SnmpStatus::Pending);
+        ASSERT_TRUE(WaitDone(api));
+        EXPECT_EQ(api.errorCode(), -1);
+        EXPECT_EQ(silent.TakeReceived(), 1);
+        api.ResetSession();
+    }
+    // A key the library refuses is still a local failure, at once.
+    EXPECT_FALSE(api.Walk(3, silent.peer(), "ortolan", "short", "sFlowAgent", 1, 0));
+    EXPECT_EQ(api.errorCode(), 6);
+    EXPECT_FALSE(api.isPolling());
+    EXPECT_EQ(silent.TakeReceived(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, RealAgentTest, ::testing::ValuesIn(kModes),
                          [](const ::testing::TestParamInfo<tagModeCase>& info) { return std::string(info.param.name); });
 
