@@ -3,8 +3,12 @@
 // Writes the collectors' queues to the flow log on a thread of its own, so the
 // thread that drains the sockets never waits for a log write. Each pass does
 // what CFlowLog::WriteFlowLog does (and keeps its guarantees) over the records
-// queued when the pass begins. Passes run when asked: once a second by the
-// controller, and at a stop, which writes everything before it returns.
+// queued when the pass begins. Passes run when asked (a stop writes everything
+// before it returns), as soon as either queue holds kWriterPassBytes, and
+// otherwise every kWriterPassPeriod: short passes keep the queues' chunks few
+// and warm. The thread runs at a lower priority (kWriterNice) than the
+// receive threads, which must never wait for it.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -17,9 +21,16 @@
 
 namespace ortolan {
 
+inline constexpr uint64_t kWriterPassBytes = 1ull << 20;
+inline constexpr std::chrono::milliseconds kWriterPassPeriod{100};
+// The writer thread's nice value (from 0, the receive threads', to 19): under
+// a full CPU it yields to receiving, yet still gets a share, so the queues'
+// bound is seldom reached; SCHED_IDLE could starve it for good.
+inline constexpr int kWriterNice = 10;
+
 class CFlowLogWriter {
 public:
-    // The queues must outlive the writer.
+    // The queues must outlive the writer. The writer sets their fill hooks.
     CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow);
     // Stops the thread as Stop does.
     ~CFlowLogWriter();
