@@ -8,16 +8,27 @@
 
 namespace ortolan {
 
-CFlowLogWriter::CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow) : m_netflow(netflow), m_sflow(sflow)
+CFlowLogWriter::CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow) : m_netflow(netflow), m_sflow(sflow) {}
+
+void CFlowLogWriter::SetEagerPasses(bool eager)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_eager = eager;
+    }
     // A full megabyte asks for a pass at once rather than at the next period.
-    for (CLogQueue* queue : {&m_netflow, &m_sflow}) queue->SetFillHook(kWriterPassBytes, [this] { Request(); });
+    for (CLogQueue* queue : {&m_netflow, &m_sflow}) {
+        if (eager)
+            queue->SetFillHook(kWriterPassBytes, [this] { Request(); });
+        else
+            queue->SetFillHook(0, {});
+    }
 }
 
 CFlowLogWriter::~CFlowLogWriter()
 {
     Stop();
-    for (CLogQueue* queue : {&m_netflow, &m_sflow}) queue->SetFillHook(0, {});
+    if (m_eager) SetEagerPasses(false);
 }
 
 void CFlowLogWriter::SetFolder(std::string folder)
@@ -102,8 +113,11 @@ void CFlowLogWriter::Run()
     ::setpriority(PRIO_PROCESS, ::gettid(), kWriterNice);
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // A period with no request is a pass of its own.
-        if (!m_changed.wait_for(lock, kWriterPassPeriod, [&] { return m_requested > m_done || m_stopping; }))
+        auto due = [&] { return m_requested > m_done || m_stopping; };
+        // Eager, a period with no request is a pass of its own.
+        if (!m_eager)
+            m_changed.wait(lock, due);
+        else if (!m_changed.wait_for(lock, kWriterPassPeriod, due))
             ++m_requested;
         if (m_requested == m_done) break;  // stopping, and every request answered
         uint64_t target = m_requested;

@@ -60,6 +60,9 @@ CMonitorController::CMonitorController(IMonitorHost& host, IHostResolver& resolv
     m_netflow.SetClock(m_clock);
     m_sflow.ShareMemoryBudget(m_memory);
     m_netflow.ShareMemoryBudget(m_memory);
+    // While monitoring the writer keeps the queues short on its own; the log
+    // timer only takes its state into the status.
+    m_logWriter.SetEagerPasses(true);
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CMonitorController::RefreshTick);
     m_logTimer.setInterval(1000);
