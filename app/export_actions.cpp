@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export_actions.h"
 
+#include <mutex>
+
 #include "chart_ctrl.h"
 #include "chart_export.h"
 #include "chart_model.h"
@@ -31,8 +33,12 @@ const tagTrendCsvText& TrendText(int tab) { return kTrendCsv[tab >= 0 && tab < 5
 
 namespace {
 
+// The capture files sit in the collector's tables (the receive thread writes
+// them and drops a replaced port's file): every look runs under their lock,
+// never across a dialog.
 bool CaptureOpen(const CSFlowMon& sflow, const CMonPort& port)
 {
+    std::lock_guard lock(sflow.tablesMutex());
     const CCaptureFile* file = sflow.Capture(port);
     return file && file->IsOpen();
 }
@@ -41,9 +47,13 @@ bool CaptureOpen(const CSFlowMon& sflow, const CMonPort& port)
 
 CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CSFlowMon& sflow, const CMonPort& port)
 {
-    if (CaptureOpen(sflow, port)) {
-        sflow.CloseCapture(port);
-        return CaptureToggle::Closed;
+    {
+        std::lock_guard lock(sflow.tablesMutex());
+        const CCaptureFile* file = sflow.Capture(port);
+        if (file && file->IsOpen()) {
+            sflow.CloseCapture(port);
+            return CaptureToggle::Closed;
+        }
     }
     tagSaveFileRequest request;
     request.defaultName = QStringLiteral("dump.pcap");
@@ -52,7 +62,12 @@ CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CSFlowMon& sf
     const QString path = dialogs.PickSaveFile(parent, request);
     if (path.isEmpty()) return CaptureToggle::Cancelled;
     const QByteArray local = path.toLocal8Bit();
-    if (!sflow.OpenCapture(port, std::string(local.constData(), static_cast<size_t>(local.size())))) {
+    bool opened = false;
+    {
+        std::lock_guard lock(sflow.tablesMutex());
+        opened = sflow.OpenCapture(port, std::string(local.constData(), static_cast<size_t>(local.size())));
+    }
+    if (!opened) {
         dialogs.ShowMessage(parent, QStringLiteral("ファイル出力できません。"));
         return CaptureToggle::Failed;
     }
@@ -61,8 +76,13 @@ CaptureToggle ToggleCapture(IDialogSeam& dialogs, QWidget* parent, CSFlowMon& sf
 
 QString CapturePath(const CSFlowMon& sflow, const CMonPort& port)
 {
-    if (!CaptureOpen(sflow, port)) return {};
-    const std::string& path = sflow.Capture(port)->path();
+    std::string path;
+    {
+        std::lock_guard lock(sflow.tablesMutex());
+        const CCaptureFile* file = sflow.Capture(port);
+        if (!file || !file->IsOpen()) return {};
+        path = file->path();
+    }
     return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
 }
 

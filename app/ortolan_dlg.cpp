@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 
 #include "about_dlg.h"
 #include "auto_size_columns.h"
@@ -405,9 +406,15 @@ void COrtolanDlg::ShowInformation()
     if (!port || !m_info->isEnabled()) return;
     // Host names are looked up for the nodes this list shows, while it shows them.
     m_controller->SetShownPorts({port});
-    m_controller->ResolveNamesOf(*port);
+    std::mutex* tables = nullptr;
+    {
+        std::scoped_lock both(m_controller->sflow().tablesMutex(), m_controller->netflow().tablesMutex());
+        m_controller->ResolveNamesOf(*port);
+        if (CFlowCollector* owner = m_controller->CollectorOf(*port)) tables = &owner->tablesMutex();
+    }
+    // The list copies its rows under the port's collector's lock, then shows them without it.
     CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this,
-                 &m_controller->portHostNames());
+                 &m_controller->portHostNames(), tables);
     dlg.exec();
     m_controller->SetShownPorts({});
 }
@@ -448,12 +455,15 @@ void COrtolanDlg::ShowLocalNodes()
         return;
     }
     std::vector<CMonPort*> shown;
-    for (CFlowCollector* c : {static_cast<CFlowCollector*>(&m_controller->sflow()),
-                              static_cast<CFlowCollector*>(&m_controller->netflow())})
-        for (auto& [key, port] : c->ports) {
-            shown.push_back(port.get());
-            m_controller->ResolveNamesOf(*port);
-        }
+    {
+        std::scoped_lock both(m_controller->sflow().tablesMutex(), m_controller->netflow().tablesMutex());
+        for (CFlowCollector* c : {static_cast<CFlowCollector*>(&m_controller->sflow()),
+                                  static_cast<CFlowCollector*>(&m_controller->netflow())})
+            for (auto& [key, port] : c->ports) {
+                shown.push_back(port.get());
+                m_controller->ResolveNamesOf(*port);
+            }
+    }
     m_controller->SetShownPorts(std::move(shown));
     CNodeListDlg dlg(m_controller->sflow(), m_controller->netflow(), m_sortState, m_dialogs, this, {},
                      &m_controller->portHostNames());

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <unistd.h>
@@ -137,6 +138,7 @@ private:
     // One line per collector: its name, then "name value" fields, tab-separated.
     static std::string Counters(const char* name, const CFlowCollector& c)
     {
+        std::lock_guard lock(c.tablesMutex());
         const std::pair<const char*, uint64_t> fields[] = {
             {"rejectedDatagrams", c.rejectedDatagrams},
             {"oversizeDatagrams", c.oversizeDatagrams},

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <nlohmann/json.hpp>
@@ -258,6 +259,9 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
 
 void WriteCollector(CJsonStream& out, const CFlowCollector& c)
 {
+    // Replay feeds the collectors on this thread; the lock keeps the rule
+    // that every reader of the tables holds it.
+    std::lock_guard lock(c.tablesMutex());
     out.Object({
         {"datagramCount", [&] { out.Value(c.datagramCount); }},
         {"agents", [&] { out.Array(c.agents, [&](const std::string& a) { out.Value(a); }); }},

@@ -44,7 +44,7 @@ bool CFlowCollector::Open(uint32_t port)
     if (port == 0 || port > 65535) port = m_defaultPort;
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    // A large receive buffer rides out bursts between two event-loop turns.
+    // A large receive buffer rides out bursts while the tables are held.
     // SO_RCVBUF is capped by net.core.rmem_max; a process holding
     // CAP_NET_ADMIN may pass that cap with SO_RCVBUFFORCE.
     int size = kReceiveBufferRequest;
@@ -80,6 +80,7 @@ void CFlowCollector::Close()
 
 void CFlowCollector::Reset()
 {
+    std::lock_guard lock(m_tablesMutex);
     m_lastPort = nullptr;
     m_portIndex.clear();
     ports.clear();
@@ -102,62 +103,75 @@ void CFlowCollector::Reset()
 
 void CFlowCollector::OnReceive(int errorCode)
 {
-    if (errorCode == 0 && m_socket >= 0) {
-        // One recvmmsg reads the whole burst; each datagram is decoded where it
-        // landed, as exactly the bytes received.
-        if (m_burst.empty()) m_burst.resize(size_t(kReceiveBurst) * kDatagramCapacity);
-        mmsghdr messages[kReceiveBurst] = {};
-        iovec vectors[kReceiveBurst];
-        sockaddr_in senders[kReceiveBurst];
-        for (int i = 0; i < kReceiveBurst; ++i) {
-            vectors[i] = {m_burst.data() + size_t(i) * kDatagramCapacity, kDatagramCapacity};
-            messages[i].msg_hdr.msg_name = &senders[i];
-            messages[i].msg_hdr.msg_namelen = sizeof senders[i];
-            messages[i].msg_hdr.msg_iov = &vectors[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-        }
-        int received = ::recvmmsg(m_socket, messages, kReceiveBurst, MSG_DONTWAIT, nullptr);
-        // The sender text is formed only when the sender changes (most bursts
-        // come from one agent), each in its own slot, so every datagram's text
-        // stays valid until the burst is queued.
-        char senderTexts[kReceiveBurst][INET_ADDRSTRLEN];
-        std::string_view senderText;
-        in_addr_t lastAddress = 0;
-        tagDatagram burst[kReceiveBurst];
-        size_t decoded = 0;
-        for (int i = 0; i < received; ++i) {
-            if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
-                ++oversizeDatagrams;  // larger than the buffer: dropped unread
-                continue;
-            }
-            size_t length = messages[i].msg_len;
-            if (length < 1) {
-                ++emptyDatagrams;
-                continue;
-            }
-            const sockaddr_in& from = senders[i];
-            if (senderText.empty() || from.sin_addr.s_addr != lastAddress) {
-                char* text = senderTexts[i];
-                senderText = ::inet_ntop(AF_INET, &from.sin_addr, text, INET_ADDRSTRLEN) ? text : "";
-                lastAddress = from.sin_addr.s_addr;
-            }
-            tagDatagram& datagram = burst[decoded++];
-            datagram = {static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText, ntohs(from.sin_port),
-                        m_clock()};
-            Decode(datagram);
-        }
-        // Whatever the decoder made of them, every datagram is queued for the
-        // log, the whole burst under one lock.
-        m_logQueue.Push({burst, decoded});
-        // The kernel drops only while the socket's buffer is full, and then the
-        // next read comes back full: only such a burst looks at the counter, not
-        // every short one of a quiet socket (ticks and Close look anyway).
-        if (received == kReceiveBurst) UpdateKernelDrops();
-    }
+    if (errorCode == 0 && m_socket >= 0) ReceiveBurst();
     if (m_rearm) m_rearm();
 }
 
+int CFlowCollector::ReceiveBurst()
+{
+    if (m_socket < 0) return -1;
+    // One recvmmsg reads the whole burst; each datagram is decoded where it
+    // landed, as exactly the bytes received.
+    if (m_burst.empty()) m_burst.resize(size_t(kReceiveBurst) * kDatagramCapacity);
+    mmsghdr messages[kReceiveBurst] = {};
+    iovec vectors[kReceiveBurst];
+    sockaddr_in senders[kReceiveBurst];
+    for (int i = 0; i < kReceiveBurst; ++i) {
+        vectors[i] = {m_burst.data() + size_t(i) * kDatagramCapacity, kDatagramCapacity};
+        messages[i].msg_hdr.msg_name = &senders[i];
+        messages[i].msg_hdr.msg_namelen = sizeof senders[i];
+        messages[i].msg_hdr.msg_iov = &vectors[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int received = ::recvmmsg(m_socket, messages, kReceiveBurst, MSG_DONTWAIT, nullptr);
+    if (received <= 0) return received == 0 || errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    // The sender text is formed only when the sender changes (most bursts
+    // come from one agent), each in its own slot, so every datagram's text
+    // stays valid until the burst is queued.
+    char senderTexts[kReceiveBurst][INET_ADDRSTRLEN];
+    std::string_view senderText;
+    in_addr_t lastAddress = 0;
+    tagDatagram burst[kReceiveBurst];
+    size_t decoded = 0;
+    std::lock_guard lock(m_tablesMutex);
+    for (int i = 0; i < received; ++i) {
+        if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
+            ++oversizeDatagrams;  // larger than the buffer: dropped unread
+            continue;
+        }
+        size_t length = messages[i].msg_len;
+        if (length < 1) {
+            ++emptyDatagrams;
+            continue;
+        }
+        const sockaddr_in& from = senders[i];
+        if (senderText.empty() || from.sin_addr.s_addr != lastAddress) {
+            char* text = senderTexts[i];
+            senderText = ::inet_ntop(AF_INET, &from.sin_addr, text, INET_ADDRSTRLEN) ? text : "";
+            lastAddress = from.sin_addr.s_addr;
+        }
+        tagDatagram& datagram = burst[decoded++];
+        datagram = {static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText, ntohs(from.sin_port),
+                    m_clock()};
+        Decode(datagram);
+    }
+    // Whatever the decoder made of them, every datagram is queued for the
+    // log, the whole burst under one lock.
+    m_logQueue.Push({burst, decoded});
+    // The kernel drops only while the socket's buffer is full, and then the
+    // next read comes back full: only such a burst looks at the counter, not
+    // every short one of a quiet socket (ticks and Close look anyway).
+    if (received == kReceiveBurst) UpdateKernelDropsLocked();
+    return received;
+}
+
 void CFlowCollector::UpdateKernelDrops()
+{
+    std::lock_guard lock(m_tablesMutex);
+    UpdateKernelDropsLocked();
+}
+
+void CFlowCollector::UpdateKernelDropsLocked()
 {
     // The socket's own drop counter: datagrams the kernel discarded for want
     // of buffer space, before we could read them. It counts from the socket's
@@ -186,6 +200,7 @@ void CFlowCollector::Decode(const tagDatagram& datagram)
 void CFlowCollector::FeedDatagram(const uint8_t* bytes, size_t size, int64_t time,
                                   std::string_view sender, uint32_t senderPort)
 {
+    std::lock_guard lock(m_tablesMutex);
     Decode({bytes, std::min(size, kDatagramCapacity), sender, senderPort, time});
 }
 

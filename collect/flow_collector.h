@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,9 +29,9 @@
 
 namespace ortolan {
 
-// A readiness callback reads at most this many datagrams, so the event loop
-// regains control between bursts.
-inline constexpr int kReceiveBurst = 20;
+// One read takes at most this many datagrams, and the tables' lock is taken
+// once for all of them.
+inline constexpr int kReceiveBurst = 64;
 // The receive buffer asked of the kernel for each socket: at a busy
 // exporter's rate it rides out a stall of the receiving side of ~100 ms.
 inline constexpr int kReceiveBufferRequest = 8 << 20;
@@ -54,21 +55,36 @@ public:
     bool receiveBufferShort() const { return IsOpen() && m_receiveBuffer < kReceiveBufferRequest; }
 
     // Drops every port, agent and queued datagram; name tables stay loaded.
+    // Takes the tables' lock.
     void Reset();
     // Readiness callback: with error code 0 reads, decodes and queues up to
-    // kReceiveBurst datagrams; always re-arms the notification afterwards. A
-    // datagram larger than the buffer is dropped unread and counted.
+    // kReceiveBurst datagrams without waiting; always re-arms the notification
+    // afterwards. A datagram larger than the buffer is dropped unread and counted.
     void OnReceive(int errorCode);
+    // Reads one burst of up to kReceiveBurst datagrams without waiting and
+    // decodes and queues them under one hold of the tables' lock. Returns how
+    // many datagrams were read (oversize and empty ones included), 0 when
+    // nothing was waiting, -1 on an error (errno tells).
+    int ReceiveBurst();
+    // The lock over everything the receiving thread changes: the ports and
+    // their tables, the agents, the counters below and the decoder's state.
+    // Whoever reads them while a receive thread runs holds it, and holds it
+    // briefly (copy what is needed, then format); the receiving thread takes
+    // it once per burst. Never held while taking another collector's lock in
+    // the other order: take both with std::scoped_lock.
+    std::mutex& tablesMutex() const { return m_tablesMutex; }
     // Brings kernelDrops up to date with the socket's own drop counter. A
     // burst that comes back full does it (the socket is backed up, so drops
     // are likely), and so does Close; whoever shows the counter calls it
-    // first, since a quiet socket is not asked after every burst.
+    // first, since a quiet socket is not asked after every burst. Takes the
+    // tables' lock.
     void UpdateKernelDrops();
     // Decodes exactly datagram.length bytes and reads nothing beyond them. The
     // frame has counted the datagram and set datagramTime to its time.
     virtual void ParseDatagram(const tagDatagram& datagram) = 0;
     // Replay entry: stamps the time, counts and decodes the bytes in place (at
-    // most kDatagramCapacity of them, as a socket read would). Nothing is queued.
+    // most kDatagramCapacity of them, as a socket read would), under the
+    // tables' lock. Nothing is queued.
     void FeedDatagram(const uint8_t* bytes, size_t size, int64_t time, std::string_view sender,
                       uint32_t senderPort);
 
@@ -172,6 +188,8 @@ private:
     std::string_view FormatPortKey(char* buf, std::string_view agentText, int32_t number) const;
     // Counts the datagram, stamps its time and hands it to the decoder.
     void Decode(const tagDatagram& datagram);
+    // UpdateKernelDrops with the tables' lock held.
+    void UpdateKernelDropsLocked();
 
     // The agent's text as ports and lists show it.
     std::string AgentText(const tagAgentAddress& agent) const;
@@ -195,6 +213,7 @@ private:
 
     uint16_t m_defaultPort;
     const char* m_keyPrefix;
+    mutable std::mutex m_tablesMutex;
     std::vector<uint8_t> m_burst;  // kReceiveBurst datagrams, read by one call
     int m_socket = -1;
     int m_receiveBuffer = 0;

@@ -1,15 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "flow_log_writer.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "batch_writer.h"
 
 namespace ortolan {
 
 CFlowLogWriter::CFlowLogWriter(CLogQueue& netflow, CLogQueue& sflow) : m_netflow(netflow), m_sflow(sflow) {}
 
+void CFlowLogWriter::SetEagerPasses(bool eager)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_eager = eager;
+    }
+    // A full megabyte asks for a pass at once rather than at the next period.
+    for (CLogQueue* queue : {&m_netflow, &m_sflow}) {
+        if (eager)
+            queue->SetFillHook(kWriterPassBytes, [this] { Request(); });
+        else
+            queue->SetFillHook(0, {});
+    }
+}
+
 CFlowLogWriter::~CFlowLogWriter()
 {
     Stop();
+    if (m_eager) SetEagerPasses(false);
 }
 
 void CFlowLogWriter::SetFolder(std::string folder)
@@ -89,9 +108,17 @@ bool CFlowLogWriter::Stop()
 
 void CFlowLogWriter::Run()
 {
+    // Per thread on Linux; the batch writer's thread, started from here,
+    // inherits it. Failing leaves the thread at the receivers' priority.
+    ::setpriority(PRIO_PROCESS, ::gettid(), kWriterNice);
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_requested > m_done || m_stopping; });
+        auto due = [&] { return m_requested > m_done || m_stopping; };
+        // Eager, a period with no request is a pass of its own.
+        if (!m_eager)
+            m_changed.wait(lock, due);
+        else if (!m_changed.wait_for(lock, kWriterPassPeriod, due))
+            ++m_requested;
         if (m_requested == m_done) break;  // stopping, and every request answered
         uint64_t target = m_requested;
         lock.unlock();

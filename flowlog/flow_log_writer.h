@@ -3,8 +3,14 @@
 // Writes the collectors' queues to the flow log on a thread of its own, so the
 // thread that drains the sockets never waits for a log write. Each pass does
 // what CFlowLog::WriteFlowLog does (and keeps its guarantees) over the records
-// queued when the pass begins. Passes run when asked: once a second by the
-// controller, and at a stop, which writes everything before it returns.
+// queued when the pass begins. Passes run when asked (a stop writes everything
+// before it returns) and, once SetEagerPasses is on (the monitoring session),
+// also as soon as either queue holds kWriterPassBytes and otherwise every
+// kWriterPassPeriod: short passes keep the queues' chunks few and warm. Off,
+// the log's lines come out exactly as the requests cut them (the benchmarks'
+// logs compare byte for byte). The thread runs at a lower priority
+// (kWriterNice) than the receive threads, which must never wait for it.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -17,6 +23,13 @@
 
 namespace ortolan {
 
+inline constexpr uint64_t kWriterPassBytes = 1ull << 20;
+inline constexpr std::chrono::milliseconds kWriterPassPeriod{100};
+// The writer thread's nice value (from 0, the receive threads', to 19): under
+// a full CPU it yields to receiving, yet still gets a share, so the queues'
+// bound is seldom reached; SCHED_IDLE could starve it for good.
+inline constexpr int kWriterNice = 10;
+
 class CFlowLogWriter {
 public:
     // The queues must outlive the writer.
@@ -28,6 +41,10 @@ public:
 
     // The log folder (empty or ending with a separator), from the next pass on.
     void SetFolder(std::string folder);
+    // Passes of the thread's own, at a megabyte queued or every period; set
+    // before the thread starts and before anything fills the queues (it sets
+    // their fill hooks).
+    void SetEagerPasses(bool eager);
     // Starts the thread; nothing happens when it runs already.
     void Start();
     bool running() const { return m_thread.joinable(); }
@@ -66,6 +83,7 @@ private:
     uint64_t m_done = 0;       // requests answered by a finished pass
     uint64_t m_passes = 0;
     bool m_stopping = false;
+    bool m_eager = false;
     bool m_failing = false;
     std::string m_problem;
     std::set<std::string> m_writtenFiles;

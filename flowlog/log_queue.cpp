@@ -10,7 +10,7 @@ namespace {
 // A chunk holds about 180 datagrams of 1.4 KB; a larger record gets a chunk of
 // its own size.
 constexpr size_t kChunkBytes = 256 * 1024;
-// Emptied chunks kept for reuse, so a steady flow allocates nothing.
+// Emptied chunks kept for reuse at the least, whatever the recent peak.
 constexpr size_t kSpareChunks = 2;
 
 // A record in its chunk: time, port, length, sender length, sender text, bytes.
@@ -51,8 +51,30 @@ struct CLogQueue::CReader::tagSegment {
 
 void CLogQueue::Recycle(std::unique_ptr<tagChunk>& chunk)
 {
-    if (chunk && chunk->capacity == kChunkBytes && m_spare.size() < kSpareChunks) m_spare.push_back(std::move(chunk));
+    // Up to the recent peak: the chunks in the queue still count, since they
+    // too come back empty.
+    const size_t keep = std::max(kSpareChunks, m_peakChunks);
+    if (chunk && chunk->capacity == kChunkBytes && m_spare.size() + m_chunks.size() <= keep)
+        m_spare.push_back(std::move(chunk));
     chunk.reset();
+}
+
+bool CLogQueue::FillHookDue(uint64_t before) const
+{
+    return m_fillHook && before < m_fillBytes && m_bytes >= m_fillBytes;
+}
+
+void CLogQueue::SetFillHook(uint64_t bytes, std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_fillBytes = bytes;
+    m_fillHook = std::move(hook);
+}
+
+uint64_t CLogQueue::allocatedChunks() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_allocatedChunks;
 }
 
 CLogQueue::CLogQueue() = default;
@@ -74,24 +96,41 @@ CLogQueue::tagChunk* CLogQueue::TailFor(size_t need)
         chunk->used = 0;
     } else {
         chunk = std::make_unique<tagChunk>(std::max(kChunkBytes, need));
+        ++m_allocatedChunks;
     }
     m_chunks.push_back(std::move(chunk));
+    m_cyclePeak = std::max(m_cyclePeak, m_chunks.size());
+    m_peakChunks = std::max(m_peakChunks, m_cyclePeak);
     return m_chunks.back().get();
 }
 
 bool CLogQueue::Push(int64_t receivedAt, std::string_view sender, uint32_t senderPort,
                      std::span<const uint8_t> bytes)
 {
-    std::lock_guard lock(m_mutex);
-    return PushLocked(receivedAt, sender, senderPort, bytes);
+    bool queued = false;
+    bool due = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const uint64_t before = m_bytes;
+        queued = PushLocked(receivedAt, sender, senderPort, bytes);
+        due = FillHookDue(before);
+    }
+    if (due) m_fillHook();
+    return queued;
 }
 
 size_t CLogQueue::Push(std::span<const tagDatagram> datagrams)
 {
     size_t queued = 0;
-    std::lock_guard lock(m_mutex);
-    for (const tagDatagram& d : datagrams)
-        queued += PushLocked(d.time, d.sender, d.senderPort, {d.bytes, d.length});
+    bool due = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const uint64_t before = m_bytes;
+        for (const tagDatagram& d : datagrams)
+            queued += PushLocked(d.time, d.sender, d.senderPort, {d.bytes, d.length});
+        due = FillHookDue(before);
+    }
+    if (due) m_fillHook();
     return queued;
 }
 
@@ -190,14 +229,21 @@ void CLogQueue::PopLocked(size_t count)
         --m_count;
         --count;
     }
-    if (m_count == 0 && !m_chunks.empty()) {
-        // Nothing left: the chunks start over from their beginning.
-        while (m_chunks.size() > 1) {
-            Recycle(m_chunks.front());
-            m_chunks.pop_front();
+    if (m_count == 0) {
+        m_peakChunks = std::max(m_cyclePeak, m_peakChunks - m_peakChunks / 16);
+        if (!m_chunks.empty()) {
+            // Nothing left: the chunks start over from their beginning.
+            while (m_chunks.size() > 1) {
+                Recycle(m_chunks.front());
+                m_chunks.pop_front();
+            }
+            m_chunks.front()->used = 0;
+            m_head = 0;
         }
-        m_chunks.front()->used = 0;
-        m_head = 0;
+        // What the lower peak no longer keeps is freed.
+        while (!m_spare.empty() && m_chunks.size() + m_spare.size() > std::max(kSpareChunks, m_peakChunks))
+            m_spare.pop_back();
+        m_cyclePeak = m_chunks.size();
     }
 }
 

@@ -7,6 +7,7 @@
 // reader at a time; every call may come from either thread.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -44,6 +45,10 @@ public:
     CLogQueue& operator=(const CLogQueue&) = delete;
 
     void SetLimit(uint64_t bytes);
+    // Calls hook on the producing thread, outside the queue's lock, whenever a
+    // push takes the queued bytes from below `bytes` to `bytes` or more (the
+    // writer's cue for an early pass). Set before any producer runs.
+    void SetFillHook(uint64_t bytes, std::function<void()> hook);
     // Queues a copy of one datagram; false, counting it in dropped(), when the
     // bound leaves no room for it. A sender text over 255 characters is cut.
     bool Push(int64_t receivedAt, std::string_view sender, uint32_t senderPort, std::span<const uint8_t> bytes);
@@ -55,6 +60,9 @@ public:
     uint64_t bytes() const;     // their LogRecordCost, at most the limit
     uint64_t dropped() const;   // copies refused by the bound since the last Clear
     uint64_t unwritten() const; // records given up by Discard since the last Clear
+    // Chunks allocated since the queue was made: a steady flow that stays
+    // within its recent peak reuses its emptied chunks and adds none.
+    uint64_t allocatedChunks() const;
 
     // Gives up every queued record (the log could not take them when the
     // program stopped), counting them unwritten; returns how many.
@@ -103,11 +111,24 @@ private:
     void ClearLocked();
     // Keeps an emptied chunk for reuse, or frees it; with m_mutex held.
     void Recycle(std::unique_ptr<tagChunk>& chunk);
+    // Whether the fill hook is due after a push that found `before` bytes queued.
+    bool FillHookDue(uint64_t before) const;
 
     mutable std::mutex m_mutex;     // everything below
     std::mutex m_readerMutex;       // held by a CReader for its lifetime
     std::deque<std::unique_ptr<tagChunk>> m_chunks;
     std::vector<std::unique_ptr<tagChunk>> m_spare;  // emptied chunks kept for reuse
+    // The most chunks the queue held at once lately: emptied chunks are kept
+    // while queued and spare ones together stay within it, so a flow that
+    // refills as fast as the writer empties allocates nothing. Each time the
+    // queue runs empty it falls a sixteenth towards the most queued since the
+    // last time (m_cyclePeak), so a peak long past gives its memory back while
+    // a steady flow keeps what it needs.
+    size_t m_peakChunks = 0;
+    size_t m_cyclePeak = 0;
+    uint64_t m_allocatedChunks = 0;
+    uint64_t m_fillBytes = 0;
+    std::function<void()> m_fillHook;
     size_t m_head = 0;              // offset of the first record in the front chunk
     size_t m_count = 0;
     uint64_t m_bytes = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "metrics_gather.h"
 
+#include <mutex>
+
 #include <algorithm>
 
 namespace ortolan {
@@ -8,11 +10,11 @@ namespace {
 
 void GatherCollector(CFlowCollector& c, const char* kind, const tagMetricsLimits& limits, tagMetricsSnapshot& out)
 {
-    // Everything a scrape shows of one collector is read in this one pass.
-    // Whoever receives into the collector on another thread must hold it off
-    // here (its tables' lock, taken at the top of this function) and nowhere
-    // else: the text is formed afterwards from the copies alone.
+    // Everything a scrape shows of one collector is read in this one pass,
+    // with its receiving thread held off by the tables' lock; the text is
+    // formed afterwards from the copies alone.
     c.UpdateKernelDrops();
+    std::lock_guard lock(c.tablesMutex());
     tagCollectorHealth h;
     h.kind = kind;
     h.datagrams = c.datagramCount;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor_controller.h"
 
-#include <QSocketNotifier>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "memory_costs.h"
 #include "replay_feed.h"
@@ -35,6 +35,7 @@ uint32_t EffectivePort(uint32_t port, const CFlowCollector& c)
 
 tagCollectorFigures FiguresOf(const CFlowCollector& c)
 {
+    std::lock_guard lock(c.tablesMutex());
     return {uint64_t(c.agents.size()), c.CountInterfaces(), c.datagramCount};
 }
 
@@ -59,6 +60,9 @@ CMonitorController::CMonitorController(IMonitorHost& host, IHostResolver& resolv
     m_netflow.SetClock(m_clock);
     m_sflow.ShareMemoryBudget(m_memory);
     m_netflow.ShareMemoryBudget(m_memory);
+    // While monitoring the writer keeps the queues short on its own; the log
+    // timer only takes its state into the status.
+    m_logWriter.SetEagerPasses(true);
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CMonitorController::RefreshTick);
     m_logTimer.setInterval(1000);
@@ -170,8 +174,10 @@ bool CMonitorController::Start()
             UpdateStatus();
             return true;
         }
-        if (sflowOpen) WatchSocket(m_sflow, m_sflowNotifier);
-        if (netflowOpen) WatchSocket(m_netflow, m_netflowNotifier);
+        // The window's thread never reads a socket: a stall of it (a list
+        // opening, a refresh) would overflow the socket's buffer.
+        if (sflowOpen) m_sflowReceiver.Start();
+        if (netflowOpen) m_netflowReceiver.Start();
         m_host.MonitoringChanged(true);
         m_refreshTimer.start(RefreshPeriodMs(m_settings.refreshSeconds));
         m_logTimer.start();
@@ -200,24 +206,12 @@ void CMonitorController::Stop()
     UpdateStatus();
 }
 
-void CMonitorController::WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier)
-{
-    notifier = std::make_unique<QSocketNotifier>(collector.socketDescriptor(), QSocketNotifier::Read);
-    // The notifier stays enabled: it is level-triggered, so datagrams left
-    // after a burst raise it again on the loop's next pass, and that pass
-    // serves the paints, clicks and timers that are due as well. Turning it
-    // off and on around every burst only cost the loop a wake-up of its own
-    // and a pass per burst.
-    collector.SetRearmHook({});
-    connect(notifier.get(), &QSocketNotifier::activated, this, [&collector] { collector.OnReceive(0); });
-}
-
 void CMonitorController::CloseSockets()
 {
-    m_sflow.SetRearmHook({});
-    m_netflow.SetRearmHook({});
-    m_sflowNotifier.reset();
-    m_netflowNotifier.reset();
+    // Each thread takes in what its socket's buffer holds before it ends, so
+    // the stop keeps everything that had arrived.
+    m_sflowReceiver.Stop();
+    m_netflowReceiver.Stop();
     m_sflow.Close();
     m_netflow.Close();
 }
@@ -264,10 +258,16 @@ void CMonitorController::UpdateTrends()
 {
     bool wasEmpty = m_list.rowCount() == 0;
     bool pointAdded = false;
-    for (auto& [key, port] : m_sflow.ports) UpdatePort(key, *port, false, pointAdded);
-    for (auto& [key, port] : m_netflow.ports) UpdatePort(key, *port, true, pointAdded);
-    // Only the nodes an open list shows are named, not every node of every port.
-    for (CMonPort* port : m_shownPorts) ResolveNamesOf(*port);
+    {
+        // A few cells and chart points per port: short enough to hold both
+        // collectors' tables for (the receive threads queue in the socket
+        // buffers meanwhile).
+        std::scoped_lock tables(m_sflow.tablesMutex(), m_netflow.tablesMutex());
+        for (auto& [key, port] : m_sflow.ports) UpdatePort(key, *port, false, pointAdded);
+        for (auto& [key, port] : m_netflow.ports) UpdatePort(key, *port, true, pointAdded);
+        // Only the nodes an open list shows are named, not every node of every port.
+        for (CMonPort* port : m_shownPorts) ResolveNamesOf(*port);
+    }
     m_list.NotifyChanged();
     if (pointAdded) FitTimeAxis();
     if (wasEmpty && m_list.rowCount() > 0) m_host.RowsAppeared();
@@ -427,6 +427,7 @@ tagLossFigures CMonitorController::LossFigures() const
     tagLossFigures loss;
     for (const CFlowCollector* c : {static_cast<const CFlowCollector*>(&m_sflow),
                                     static_cast<const CFlowCollector*>(&m_netflow)}) {
+        std::lock_guard lock(c->tablesMutex());
         loss.receiveLost += c->oversizeDatagrams + c->emptyDatagrams + c->kernelDrops;
         if (m_logFailing) loss.logWaiting += c->logQueue().size();
         loss.logLost += c->logQueue().dropped() + c->logQueue().unwritten();
@@ -434,6 +435,14 @@ tagLossFigures CMonitorController::LossFigures() const
     }
     loss.refused += m_hostNameMemory.refused() + m_portHostNames.refused();
     return loss;
+}
+
+CFlowCollector* CMonitorController::CollectorOf(const CMonPort& port)
+{
+    for (CFlowCollector* c : {static_cast<CFlowCollector*>(&m_sflow), static_cast<CFlowCollector*>(&m_netflow)})
+        for (const auto& [key, held] : c->ports)
+            if (held.get() == &port) return c;
+    return nullptr;
 }
 
 std::string CMonitorController::ResolveHostName(const std::string& address)
@@ -494,6 +503,7 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
             // A list that is open shows the name from its next build on.
             auto key = CIpAddress::Parse(a);
             if (!key) continue;
+            std::scoped_lock tables(m_sflow.tablesMutex(), m_netflow.tablesMutex());
             for (CMonPort* port : m_shownPorts)
                 if (port->ips.contains(*key)) m_portHostNames.Note(*port, *key, reply.hostName);
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The logic behind the main window, without widgets: start and stop of
-// monitoring (start dialog and replay), the sockets' readiness, the refresh
+// monitoring (start dialog and replay), the collectors' receive threads, the refresh
 // timer (1234: closes an interval, one-shot, re-armed after each tick) and
 // the log timer (1235: has the writer thread write the queues to the flow log
 // each second), the
@@ -27,11 +27,10 @@
 #include "monitor_settings.h"
 #include "nflow_mon.h"
 #include "port_host_names.h"
+#include "receive_thread.h"
 #include "sflow_mon.h"
 #include "status_text.h"
 #include "trend_charts.h"
-
-class QSocketNotifier;
 
 namespace ortolan {
 
@@ -129,6 +128,7 @@ public:
     // the cache now, at every refresh and as answers arrive; other ports' nodes
     // are not walked at all.
     void SetShownPorts(std::vector<CMonPort*> ports) { m_shownPorts = std::move(ports); }
+    // The caller holds the port's collector's tables' lock.
     void ResolveNamesOf(const CMonPort& port);
     // The names the lists show beside the shown ports' addresses.
     const IHostNameLookup& portHostNames() const { return m_portHostNames; }
@@ -142,6 +142,12 @@ public:
     CNameTables& names() { return m_names; }
     CSFlowMon& sflow() { return m_sflow; }
     CNFlowMon& netflow() { return m_netflow; }
+    // The collector whose tables hold the port; null for a port of neither.
+    // The caller holds both collectors' tables' locks.
+    CFlowCollector* CollectorOf(const CMonPort& port);
+    // The threads that read the sockets while monitoring.
+    const CReceiveThread& sflowReceiver() const { return m_sflowReceiver; }
+    const CReceiveThread& netflowReceiver() const { return m_netflowReceiver; }
     CFlowLog& flowLog() { return m_flowLog; }
     CFlowLogWriter& logWriter() { return m_logWriter; }
     CMonitorListModel& list() { return m_list; }
@@ -160,7 +166,6 @@ public:
     const QTimer& logTimer() const { return m_logTimer; }
 
 private:
-    void WatchSocket(CFlowCollector& collector, std::unique_ptr<QSocketNotifier>& notifier);
     void CloseSockets();
     void UpdatePort(const std::string& key, CMonPort& port, bool netflow, bool& pointAdded);
     void FitTimeAxis();
@@ -189,8 +194,9 @@ private:
     CMonitorListModel m_list;
     std::array<std::unique_ptr<CChartModel>, kTrendChartCount> m_ownCharts;
     TrendCharts m_charts{};
-    std::unique_ptr<QSocketNotifier> m_sflowNotifier;
-    std::unique_ptr<QSocketNotifier> m_netflowNotifier;
+    // After the collectors and the writer: the threads end before what they fill.
+    CReceiveThread m_sflowReceiver{m_sflow};
+    CReceiveThread m_netflowReceiver{m_netflow};
     QTimer m_refreshTimer;
     QTimer m_logTimer;
 

@@ -6,6 +6,7 @@
 // its bytes (memory_costs.h) before it is made. Beyond the limit new things
 // are refused and counted by their owner, while what exists goes on counting.
 // Both collectors, and anything else the controller owns, share one budget.
+#include <atomic>
 #include <cstdint>
 
 namespace ortolan {
@@ -17,6 +18,9 @@ inline constexpr uint32_t kMaxMemoryLimitMib = 65536;
 inline constexpr uint32_t kDefaultMemoryLimitMib = 2048;
 inline constexpr uint64_t MiB(uint64_t n) { return n << 20; }
 
+// Both collectors' receive threads and the window's thread charge the same
+// budget, so its figures are atomic; an owner's account is kept under its
+// owner's lock.
 class CMemoryBudget {
 public:
     explicit CMemoryBudget(uint64_t limitBytes = MiB(kDefaultMemoryLimitMib)) : m_limit(limitBytes) {}
@@ -26,21 +30,31 @@ public:
     // Takes the bytes; false, taking nothing, when they would pass the limit.
     bool Charge(uint64_t bytes)
     {
-        if (bytes > m_limit || m_used > m_limit - bytes) return false;
-        m_used += bytes;
+        const uint64_t limit = m_limit.load(std::memory_order_relaxed);
+        uint64_t used = m_used.load(std::memory_order_relaxed);
+        do {
+            if (bytes > limit || used > limit - bytes) return false;
+        } while (!m_used.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
         return true;
     }
+    // Takes bytes already held elsewhere, past the limit if need be.
+    void ForceCharge(uint64_t bytes) { m_used.fetch_add(bytes, std::memory_order_relaxed); }
     // Gives back bytes that Charge took.
-    void Release(uint64_t bytes) { m_used -= bytes <= m_used ? bytes : m_used; }
+    void Release(uint64_t bytes)
+    {
+        uint64_t used = m_used.load(std::memory_order_relaxed);
+        while (!m_used.compare_exchange_weak(used, used - (bytes <= used ? bytes : used), std::memory_order_relaxed)) {
+        }
+    }
     // A lower limit refuses further charges; nothing already kept is dropped.
-    void SetLimit(uint64_t bytes) { m_limit = bytes; }
+    void SetLimit(uint64_t bytes) { m_limit.store(bytes, std::memory_order_relaxed); }
 
-    uint64_t used() const { return m_used; }
-    uint64_t limit() const { return m_limit; }
+    uint64_t used() const { return m_used.load(std::memory_order_relaxed); }
+    uint64_t limit() const { return m_limit.load(std::memory_order_relaxed); }
 
 private:
-    uint64_t m_limit;
-    uint64_t m_used = 0;
+    std::atomic<uint64_t> m_limit;
+    std::atomic<uint64_t> m_used{0};
 };
 
 // One owner's share of a budget (a collector's tables): what it charged, so a
@@ -91,14 +105,8 @@ public:
     const CMemoryBudget& shared() const { return *m_budget; }
 
 private:
-    void ForceCharge(uint64_t bytes)
-    {
-        // Already held: moved over even past the new budget's limit.
-        uint64_t limit = m_budget->limit();
-        m_budget->SetLimit(UINT64_MAX);
-        m_budget->Charge(bytes);
-        m_budget->SetLimit(limit);
-    }
+    // Already held: moved over even past the new budget's limit.
+    void ForceCharge(uint64_t bytes) { m_budget->ForceCharge(bytes); }
 
     CMemoryBudget* m_budget;
     uint64_t m_charged = 0;

@@ -29,8 +29,8 @@ constexpr int kOpeningSortColumn = 2;
 }  // namespace
 
 CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames)
-    : QDialog(parent), m_port(port), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
+                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables)
+    : QDialog(parent), m_port(port), m_tables(tables), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
 {
     const tagListKindInfo& info = ListKindInfo(listKind);
     setWindowTitle(QString::fromUtf8(info.title));
@@ -58,7 +58,13 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     layout->activate();
 
     SetUpShareChart(*m_chart, listKind);
-    tagBuiltList built = BuildListRows(listKind, port, oui, hostNames);
+    // The rows are texts and values of their own: the receive thread waits
+    // only while they are copied out, not while they are sorted and shown.
+    tagBuiltList built;
+    {
+        std::unique_lock<std::mutex> lock = LockTables();
+        built = BuildListRows(listKind, port, oui, hostNames);
+    }
     m_topEntries = std::move(built.topEntries);
     m_model = new CListModel(std::move(built.table), this);
     m_view->setModel(m_model);
@@ -101,30 +107,37 @@ void CListDlg::SortByHeader(int column)
                                                                                     : Qt::AscendingOrder);
 }
 
-const tagIfCounter* CListDlg::SelectedInterface() const
+std::unique_lock<std::mutex> CListDlg::LockTables() const
 {
-    if (m_listKind != kListKindInterfaces) return nullptr;
+    return m_tables ? std::unique_lock<std::mutex>(*m_tables) : std::unique_lock<std::mutex>();
+}
+
+std::optional<tagIfCounter> CListDlg::SelectedInterface() const
+{
+    if (m_listKind != kListKindInterfaces) return std::nullopt;
     const QModelIndexList rows = m_view->selectionModel()->selectedRows();
-    if (rows.isEmpty()) return nullptr;
+    if (rows.isEmpty()) return std::nullopt;
     int first = rows.front().row();
     for (const QModelIndex& r : rows) first = std::min(first, r.row());
     const tagListRow* row = m_model->RowAt(first);
-    if (!row) return nullptr;
+    if (!row) return std::nullopt;
+    std::unique_lock<std::mutex> lock = LockTables();
     auto it = m_port.interfaces.find(static_cast<uint32_t>(row->itemData));
-    return it == m_port.interfaces.end() ? nullptr : &it->second;
+    if (it == m_port.interfaces.end()) return std::nullopt;
+    return it->second;
 }
 
 void CListDlg::UpdateDetailsButton()
 {
     m_details->setEnabled(false);
-    const tagIfCounter* ifc = SelectedInterface();
+    std::optional<tagIfCounter> ifc = SelectedInterface();
     if (ifc && ifc->history.size() > 1) m_details->setEnabled(true);
 }
 
 void CListDlg::OpenDetails()
 {
     if (m_view->selectionModel()->selectedRows().size() != 1) return;
-    const tagIfCounter* ifc = SelectedInterface();
+    std::optional<tagIfCounter> ifc = SelectedInterface();
     if (ifc && m_openDetail) m_openDetail(*ifc);
 }
 

@@ -6,6 +6,8 @@
 // column's stored values.
 #include <QDialog>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "share_chart.h"
@@ -28,9 +30,12 @@ class CListDlg : public QDialog {
     Q_OBJECT
 public:
     // The port, the names and the sort state must outlive the window. The IP
-    // list shows the host names the lookup gives, none without one.
+    // list shows the host names the lookup gives, none without one. tables:
+    // the lock of the port's collector while a receive thread fills it; the
+    // window copies what it shows under it and never holds it otherwise.
     CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-             IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr);
+             IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr,
+             std::mutex* tables = nullptr);
     ~CListDlg() override;
 
     // What "詳細情報" does with the chosen interface; by default the port
@@ -53,9 +58,13 @@ public:
 
 private:
     void UpdateDetailsButton();
-    const tagIfCounter* SelectedInterface() const;
+    // A copy of the chosen interface's counters, taken under the tables' lock.
+    std::optional<tagIfCounter> SelectedInterface() const;
+    // Holds the tables' lock when there is one.
+    std::unique_lock<std::mutex> LockTables() const;
 
     CMonPort& m_port;
+    std::mutex* m_tables;
     int m_listKind;
     tagViewSortState& m_sortState;
     IDialogSeam& m_dialogs;

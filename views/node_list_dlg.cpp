@@ -7,12 +7,15 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <ctime>
+#include <mutex>
 
 #include "auto_size_columns.h"
 #include "dialog_seam.h"
 #include "list_csv_export.h"
 #include "list_model.h"
+#include "nflow_mon.h"
 #include "node_list_rows.h"
+#include "sflow_mon.h"
 #include "view_sort_state.h"
 
 namespace ortolan {
@@ -43,7 +46,13 @@ CNodeListDlg::CNodeListDlg(CSFlowMon& sflow, CNFlowMon& nflow, tagViewSortState&
     layout->activate();
 
     const int64_t now = clock ? clock() : static_cast<int64_t>(std::time(nullptr));
-    m_model = new CListModel(BuildLocalNodeRows(sflow, nflow, now, hostNames), this);
+    tagListTable rows;
+    {
+        // The rows are copied out under both collectors' locks and shown without them.
+        std::scoped_lock tables(sflow.tablesMutex(), nflow.tablesMutex());
+        rows = BuildLocalNodeRows(sflow, nflow, now, hostNames);
+    }
+    m_model = new CListModel(std::move(rows), this);
     m_view->setModel(m_model);
     SetInitialColumnWidths(m_view);
     AutoSizeColumns(m_view);

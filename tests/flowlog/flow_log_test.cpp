@@ -208,6 +208,57 @@ TEST_F(FlowLogTest, WriterThreadWritesWhatIsQueuedMeanwhileOnceAndInOrder)
     EXPECT_EQ(written[1], expected[1]);
 }
 
+// The writer empties the queue about ten times a second while the receive
+// thread refills it: emptied chunks are kept up to the recent peak, so a
+// steady flow allocates nothing, and a peak long past gives its memory back.
+TEST(LogQueue, AFlowThatRefillsItsPeakReusesItsChunks)
+{
+    CLogQueue queue;
+    const std::vector<uint8_t> datagram(1400, 0x5a);
+    auto fill = [&](int records) {
+        for (int i = 0; i < records; ++i) ASSERT_TRUE(queue.Push(i, "192.0.2.1", 6343, datagram));
+    };
+    auto drain = [&] {
+        CLogQueue::CReader reader(queue);
+        reader.Pop(reader.available());
+    };
+    constexpr int kPass = 20000;  // about 110 chunks
+    fill(kPass);
+    const uint64_t peak = queue.allocatedChunks();
+    ASSERT_GT(peak, 100u);
+    for (int pass = 0; pass < 5; ++pass) {
+        drain();
+        fill(kPass);
+    }
+    EXPECT_EQ(queue.allocatedChunks(), peak) << "a refill within the peak allocates nothing";
+    for (int quiet = 0; quiet < 100; ++quiet) {
+        drain();
+        fill(1);
+    }
+    drain();
+    fill(kPass);
+    EXPECT_GT(queue.allocatedChunks(), peak + 50) << "quiet passes gave the peak's chunks back";
+}
+
+TEST(LogQueue, FillHookFiresOnceEachTimeTheThresholdIsCrossed)
+{
+    CLogQueue queue;
+    int calls = 0;
+    const std::vector<uint8_t> datagram(200, 1);
+    queue.SetFillHook(4 * LogRecordCost(datagram.size()), [&] { ++calls; });
+    for (int i = 0; i < 3; ++i) queue.Push(i, "192.0.2.1", 6343, datagram);
+    EXPECT_EQ(calls, 0);
+    for (int i = 0; i < 5; ++i) queue.Push(i, "192.0.2.1", 6343, datagram);
+    EXPECT_EQ(calls, 1) << "the fourth record crosses it; those after it add nothing";
+    {
+        CLogQueue::CReader reader(queue);
+        reader.Pop(reader.available());
+    }
+    std::vector<tagDatagram> burst(4, tagDatagram{datagram.data(), datagram.size(), "192.0.2.1", 6343, 0});
+    queue.Push(burst);
+    EXPECT_EQ(calls, 2) << "a whole burst crosses it again";
+}
+
 TEST_F(FlowLogTest, TornTailOfAnEarlierRunIsCutBeforeAppending)
 {
     CNFlowMon netflow;

@@ -4,6 +4,8 @@
 // the status text, with the clock fixed.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -537,7 +539,8 @@ TEST_F(ControllerTest, ClockStepHoldsThePurgeAndIsShown)
     QString today = QDir(dir.path()).filePath("FL2026-12-07.log");
     for (const QString& path : {old, recent}) std::ofstream(path.toStdString()) << "\n";
     SendTo(uint16_t(host.form.sflowPort), SflowDatagram(1, 1000, IfCounters{}, Hosts(1)));
-    ASSERT_TRUE(ProcessUntil([&] { return controller.sflow().datagramCount == 1; }));
+    // The receive thread counts a burst once it is decoded and queued for the log.
+    ASSERT_TRUE(controller.sflowReceiver().WaitForReceived(1, std::chrono::seconds(10)));
     ASSERT_TRUE(controller.logWriter().Flush());
     ASSERT_TRUE(QFile::exists(today));
 
@@ -584,9 +587,9 @@ TEST_F(ControllerTest, LiveDatagramsOnLoopbackReachListAndLog)
     IfCounters c;
     SendTo(uint16_t(host.form.sflowPort), SflowDatagram(1, 1000, c, Hosts(2)));
     SendTo(uint16_t(host.form.netflowPort), NetflowV5(1, {FlowSpec{}}, 3));
-    ASSERT_TRUE(ProcessUntil([&] {
-        return controller.sflow().datagramCount == 1 && controller.netflow().datagramCount == 1;
-    }));
+    // Received on the collectors' own threads, without the event loop.
+    ASSERT_TRUE(controller.sflowReceiver().WaitForReceived(1, std::chrono::seconds(10)));
+    ASSERT_TRUE(controller.netflowReceiver().WaitForReceived(1, std::chrono::seconds(10)));
     controller.RefreshTick();
     ASSERT_EQ(controller.list().rowCount(), 2);
     EXPECT_EQ(controller.list().key(0), "sFlow V5:10.0.0.1:0");
