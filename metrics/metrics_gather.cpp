@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "metrics_gather.h"
 
-#include <mutex>
-
 #include <algorithm>
+#include <mutex>
 
 namespace ortolan {
 namespace {

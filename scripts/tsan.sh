@@ -2,15 +2,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the suites whose code runs on several threads (the collectors and
 # their receive threads, the flow log and its writer, the monitoring
-# controller) with ThreadSanitizer in build-tsan/ and runs them. Any report
-# fails the run. Run it before every stop of a change to those threads.
+# controller, the metrics server) with ThreadSanitizer in build-tsan/ and
+# runs them. Any report fails the run. Run it before every stop of a change
+# to those threads.
 #
 #   scripts/tsan.sh [BUILD_DIR]          (default: build-tsan next to the sources)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-tsan}
 jobs=${ORTOLAN_JOBS:-$(nproc)}
-suites=(collect_tests flowlog_tests monitor_tests)
+suites=(collect_tests flowlog_tests monitor_tests metrics_tests)
 
 echo "== build with ThreadSanitizer ($build)"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORTOLAN_SANITIZE_THREAD=ON \

@@ -34,17 +34,6 @@ using namespace ortolan::testing;
 using nlohmann::json;
 using Datagrams = std::vector<std::vector<uint8_t>>;
 
-void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
-{
-    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::close(s);
-}
-
 // Records per NetFlow v5 datagram the tests make: rows come 30 at a time.
 constexpr int kRecordsPerDatagram = 30;
 

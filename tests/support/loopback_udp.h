@@ -12,8 +12,21 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ortolan::testing {
+
+// One datagram to a port of 127.0.0.1, from a socket of its own.
+inline void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
+{
+    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::close(s);
+}
 
 // A socket bound to a free port of 127.0.0.1 (written to *port); -1 on failure.
 inline int BindLoopbackUdp(uint16_t* port)

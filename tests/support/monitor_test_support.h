@@ -86,17 +86,6 @@ public:
 };
 
 
-inline void SendTo(uint16_t port, const std::vector<uint8_t>& bytes)
-{
-    int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::close(s);
-}
-
 // Runs the event loop until done(), or ten seconds as a hang guard: what it
 // waits for is on loopback, so only a machine far too busy gets near it.
 template <class Done>
