@@ -356,7 +356,7 @@ echo
 echo "==================================================================================================="
 row "figure" "value" "unit" "ratio / target"
 echo "---------------------------------------------------------------------------------------------------"
-# met NAME VALUE LIMIT le|ge: ": met" or ": missed by ..." against the issue's target.
+# met NAME VALUE LIMIT le|ge: ": met" or ": missed by ..." against the target.
 met() {
   awk -v v="${2:-}" -v l="$3" -v op="$4" 'BEGIN {
     if (v == "" || v == "n/a") exit
