@@ -87,6 +87,7 @@ void CFlowCollector::Reset()
     agents.clear();
     m_textAgents.clear();
     m_textAgentNames.clear();
+    m_rowKey.clear();  // a text agent's number may name another sender from now on
     datagramCount = 0;
     resetTime = m_clock();
     m_logQueue.Clear();
@@ -334,14 +335,20 @@ CMonPort* CFlowCollector::AcceptDatagram(const tagAgentAddress& agent, int32_t n
 
 void CFlowCollector::StartRows(const tagAgentAddress& agent, int32_t number)
 {
-    char key[kMaxPortKey];
-    m_rowKey.assign(FormatPortKey(key, AgentText(agent), number));
-    m_rowBase = tagFlowRow{};
+    // Runs of datagrams come from one port: its key text and exporter bytes
+    // are formed once for the run, only the time is new.
+    const tagPortKey port{agent, version, uint32_t(number)};
+    if (m_rowKey.empty() || !(port == m_rowPort)) {
+        char key[kMaxPortKey];
+        m_rowKey.assign(FormatPortKey(key, AgentText(agent), number));
+        m_rowPort = port;
+        m_rowBase = tagFlowRow{};
+        m_rowBase.portKey = m_rowKey;
+        // An agent of no address (a replayed sender text) leaves the exporter zero.
+        if (agent.family == AgentFamily::V4) StoreRowAddress(m_rowBase.exporter, agent.bytes, true);
+        else if (agent.family == AgentFamily::V6Groups) StoreRowAddress(m_rowBase.exporter, agent.bytes, false);
+    }
     m_rowBase.time = datagramTime;
-    m_rowBase.portKey = m_rowKey;
-    // An agent of no address (a replayed sender text) leaves the exporter zero.
-    if (agent.family == AgentFamily::V4) StoreRowAddress(m_rowBase.exporter, agent.bytes, true);
-    else if (agent.family == AgentFamily::V6Groups) StoreRowAddress(m_rowBase.exporter, agent.bytes, false);
 }
 
 CMonPort* CFlowCollector::FindPort(std::string_view key)

@@ -210,6 +210,7 @@ private:
     // The name tables' generation the cached labels were formed under.
     uint64_t m_namesGeneration = 0;
     std::string m_rowKey;  // the text m_rowBase.portKey views
+    tagPortKey m_rowPort;  // the port m_rowKey names
 
     uint16_t m_defaultPort;
     const char* m_keyPrefix;

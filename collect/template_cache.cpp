@@ -80,7 +80,7 @@ uint64_t CTemplateCache::SourceCost()
 
 tagTemplateSource* CTemplateCache::Source(const tagAgentAddress& exporter, uint32_t domain, uint16_t version)
 {
-    tagSourceKey key{exporter, domain, version};
+    tagSourceKey key{exporter, version, domain};
     if (m_last && m_lastKey == key) return m_last;
     auto it = m_sources.find(key);
     if (it == m_sources.end()) {

@@ -108,18 +108,9 @@ public:
     static FlowField RoleOf(uint16_t type, uint16_t length, uint32_t enterprise);
 
 private:
-    struct tagSourceKey {
-        tagAgentAddress exporter;
-        uint32_t domain = 0;
-        uint16_t version = 0;
-
-        bool operator==(const tagSourceKey&) const = default;
-        template <class H>
-        friend H AbslHashValue(H h, const tagSourceKey& k)
-        {
-            return H::combine(std::move(h), k.exporter, k.domain, k.version);
-        }
-    };
+    // An exporter's templates are keyed as its port is: address, version and
+    // source id or observation domain.
+    using tagSourceKey = tagPortKey;
     static uint64_t FieldsCost(const std::vector<tagTemplateField>& fields);
     static uint64_t TableCost(size_t capacity);
     static uint64_t SourceCost();
