@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "local_time.h"
+
 namespace ortolan {
 
 namespace {
@@ -182,27 +184,46 @@ tagValueScale FitValueScale(double setMin, double setMax, double step, bool fit,
     return {lo, hi, even ? int(std::lround(parts)) + 1 : 6};
 }
 
-std::string AxisLabelFormat(const std::string& format, double step)
+std::string AxisValueText(double v)
 {
-    if (!IsNumberFormat(format)) return "%g";
-    size_t pos = format.find('%');
-    while (pos != std::string::npos && pos + 1 < format.size() && format[pos + 1] == '%')
-        pos = format.find('%', pos + 2);
-    if (pos == std::string::npos || !(step > 0) || step >= 1) return format;
-    size_t end = ScanFloatConversion(format, pos);
-    char conversion = end ? format[end - 1] : 0;
-    if (conversion != 'f' && conversion != 'F') return format;
-    size_t dot = format.find('.', pos);
-    int decimals = 6;   // printf's default for %f
-    if (dot != std::string::npos && dot < end) decimals = std::atoi(format.c_str() + dot + 1);
-    // Decimals that print every multiple of the step apart (0.25 needs 2).
-    int needed = 0;
-    while (needed < 15 && std::abs(step * std::pow(10.0, needed) - std::round(step * std::pow(10.0, needed))) > 1e-6)
-        ++needed;
-    if (needed <= decimals) return format;
-    char widened[16];
-    std::snprintf(widened, sizeof widened, "%%.%d%s", needed, format[end - 2] == 'l' ? "lf" : "f");
-    return format.substr(0, pos) + widened + format.substr(end);
+    if (!std::isfinite(v)) return FormatNumber("%g", v);
+    // Four significant digits, rounded by printf in decimal: float noise such
+    // as 0.30000000000000004 or 9.999999999999999e30 rounds away here.
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3e", std::abs(v));
+    // buf is "d.ddde+XX": the digits, then the power of ten of the first one.
+    std::string digits{buf[0], buf[2], buf[3], buf[4]};
+    int exponent = std::atoi(buf + 6);
+    if (digits == "0000") return "0";
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out = v < 0 ? "-" : "";
+    constexpr int kSmallest = -3;      // 0.001
+    constexpr char kPrefixes[] = "kMGTPE";
+    constexpr int kLargest = 3 * (sizeof kPrefixes - 1) + 2;   // 999E
+    if (exponent < kSmallest || exponent > kLargest) {
+        out += digits.substr(0, 1);
+        if (digits.size() > 1) out += "." + digits.substr(1);
+        return out + "e" + std::to_string(exponent);
+    }
+    if (exponent < 0) return out + "0." + std::string(size_t(-exponent - 1), '0') + digits;
+    const int prefix = exponent / 3;   // 0: none, 1: k, ...
+    const size_t whole = size_t(exponent - 3 * prefix) + 1;
+    if (digits.size() < whole) digits.append(whole - digits.size(), '0');
+    out += digits.substr(0, whole);
+    if (digits.size() > whole) out += "." + digits.substr(whole);
+    if (prefix > 0) out += kPrefixes[prefix - 1];
+    return out;
+}
+
+std::string TimeAxisFormat(const std::string& format, double lo, double hi)
+{
+    if (format.find("%d") != std::string::npos || !std::isfinite(lo) || !std::isfinite(hi)) return format;
+    const std::string first = FormatLocalTime("%Y%m%d", static_cast<int64_t>(std::floor(std::min(lo, hi))));
+    const std::string last = FormatLocalTime("%Y%m%d", static_cast<int64_t>(std::floor(std::max(lo, hi))));
+    if (first == last) return format;
+    std::string time = format;
+    if (size_t seconds = time.find(":%S"); seconds != std::string::npos) time.erase(seconds, 3);
+    return "%m/%d " + time;
 }
 
 }  // namespace ortolan

@@ -45,9 +45,17 @@ constexpr int kMaxValueTicks = 26;
 // that gives few enough ticks, else in five parts.
 tagValueScale FitValueScale(double setMin, double setMax, double step, bool fit, double dataMin,
                             double dataMax);
-// The number format for axis labels: the given one, with more decimals when
-// its own would print two ticks of this step alike ("%.0f" at a 0.2 step
-// gives "%.1f"); a refused format gives "%g".
-std::string AxisLabelFormat(const std::string& format, double step);
+// The label of a value axis at v: at most four significant digits, and from
+// 1000 up an SI prefix (k, M, G, T, P, E), so a label stays about six
+// characters whatever the scale: "0", "0.25", "999", "1.5k", "1M", "12.35G".
+// Values below 1 down to 0.001 are decimals ("0.001"); smaller ones, and
+// 1000E and above, take an exponent ("2e-4", "1e31").
+std::string AxisValueText(double v);
+
+// The strftime format a time axis from lo to hi (seconds since 1970) is
+// labelled with: the set one, or, when the span crosses a local day and the
+// set format shows no day, the date in front ("%m/%d %H:%M", as the window's
+// other times) without the seconds.
+std::string TimeAxisFormat(const std::string& format, double lo, double hi);
 
 }  // namespace ortolan

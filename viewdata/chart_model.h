@@ -17,7 +17,9 @@ namespace ortolan {
 
 struct tagChartAxis {
     uint32_t style = 0;
-    std::string format;       // printf format for numbers, strftime format on a time axis
+    // printf format for the numbers of point captions and a class axis, strftime
+    // format on a time axis; value axes are labelled short whatever it says.
+    std::string format;
     double minimum = 0.0;
     double maximum = 100.0;
     double minorStep = 0.0;   // 0: no step set, the drawing picks one

@@ -2,6 +2,7 @@
 #include "chart_ctrl.h"
 
 #include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QCoreApplication>
 #include <QGraphicsLayout>
 #include <QBarSet>
@@ -151,7 +152,7 @@ void CChartCtrl::StyleAxis(QAbstractAxis* axis, const tagChartAxis& settings)
     axis->setTitleFont(small);
 }
 
-void CChartCtrl::ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax)
+void CChartCtrl::ConfigureValueAxis(QCategoryAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax)
 {
     StyleAxis(axis, settings);
     const tagValueScale scale =
@@ -163,8 +164,26 @@ void CChartCtrl::ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settin
     axis->setTickType(QValueAxis::TicksFixed);
     axis->setTickCount(scale.tickCount);
     axis->setRange(scale.minimum, scale.maximum);
+    // A printf label of a large value runs to dozens of digits; each tick is
+    // labelled on its value, short and with an SI prefix, instead.
     const double step = (scale.maximum - scale.minimum) / (scale.tickCount - 1);
-    axis->setLabelFormat(Utf8(AxisLabelFormat(settings.format, step)));
+    QStringList labels;
+    QList<double> values;
+    for (int i = 0; i < scale.tickCount; ++i) {
+        // The top is exact, not the sum of steps with its rounding.
+        const double value = i == scale.tickCount - 1 ? scale.maximum : scale.minimum + step * i;
+        QString label = Utf8(AxisValueText(std::abs(value) < step * 1e-9 ? 0.0 : value));
+        // The axis keys its ticks by label; a tick whose label repeats an
+        // earlier one (a set scale finer than four digits) stays unlabelled.
+        if (labels.contains(label)) continue;
+        labels.append(label);
+        values.append(value);
+    }
+    if (axis->categoriesLabels() == labels && axis->startValue() == scale.minimum) return;
+    for (const QString& old : axis->categoriesLabels()) axis->remove(old);
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setStartValue(scale.minimum);
+    for (qsizetype i = 0; i < labels.size(); ++i) axis->append(labels[i], values[i]);
 }
 
 void CChartCtrl::DrawTrend()
@@ -174,7 +193,7 @@ void CChartCtrl::DrawTrend()
     if (!m_timeAxis) {
         m_timeAxis = new QDateTimeAxis;
         m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-        m_valueAxis = new QValueAxis;
+        m_valueAxis = new QCategoryAxis;
         m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     }
     while (m_lines.size() > static_cast<size_t>(GetCount())) {
@@ -229,7 +248,7 @@ void CChartCtrl::DrawTrend()
     int ticks = kDefaultTicks;
     if (step > 0 && (hi - lo) / step <= kMaxTicks) ticks = static_cast<int>(std::lround((hi - lo) / step)) + 1;
     m_timeAxis->setTickCount(std::max(2, ticks));
-    m_timeAxis->setFormat(Utf8(StrftimeToQtFormat(xs.format)));
+    m_timeAxis->setFormat(Utf8(StrftimeToQtFormat(TimeAxisFormat(xs.format, lo, hi))));
     ConfigureValueAxis(m_valueAxis, ys, yr.lo, yr.hi);
 }
 
@@ -288,7 +307,7 @@ void CChartCtrl::DrawClasses()
     }
     m_chart->addSeries(bars);
     m_chart->addAxis(categories, Qt::AlignBottom);
-    auto* valueAxis = new QValueAxis;
+    auto* valueAxis = new QCategoryAxis;
     ConfigureValueAxis(valueAxis, ys, yr.lo, yr.hi);
     m_chart->addAxis(valueAxis, Qt::AlignLeft);
     bars->attachAxis(categories);

@@ -12,11 +12,11 @@
 
 QT_BEGIN_NAMESPACE
 class QAbstractAxis;
+class QCategoryAxis;
 class QChart;
 class QChartView;
 class QDateTimeAxis;
 class QLineSeries;
-class QValueAxis;
 QT_END_NAMESPACE
 
 namespace ortolan {
@@ -44,7 +44,7 @@ private:
     void DrawTrend();
     void DrawShare();
     void DrawClasses();
-    void ConfigureValueAxis(QValueAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax);
+    void ConfigureValueAxis(QCategoryAxis* axis, const tagChartAxis& settings, double dataMin, double dataMax);
     void StyleAxis(QAbstractAxis* axis, const tagChartAxis& settings);
 
     QChartView* m_view = nullptr;
@@ -52,7 +52,7 @@ private:
     // Kept between redraws of a trend chart.
     std::vector<QLineSeries*> m_lines;
     QDateTimeAxis* m_timeAxis = nullptr;
-    QValueAxis* m_valueAxis = nullptr;
+    QCategoryAxis* m_valueAxis = nullptr;
 };
 
 }  // namespace ortolan

@@ -3,11 +3,13 @@
 
 #include <QChartView>
 #include <QFile>
+#include <QCategoryAxis>
 #include <QValueAxis>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include "chart_ctrl.h"
+#include "chart_format.h"
 #include "chart_export.h"
 #include "qt_test_app.h"
 #include "scripted_dialog_seam.h"
@@ -163,6 +165,12 @@ TEST_F(ChartCtrlTest, ValuesJumpingOverFifteenOrdersOfMagnitudeGetARoundScaleWit
         EXPECT_EQ(axis->tickType(), QValueAxis::TicksFixed);
         EXPECT_GE(axis->tickCount(), 3);
         EXPECT_LE(axis->tickCount(), 11);
+        // Short labels at every scale, the top among them ("1P", not 16 digits).
+        auto* labelled = qobject_cast<QCategoryAxis*>(axes[0]);
+        ASSERT_NE(labelled, nullptr);
+        const QStringList labels = labelled->categoriesLabels();
+        EXPECT_TRUE(labels.contains(QString::fromStdString(AxisValueText(cases[i].top)))) << labels.join(' ').toStdString();
+        for (const QString& label : labels) EXPECT_LE(label.size(), 6) << label.toStdString();
     }
     // Negative rates (a counter that went back) extend the scale below 0.
     m_chart.AddDataPoint({1700000600.0, -40.0, 0x00FFFF, ""}, s);
