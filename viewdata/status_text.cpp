@@ -38,7 +38,9 @@ std::string FormatStatusMarkup(const tagStatusInputs& in)
                       unsigned(in.netflow.agents), unsigned(in.netflow.interfaces),
                       Low32(in.netflow.datagrams));
         out += buf;
-        int64_t span = in.now - in.shownFrom;
+        // Offline, the datagrams came within the shown span (a replayed log's
+        // first to last datagram), not up to now.
+        int64_t span = (in.monitoring ? in.now : in.shownTo) - in.shownFrom;
         double rate = span > 0 ? double(in.sflow.datagrams + in.netflow.datagrams) / double(span) : 0.0;
         std::snprintf(buf, sizeof buf, "<font size=9pt color=%s>受信速度: %3.3fパケット/秒</font>",
                       rate > 100 ? "#ffff00" : "#00ff00", rate);

@@ -49,15 +49,17 @@ TEST(StatusText, NothingMonitoredIsRed)
     EXPECT_EQ(FormatStatusMarkup(in), red + Later("#00ff00", LookupsLine(3)));
 }
 
-TEST(StatusText, NetflowOnlyOfflineShowsThePeriod)
+TEST(StatusText, NetflowOnlyOfflineShowsThePeriodAndItsRate)
 {
     tagStatusInputs in;
     in.netflow = {1, 2, 40};
     in.shownFrom = k1040 - 3600;
     in.shownTo = k1040;
+    // The replay ran an hour after the log ended: the rate is over the
+    // log's own hour, 40 datagrams in 3600 seconds.
     in.now = k1040 + 3600;
     EXPECT_EQ(FormatStatusMarkup(in), Green(SflowLine(0, 0, 0)) + "<br>" + Green(NetflowLine(1, 2, 40)) + "<br>" +
-                                          Green("受信速度: 0.006パケット/秒") +
+                                          Green("受信速度: 0.011パケット/秒") +
                                           Later("#ffffff", OfflineLine("12/07 09:40", "12/07 10:40")));
 }
 
