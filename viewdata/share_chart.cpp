@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "share_chart.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "chart_model.h"
@@ -9,8 +10,11 @@
 namespace ortolan {
 namespace {
 
-// 0x00BBGGRR by slice number mod 5: the first slice is green.
-constexpr uint32_t kPalette[5] = {0x00FFFF, 0x00FF00, 0xFF0000, 0x0000FF, 0xFFFFFF};
+// 0x00BBGGRR, bright on the chart's black: green, blue, red, white, yellow
+// first, as the charts always began, then colours apart from those.
+constexpr uint32_t kPalette[] = {0x00FF00, 0xFF0000, 0x0000FF, 0xFFFFFF, 0x00FFFF, 0xFF00FF,
+                                 0xFFFF00, 0x0080FF, 0xFF8000, 0x808080, 0x80FF80, 0x8080FF};
+constexpr int kPaletteSize = int(sizeof kPalette / sizeof kPalette[0]);
 
 std::string SliceCaption(const std::string& key, double share)
 {
@@ -20,6 +24,26 @@ std::string SliceCaption(const std::string& key, double share)
 }
 
 }  // namespace
+
+uint32_t ShareColor(int index)
+{
+    if (index < 0) index = 0;
+    if (index < kPaletteSize) return kPalette[index];
+    // Past the palette, hues a golden angle apart in three brightnesses: no
+    // two of the 32 slices a chart can hold come out alike.
+    const int k = index - kPaletteSize;
+    const double hue = std::fmod(173 + k * 137.507764, 360.0) / 60.0;
+    const double value = 1.0 - 0.25 * (k % 3);
+    const double x = value * (1 - std::abs(std::fmod(hue, 2.0) - 1));
+    double rgb[3] = {0, 0, 0};
+    const int sector = int(hue) % 6;
+    const int major[6] = {0, 1, 1, 2, 2, 0};
+    const int minor[6] = {1, 0, 2, 1, 0, 2};
+    rgb[major[sector]] = value;
+    rgb[minor[sector]] = x;
+    auto byte = [](double c) { return uint32_t(std::lround(c * 255)); };
+    return byte(rgb[0]) | (byte(rgb[1]) << 8) | (byte(rgb[2]) << 16);
+}
 
 size_t TopCapacity(int kind) { return kind == kListKindSizeClasses ? 32 : 5; }
 
@@ -71,7 +95,7 @@ void BuildShareChart(CChartModel& chart, int kind, const std::vector<tagTopEntry
         p.x = n;
         p.y = e.value * 100 / total;
         p.caption = SliceCaption(e.key, p.y);
-        p.color = kPalette[n % 5];
+        p.color = ShareColor(n - 1);
         chart.AddDataPoint(p, series);
         charted += e.value;
     }
@@ -82,7 +106,7 @@ void BuildShareChart(CChartModel& chart, int kind, const std::vector<tagTopEntry
         p.x = n;
         p.y = rest;
         p.caption = SliceCaption("その他", rest);
-        p.color = kPalette[n % 5];
+        p.color = ShareColor(n - 1);
         chart.AddDataPoint(p, series);
     }
 }

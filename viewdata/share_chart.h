@@ -17,6 +17,10 @@ struct tagTopEntry {
     int32_t order = 0;  // packet-size kind only: the class index
 };
 
+// 0x00BBGGRR colour of slice or bar `index` (from 0): every index up to the
+// largest chart's count has its own.
+uint32_t ShareColor(int index);
+
 // Five slices, 32 for the packet-size kind.
 size_t TopCapacity(int kind);
 

@@ -2,6 +2,8 @@
 // The top-five share chart above every list.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "chart_model.h"
 #include "list_kind.h"
 #include "share_chart.h"
@@ -37,11 +39,16 @@ TEST(ShareChart, FiveLargestSlicesAndTheRestAsOthers)
     ASSERT_EQ(s->GetCount(), 6);
     const char* captions[6] = {"p1 (50.00%)", "p3 (20.00%)", "p5 (10.00%)", "p2 (8.00%)", "p6 (5.00%)",
                                "その他 (7.00%)"};
-    const uint32_t colors[6] = {0x00FF00, 0xFF0000, 0x0000FF, 0xFFFFFF, 0x00FFFF, 0x00FF00};
+    // The slices keep the colours they always had; "その他" gets one of its own.
+    const uint32_t colors[5] = {0x00FF00, 0xFF0000, 0x0000FF, 0xFFFFFF, 0x00FFFF};
+    std::set<uint32_t> seen;
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(s->GetAt(i)->caption, captions[i]);
         EXPECT_EQ(s->GetAt(i)->x, i + 1);
-        EXPECT_EQ(s->GetAt(i)->color, colors[i]);
+        if (i < 5) {
+            EXPECT_EQ(s->GetAt(i)->color, colors[i]);
+        }
+        EXPECT_TRUE(seen.insert(s->GetAt(i)->color).second) << "slice " << i << " repeats a colour";
     }
     EXPECT_DOUBLE_EQ(s->GetAt(5)->y, 7.0);
     EXPECT_EQ(chart.GetAxis(CChartModel::kAxisY).format, "%.2f");
@@ -84,6 +91,22 @@ TEST(ShareChart, SizeClassesChartEveryClassInOrderWithoutOthers)
     ASSERT_EQ(s->GetCount(), 7);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(s->GetAt(i)->caption.substr(0, 2), "c" + std::to_string(i));
     EXPECT_EQ(s->GetAt(2)->caption, "c2 (45.00%)");
+
+    // Every bar its own colour, up to as many classes as the chart holds.
+    for (size_t count : {size_t(7), TopCapacity(kListKindSizeClasses)}) {
+        SCOPED_TRACE(count);
+        top.clear();
+        for (size_t i = 0; i < count; ++i)
+            AddTopEntry(top, kListKindSizeClasses, "c" + std::to_string(i), 1, int32_t(i));
+        BuildShareChart(chart, kListKindSizeClasses, top, double(count), 600, 200);
+        s = chart.GetDataSeries(0);
+        ASSERT_EQ(size_t(s->GetCount()), count);
+        std::set<uint32_t> colors;
+        for (int i = 0; i < s->GetCount(); ++i) colors.insert(s->GetAt(i)->color);
+        EXPECT_EQ(colors.size(), count);
+        // None as dark as the chart's black background.
+        EXPECT_EQ(colors.count(0u), 0u);
+    }
 }
 
 TEST(ShareChart, ZeroTotalLeavesTheChartEmpty)
