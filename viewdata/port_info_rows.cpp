@@ -76,7 +76,8 @@ tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
             row.cells.push_back(std::move(text));
             row.numbers.push_back(number);
         };
-        put(FormatLocalTime("%c", c.sampleTime), double(c.sampleTime));
+        // The same form as the times of every other list.
+        put(FormatLocalTime("%m/%d %H:%M:%S", c.sampleTime), double(c.sampleTime));
         put(OctetsText(c.ifInOctets), double(c.ifInOctets));
         for (uint64_t v : {c.ifInUcastPkts, c.ifInMulticastPkts, c.ifInBroadcastPkts, uint64_t(c.ifInDiscards),
                            uint64_t(c.ifInErrors), uint64_t(c.ifInUnknownProtos)})
