@@ -18,6 +18,7 @@
 #include "list_rows.h"
 #include "mon_port.h"
 #include "port_info_dlg.h"
+#include "sort_arrow.h"
 #include "view_sort_state.h"
 
 namespace ortolan {
@@ -76,8 +77,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     m_details->setEnabled(false);
     if (listKind != kListKindSizeClasses) {
         m_model->SortByColumn(kOpeningSortColumn, m_sortState.sortDescending);
-        m_view->horizontalHeader()->setSortIndicator(
-            kOpeningSortColumn, m_sortState.sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        ShowSortArrow(m_view->horizontalHeader(), kOpeningSortColumn, m_sortState.sortDescending);
     }
     AutoSizeColumns(m_view);
 
@@ -103,8 +103,7 @@ void CListDlg::SortByHeader(int column)
 {
     m_sortState.sortDescending = !m_sortState.sortDescending;
     m_model->SortByColumn(column, m_sortState.sortDescending);
-    m_view->horizontalHeader()->setSortIndicator(column, m_sortState.sortDescending ? Qt::DescendingOrder
-                                                                                    : Qt::AscendingOrder);
+    ShowSortArrow(m_view->horizontalHeader(), column, m_sortState.sortDescending);
 }
 
 std::unique_lock<std::mutex> CListDlg::LockTables() const

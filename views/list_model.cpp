@@ -45,6 +45,10 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return c < row->cells.size() ? QString::fromStdString(row->cells[c]) : QString();
+    case Qt::TextAlignmentRole:
+        // Numbers line up on their last digit, as in the monitor list.
+        return m_table.columns[c].sort == SortKind::Number ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                           : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::DecorationRole:
         return c == 0 && m_showImages ? QVariant(SmallImage(m_images, row->image)) : QVariant();
     case kSortRole:

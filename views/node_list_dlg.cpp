@@ -16,6 +16,7 @@
 #include "nflow_mon.h"
 #include "node_list_rows.h"
 #include "sflow_mon.h"
+#include "sort_arrow.h"
 #include "view_sort_state.h"
 
 namespace ortolan {
@@ -68,8 +69,7 @@ void CNodeListDlg::SortByHeader(int column)
 {
     m_sortState.nodeSortDescending = !m_sortState.nodeSortDescending;
     m_model->SortByColumn(column, m_sortState.nodeSortDescending);
-    m_view->horizontalHeader()->setSortIndicator(column, m_sortState.nodeSortDescending ? Qt::DescendingOrder
-                                                                                        : Qt::AscendingOrder);
+    ShowSortArrow(m_view->horizontalHeader(), column, m_sortState.nodeSortDescending);
 }
 
 void CNodeListDlg::ExportCsv()

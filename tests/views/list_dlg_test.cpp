@@ -3,7 +3,10 @@
 // details button and the CSV it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QHeaderView>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableView>
@@ -22,6 +25,29 @@ namespace {
 using testing::AddStat;
 using testing::ReadFile;
 using testing::ScriptedDialogSeam;
+
+// +1 when the header's sort arrow points up, -1 when down, 0 when none shows:
+// the arrow is what the header draws with its indicator and not without it.
+int ArrowDirection(QHeaderView* header, int section)
+{
+    const QImage with = header->grab().toImage();
+    header->setSortIndicatorShown(false);
+    const QImage without = header->grab().toImage();
+    header->setSortIndicatorShown(true);
+    const int right = header->sectionViewportPosition(section) + header->sectionSize(section);
+    int topWidth = 0;
+    int bottomWidth = 0;
+    for (int y = 0; y < std::min(with.height(), without.height()); ++y) {
+        int width = 0;
+        for (int x = std::max(0, right - 24); x < std::min(right, with.width()); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y)) ++width;
+        if (width == 0) continue;
+        if (topWidth == 0) topWidth = width;
+        bottomWidth = width;
+    }
+    if (topWidth == bottomWidth) return 0;
+    return topWidth < bottomWidth ? 1 : -1;
+}
 
 class ListDlgTest : public ::testing::Test {
 protected:
@@ -54,8 +80,16 @@ TEST_F(ListDlgTest, SortFlagIsSharedByEveryListWindow)
         dlg.view()->horizontalHeader()->sectionClicked(1);
         EXPECT_FALSE(sortState.sortDescending);
         EXPECT_EQ(Names(dlg), (std::vector<std::string>{"ICMP", "TCP", "UDP"}));
+        // The arrow points up over the smallest-first rows, down over the largest-first.
+        EXPECT_EQ(ArrowDirection(dlg.view()->horizontalHeader(), 1), 1);
         dlg.SortByHeader(1);
         EXPECT_EQ(Names(dlg), (std::vector<std::string>{"UDP", "TCP", "ICMP"}));
+        EXPECT_EQ(ArrowDirection(dlg.view()->horizontalHeader(), 1), -1);
+        // Counts line up on their right edge, names on their left.
+        QAbstractItemModel* model = dlg.view()->model();
+        EXPECT_TRUE(model->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+        EXPECT_TRUE(model->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+        EXPECT_TRUE(model->index(0, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
         dlg.SortByHeader(0);
         EXPECT_EQ(Names(dlg), (std::vector<std::string>{"ICMP", "TCP", "UDP"}));
     }
