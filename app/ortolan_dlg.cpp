@@ -215,6 +215,17 @@ QWidget* COrtolanDlg::BuildMonitor()
         m_list->setColumnWidth(c, metrics.horizontalAdvance(
                                       QString::fromUtf8(CMonitorListModel::HeaderTexts()[size_t(c)])) * 3 / 2);
     column->addWidget(m_list, 1);
+    m_userSizedColumns.assign(kMonitorColumnCount, false);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int c, int, int) {
+        if (!m_sizingColumns && c >= 0 && size_t(c) < m_userSizedColumns.size()) m_userSizedColumns[size_t(c)] = true;
+    });
+    // Every refresh writes the cells; a value that outgrew its column (a load
+    // index from 2 to 2,600) widens it rather than showing as "2627.3…".
+    connect(&model, &QAbstractItemModel::dataChanged, this, [this] {
+        m_sizingColumns = true;
+        WidenColumnsToFit(m_list, m_userSizedColumns);
+        m_sizingColumns = false;
+    });
 
     auto* row = new QHBoxLayout;
     m_listKind = new QComboBox(group);
@@ -361,9 +372,13 @@ void COrtolanDlg::ReplayFinished()
 
 void COrtolanDlg::RowsAppeared()
 {
+    // A new list is sized afresh, the user's widths included.
+    m_sizingColumns = true;
     m_list->setUpdatesEnabled(false);
     AutoSizeColumns(m_list);
     m_list->setUpdatesEnabled(true);
+    m_userSizedColumns.assign(m_userSizedColumns.size(), false);
+    m_sizingColumns = false;
 }
 
 std::vector<int> COrtolanDlg::SelectedRows() const

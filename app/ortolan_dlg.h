@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "monitor_controller.h"
 #include "view_sort_state.h"
@@ -140,6 +141,11 @@ private:
     QPushButton* m_start = nullptr;
     QPushButton* m_quit = nullptr;
     QTableView* m_list = nullptr;
+    // Columns whose width the user dragged: a refresh no longer widens them.
+    std::vector<bool> m_userSizedColumns;
+    // Set while the program sizes the columns itself, so those resizes are
+    // not taken for the user's.
+    bool m_sizingColumns = false;
     QComboBox* m_listKind = nullptr;
     QPushButton* m_info = nullptr;
     QPushButton* m_capture = nullptr;

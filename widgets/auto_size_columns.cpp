@@ -31,4 +31,20 @@ void AutoSizeColumns(QTableView* view)
     view->setUpdatesEnabled(updates);
 }
 
+bool WidenColumnsToFit(QTableView* view, const std::vector<bool>& keep)
+{
+    if (!view || !view->model()) return false;
+    QHeaderView* header = view->horizontalHeader();
+    const QAbstractItemView* items = view;
+    bool grew = false;
+    for (int c = 0; c < view->model()->columnCount(); ++c) {
+        if (size_t(c) < keep.size() && keep[size_t(c)]) continue;
+        const int width = std::max({items->sizeHintForColumn(c), header->sectionSizeHint(c), kAutoSizeMinimum});
+        if (width <= header->sectionSize(c)) continue;
+        header->resizeSection(c, width);
+        grew = true;
+    }
+    return grew;
+}
+
 }  // namespace ortolan

@@ -164,6 +164,34 @@ TEST_F(MainWindowTest, ButtonsFollowTheSelection)
     EXPECT_FALSE(window->infoButton()->isEnabled());
 }
 
+TEST_F(MainWindowTest, ARefreshWidensColumnsTheValuesOutgrewButNotOnesTheUserSized)
+{
+    AddRows();
+    window->RowsAppeared();
+    CMonitorListModel& list = window->controller().list();
+    QTableView* view = window->listView();
+    const int load = int(MonitorColumn::LoadIndex);
+    const int rate = int(MonitorColumn::PacketRate);
+    const QString wide = QStringLiteral("1234567890123.456");
+    ASSERT_LT(view->columnWidth(load), view->fontMetrics().horizontalAdvance(wide));
+
+    list.SetCell(0, MonitorColumn::LoadIndex, wide.toStdString(), 1.2e12);
+    list.NotifyChanged();
+    const int grown = view->columnWidth(load);
+    EXPECT_GE(grown, view->fontMetrics().horizontalAdvance(wide));
+    // A value shrinking back leaves the width as it is.
+    list.SetCell(0, MonitorColumn::LoadIndex, "1.000", 1);
+    list.NotifyChanged();
+    EXPECT_EQ(view->columnWidth(load), grown);
+    // A width the user dragged is the user's.
+    view->horizontalHeader()->resizeSection(rate, 40);
+    const int dragged = view->columnWidth(rate);
+    list.SetCell(0, MonitorColumn::PacketRate, wide.toStdString(), 1.2e12);
+    list.NotifyChanged();
+    EXPECT_EQ(view->columnWidth(rate), dragged);
+    EXPECT_LT(dragged, view->fontMetrics().horizontalAdvance(wide));
+}
+
 TEST_F(MainWindowTest, CaptureButtonOpensAndClosesTheFile)
 {
     AddRows();
