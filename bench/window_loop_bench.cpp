@@ -6,11 +6,11 @@
 // ticks a precise 10 ms timer: how late each tick fires is the time the loop was
 // busy elsewhere. REFRESH sets the form's refresh interval (seconds), so
 // refresh ticks fall within a short run too. Every LIST_EVERY seconds (default 3) it also
-// runs a refresh tick and opens the IP list of the port with the most IP nodes, as a
-// user would while monitoring, and prints "LOOP_LIST rows=N hold_ms=X open_ms=Y": how
+// runs a refresh tick and opens the IP list of the port with the most IP nodes, of the
+// sFlow and the NetFlow collector in turn, as a user would while monitoring, and prints "LOOP_LIST rows=N hold_ms=X open_ms=Y": how
 // long the tables were held while the rows were copied (the receive threads hold
 // their datagrams back meanwhile), and how long the window took to open. Before the
-// traffic starts, a port of the sFlow collector is given LIST_ROWS IP nodes (default
+// traffic starts, a port of each collector is given LIST_ROWS IP nodes (default
 // 100,000), so that list is the one opened. Before each refresh an SNMPv3 walk of a
 // silent agent (a loopback UDP port nobody answers on) is started unless one is
 // still waiting, as the agent window may do while the lists are open; at the end
@@ -179,6 +179,7 @@ int main(int argc, char** argv)
     // A refresh and the biggest IP list, as a user opening it while monitoring.
     CMonitorController& controller = window.controller();
     tagViewSortState sortState;
+    int lists = 0;
     QTimer lister;
     lister.setInterval(listEvery * 1000);
     QObject::connect(&lister, &QTimer::timeout, [&] {
@@ -193,13 +194,15 @@ int main(int argc, char** argv)
             ++walks;
         }
         controller.RefreshTick();
-        CSFlowMon& sflow = controller.sflow();
+        // The lists of both collectors in turn, so each one's receiving meets a held lock.
+        CFlowCollector& collector = lists++ % 2 == 0 ? static_cast<CFlowCollector&>(controller.sflow())
+                                                     : static_cast<CFlowCollector&>(controller.netflow());
         CMonPort* biggest = nullptr;
         double holdMs = 0;
         size_t rows = 0;
         {
-            std::lock_guard lock(sflow.tablesMutex());
-            for (auto& [key, port] : sflow.ports)
+            std::lock_guard lock(collector.tablesMutex());
+            for (auto& [key, port] : collector.ports)
                 if (!biggest || port->ips.size() > biggest->ips.size()) biggest = port.get();
             if (!biggest) return;
             const auto start = std::chrono::steady_clock::now();
@@ -209,7 +212,7 @@ int main(int argc, char** argv)
         const auto start = std::chrono::steady_clock::now();
         {
             CListDlg list(*biggest, 1, controller.names().oui, sortState, seam, &window, &controller.portHostNames(),
-                          &sflow.tablesMutex());
+                          &collector.tablesMutex());
         }
         const double openMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::printf("LOOP_LIST rows=%zu hold_ms=%.2f open_ms=%.1f\n", rows, holdMs, openMs);
@@ -217,7 +220,10 @@ int main(int argc, char** argv)
     });
     QTimer::singleShot(0, &window, [&] {
         window.startButton()->click();
-        if (listRows > 0) FillListPort(controller.sflow(), listRows);
+        if (listRows > 0) {
+            FillListPort(controller.sflow(), listRows);
+            FillListPort(controller.netflow(), listRows);
+        }
         std::printf("LOOP_START monitoring on sFlow %s, NetFlow %s\n", argv[1], argv[2]);
         std::fflush(stdout);
         clock.start();
