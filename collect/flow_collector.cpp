@@ -195,6 +195,8 @@ int CFlowCollector::ReceiveBurst(size_t* settled)
 
 size_t CFlowCollector::SettleHeldBack()
 {
+    // Nothing held back: the lock is not needed, and a stop need not wait for it.
+    if (m_heldBack.size() == 0 && m_heldOversize == 0 && m_heldEmpty == 0) return 0;
     std::lock_guard lock(m_tablesMutex);
     return SettleHeldBackLocked();
 }

@@ -85,7 +85,9 @@ public:
     size_t heldBack() const { return m_heldBack.size(); }
     // Takes the tables' lock, waiting for it, and decodes and queues what
     // was held back; returns how many datagrams it settled. For the end of
-    // receiving, when nothing more will come to take them in.
+    // receiving, when nothing more will come to take them in. With nothing
+    // held back it returns 0 at once, without the lock. Called only by the
+    // thread that receives.
     size_t SettleHeldBack();
     // Lowers the held-back bound (tests); never above kHeldBackBytes.
     void SetHeldBackLimit(uint64_t bytes);
