@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 #include "memory_costs.h"
 
@@ -29,6 +30,7 @@ CFlowCollector::CFlowCollector(uint16_t defaultPort, const char* keyPrefix, cons
       m_keyPrefix(keyPrefix),
       m_clock([] { return int64_t(std::time(nullptr)); })
 {
+    m_heldBack.SetLimit(kHeldBackBytes);
     Reset();
 }
 
@@ -104,12 +106,17 @@ void CFlowCollector::Reset()
 
 void CFlowCollector::OnReceive(int errorCode)
 {
-    if (errorCode == 0 && m_socket >= 0) ReceiveBurst();
+    if (errorCode == 0 && m_socket >= 0) {
+        ReceiveBurst();
+        // No later callback may come for what was held back: take it in now.
+        if (heldBack() > 0) SettleHeldBack();
+    }
     if (m_rearm) m_rearm();
 }
 
-int CFlowCollector::ReceiveBurst()
+int CFlowCollector::ReceiveBurst(size_t* settled)
 {
+    if (settled) *settled = 0;
     if (m_socket < 0) return -1;
     // One recvmmsg reads the whole burst; each datagram is decoded where it
     // landed, as exactly the bytes received.
@@ -125,7 +132,11 @@ int CFlowCollector::ReceiveBurst()
         messages[i].msg_hdr.msg_iovlen = 1;
     }
     int received = ::recvmmsg(m_socket, messages, kReceiveBurst, MSG_DONTWAIT, nullptr);
-    if (received <= 0) return received == 0 || errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    if (received < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+        received = 0;
+    }
+    if (received == 0 && m_heldBack.size() == 0) return 0;
     // The sender text is formed only when the sender changes (most bursts
     // come from one agent), each in its own slot, so every datagram's text
     // stays valid until the burst is queued.
@@ -133,16 +144,16 @@ int CFlowCollector::ReceiveBurst()
     std::string_view senderText;
     in_addr_t lastAddress = 0;
     tagDatagram burst[kReceiveBurst];
-    size_t decoded = 0;
-    std::lock_guard lock(m_tablesMutex);
+    size_t taken = 0;
+    uint64_t oversize = 0, empty = 0;
     for (int i = 0; i < received; ++i) {
         if (messages[i].msg_hdr.msg_flags & MSG_TRUNC) {
-            ++oversizeDatagrams;  // larger than the buffer: dropped unread
+            ++oversize;  // larger than the buffer: dropped unread
             continue;
         }
         size_t length = messages[i].msg_len;
         if (length < 1) {
-            ++emptyDatagrams;
+            ++empty;
             continue;
         }
         const sockaddr_in& from = senders[i];
@@ -151,19 +162,76 @@ int CFlowCollector::ReceiveBurst()
             senderText = ::inet_ntop(AF_INET, &from.sin_addr, text, INET_ADDRSTRLEN) ? text : "";
             lastAddress = from.sin_addr.s_addr;
         }
-        tagDatagram& datagram = burst[decoded++];
-        datagram = {static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText, ntohs(from.sin_port),
-                    m_clock()};
-        Decode(datagram);
+        burst[taken++] = {static_cast<const uint8_t*>(vectors[i].iov_base), length, senderText,
+                          ntohs(from.sin_port), m_clock()};
     }
+    std::unique_lock lock(m_tablesMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        // Another thread reads the tables (a list build, a refresh, an
+        // export): waiting for it would leave the socket unread while its
+        // buffer fills, so the burst waits here instead, in order.
+        const size_t kept = m_heldBack.Push({burst, taken});
+        m_heldDrops += taken - kept;
+        m_heldOversize += oversize;
+        m_heldEmpty += empty;
+        if (settled) *settled = size_t(oversize + empty) + (taken - kept);
+        return received;
+    }
+    // What came while the tables were held came first.
+    size_t done = SettleHeldBackLocked();
+    oversizeDatagrams += oversize;
+    emptyDatagrams += empty;
+    for (size_t i = 0; i < taken; ++i) Decode(burst[i]);
     // Whatever the decoder made of them, every datagram is queued for the
     // log, the whole burst under one lock.
-    m_logQueue.Push({burst, decoded});
+    m_logQueue.Push({burst, taken});
     // The kernel drops only while the socket's buffer is full, and then the
     // next read comes back full: only such a burst looks at the counter, not
     // every short one of a quiet socket (ticks and Close look anyway).
     if (received == kReceiveBurst) UpdateKernelDropsLocked();
+    if (settled) *settled = done + size_t(received);
     return received;
+}
+
+size_t CFlowCollector::SettleHeldBack()
+{
+    // Nothing held back: the lock is not needed, and a stop need not wait for it.
+    if (m_heldBack.size() == 0 && m_heldOversize == 0 && m_heldEmpty == 0) return 0;
+    std::lock_guard lock(m_tablesMutex);
+    return SettleHeldBackLocked();
+}
+
+void CFlowCollector::SetHeldBackLimit(uint64_t bytes)
+{
+    m_heldBack.SetLimit(std::min(bytes, kHeldBackBytes));
+}
+
+size_t CFlowCollector::SettleHeldBackLocked()
+{
+    oversizeDatagrams += std::exchange(m_heldOversize, 0);
+    emptyDatagrams += std::exchange(m_heldEmpty, 0);
+    kernelDrops += m_heldDrops.exchange(0);
+    if (m_heldBack.size() == 0) return 0;
+    // The copies stay where they are until every one is decoded and queued
+    // for the log, a burst's worth at a time, in the order they came.
+    CLogQueue::CReader reader(m_heldBack);
+    tagDatagram burst[kReceiveBurst];
+    size_t taken = 0, done = 0;
+    tagXFlowLog record;
+    for (; reader.Peek(record); reader.Advance()) {
+        tagDatagram& datagram = burst[taken++];
+        datagram = {record.bytes.data(), record.bytes.size(), record.sender, record.senderPort, record.receivedAt};
+        Decode(datagram);
+        if (taken == std::size(burst)) {
+            m_logQueue.Push({burst, taken});
+            done += taken;
+            taken = 0;
+        }
+    }
+    m_logQueue.Push({burst, taken});
+    done += taken;
+    reader.Pop(done);
+    return done;
 }
 
 void CFlowCollector::UpdateKernelDrops()
@@ -177,6 +245,7 @@ void CFlowCollector::UpdateKernelDropsLocked()
     // The socket's own drop counter: datagrams the kernel discarded for want
     // of buffer space, before we could read them. It counts from the socket's
     // opening and wraps at 2^32.
+    kernelDrops += m_heldDrops.exchange(0);
     uint32_t info[SK_MEMINFO_VARS] = {};
     socklen_t length = sizeof info;
     if (m_socket < 0 || ::getsockopt(m_socket, SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||

@@ -5,6 +5,7 @@
 // counters and the queue of datagram copies that feeds the flow log. Only the
 // decoder differs between sFlow and NetFlow; it is handed each datagram as
 // exactly the bytes that arrived.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,6 +36,15 @@ inline constexpr int kReceiveBurst = 64;
 // The receive buffer asked of the kernel for each socket: at a busy
 // exporter's rate it rides out a stall of the receiving side of ~100 ms.
 inline constexpr int kReceiveBufferRequest = 8 << 20;
+// While another thread holds the tables, the receiving side never waits for
+// them: it goes on reading and holds the datagrams back, copied in the order
+// they came, up to this many bytes (LogRecordCost each, about half a second
+// of a busy exporter); what does not fit is dropped and counted among the
+// kernelDrops, as the socket would have dropped it.
+inline constexpr uint64_t kHeldBackBytes = 64ull << 20;
+// How often a receive thread with datagrams held back and a quiet socket
+// tries the tables again.
+inline constexpr int kHeldBackRetryMs = 1;
 class CFlowCollector {
 public:
     virtual ~CFlowCollector();
@@ -61,11 +71,26 @@ public:
     // kReceiveBurst datagrams without waiting; always re-arms the notification
     // afterwards. A datagram larger than the buffer is dropped unread and counted.
     void OnReceive(int errorCode);
-    // Reads one burst of up to kReceiveBurst datagrams without waiting and
-    // decodes and queues them under one hold of the tables' lock. Returns how
-    // many datagrams were read (oversize and empty ones included), 0 when
-    // nothing was waiting, -1 on an error (errno tells).
-    int ReceiveBurst();
+    // Reads one burst of up to kReceiveBurst datagrams without waiting. When
+    // the tables' lock is free it decodes and queues, under one hold of it,
+    // first whatever was held back and then the burst; when another thread
+    // holds it the burst is held back instead (see kHeldBackBytes), so the
+    // call never waits for the lock. Returns how many datagrams were read
+    // (oversize and empty ones included), 0 when nothing was waiting, -1 on
+    // an error (errno tells). settled, when given, is set to how many
+    // datagrams were taken in for good by this call: decoded and queued,
+    // counted as oversize or empty, or dropped by the held-back bound.
+    int ReceiveBurst(size_t* settled = nullptr);
+    // Datagrams read while the tables were held, waiting to be decoded.
+    size_t heldBack() const { return m_heldBack.size(); }
+    // Takes the tables' lock, waiting for it, and decodes and queues what
+    // was held back; returns how many datagrams it settled. For the end of
+    // receiving, when nothing more will come to take them in. With nothing
+    // held back it returns 0 at once, without the lock. Called only by the
+    // thread that receives.
+    size_t SettleHeldBack();
+    // Lowers the held-back bound (tests); never above kHeldBackBytes.
+    void SetHeldBackLimit(uint64_t bytes);
     // The lock over everything the receiving thread changes: the ports and
     // their tables, the agents, the counters below and the decoder's state.
     // Whoever reads them while a receive thread runs holds it, and holds it
@@ -138,7 +163,8 @@ public:
     uint64_t rejectedDatagrams = 0;   // decoded nothing: unknown version, repeat, no port
     uint64_t oversizeDatagrams = 0;   // larger than the buffer, dropped unread
     uint64_t emptyDatagrams = 0;      // no payload: nothing to decode or log
-    uint64_t kernelDrops = 0;         // dropped by the kernel, the socket's buffer full (SO_MEMINFO)
+    uint64_t kernelDrops = 0;         // dropped by the kernel, the socket's buffer full (SO_MEMINFO),
+                                      // or read while the tables were held and over kHeldBackBytes
     uint64_t refusedPorts = 0;        // new ports refused by the port limit or the memory budget
     uint64_t unknownTemplateSets = 0; // NetFlow v9/IPFIX data sets skipped: their template not (yet) known
     // What this collector's tables charged to the memory budget, and how many
@@ -190,6 +216,10 @@ private:
     void Decode(const tagDatagram& datagram);
     // UpdateKernelDrops with the tables' lock held.
     void UpdateKernelDropsLocked();
+    // Decodes and queues what was held back, in order, and takes in what the
+    // receiving side counted meanwhile; with the tables' lock held. Returns
+    // how many datagrams it decoded.
+    size_t SettleHeldBackLocked();
 
     // The agent's text as ports and lists show it.
     std::string AgentText(const tagAgentAddress& agent) const;
@@ -221,6 +251,13 @@ private:
     uint16_t m_boundPort = 0;
     uint32_t m_socketDrops = 0;   // the socket's own drop counter, last seen
     CLogQueue m_logQueue;
+    // Datagrams read while another thread held the tables, and what the
+    // receiving side counted of them without the lock: only it touches the
+    // two plain counters; the drops are also taken in by UpdateKernelDrops.
+    CLogQueue m_heldBack;
+    uint64_t m_heldOversize = 0;
+    uint64_t m_heldEmpty = 0;
+    std::atomic<uint64_t> m_heldDrops{0};
     std::function<void()> m_rearm;
     std::function<int64_t()> m_clock;
 };

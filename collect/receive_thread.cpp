@@ -48,21 +48,30 @@ void CReceiveThread::Stop()
 void CReceiveThread::Run()
 {
     pollfd watched[2] = {{m_collector.socketDescriptor(), POLLIN, 0}, {m_wake, POLLIN, 0}};
+    auto count = [this](size_t settled) {
+        if (settled == 0) return;
+        std::lock_guard lock(m_mutex);
+        m_received += uint64_t(settled);
+        m_progress.notify_all();
+    };
     for (;;) {
-        int received = m_collector.ReceiveBurst();
-        if (received > 0) {
-            std::lock_guard lock(m_mutex);
-            m_received += uint64_t(received);
-            m_progress.notify_all();
-            continue;
-        }
+        size_t settled = 0;
+        const int received = m_collector.ReceiveBurst(&settled);
+        const int error = errno;
+        count(settled);
+        if (received > 0) continue;
         // Out of memory for a moment, or a signal: try again. Any other error
         // means the socket is gone.
-        if (received < 0 && errno != EINTR && errno != ENOMEM && errno != ENOBUFS) break;
-        // The socket is empty: a stop ends the thread now, nothing is lost.
+        if (received < 0 && error != EINTR && error != ENOMEM && error != ENOBUFS) break;
+        // The socket is empty. Datagrams held back while another thread held
+        // the tables wait for the lock: a quiet socket tries it again soon.
+        const bool holding = m_collector.heldBack() > 0;
+        // A stop ends the thread now, nothing is lost: what was held back is
+        // taken in, waiting for the lock, since nothing more will be read.
         if (m_stopping) break;
-        if (::poll(watched, 2, -1) < 0 && errno != EINTR) break;
+        if (::poll(watched, 2, holding ? kHeldBackRetryMs : -1) < 0 && errno != EINTR) break;
     }
+    count(m_collector.SettleHeldBack());
     std::lock_guard lock(m_mutex);
     m_ended = true;
     m_progress.notify_all();

@@ -3,12 +3,15 @@
 // The thread that drains one collector's socket: it takes bursts of up to
 // kReceiveBurst datagrams and decodes each burst under one hold of the
 // collector's tables' lock, so a stall of the thread that shows the tables (a
-// list opening, a refresh) never stops the socket being read. While datagrams
-// keep coming it reads burst after burst; only an empty socket makes it wait,
-// in poll(2) on the socket and an eventfd that Stop signals. (shutdown(2) of
-// a UDP socket wakes a read already waiting but not one about to begin, so it
-// cannot end the thread reliably.) Stopped, the thread still reads what the
-// socket's buffer holds, then ends.
+// list opening, a refresh) never stops the socket being read. It never waits
+// for that lock: while another thread holds it, the bursts are held back in
+// order (CFlowCollector::ReceiveBurst) and taken in once the lock is free,
+// tried again every kHeldBackRetryMs while the socket is quiet. While
+// datagrams keep coming it reads burst after burst; only an empty socket
+// makes it wait, in poll(2) on the socket and an eventfd that Stop signals.
+// (shutdown(2) of a UDP socket wakes a read already waiting but not one about
+// to begin, so it cannot end the thread reliably.) Stopped, the thread still
+// reads what the socket's buffer holds, takes in what it held back, then ends.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -39,7 +42,7 @@ public:
     bool running() const { return m_thread.joinable(); }
 
     // Datagrams read since Start (oversize and empty ones included), each
-    // burst counted once it is decoded and queued.
+    // counted once it is decoded and queued, or dropped by the held-back bound.
     uint64_t received() const;
     // Waits until received() reaches count, the thread has ended, or the cap
     // has passed; true when the count was reached.

@@ -8,9 +8,10 @@
 
 namespace ortolan {
 
-void CQtHostResolver::StartLookup(const std::string& address, ReplyFn reply)
+void CQtHostResolver::StartLookup(const CIpAddress& address, ReplyFn reply)
 {
-    QString asked = QString::fromStdString(address);
+    const AddressText text = address.Text();
+    QString asked = QString::fromLatin1(text.view().data(), qsizetype(text.view().size()));
     // The answer is delivered through this object's thread; if the resolver is
     // gone by then, Qt drops the answer.
     QHostInfo::lookupHost(asked, this, [reply = std::move(reply), asked](const QHostInfo& info) {
@@ -19,12 +20,11 @@ void CQtHostResolver::StartLookup(const std::string& address, ReplyFn reply)
         // The platform answers an address without a name with the address
         // itself; that is no name.
         if (answer.error == 0 && info.hostName() != asked) answer.hostName = info.hostName().toStdString();
-        // Addresses in the text the tables show (RFC 5952 for IPv6, no scope),
-        // so the answer files under the text that was asked.
+        // The addresses without their scope, in the binary form the tables key by.
         for (const QHostAddress& a : info.addresses()) {
             QString text = a.toString();
             if (qsizetype scope = text.indexOf('%'); scope >= 0) text.truncate(scope);
-            if (auto address = CIpAddress::Parse(text.toStdString())) answer.addresses.push_back(address->String());
+            if (auto address = CIpAddress::Parse(text.toStdString())) answer.addresses.push_back(*address);
         }
         reply(answer);
     });

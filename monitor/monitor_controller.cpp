@@ -352,7 +352,7 @@ void CMonitorController::ResolveNamesOf(const CMonPort& port)
 {
     for (const auto& [address, node] : port.ips) {
         if (m_portHostNames.Contains(port, address)) continue;
-        std::string name = ResolveHostName(address.String());
+        std::string name = ResolveHostName(address);
         if (!name.empty()) m_portHostNames.Note(port, address, std::move(name));
     }
 }
@@ -445,10 +445,10 @@ CFlowCollector* CMonitorController::CollectorOf(const CMonPort& port)
     return nullptr;
 }
 
-std::string CMonitorController::ResolveHostName(const std::string& address)
+std::string CMonitorController::ResolveHostName(const CIpAddress& address)
 {
-    if (address.rfind("0.0.0.0", 0) == 0) {
-        if (auto it = m_hostNames.find("0.0.0.0"); it != m_hostNames.end()) ForgetHostName(it);
+    if (address.IsV4() && address.Number() == 0) {
+        if (auto it = m_hostNames.find(address); it != m_hostNames.end()) ForgetHostName(it);
         return {};
     }
     if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
@@ -466,29 +466,29 @@ std::string CMonitorController::ResolveHostName(const std::string& address)
     return {};
 }
 
-bool CMonitorController::CacheHostName(const std::string& address, const std::string& name)
+bool CMonitorController::CacheHostName(const CIpAddress& address, const std::string& name)
 {
     if (auto it = m_hostNames.find(address); it != m_hostNames.end()) {
-        m_hostNameMemory.Release(cost::HostName(address.size(), it->second.size()));
+        m_hostNameMemory.Release(cost::HostName(it->second.size()));
         // A name the limit cannot take leaves the "asked" mark, which costs no more than what was released.
-        bool kept = m_hostNameMemory.Charge(cost::HostName(address.size(), name.size()));
+        bool kept = m_hostNameMemory.Charge(cost::HostName(name.size()));
         it->second = kept ? name : std::string();
-        if (!kept) m_hostNameMemory.Charge(cost::HostName(address.size(), 0), false);
+        if (!kept) m_hostNameMemory.Charge(cost::HostName(0), false);
         return kept;
     }
     while (!m_hostNameOrder.empty() && (m_hostNames.size() >= m_hostNameLimit || m_hostNameOrder.size() >= m_hostNameLimit)) {
         if (auto it = m_hostNames.find(m_hostNameOrder.front()); it != m_hostNames.end()) ForgetHostName(it);
         m_hostNameOrder.pop_front();
     }
-    if (!m_hostNameMemory.Charge(cost::HostName(address.size(), name.size()))) return false;
+    if (!m_hostNameMemory.Charge(cost::HostName(name.size()))) return false;
     m_hostNames.emplace(address, name);
     m_hostNameOrder.push_back(address);
     return true;
 }
 
-void CMonitorController::ForgetHostName(std::map<std::string, std::string>::iterator entry)
+void CMonitorController::ForgetHostName(HostNameCache::iterator entry)
 {
-    m_hostNameMemory.Release(cost::HostName(entry->first.size(), entry->second.size()));
+    m_hostNameMemory.Release(cost::HostName(entry->second.size()));
     m_hostNames.erase(entry);
 }
 
@@ -497,15 +497,14 @@ void CMonitorController::OnHostNameReply(const tagHostReply& reply)
     if (reply.error == 0 && !reply.hostName.empty()) {
         size_t count = std::min<size_t>(reply.addresses.size(), 10);
         for (size_t i = 0; i < count; ++i) {
-            const std::string& a = reply.addresses[i];
-            if (a.rfind("0.", 0) == 0 || a.rfind("127.", 0) == 0) continue;
-            CacheHostName(a, reply.hostName);
+            const CIpAddress& key = reply.addresses[i];
+            // Not this network's hosts: 0/8 and the loopback 127/8.
+            if (key.IsV4() && (key.bytes()[0] == 0 || key.bytes()[0] == 127)) continue;
+            CacheHostName(key, reply.hostName);
             // A list that is open shows the name from its next build on.
-            auto key = CIpAddress::Parse(a);
-            if (!key) continue;
             std::scoped_lock tables(m_sflow.tablesMutex(), m_netflow.tablesMutex());
             for (CMonPort* port : m_shownPorts)
-                if (port->ips.contains(*key)) m_portHostNames.Note(*port, *key, reply.hostName);
+                if (port->ips.contains(key)) m_portHostNames.Note(*port, key, reply.hostName);
         }
     }
     if (m_pendingLookups > 0) --m_pendingLookups;

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+
 #include "flow_log.h"
 #include "flow_log_writer.h"
 #include "host_resolver.h"
@@ -82,8 +84,8 @@ public:
 
     static constexpr int kMaxPendingLookups = 11;
     // Host names kept; beyond this the oldest entries make room. An entry
-    // costs about 100 bytes and its name (at most 255), so the cache stays
-    // under about 12 MB whatever the senders make up.
+    // costs about 60 bytes and its name (at most 255), so the cache stays
+    // under about 11 MB whatever the senders make up.
     static constexpr size_t kMaxHostNames = 32768;
 
     // The host and the resolver must outlive the controller. Without charts
@@ -116,12 +118,14 @@ public:
     void UpdateStatus();
     const std::string& statusMarkup() const { return m_status; }
 
-    // Name of an IPv4 address from the cache; starts a look-up when unknown
-    // and fewer than kMaxPendingLookups are outstanding. Empty when unknown.
-    std::string ResolveHostName(const std::string& address);
+    // Name of an address from the cache; starts a look-up when unknown and
+    // fewer than kMaxPendingLookups are outstanding. Empty when unknown.
+    std::string ResolveHostName(const CIpAddress& address);
     void OnHostNameReply(const tagHostReply& reply);
+    // By the binary address: the text is formed only where a name is shown.
     // Views may store "name\tmore" for an address; ResolveHostName cuts at the tab.
-    std::map<std::string, std::string>& hostNameCache() { return m_hostNames; }
+    using HostNameCache = absl::flat_hash_map<CIpAddress, std::string>;
+    HostNameCache& hostNameCache() { return m_hostNames; }
     void SetHostNameLimit(size_t limit) { m_hostNameLimit = limit; }
     // Names are looked up for what a view shows: the ports whose IP nodes an
     // open list shows (none when no list is open). Their nodes get names from
@@ -173,8 +177,8 @@ private:
     // Stores a name (or the empty "asked" mark), making room by dropping the
     // oldest entries when the cache is full.
     // False, keeping nothing, when the memory limit refuses a new entry.
-    bool CacheHostName(const std::string& address, const std::string& name);
-    void ForgetHostName(std::map<std::string, std::string>::iterator entry);
+    bool CacheHostName(const CIpAddress& address, const std::string& name);
+    void ForgetHostName(HostNameCache::iterator entry);
     void RedrawCharts();
     // Takes the writer's last finished pass into the status and tells the host
     // when its problem changed.
@@ -206,8 +210,8 @@ private:
     int64_t m_shownTo = 0;
     int64_t m_intervalTime = 0;
     int64_t m_lastRedrawSecond = 0;
-    std::map<std::string, std::string> m_hostNames;
-    std::deque<std::string> m_hostNameOrder;   // cache keys, oldest first
+    HostNameCache m_hostNames;
+    std::deque<CIpAddress> m_hostNameOrder;    // cache keys, oldest first
     CMemoryAccount m_hostNameMemory{m_memory};  // the cache's share of the limit
     size_t m_hostNameLimit = kMaxHostNames;
     std::vector<CMonPort*> m_shownPorts;

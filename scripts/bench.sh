@@ -300,7 +300,7 @@ if [[ $have_ui == 1 ]]; then
     for _ in $(seq 1 60); do kill -0 "$up" 2>/dev/null || break; sleep 0.5; done
     stop "$up"
     echo "window $s: $sent"
-    grep -E '^LOOP_RESULT|^LOOP_LIST|^LOOP_COUNTED|^message' "$work/ui.$s.out" | sed "s/^/window $s: /"
+    grep -E '^LOOP_RESULT|^LOOP_LIST|^LOOP_SNMP|^LOOP_COUNTED|^message' "$work/ui.$s.out" | sed "s/^/window $s: /"
     result=$(grep '^LOOP_RESULT' "$work/ui.$s.out")
     loop[$s.max]=$(val max_ms "$result"); loop[$s.p99]=$(val p99_ms "$result")
     loop[$s.rate]=$(val rate "$sent"); loop[$s.drops]=$(val drops "$sent"); loop[$s.sent]=$(val sent "$sent")
@@ -312,6 +312,8 @@ if [[ $have_ui == 1 ]]; then
       'BEGIN { if (s != "" && c != "") print s - c }')
     loop[$s.hold]=$(grep '^LOOP_LIST' "$work/ui.$s.out" | grep -o 'hold_ms=[0-9.]*' | cut -d= -f2 | sort -g | tail -1)
     loop[$s.rows]=$(grep '^LOOP_LIST' "$work/ui.$s.out" | grep -o 'rows=[0-9]*' | cut -d= -f2 | sort -g | tail -1)
+    snmp=$(grep '^LOOP_SNMP' "$work/ui.$s.out")
+    loop[$s.walks]=$(val walks "$snmp"); loop[$s.walkcall]=$(val longest_call_ms "$snmp")
     rm -rf "$work/uilog"
   done
 fi
@@ -430,7 +432,7 @@ for s in sf5 nf5; do
   row "5. window event loop, $proto at live rate" "$(n "${loop[$s.max]:-}")" "ms max stall" \
     "p99 $(n "${loop[$s.p99]:-}") ms at $(n "${loop[$s.rate]:-}") dg/s, ${loop[$s.drops]:-n/a} dropped of ${loop[$s.sent]:-n/a}; target <= 100 ms$(met x "${loop[$s.max]:-}" 100 le)"
   row "5. window lost, $proto, refresh + IP list" "${loop[$s.lost]:-n/a}" "datagrams" \
-    "of ${loop[$s.sent]:-n/a} sent; kernel drops ${loop[$s.kdrops]:-n/a}; list of ${loop[$s.rows]:-n/a} rows held the tables ${loop[$s.hold]:-n/a} ms; target 0$(met x "${loop[$s.lost]:-}" 0 le)"
+    "of ${loop[$s.sent]:-n/a} sent; kernel drops ${loop[$s.kdrops]:-n/a}; list of ${loop[$s.rows]:-n/a} rows held the tables ${loop[$s.hold]:-n/a} ms; ${loop[$s.walks]:-n/a} SNMPv3 walks of a silent agent, longest call ${loop[$s.walkcall]:-n/a} ms; target 0$(met x "${loop[$s.lost]:-}" 0 le)"
 done
 echo "==================================================================================================="
 echo "measured in $(( $(date +%s) - started )) s after the build; load average $(load) on $(nproc) cores (other work on the machine lowers every figure)"

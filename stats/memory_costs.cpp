@@ -84,10 +84,9 @@ uint64_t FlatTable(size_t capacity, size_t slotBytes)
 uint64_t HeapArray(size_t bytes) { return HeapBlock(bytes); }
 uint64_t Text(size_t length) { return TextHeap(length); }
 
-uint64_t HostName(size_t addressLength, size_t nameLength)
+uint64_t HostName(size_t nameLength)
 {
-    return TreeNode<std::pair<const std::string, std::string>>() + TextHeap(addressLength) + TextHeap(nameLength) +
-           sizeof(std::string) + TextHeap(addressLength);
+    return FlatTableEntry(sizeof(std::pair<const CIpAddress, std::string>)) + TextHeap(nameLength) + sizeof(CIpAddress);
 }
 
 }  // namespace ortolan::cost

@@ -46,7 +46,7 @@ uint64_t FlatTable(size_t capacity, size_t slotBytes);
 uint64_t HeapArray(size_t bytes);
 uint64_t Text(size_t length);
 // A reverse look-up's answer in the controller's host-name cache: the entry of
-// the address and its name, and the address again in the cache's age order.
-uint64_t HostName(size_t addressLength, size_t nameLength);
+// the binary address and its name, and the address again in the cache's age order.
+uint64_t HostName(size_t nameLength);
 
 }  // namespace ortolan::cost

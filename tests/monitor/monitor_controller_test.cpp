@@ -27,6 +27,11 @@ using namespace ortolan::testing;
 constexpr int64_t k1005 = 1796605500;   // 2026-12-07 10:05:00 in Tokyo
 constexpr int64_t k1040 = 1796607600;   // 10:40:00
 
+CIpAddress Ip(const char* text)
+{
+    return CIpAddress::Parse(text).value_or(CIpAddress());
+}
+
 void EnsureApp()
 {
     static int argc = 1;
@@ -435,45 +440,52 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     EXPECT_NE(host.status.find(LookupsLine(11)),
               std::string::npos);
 
-    std::string first = resolver.asked[0].address;
-    resolver.asked[0].reply({0, "gw.example", {first, "127.0.0.1", "0.1.2.3"}});
+    const CIpAddress first = resolver.asked[0].address;
+    resolver.asked[0].reply({0, "gw.example", {first, Ip("127.0.0.1"), Ip("0.1.2.3")}});
     resolver.asked[1].reply({1, "", {}});
     EXPECT_EQ(controller.pendingLookups(), 9);
     EXPECT_EQ(controller.ResolveHostName(first), "gw.example");
-    EXPECT_EQ(controller.hostNameCache().count("127.0.0.1"), 0u);
-    EXPECT_EQ(controller.hostNameCache().count("0.1.2.3"), 0u);
+    EXPECT_EQ(controller.hostNameCache().count(Ip("127.0.0.1")), 0u);
+    EXPECT_EQ(controller.hostNameCache().count(Ip("0.1.2.3")), 0u);
     // A failed answer stays cached empty: that address is never asked again.
     EXPECT_EQ(controller.ResolveHostName(resolver.asked[1].address), "");
     EXPECT_EQ(resolver.asked.size(), 11u);
 
     // The next interval asks the address that was left over and names the node.
-    std::string last;
+    std::optional<CIpAddress> last;
     for (const auto& [address, node] : controller.sflow().ports.begin()->second->ips)
-        if (!controller.hostNameCache().count(address.String())) last = address.String();
-    ASSERT_FALSE(last.empty());
+        if (!controller.hostNameCache().count(address)) last = address;
+    ASSERT_TRUE(last.has_value());
     Feed(SflowDatagram(2, 2000, IfCounters{}, Hosts(1)), k1005 + 60);
     CloseInterval(k1005 + 60);
     ASSERT_EQ(resolver.asked.size(), 12u);
-    EXPECT_EQ(resolver.asked[11].address, last);
+    EXPECT_EQ(resolver.asked[11].address, *last);
     const CMonPort& port = *controller.sflow().ports.begin()->second;
-    EXPECT_EQ(controller.portHostNames().HostName(port, *CIpAddress::Parse(first)), "gw.example");
+    EXPECT_EQ(controller.portHostNames().HostName(port, first), "gw.example");
 
-    controller.hostNameCache()["10.9.9.9"] = "name\tmore";
-    EXPECT_EQ(controller.ResolveHostName("10.9.9.9"), "name");
-    controller.hostNameCache()["0.0.0.0"] = "";
-    EXPECT_EQ(controller.ResolveHostName("0.0.0.0"), "");
-    EXPECT_EQ(controller.hostNameCache().count("0.0.0.0"), 0u);
+    controller.hostNameCache()[Ip("10.9.9.9")] = "name\tmore";
+    EXPECT_EQ(controller.ResolveHostName(Ip("10.9.9.9")), "name");
+    controller.hostNameCache()[Ip("0.0.0.0")] = "";
+    EXPECT_EQ(controller.ResolveHostName(Ip("0.0.0.0")), "");
+    EXPECT_EQ(controller.hostNameCache().count(Ip("0.0.0.0")), 0u);
+    // An IPv6 address is asked and answered by its bytes, however its text is written.
+    size_t before = resolver.asked.size();
+    EXPECT_EQ(controller.ResolveHostName(Ip("2001:db8::10")), "");
+    ASSERT_EQ(resolver.asked.size(), before + 1);
+    EXPECT_EQ(resolver.asked.back().address.String(), "2001:db8::10");
+    resolver.asked.back().reply({0, "v6.example", {Ip("2001:0db8:0:0::0010")}});
+    EXPECT_EQ(controller.ResolveHostName(Ip("2001:db8:0::10")), "v6.example");
 
     // A full cache makes room by forgetting its oldest entries.
     controller.SetHostNameLimit(4);
     for (int i = 1; i <= 6; ++i) {
-        std::string address = "10.8.0." + std::to_string(i);
+        const CIpAddress address = Ip(("10.8.0." + std::to_string(i)).c_str());
         controller.ResolveHostName(address);
         resolver.asked.back().reply({0, "h" + std::to_string(i), {address}});
     }
     EXPECT_EQ(controller.hostNameCache().size(), 4u);
-    EXPECT_EQ(controller.hostNameCache().count("10.8.0.2"), 0u);
-    EXPECT_EQ(controller.ResolveHostName("10.8.0.6"), "h6");
+    EXPECT_EQ(controller.hostNameCache().count(Ip("10.8.0.2")), 0u);
+    EXPECT_EQ(controller.ResolveHostName(Ip("10.8.0.6")), "h6");
 
     // The cache is charged to the memory limit: a spent limit asks nothing
     // more, counts the refusal, and dropping entries gives their bytes back.
@@ -482,13 +494,13 @@ TEST_F(ControllerTest, LookupsAreCappedAndAnswersFillTheCache)
     uint64_t used = memory.used();
     memory.SetLimit(used);
     size_t asked = resolver.asked.size();
-    EXPECT_EQ(controller.ResolveHostName("10.7.0.1"), "");
+    EXPECT_EQ(controller.ResolveHostName(Ip("10.7.0.1")), "");
     EXPECT_EQ(resolver.asked.size(), asked);
-    EXPECT_EQ(controller.hostNameCache().count("10.7.0.1"), 0u);
+    EXPECT_EQ(controller.hostNameCache().count(Ip("10.7.0.1")), 0u);
     controller.UpdateStatus();
     EXPECT_NE(host.status.find("拒否1件"), std::string::npos);
     controller.SetHostNameLimit(1);
-    controller.ResolveHostName("10.7.0.2");
+    controller.ResolveHostName(Ip("10.7.0.2"));
     EXPECT_LT(memory.used(), used);
 }
 

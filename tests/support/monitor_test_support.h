@@ -75,11 +75,11 @@ public:
 class FakeResolver : public IHostResolver {
 public:
     struct tagAsked {
-        std::string address;
+        CIpAddress address;
         ReplyFn reply;
     };
     std::vector<tagAsked> asked;
-    void StartLookup(const std::string& address, ReplyFn reply) override
+    void StartLookup(const CIpAddress& address, ReplyFn reply) override
     {
         asked.push_back({address, std::move(reply)});
     }
