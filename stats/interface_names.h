@@ -22,6 +22,8 @@ struct tagIfName {
     std::string name;
     std::string alias;
     uint64_t speedBitsPerSecond = 0;  // 0: unknown
+
+    bool operator==(const tagIfName&) const = default;
 };
 
 // By ifIndex.

@@ -3,8 +3,11 @@
 // for in turn, what it keeps of them, and how far it trusts the agent.
 #include <gtest/gtest.h>
 
+#include "agent_tables.h"
 #include "fake_snmp_client.h"
 #include "if_table_reader.h"
+#include "snmp_interface_name_reader.h"
+#include "snmpd_agent.h"
 
 namespace ortolan {
 namespace {
@@ -123,6 +126,57 @@ TEST(IfTableReader, SilentAgentIsAskedOnceAndUnsendableReadingStaysIdle)
     snmp.outcomes.push_back({false, 6, {}});
     EXPECT_FALSE(reader.Start(Access()));
     EXPECT_FALSE(reader.busy());
+}
+
+// The monitoring session's reader on a real daemon: answers come from its
+// own timer, never from inside the call, and the timer stops with the answer.
+TEST(SnmpInterfaceNameReader, AnswersLaterFromTheDaemonAndStopsStepping)
+{
+    CSnmpdAgent agent;
+    START_AGENT(agent, V5AgentTable());
+    const int port = std::stoi(agent.peer().substr(10));
+    CSnmpInterfaceNameReader reader(2, 1);
+    for (const tagAgentSnmp& access : {tagAgentSnmp{"127.0.0.1", 2, "tundra", "", port},
+                                       tagAgentSnmp{"127.0.0.1", 3, "md5user", "md5password", port}}) {
+        int calls = 0;
+        bool answered = false;
+        IfNameTable table;
+        reader.StartRead(access, [&](bool a, const IfNameTable& t) {
+            ++calls;
+            answered = a;
+            table = t;
+        });
+        EXPECT_EQ(calls, 0);
+        EXPECT_TRUE(reader.isStepping());
+        ASSERT_TRUE(PollUntil([&] { return calls > 0; }, 30000)) << "mode " << access.mode;
+        EXPECT_EQ(calls, 1);
+        EXPECT_TRUE(answered);
+        // The machine's own interfaces: every one the daemon lists has a name.
+        ASSERT_FALSE(table.empty());
+        for (const auto& [ifIndex, entry] : table) EXPECT_FALSE(entry.name.empty()) << ifIndex;
+        EXPECT_FALSE(reader.isStepping());
+    }
+
+    // A user the daemon does not know: answered as a failure, also later.
+    int calls = 0;
+    bool answered = true;
+    reader.StartRead({"127.0.0.1", 4, "nobody", "nopassword", port}, [&](bool a, const IfNameTable&) {
+        ++calls;
+        answered = a;
+    });
+    EXPECT_EQ(calls, 0);
+    ASSERT_TRUE(PollUntil([&] { return calls > 0; }, 30000));
+    EXPECT_FALSE(answered);
+
+    // One that cannot even be sent (a pass phrase too short) is answered later too.
+    calls = 0;
+    reader.StartRead({"127.0.0.1", 3, "md5user", "short", port}, [&](bool a, const IfNameTable&) {
+        ++calls;
+        answered = a;
+    });
+    EXPECT_EQ(calls, 0);
+    ASSERT_TRUE(PollUntil([&] { return calls > 0; }, 5000));
+    EXPECT_FALSE(answered);
 }
 
 }  // namespace
