@@ -14,10 +14,11 @@
 #include "agent_snmp_settings.h"
 #include "interface_name_reader.h"
 #include "interface_names.h"
+#include "interface_texts.h"
 
 namespace ortolan {
 
-class CInterfaceNameKeeper : public QObject {
+class CInterfaceNameKeeper : public QObject, public IInterfaceNameLookup {
     Q_OBJECT
 public:
     static constexpr int kReadPeriodMs = 3600 * 1000;
@@ -36,6 +37,7 @@ public:
     const AgentIfNames& names() const { return m_names; }
     // The table of one agent; null when none is known.
     const IfNameTable* Find(const std::string& agent) const;
+    const IfNameTable* InterfaceNames(const std::string& agent) const override { return Find(agent); }
     // Readings answered since the start (tests wait on it).
     int answers() const { return m_answers; }
     bool reading() const { return m_next < m_agents.size(); }
