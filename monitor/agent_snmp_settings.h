@@ -11,7 +11,7 @@
 //   [SnmpAgents]
 //   192.168.1.11=v2c public
 //   10.0.0.1=v3priv monitor secretphrase 1161
-// Entries that do not read so are left out; at most kMaxIfNameAgents are kept.
+// Entries that do not read so are left out; at most kMaxIfNameAgents (64) are kept.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -12,11 +12,13 @@
 
 namespace ortolan {
 
-// The one place for the bounds of interface names.
-inline constexpr size_t kMaxIfNameBytes = 64;     // ifName and ifAlias are at most 64 in IF-MIB
-inline constexpr size_t kMaxIfAliasBytes = 64;
-inline constexpr size_t kMaxIfNameEntries = 4096; // interfaces kept of one agent
-inline constexpr size_t kMaxIfNameAgents = 256;   // agents whose names are read and kept
+// The one place for the bounds of interface names. At most some 30 MB
+// whatever the agents or the cache file say: 64 agents of 2048 interfaces,
+// each entry two bounded texts and a map node.
+inline constexpr size_t kMaxIfNameBytes = 64;     // device names are short; longer ones are cut
+inline constexpr size_t kMaxIfAliasBytes = 64;    // IF-MIB's own bound of ifAlias
+inline constexpr size_t kMaxIfNameEntries = 2048; // interfaces kept of one agent
+inline constexpr size_t kMaxIfNameAgents = 64;    // agents whose names are read and kept
 
 struct tagIfName {
     std::string name;
@@ -44,8 +46,8 @@ inline std::string BoundedIfText(std::string_view text, size_t maxBytes)
     if (text.size() > out.size()) {
         size_t end = out.size();
         while (end > 0 && (static_cast<unsigned char>(out[end - 1]) & 0xC0) == 0x80) --end;
-        // end is now at the first byte after the last whole-or-lead byte run;
-        // drop a lead byte whose sequence was cut.
+        // end is now just past the lead byte of the last sequence (or of
+        // a single byte): that sequence goes when it was cut short.
         if (end > 0 && (static_cast<unsigned char>(out[end - 1]) & 0xC0) == 0xC0) {
             unsigned char lead = static_cast<unsigned char>(out[end - 1]);
             size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
