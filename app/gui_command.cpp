@@ -12,10 +12,12 @@
 
 #include "agent_address.h"
 #include "build_info.h"
+#include "interface_name_cache.h"
 #include "ortolan_app.h"
 #include "ortolan_dlg.h"
 #include "qt_dialog_seam.h"
 #include "sf_setup_dlg.h"
+#include "snmp_interface_name_reader.h"
 #include "snmp_library.h"
 #include "splash.h"
 #include "start_dlg.h"
@@ -68,6 +70,11 @@ public:
         };
         m_window = std::make_unique<COrtolanDlg>(seam, std::move(hooks));
         m_replay = replay.has_value();
+        // Interface names of the agents configured for SNMP: the cache at
+        // once, then the agents' answers.
+        const std::string state = app.SnmpStateFolder();
+        m_window->controller().interfaceNames().Start(&m_interfaceReader, ReadAgentSnmpSettings(app.Settings()),
+                                                      state.empty() ? std::string() : state + kIfNameCacheFile);
     }
 
     CNameTables& names() override { return m_window->controller().names(); }
@@ -97,6 +104,8 @@ public:
     }
 
 private:
+    // Before the window, whose controller asks it: it goes last.
+    CSnmpInterfaceNameReader m_interfaceReader;
     std::unique_ptr<COrtolanDlg> m_window;
     bool m_replay = false;
     std::optional<std::string> m_snapshot;

@@ -429,7 +429,7 @@ void COrtolanDlg::ShowInformation()
     }
     // The list copies its rows under the port's collector's lock, then shows them without it.
     CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this,
-                 &m_controller->portHostNames(), tables);
+                 &m_controller->portHostNames(), tables, &m_controller->interfaceNames());
     dlg.exec();
     m_controller->SetShownPorts({});
 }

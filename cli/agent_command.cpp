@@ -9,6 +9,7 @@
 
 #include "agent_address.h"
 #include "command_line.h"
+#include "if_table_reader.h"
 #include "list_csv.h"
 #include "sf_messages.h"
 #include "snmp_api.h"
@@ -24,6 +25,54 @@ std::chrono::milliseconds ReadBound(const tagSfTimings& timings)
 {
     int perWalk = timings.readSeconds * (timings.readRetries + 1) + 1;
     return std::chrono::seconds(2 * perWalk + 10);
+}
+
+// Messages of the interface reading, beside the setup window's own.
+constexpr const char* kMsgNoInterfaceInfo = "インターフェース情報が取得できません。";
+
+// The interface reading: up to three walks, each with its SNMPv3 probe.
+std::chrono::milliseconds InterfaceReadBound(const tagSfTimings& timings)
+{
+    int perWalk = timings.readSeconds * (timings.readRetries + 1) + 1;
+    return std::chrono::seconds(3 * perWalk + 10);
+}
+
+void PrintInterfaces(std::ostream& out, const IfNameTable& table)
+{
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(table.size());
+    for (const auto& [ifIndex, entry] : table) {
+        rows.push_back({std::to_string(ifIndex), entry.name, entry.alias,
+                        entry.speedBitsPerSecond ? std::to_string(entry.speedBitsPerSecond) : std::string()});
+    }
+    out << FormatListCsv("インターフェース一覧", {"ifIndex", "ifName", "ifAlias", "速度（bit/秒）"}, rows);
+}
+
+int RunInterfaceRead(const tagSnmpAccess& access, ISnmpClient& snmp, std::ostream& out, std::ostream& err,
+                     const tagSfTimings& timings, const std::function<void()>& poll)
+{
+    constexpr int kFailure = 2;
+    CIfTableReader reader(snmp, timings.readSeconds, timings.readRetries);
+    if (!reader.Start(access)) {
+        err << kMsgRequestNotSent << "\n";
+        return kFailure;
+    }
+    auto deadline = std::chrono::steady_clock::now() + InterfaceReadBound(timings);
+    while (reader.busy()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            snmp.ResetSession();
+            break;
+        }
+        if (poll) poll();
+        reader.Poll();
+        if (reader.busy()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (reader.busy() || !reader.answered()) {
+        err << kMsgNoInterfaceInfo << "\n";
+        return kFailure;
+    }
+    PrintInterfaces(out, reader.table());
+    return 0;
 }
 
 void PrintReadout(std::ostream& out, const CSfAgentReader& reader)
@@ -74,6 +123,8 @@ std::optional<int> ParseAgentArgs(const std::vector<std::string>& args, tagAgent
     parser->add_option("--port", parsed.port, "UDP port of the agent" + RangeHelp(1, 65535, std::to_string(parsed.port)))
         ->type_name("N")
         ->check(WholeNumber(1, 65535));
+    parser->add_flag("--interfaces", parsed.interfaces,
+                     "read the agent's interface names, aliases and speeds (IF-MIB) instead of its sFlow setup");
     parser->add_option("ADDRESS", parsed.address, "the agent's IPv4 address")
         ->type_name("")
         ->required()
@@ -113,6 +164,7 @@ int RunAgentCommand(const tagAgentArgs& parsed, ISnmpClient& snmp, std::ostream&
     if (parsed.port != 161) access.peerAddress += ":" + std::to_string(parsed.port);
     access.communityOrUser = parsed.mode >= 3 ? parsed.user : parsed.community;
     access.password = parsed.password;
+    if (parsed.interfaces) return RunInterfaceRead(access, snmp, out, err, timings, poll);
 
     CSfAgentReader reader(snmp, timings);
     tagSfStepOutcome outcome;

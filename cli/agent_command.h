@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `ortolan agent [--mode v1|v2c|v3auth|v3priv] [--community TEXT]
-// [--user TEXT --password TEXT] [--port N] ADDRESS`: reads an sFlow agent's
-// configuration from a terminal or a script, by the same walks, fallback and
-// parsing as the setup window's "取得", and prints the agent information, the
-// collector list and the port list, each as a list CSV (title line, header
-// line, rows). Failures print the window's message on standard error and
-// exit with status 2; so do wrong arguments, naming the problem.
+// [--user TEXT --password TEXT] [--port N] [--interfaces] ADDRESS`: reads an
+// sFlow agent's configuration from a terminal or a script, by the same walks,
+// fallback and parsing as the setup window's "取得", and prints the agent
+// information, the collector list and the port list, each as a list CSV
+// (title line, header line, rows). With --interfaces it reads the agent's
+// IF-MIB instead and prints its interfaces (ifIndex, ifName, ifAlias or
+// ifDescr, speed in bit/s) as one list CSV. Failures print the window's
+// message on standard error and exit with status 2; so do wrong arguments,
+// naming the problem.
 //
 // The SNMP library must be running (SnmpLibraryStart, which the program does
 // at start-up); the command drives the library's poll itself, so it needs no
@@ -30,6 +33,7 @@ struct tagAgentArgs {
     std::string password;
     int port = 161;
     std::string address;
+    bool interfaces = false;  // the IF-MIB names and speeds instead of the sFlow setup
 };
 
 // Parses the words after "agent" into parsed. Nothing when the command is to

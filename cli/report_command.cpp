@@ -14,6 +14,8 @@
 #include "command_line.h"
 #include "monitor_settings.h"
 #include "flow_log.h"
+#include "interface_name_cache.h"
+#include "interface_name_keeper.h"
 #include "replay_feed.h"
 #include "list_report.h"
 #include "port_texts.h"
@@ -182,8 +184,9 @@ private:
     json m_key;
 };
 
-void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
+void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, const IInterfaceNameLookup* ifNames)
 {
+    const IfNameTable* agentNames = ifNames ? ifNames->InterfaceNames(p.agent) : nullptr;
     auto pair = [&out](const tagMtxEntry& m) { out.Value(PairJson(m)); };
     auto text = [](const auto& key, const auto&) { return key.String(); };
     auto pairText = [](const auto& key, const tagMtxEntry& m) { return CMonPort::PairText(key, m); };
@@ -215,11 +218,22 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
                  if (i) out.Raw(',');
                  out.Key(byText[i].first);
                  const tagIfCounter& ifc = *byText[i].second;
-                 out.Object({{"history",
-                              [&] {
-                                  out.Array(ifc.history, [&](const _tagIf_counters& h) { out.Value(HistoryJson(h)); });
-                              }},
-                             {"current", [&] { out.Value(CounterJson(ifc.current)); }}});
+                 std::vector<CJsonStream::Member> members{
+                     {"history",
+                      [&] {
+                          out.Array(ifc.history, [&](const _tagIf_counters& h) { out.Value(HistoryJson(h)); });
+                      }},
+                     {"current", [&] { out.Value(CounterJson(ifc.current)); }}};
+                 // What SNMP said of the interface, only where it said something.
+                 auto named = agentNames ? agentNames->find(uint32_t(std::stoul(byText[i].first)))
+                                         : IfNameTable::const_iterator();
+                 if (agentNames && named != agentNames->end()) {
+                     const tagIfName& name = named->second;
+                     members.push_back({"ifName", [&] { out.Value(name.name); }});
+                     members.push_back({"ifAlias", [&] { out.Value(name.alias); }});
+                     members.push_back({"ifHighSpeed", [&] { out.Value(name.speedBitsPerSecond); }});
+                 }
+                 out.Object(std::move(members));
              }
              out.Raw('}');
          }},
@@ -257,7 +271,7 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p)
     });
 }
 
-void WriteCollector(CJsonStream& out, const CFlowCollector& c)
+void WriteCollector(CJsonStream& out, const CFlowCollector& c, const IInterfaceNameLookup* ifNames)
 {
     // Replay feeds the collectors on this thread; the lock keeps the rule
     // that every reader of the tables holds it.
@@ -266,17 +280,19 @@ void WriteCollector(CJsonStream& out, const CFlowCollector& c)
         {"datagramCount", [&] { out.Value(c.datagramCount); }},
         {"agents", [&] { out.Array(c.agents, [&](const std::string& a) { out.Value(a); }); }},
         {"ports",
-         [&] { out.Array(c.ports, [&](const auto& entry) { WritePort(out, entry.first, *entry.second); }); }},
+         [&] { out.Array(c.ports, [&](const auto& entry) { WritePort(out, entry.first, *entry.second, ifNames); }); }},
     });
 }
 
 
 }  // namespace
 
-void WriteStatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow, const JsonSink& sink)
+void WriteStatisticsJson(const CSFlowMon& sflow, const CNFlowMon& netflow, const JsonSink& sink,
+                         const IInterfaceNameLookup* ifNames)
 {
     CJsonStream out(sink);
-    out.Object({{"sflow", [&] { WriteCollector(out, sflow); }}, {"netflow", [&] { WriteCollector(out, netflow); }}});
+    out.Object({{"sflow", [&] { WriteCollector(out, sflow, ifNames); }},
+                {"netflow", [&] { WriteCollector(out, netflow, ifNames); }}});
     out.Raw('\n');
 }
 
@@ -333,6 +349,11 @@ int RunReportCommand(const std::vector<std::string>& args)
     COrtolanApp app;
     for (const std::string& problem : COrtolanApp::LoadNameTables(app.ConfigFolder(), names))
         std::fprintf(stderr, "ortolan report: %s\n", problem.c_str());
+    // The interface names the window last read of the agents still set up
+    // for SNMP; the report itself asks no agent.
+    CInterfaceNameKeeper ifNames;
+    const std::string state = app.SnmpStateFolder();
+    ifNames.Start(nullptr, ReadAgentSnmpSettings(app.Settings()), state.empty() ? std::string() : state + kIfNameCacheFile);
     // The decoders' clock stands at each datagram's logged time, as it stood
     // in the live run that wrote the log: the report then reproduces that run
     // and does not depend on when it is made.
@@ -364,7 +385,7 @@ int RunReportCommand(const std::vector<std::string>& args)
     if (log.replayedLines() == 0) return 1;
     if (listKind) {
         // The lists as their windows' CSV button writes them.
-        tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime);
+        tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime, &ifNames);
         if (!list.ok) {
             std::fprintf(stderr, "ortolan report: %s\n", list.error.c_str());
             return 2;
@@ -374,7 +395,8 @@ int RunReportCommand(const std::vector<std::string>& args)
     }
     // Texts from logs and name tables need not be valid UTF-8; they are
     // replaced, not allowed to abort the report.
-    WriteStatisticsJson(sflow, netflow, [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    WriteStatisticsJson(
+        sflow, netflow, [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }, &ifNames);
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 

@@ -25,6 +25,7 @@
 #include "flow_log.h"
 #include "flow_log_writer.h"
 #include "host_resolver.h"
+#include "interface_name_keeper.h"
 #include "monitor_list_model.h"
 #include "monitor_settings.h"
 #include "nflow_mon.h"
@@ -136,6 +137,10 @@ public:
     void ResolveNamesOf(const CMonPort& port);
     // The names the lists show beside the shown ports' addresses.
     const IHostNameLookup& portHostNames() const { return m_portHostNames; }
+    // The interface names of the agents configured for SNMP: started by the
+    // window or command that has the SNMP library (Start), nothing otherwise.
+    CInterfaceNameKeeper& interfaceNames() { return m_interfaceNames; }
+    const CInterfaceNameKeeper& interfaceNames() const { return m_interfaceNames; }
     int pendingLookups() const { return m_pendingLookups; }
 
     // The one memory limit both collectors' tables share; others that keep
@@ -216,6 +221,7 @@ private:
     size_t m_hostNameLimit = kMaxHostNames;
     std::vector<CMonPort*> m_shownPorts;
     CPortHostNames m_portHostNames{m_memory};
+    CInterfaceNameKeeper m_interfaceNames;
     int m_pendingLookups = 0;
     std::string m_status;
     std::string m_logProblem;

@@ -3,6 +3,7 @@
 
 #include <numeric>
 
+#include "interface_texts.h"
 #include "list_csv.h"
 #include "list_kind.h"
 #include "list_rows.h"
@@ -23,9 +24,10 @@ std::string TableCsv(const std::string& title, const tagListTable& table, std::v
     return FormatListCsv(title, table.Headers(), table.Cells(order));
 }
 
-std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui)
+std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui, const IInterfaceNameLookup* ifNames)
 {
-    tagBuiltList built = BuildListRows(kind, port, oui);
+    tagBuiltList built =
+        BuildListRows(kind, port, oui, nullptr, ifNames ? ifNames->InterfaceNames(port.agent) : nullptr);
     std::vector<int> order(built.table.rows.size());
     std::iota(order.begin(), order.end(), 0);
     // A window opens with the lists descending, as at program start.
@@ -38,7 +40,7 @@ std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui)
 bool IsListReportKind(const std::string& kind) { return kind == kLocalKind || ParseListKind(kind).has_value(); }
 
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
-                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now)
+                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, const IInterfaceNameLookup* ifNames)
 {
     tagListReport report;
     if (kind == kLocalKind) {
@@ -66,12 +68,12 @@ tagListReport FormatListReport(const std::string& kind, const std::optional<std:
             report.error = "no port " + *portKey + " in the replayed logs";
             return report;
         }
-        report.text = PortListCsv(*listKind, *port, names->oui);
+        report.text = PortListCsv(*listKind, *port, names->oui, ifNames);
         report.ok = true;
         return report;
     }
-    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui);
-    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui);
+    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui, ifNames);
+    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui, ifNames);
     report.ok = true;
     return report;
 }

@@ -11,6 +11,7 @@
 namespace ortolan {
 
 class CNFlowMon;
+class IInterfaceNameLookup;
 class CSFlowMon;
 
 struct tagListReport {
@@ -26,7 +27,9 @@ bool IsListReportKind(const std::string& kind);
 // be empty). Otherwise the lists of that kind for the port of that key, or,
 // without a key, for every sFlow port then every NetFlow port, in key order.
 // `now` decides nothing in the texts; it is there for the local node images.
+// ifNames: the agents' interface names the interface list shows, or null.
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
-                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now);
+                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now,
+                               const IInterfaceNameLookup* ifNames = nullptr);
 
 }  // namespace ortolan

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "host_name_lookup.h"
+#include "interface_texts.h"
 #include "list_kind.h"
 #include "local_time.h"
 #include "mon_port.h"
@@ -222,7 +223,7 @@ void BuildSizeClasses(CRowSink& sink, const CMonPort& port)
     }
 }
 
-void BuildInterfaces(CRowSink& sink, const CMonPort& port)
+void BuildInterfaces(CRowSink& sink, const CMonPort& port, const IfNameTable* ifNames)
 {
     for (const auto& [index, ifc] : port.interfaces) {
         const _tagIf_counters& c = ifc.current;
@@ -231,7 +232,7 @@ void BuildInterfaces(CRowSink& sink, const CMonPort& port)
         std::snprintf(key, sizeof key, "IF#%u", index);
         tagListRow& row = sink.Add(key, packets);
         row.itemData = index;
-        Put(row, UnsignedText(index), index);
+        Put(row, InterfaceText(index, ifNames), index);
         // The sum is shown as the 32-bit counters add up, not wrapped.
         Put(row, UnsignedText(uint64_t(c.ifInUcastPkts) + c.ifInMulticastPkts + c.ifInBroadcastPkts), packets);
         Put(row, FormatCount(double(c.ifInOctets)), double(c.ifInOctets));
@@ -306,7 +307,8 @@ std::vector<tagListColumn> ListColumns(int kind)
     }
 }
 
-tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui, const IHostNameLookup* hostNames)
+tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui, const IHostNameLookup* hostNames,
+                           const IfNameTable* ifNames)
 {
     tagBuiltList out;
     out.table.columns = ListColumns(kind);
@@ -323,7 +325,7 @@ tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
     case 8: BuildStats(sink, port, port.tcpServices); break;
     case 9: BuildStats(sink, port, port.udpServices); break;
     case 10: BuildSizeClasses(sink, port); break;
-    case 11: BuildInterfaces(sink, port); break;
+    case 11: BuildInterfaces(sink, port, ifNames); break;
     case 12: BuildVendors(sink, port, oui); break;
     default: break;
     }

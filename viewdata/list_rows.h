@@ -6,6 +6,7 @@
 // the statistics keep them.
 #include <vector>
 
+#include "interface_names.h"
 #include "list_table.h"
 #include "share_chart.h"
 
@@ -23,9 +24,11 @@ struct tagBuiltList {
 
 // Entries are visited in byte-wise key order, so equal values come out the
 // same way on every run. An invalid kind gives an empty list without columns.
-// The IP list shows the names the lookup gives, none without one.
+// The IP list shows the names the lookup gives, none without one; the
+// interface list shows the port's agent's interface names beside each
+// ifIndex ("3 ge-0/0/3 (uplink)"), the number alone without one.
 tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
-                           const IHostNameLookup* hostNames = nullptr);
+                           const IHostNameLookup* hostNames = nullptr, const IfNameTable* ifNames = nullptr);
 
 // The column headers of a kind, exactly as the list shows them.
 std::vector<tagListColumn> ListColumns(int kind);

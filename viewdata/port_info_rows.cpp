@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "chart_model.h"
+#include "interface_texts.h"
 #include "local_time.h"
 #include "port_records.h"
 
@@ -62,14 +63,26 @@ std::string OctetsText(uint64_t octets)
     return Format("%.3lfGB", v / 1000);
 }
 
-tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
+bool HasInterfaceSpeed(const std::deque<_tagIf_counters>& history, uint64_t snmpSpeed)
+{
+    if (snmpSpeed) return true;
+    for (const _tagIf_counters& c : history)
+        if (c.ifSpeed) return true;
+    return false;
+}
+
+tagListTable BuildPortInfoTable(const tagIfCounter& ifc, uint64_t snmpSpeed)
 {
     tagListTable table;
     for (const char* h : {"取得日時   　", "ifInOctets", "ifInUcastPkts", "ifInMulticastPkts", "ifInBroadcastPkts",
                           "ifInDiscards", "ifInErrors", "ifInUnknownProtos", "ifOutOctets", "ifOutUcastPkts",
                           "ifOutMulticastPkts", "ifOutBroadcastPkts", "ifOutDiscards", "ifOutErrors"})
         table.columns.push_back({h, SortKind::Number});
+    const bool utilisation = HasInterfaceSpeed(ifc.history, snmpSpeed);
+    if (utilisation)
+        for (const char* h : {"受信使用率(%)", "送信使用率(%)"}) table.columns.push_back({h, SortKind::Number});
     table.rows.reserve(ifc.history.size());
+    const _tagIf_counters* before = nullptr;
     for (const _tagIf_counters& c : ifc.history) {
         tagListRow& row = table.rows.emplace_back();
         auto put = [&row](std::string text, double number) {
@@ -86,6 +99,12 @@ tagListTable BuildPortInfoTable(const tagIfCounter& ifc)
         for (uint64_t v : {c.ifOutUcastPkts, c.ifOutMulticastPkts, c.ifOutBroadcastPkts, uint64_t(c.ifOutDiscards),
                            uint64_t(c.ifOutErrors)})
             put(U64(v), double(v));
+        if (utilisation) {
+            tagUtilisation u = before ? Utilisation(*before, c, snmpSpeed) : tagUtilisation{};
+            for (const std::optional<double>& percent : {u.inPercent, u.outPercent})
+                put(percent ? Format("%.2f", *percent) : std::string(), percent ? *percent : -1);
+        }
+        before = &c;
     }
     return table;
 }
@@ -130,9 +149,11 @@ void BuildPacketTypeChart(CChartModel& chart, const _tagIf_counters& current, in
     chart.ShowPointLegend(true);
 }
 
-void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& history, TrendUnit unit, int64_t now)
+void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& history, TrendUnit unit, int64_t now,
+                     uint64_t snmpSpeed)
 {
     const bool bits = unit == TrendUnit::MegabitsPerSecond;
+    const bool percent = unit == TrendUnit::UtilisationPercent;
     chart.SetChartType(CChartModel::kChartTrend);
     chart.SetLineColor(Rgb(0, 192, 0));
     chart.SetChartFillColor(0);
@@ -150,7 +171,12 @@ void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& hist
     chart.ShowSeriesLegend(true);
     chart.SetLegendPosition(1);
     chart.SetLegendAutoHide(50, 80);
-    if (bits) {
+    if (percent) {
+        chart.SetAxisFormatString(CChartModel::kAxisY, "%.2f");
+        chart.SetHeaderText(3, "回線使用率（%）");
+        chart.SetAxisText(CChartModel::kAxisY, "%");
+        chart.SetAxisScale(CChartModel::kAxisX, double(HourStartBefore(now)), double(now));
+    } else if (bits) {
         chart.SetAxisFormatString(CChartModel::kAxisY, "%.4f");
         chart.SetHeaderText(3, "回線負荷（Mbits/秒）");
         chart.SetAxisText(CChartModel::kAxisY, "Mbits/秒");
@@ -167,7 +193,24 @@ void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& hist
     const char* captionFormat = bits ? "%.4f" : "%.2f";
     const _tagIf_counters* previous = nullptr;
     for (const _tagIf_counters& c : history) {
-        if (previous) {
+        if (previous && percent) {
+            // Restarts, resets and unknown speeds leave gaps, not spikes.
+            const tagUtilisation u = Utilisation(*previous, c, snmpSpeed);
+            CDataPoint p;
+            p.x = double(c.sampleTime);
+            if (u.outPercent) {
+                p.y = *u.outPercent;
+                p.caption = Format(captionFormat, p.y);
+                p.color = Rgb(255, 255, 0);
+                chart.AddDataPoint(p, sent);
+            }
+            if (u.inPercent) {
+                p.y = *u.inPercent;
+                p.caption = Format(captionFormat, p.y);
+                p.color = Rgb(255, 255, 255);
+                chart.AddDataPoint(p, received);
+            }
+        } else if (previous) {
             const double dt = double(c.agentUptime) - double(previous->agentUptime);
             if (dt > 0) {
                 double tx, rx;

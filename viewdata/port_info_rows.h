@@ -15,10 +15,16 @@ class CChartModel;
 struct _tagIf_counters;
 struct tagIfCounter;
 
-enum class TrendUnit { MegabitsPerSecond = 0, PacketsPerSecond = 1 };
+// Utilisation: in and out octets against the interface's speed, in %.
+enum class TrendUnit { MegabitsPerSecond = 0, PacketsPerSecond = 1, UtilisationPercent = 2 };
 
-// One row per history sample, oldest first.
-tagListTable BuildPortInfoTable(const tagIfCounter& ifc);
+// One row per history sample, oldest first. Where a speed is known (a
+// sample's ifSpeed, else snmpSpeed in bit/s), two more columns give the in
+// and out utilisation since the sample before, empty where none can be had.
+tagListTable BuildPortInfoTable(const tagIfCounter& ifc, uint64_t snmpSpeed = 0);
+
+// Whether utilisation can be shown: a sample of the history or SNMP gives a speed.
+bool HasInterfaceSpeed(const std::deque<_tagIf_counters>& history, uint64_t snmpSpeed);
 
 // Octets in steps of 1000: "%.0lf", "%.3lfKB", "%.3lfMB", "%.3lfGB".
 std::string OctetsText(uint64_t octets);
@@ -28,8 +34,9 @@ std::string OctetsText(uint64_t octets);
 void BuildPacketTypeChart(CChartModel& chart, const _tagIf_counters& current, int width, int height);
 
 // The send and receive trend over the history in the chosen unit; now (seconds
-// since 1970) sets the scale shown until the points replace it.
+// since 1970) sets the scale shown until the points replace it. snmpSpeed
+// (bit/s) stands in for the samples' ifSpeed where that is 0.
 void BuildTrendChart(CChartModel& chart, const std::deque<_tagIf_counters>& history, TrendUnit unit,
-                     int64_t now);
+                     int64_t now, uint64_t snmpSpeed = 0);
 
 }  // namespace ortolan

@@ -17,6 +17,7 @@
 #include "list_model.h"
 #include "list_rows.h"
 #include "mon_port.h"
+#include "interface_texts.h"
 #include "port_info_dlg.h"
 #include "sort_arrow.h"
 #include "view_sort_state.h"
@@ -30,7 +31,8 @@ constexpr int kOpeningSortColumn = 2;
 }  // namespace
 
 CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables)
+                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables,
+                   const IInterfaceNameLookup* ifNames)
     : QDialog(parent), m_port(port), m_tables(tables), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
 {
     const tagListKindInfo& info = ListKindInfo(listKind);
@@ -62,9 +64,10 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     // The rows are texts and values of their own: the receive thread waits
     // only while they are copied out, not while they are sorted and shown.
     tagBuiltList built;
+    const IfNameTable* agentIfNames = ifNames ? ifNames->InterfaceNames(port.agent) : nullptr;
     {
         std::unique_lock<std::mutex> lock = LockTables();
-        built = BuildListRows(listKind, port, oui, hostNames);
+        built = BuildListRows(listKind, port, oui, hostNames, agentIfNames);
     }
     m_topEntries = std::move(built.topEntries);
     m_model = new CListModel(std::move(built.table), this);
@@ -81,8 +84,8 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     }
     AutoSizeColumns(m_view);
 
-    m_openDetail = [this](const tagIfCounter& ifc) {
-        CPortInfoDlg dlg(ifc, m_dialogs, this);
+    m_openDetail = [this, agentIfNames](const tagIfCounter& ifc) {
+        CPortInfoDlg dlg(ifc, m_dialogs, this, {}, agentIfNames);
         dlg.exec();
     };
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, &CListDlg::SortByHeader);

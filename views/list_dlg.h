@@ -23,6 +23,7 @@ class CMonPort;
 class COuiTable;
 class IDialogSeam;
 class IHostNameLookup;
+class IInterfaceNameLookup;
 struct tagIfCounter;
 struct tagViewSortState;
 
@@ -33,9 +34,10 @@ public:
     // list shows the host names the lookup gives, none without one. tables:
     // the lock of the port's collector while a receive thread fills it; the
     // window copies what it shows under it and never holds it otherwise.
+    // ifNames: the interface names the interface list and its detail show.
     CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
              IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr,
-             std::mutex* tables = nullptr);
+             std::mutex* tables = nullptr, const IInterfaceNameLookup* ifNames = nullptr);
     ~CListDlg() override;
 
     // What "詳細情報" does with the chosen interface; by default the port

@@ -14,6 +14,7 @@
 #include "chart_ctrl.h"
 #include "chart_export.h"
 #include "dialog_seam.h"
+#include "interface_texts.h"
 #include "list_csv_export.h"
 #include "list_model.h"
 #include "port_info_rows.h"
@@ -36,11 +37,17 @@ void SetUpChart(CChartModel& chart)
 }  // namespace
 
 CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent,
-                           std::function<int64_t()> clock)
+                           std::function<int64_t()> clock, const IfNameTable* ifNames)
     : QDialog(parent), m_ifc(ifc), m_dialogs(dialogs), m_clock(std::move(clock))
 {
     if (!m_clock) m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
-    setWindowTitle(QStringLiteral("ポート詳細"));
+    const uint32_t ifIndex = ifc.current.ifIndex;
+    m_snmpSpeed = SnmpSpeedOf(ifIndex, ifNames);
+    const std::string named = InterfaceText(ifIndex, ifNames);
+    // Without a known name the title stays as it always was.
+    setWindowTitle(named == std::to_string(ifIndex)
+                       ? QStringLiteral("ポート詳細")
+                       : QStringLiteral("ポート詳細 - ifIndex ") + QString::fromStdString(named));
     // Qt gives a side legend at most about two fifths of its chart's width:
     // the pie needs some 450 pixels for "ブロードキャスト (12.34%)" to show whole.
     resize(1000, 660);
@@ -55,6 +62,7 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
     m_unit = new QComboBox(this);
     m_unit->addItem(QStringLiteral("Mbits/秒"));
     m_unit->addItem(QStringLiteral("Packet/秒"));
+    if (HasInterfaceSpeed(ifc.history, m_snmpSpeed)) m_unit->addItem(QStringLiteral("使用率(%)"));
     m_unit->setCurrentIndex(0);
 
     auto* savePie = new QPushButton(QStringLiteral("グラフ保存"), this);
@@ -88,7 +96,7 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
     layout->addLayout(bottom);
     layout->activate();
 
-    m_model = new CListModel(BuildPortInfoTable(ifc), this, false);
+    m_model = new CListModel(BuildPortInfoTable(ifc, m_snmpSpeed), this, false);
     m_view->setModel(m_model);
     SetInitialColumnWidths(m_view);
     // The local date-and-time texts are wider than their header.
@@ -110,8 +118,11 @@ CPortInfoDlg::~CPortInfoDlg() = default;
 
 void CPortInfoDlg::ShowTrend()
 {
-    const TrendUnit unit = m_unit->currentIndex() == 1 ? TrendUnit::PacketsPerSecond : TrendUnit::MegabitsPerSecond;
-    BuildTrendChart(*m_trend, m_ifc.history, unit, m_clock());
+    const int choice = m_unit->currentIndex();
+    const TrendUnit unit = choice == 1   ? TrendUnit::PacketsPerSecond
+                           : choice == 2 ? TrendUnit::UtilisationPercent
+                                         : TrendUnit::MegabitsPerSecond;
+    BuildTrendChart(*m_trend, m_ifc.history, unit, m_clock(), m_snmpSpeed);
     m_trend->Redraw();
 }
 

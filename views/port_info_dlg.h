@@ -2,10 +2,14 @@
 #pragma once
 // "ポート詳細": the hourly counters of one interface as a table, the received
 // packets by type as a pie, and the send and receive rates as a trend in
-// megabits or packets per second. It reads the interface once when it opens.
+// megabits or packets per second, or as utilisation where a speed is known.
+// It reads the interface once when it opens. With the agent's interface
+// names it titles itself with the interface's name.
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+
+#include "interface_names.h"
 
 class QComboBox;
 class QTableView;
@@ -20,9 +24,10 @@ struct tagIfCounter;
 class CPortInfoDlg : public QDialog {
     Q_OBJECT
 public:
-    // The clock gives "now" for the trend's first scale; the wall clock by default.
+    // The clock gives "now" for the trend's first scale; the wall clock by
+    // default. ifNames: the agent's interface names and speeds, or null.
     CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent = nullptr,
-                 std::function<int64_t()> clock = {});
+                 std::function<int64_t()> clock = {}, const IfNameTable* ifNames = nullptr);
     ~CPortInfoDlg() override;
 
     // "表示": draws the trend in the unit chosen in the drop-down.
@@ -41,6 +46,7 @@ private:
     const tagIfCounter& m_ifc;
     IDialogSeam& m_dialogs;
     std::function<int64_t()> m_clock;
+    uint64_t m_snmpSpeed = 0;  // bit/s; 0 unknown
     CListModel* m_model = nullptr;
     QTableView* m_view = nullptr;
     CChartCtrl* m_pie = nullptr;

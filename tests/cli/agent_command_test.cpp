@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "agent_command.h"
@@ -88,6 +90,73 @@ TEST(AgentCommand, OlderMibAgentListsElevenColumnsAndNoCollectors)
                            "\"6343\",\"4\",\"" + kV4IfIndex3 + "\"\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("\"Ver.4\""), std::string::npos);
+}
+
+// One column of the daemon's IF-MIB as snmpwalk prints it, by ifIndex.
+std::map<uint32_t, std::string> SnmpwalkColumn(const std::string& peer, const std::string& column)
+{
+    QProcess walk;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("MIBS", "");
+    walk.setProcessEnvironment(env);
+    walk.start("snmpwalk", {"-m", "", "-v2c", "-c", "tundra", "-On", "-OQ", "-t", "5", QString::fromStdString(peer),
+                            QString::fromStdString(column)});
+    std::map<uint32_t, std::string> values;
+    if (!walk.waitForFinished(60000)) return values;
+    const std::string prefix = column + ".";
+    for (const QByteArray& raw : walk.readAllStandardOutput().split('\n')) {
+        std::string line = raw.toStdString();
+        size_t equals = line.find(" = ");
+        if (line.rfind(prefix, 0) != 0 || equals == std::string::npos) continue;
+        std::string value = line.substr(equals + 3);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        values[uint32_t(std::stoul(line.substr(prefix.size(), equals - prefix.size())))] = value;
+    }
+    return values;
+}
+
+// The daemon serves the machine's own interfaces: the command must list what
+// snmpwalk reads of the same daemon, in v2c and in SNMPv3 with privacy.
+TEST(AgentCommand, InterfacesListWhatSnmpwalkReadsOfTheSameDaemon)
+{
+    if (!HaveSnmpd()) GTEST_SKIP() << "snmpd is not installed";
+    if (QStandardPaths::findExecutable("snmpwalk").isEmpty()) GTEST_SKIP() << "snmpwalk is not installed";
+    CSnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(V5AgentTable())) << agent.problem();
+    std::map<uint32_t, std::string> names = SnmpwalkColumn(agent.peer(), ".1.3.6.1.2.1.31.1.1.1.1");
+    std::map<uint32_t, std::string> aliases = SnmpwalkColumn(agent.peer(), ".1.3.6.1.2.1.31.1.1.1.18");
+    std::map<uint32_t, std::string> speeds = SnmpwalkColumn(agent.peer(), ".1.3.6.1.2.1.31.1.1.1.15");
+    ASSERT_FALSE(names.empty()) << "snmpwalk read no ifName";
+    std::string expected = "\"インターフェース一覧\"\n\"ifIndex\",\"ifName\",\"ifAlias\",\"速度（bit/秒）\"\n";
+    for (const auto& [ifIndex, name] : names) {
+        uint64_t megabits = speeds.count(ifIndex) ? std::stoull(speeds[ifIndex]) : 0;
+        std::string alias = aliases[ifIndex] == name ? "" : aliases[ifIndex];
+        expected += "\"" + std::to_string(ifIndex) + "\",\"" + name + "\",\"" + alias + "\",\"" +
+                    (megabits ? std::to_string(megabits * 1000000) : "") + "\"\n";
+    }
+
+    std::string port = agent.peer().substr(10);
+    for (const std::vector<std::string>& access :
+         {std::vector<std::string>{"--mode", "v2c"},
+          std::vector<std::string>{"--mode", "v3priv", "--user", "desuser", "--password", "despassword"}}) {
+        std::vector<std::string> args = access;
+        for (const char* more : {"--interfaces", "--port"}) args.push_back(more);
+        args.push_back(port);
+        args.push_back("127.0.0.1");
+        CSnmpApi snmp;
+        tagRun run = RunCommand(args, snmp);
+        EXPECT_EQ(run.status, 0) << access[1] << ": " << run.err;
+        EXPECT_EQ(run.err, "") << access[1];
+        EXPECT_EQ(run.out, expected) << access[1];
+    }
+
+    // A community the agent does not know gets no answer: the command says so.
+    CSnmpApi snmp;
+    tagRun refused = RunCommand({"--mode", "v2c", "--community", "nobody", "--interfaces", "--port", port, "127.0.0.1"},
+                                snmp, tagSfTimings{1, 0, 1, 0, 1, 0});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "インターフェース情報が取得できません。\n");
 }
 
 TEST(AgentCommand, SilentAgentPrintsTheWindowsMessage)

@@ -23,6 +23,7 @@
 #include "datagram_builder.h"
 #include "test_datagrams.h"
 #include "flow_log.h"
+#include "ortolan_process.h"
 #include "nflow_mon.h"
 #include "ortolan_app.h"
 #include "sflow_mon.h"
@@ -139,6 +140,46 @@ TEST(ReportCommand, HandMadeLogGivesItsStatistics)
     int64_t protocolPackets = 0;
     for (const auto& [name, stat] : port["ipProtocols"].items()) protocolPackets += stat["packets"].get<int64_t>();
     EXPECT_EQ(protocolPackets, 10);
+}
+
+// Where the user set agents up for SNMP, the report shows the interface
+// names the window last kept of them; without that section it is as ever.
+TEST(ReportCommand, InterfacesOfAgentsSetUpForSnmpCarryTheKeptNames)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("FL2023-11-15.log");
+    std::ofstream(log.toStdString()) << kHandMadeLog;
+    QDir(dir.path()).mkpath("config/HALVARD/ORTOLAN");
+    QDir(dir.path()).mkpath("state/ortolan");
+    std::ofstream(dir.filePath("state/ortolan/interface-names.txt").toStdString())
+        << "ortolan interface names 1\n192.0.2.9\t1\t1000000000\tge-0/0/1\tuplink\n"
+           "192.0.2.77\t2\t0\tother agent\t\n";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_STATE_HOME", dir.filePath("state"));
+    const std::string settings = dir.filePath("config/HALVARD/ORTOLAN/ortolan.conf").toStdString();
+
+    // Not set up: the names kept are not shown.
+    std::ofstream(settings) << "[Setting]\nSF_IP=0.0.0.0\n";
+    testing::tagProcessRun plain = testing::RunOrtolan({"report", log}, env);
+    ASSERT_EQ(plain.status, 0) << plain.err.toStdString();
+    EXPECT_EQ(plain.out.indexOf("ifName"), -1);
+
+    std::ofstream(settings) << "[SnmpAgents]\n192.0.2.9=v2c public\n";
+    testing::tagProcessRun named = testing::RunOrtolan({"report", log}, env);
+    ASSERT_EQ(named.status, 0) << named.err.toStdString();
+    const json report = json::parse(named.out.toStdString());
+    const json& interfaces = report["netflow"]["ports"][0]["interfaces"];
+    EXPECT_EQ(interfaces["1"]["ifName"], "ge-0/0/1");
+    EXPECT_EQ(interfaces["1"]["ifAlias"], "uplink");
+    EXPECT_EQ(interfaces["1"]["ifHighSpeed"], 1000000000);
+    EXPECT_EQ(interfaces["1"]["current"], json::parse(plain.out.toStdString())["netflow"]["ports"][0]["interfaces"]["1"]["current"]);
+    EXPECT_FALSE(interfaces["2"].contains("ifName"));
+
+    testing::tagProcessRun list = testing::RunOrtolan({"report", "--list", "11", log}, env);
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    EXPECT_NE(list.out.indexOf("\"1 ge-0/0/1 (uplink)\",\"10\""), -1) << list.out.toStdString();
+    EXPECT_NE(list.out.indexOf("\"2\","), -1) << list.out.toStdString();
 }
 
 // sFlow v5 samples of an IPv6 echo request with traffic class 184, from

@@ -148,6 +148,23 @@ TEST(ListRows, InterfacesSumInboundPacketsAndFormatOctets)
     EXPECT_EQ(row.itemData, 3);
     EXPECT_EQ(list.topEntries.at(0).key, "IF#3");
     EXPECT_EQ(list.topEntries.at(0).value, 123);
+
+    // With the agent's names the ifIndex cell gains them, and sorts and
+    // charts by the number as before; an index the agent did not name stays a number.
+    c.ifIndex = 12;
+    port.interfaces.AddCounterSample(c);
+    c.ifIndex = 40;
+    port.interfaces.AddCounterSample(c);
+    const IfNameTable names{{3, {"ge-0/0/3", "uplink \"core\"", 0}}, {12, {"eth1", "", 0}}, {99, {"x", "y", 0}}};
+    list = BuildListRows(11, port, oui, nullptr, &names);
+    ASSERT_EQ(list.table.rows.size(), 3u);
+    EXPECT_EQ(list.table.rows[0].cells[0], "3 ge-0/0/3 (uplink \"core\")");
+    EXPECT_EQ(list.table.rows[1].cells[0], "12 eth1");
+    EXPECT_EQ(list.table.rows[2].cells[0], "40");
+    EXPECT_EQ(list.table.rows[0].numbers[0], 3);
+    EXPECT_EQ(list.table.rows[1].numbers[0], 12);
+    EXPECT_EQ(list.table.rows[1].itemData, 12);
+    EXPECT_EQ(list.table.columns.size(), ListColumns(11).size());
 }
 
 TEST(ListRows, VendorsGroupSendingMacsByPrefix)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "chart_model.h"
+#include "counter_sample.h"
 #include "port_fixtures.h"
 #include "port_info_rows.h"
 #include "port_records.h"
@@ -28,6 +29,71 @@ TEST(PortInfoRows, TableFormatsOctetsAndCounters)
     // The sample time in the form of every list's times (the tests run in Tokyo).
     EXPECT_EQ(t.rows[0].cells[0], "11/15 07:13:20");
     EXPECT_EQ(OctetsText(4'200'000'000'000ull), "4200.000GB");
+}
+
+// Utilisation between hourly counter samples: octets × 8 / seconds / speed.
+// Chosen so each step's figure is plain: an hour at 100 Mbit/s carries
+// 4.5e10 octets at 100 %.
+TEST(PortInfoRows, UtilisationFollowsTheCountersWithoutSpikesAtRestartsOrResets)
+{
+    constexpr uint64_t kFullHour = 45'000'000'000;  // octets of one hour at 100 Mbit/s
+    constexpr uint64_t kWrap = uint64_t(1) << 32;
+    using testing::CounterSample;
+    auto sample = [](int hour, uint32_t uptime, uint64_t in, uint64_t out, uint64_t speed) {
+        _tagIf_counters c = CounterSample(4, kT0 + hour * 3600, uptime, in, 0, out);
+        c.ifSpeed = speed;
+        return c;
+    };
+    constexpr uint32_t kHourMs = 3'600'000;
+    tagIfCounter ifc;
+    ifc.history = {
+        sample(0, 1000, 0, 0, 100'000'000),
+        // 25 % in, 10 % out
+        sample(1, 1000 + kHourMs, kFullHour / 4, kFullHour / 10, 100'000'000),
+        // the agent restarted: uptime and counters start again, the in counter near its 32-bit end
+        sample(2, 5000, kWrap - kFullHour / 1000, 1000, 100'000'000),
+        // in wrapped once: 0.1 % before the wrap and 0.1 % after it; out 0.1 %
+        sample(3, 5000 + kHourMs, kFullHour / 1000, 1000 + kFullHour / 1000, 100'000'000),
+        // the sample gives no speed: SNMP's 1 Gbit/s stands in (a full 100 Mbit/s hour is 10 % of it)
+        sample(4, 5000 + 2 * kHourMs, kFullHour / 1000 + kFullHour, 1000 + kFullHour / 1000, 0),
+        // a counter beyond 32 bits going back is no wrap but a reset
+        sample(5, 5000 + 3 * kHourMs, 10, 1000 + kFullHour / 1000, 0),
+    };
+    tagListTable t = BuildPortInfoTable(ifc, 1'000'000'000);
+    ASSERT_EQ(t.columns.size(), 16u);
+    EXPECT_EQ(t.columns[14].header, "受信使用率(%)");
+    EXPECT_EQ(t.columns[15].header, "送信使用率(%)");
+    auto cells = [&t](size_t row) { return std::vector<std::string>{t.rows[row].cells[14], t.rows[row].cells[15]}; };
+    EXPECT_EQ(cells(0), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(cells(1), (std::vector<std::string>{"25.00", "10.00"}));
+    EXPECT_EQ(cells(2), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(cells(3), (std::vector<std::string>{"0.20", "0.10"}));
+    EXPECT_EQ(cells(4), (std::vector<std::string>{"10.00", "0.00"}));
+    EXPECT_EQ(cells(5), (std::vector<std::string>{"", "0.00"}));
+    EXPECT_DOUBLE_EQ(t.rows[1].numbers[14], 25.0);
+
+    // A wrap that would mean more than the line can carry is a reset too.
+    ifc.history = {sample(0, 1000, kWrap - 10, 0, 1000), sample(1, 1000 + kHourMs, kWrap / 2, 0, 1000)};
+    EXPECT_EQ(BuildPortInfoTable(ifc).rows[1].cells[14], "");
+
+    // The trend in % has a point for each figure the table has, none at the restart.
+    ifc.history = {sample(0, 1000, 0, 0, 100'000'000), sample(1, 1000 + kHourMs, kFullHour / 4, kFullHour / 10, 100'000'000),
+                   sample(2, 5000, 1000, 1000, 100'000'000), sample(3, 5000 + kHourMs, 1000 + kFullHour / 2, 1000, 100'000'000)};
+    CChartModel chart;
+    BuildTrendChart(chart, ifc.history, TrendUnit::UtilisationPercent, kT0);
+    ASSERT_EQ(chart.GetCount(), 2);
+    EXPECT_EQ(chart.GetHeaderText(), "回線使用率（%）");
+    ASSERT_EQ(chart.GetDataSeries(1)->GetCount(), 2);  // received
+    EXPECT_DOUBLE_EQ(chart.GetDataSeries(1)->GetAt(0)->y, 25.0);
+    EXPECT_DOUBLE_EQ(chart.GetDataSeries(1)->GetAt(1)->y, 50.0);
+    EXPECT_DOUBLE_EQ(chart.GetDataSeries(0)->GetAt(0)->y, 10.0);
+
+    // No speed anywhere: the table is the one it always was, the trend has no points.
+    for (_tagIf_counters& c : ifc.history) c.ifSpeed = 0;
+    EXPECT_EQ(BuildPortInfoTable(ifc).columns.size(), 14u);
+    EXPECT_FALSE(HasInterfaceSpeed(ifc.history, 0));
+    BuildTrendChart(chart, ifc.history, TrendUnit::UtilisationPercent, kT0);
+    EXPECT_EQ(chart.GetDataSeries(1)->GetCount(), 0);
 }
 
 TEST(PortInfoRows, PieOfNothingShowsThreeZeroSlices)

@@ -30,6 +30,9 @@ TEST(PortInfoDlg, ShowsAndExportsTheInterface)
     CPortInfoDlg dlg(ifc, dialogs, nullptr, [] { return kT0 + 5 * 3600; });
     EXPECT_EQ(dlg.windowTitle(), "ポート詳細");
     EXPECT_EQ(dlg.model()->rowCount(), 5);
+    // Without a speed there is no utilisation to offer.
+    EXPECT_EQ(dlg.unitChoice()->count(), 2);
+    EXPECT_EQ(dlg.model()->columnCount(), 14);
     EXPECT_EQ(dlg.trendChart()->GetNumOfDataPoints(0), 4);
     EXPECT_TRUE(testing::Snapshot(dlg, "port_info_mbits"));
     dlg.unitChoice()->setCurrentIndex(1);
@@ -49,6 +52,30 @@ TEST(PortInfoDlg, ShowsAndExportsTheInterface)
     dlg.SaveTrendChart();
     ASSERT_EQ(dialogs.saveRequests.size(), 3u);
     EXPECT_EQ(dialogs.saveRequests[2].title, "グラフを画像保存");
+}
+
+TEST(PortInfoDlg, NamesAndUtilisationFromTheAgentsInterfaceTable)
+{
+    testing::TestApp();
+    tagIfCounter ifc;
+    for (int h = 0; h < 5; ++h)
+        ifc.history.push_back(IfSample(kT0 + h * 3600, uint32_t(h) * 3600000u, uint64_t(h) * 45'000'000'000ull,
+                                     uint64_t(h) * 4'500'000'000ull));
+    ifc.current = ifc.history.back();
+    const IfNameTable names{{ifc.current.ifIndex, {"ge-0/0/4", "uplink", 1'000'000'000}}};
+    testing::ScriptedDialogSeam dialogs;
+    CPortInfoDlg dlg(ifc, dialogs, nullptr, [] { return kT0 + 5 * 3600; }, &names);
+    EXPECT_EQ(dlg.windowTitle(), "ポート詳細 - ifIndex 4 ge-0/0/4 (uplink)");
+    ASSERT_EQ(dlg.model()->columnCount(), 16);
+    // An hour of 4.5e10 octets is 10 % of 1 Gbit/s; out carries a tenth of it.
+    EXPECT_EQ(dlg.model()->data(dlg.model()->index(1, 14)).toString(), "10.00");
+    EXPECT_EQ(dlg.model()->data(dlg.model()->index(1, 15)).toString(), "1.00");
+    ASSERT_EQ(dlg.unitChoice()->count(), 3);
+    dlg.unitChoice()->setCurrentIndex(2);
+    dlg.ShowTrend();
+    EXPECT_EQ(dlg.trendChart()->GetHeaderText(), "回線使用率（%）");
+    EXPECT_EQ(dlg.trendChart()->GetNumOfDataPoints(1), 4);
+    EXPECT_TRUE(testing::Snapshot(dlg, "port_info_utilisation"));
 }
 
 }  // namespace
