@@ -61,6 +61,7 @@ public:
             };
             hooks.logFolder = [&app] { return app.LogFolder(); };
         }
+        hooks.samplingRates = [&app] { return app.SamplingRates(); };
         hooks.showSflowSetup = [&app, &seam](COrtolanDlg& window, const std::string& agent) {
             CSFSetupDlg dlg(seam, app.Settings(), &window);
             if (auto address = ParseIpv4(agent)) dlg.SetAgentAddress(*address);

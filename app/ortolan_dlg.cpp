@@ -298,6 +298,11 @@ std::optional<tagStartChoice> COrtolanDlg::ChooseStart()
 
 std::string COrtolanDlg::LogFolder() { return m_hooks.logFolder ? m_hooks.logFolder() : std::string(); }
 
+std::vector<std::string> COrtolanDlg::SamplingRates()
+{
+    return m_hooks.samplingRates ? m_hooks.samplingRates() : std::vector<std::string>{};
+}
+
 void COrtolanDlg::MonitoringChanged(bool monitoring)
 {
     for (FormField f : {FormField::SflowPort, FormField::NetflowPort, FormField::Refresh, FormField::CounterPeriod})

@@ -40,6 +40,8 @@ struct tagMainWindowHooks {
     std::function<std::optional<tagStartChoice>(QWidget*)> chooseStart;
     // The log folder; unset: the current folder.
     std::function<std::string()> logFolder;
+    // The settings' sampling rates for exporters that send none; unset: none.
+    std::function<std::vector<std::string>()> samplingRates;
     // "ローカルノード" (unset: the local node list) and "sFlow設定" (the agent
     // address of the selected port, or empty text; unset: does nothing).
     std::function<void(COrtolanDlg&)> showLocalNodes;
@@ -70,6 +72,7 @@ public:
     std::optional<tagMonitorSettings> ReadForm(bool quiet) override;
     std::optional<tagStartChoice> ChooseStart() override;
     std::string LogFolder() override;
+    std::vector<std::string> SamplingRates() override;
     void MonitoringChanged(bool monitoring) override;
     void StatusChanged(const std::string& markup) override;
     void RowsAppeared() override;

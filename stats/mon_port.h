@@ -2,9 +2,8 @@
 #pragma once
 // Everything counted for one monitored port: an sFlow agent and sub-agent, or a
 // NetFlow exporter and engine. Packet and byte figures are counts of samples and
-// their frame lengths (sFlow) or the flow records' own counts (NetFlow); nothing
-// is scaled by a sampling rate. Estimates of real traffic come from the
-// interface counters.
+// their frame lengths (sFlow) or the flow records' own counts (NetFlow), as
+// sent; `sampling` keeps the rates they came with, by which they scale.
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/node_hash_map.h>
 
@@ -81,6 +80,8 @@ public:
     uint64_t flowRecords = 0;
     uint64_t flowPackets = 0;
     uint64_t flowOctets = 0;
+    // The sampling rates of the sampled headers and flow records counted.
+    tagSamplingSeen sampling;
     MacTable macs;
     IpTable ips;
     uint64_t datagrams = 0;
