@@ -345,7 +345,7 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     add(port.flowPackets, f.packets);
     // A record that says no rate takes the user's for its exporter, if any.
     const uint32_t rate = f.samplingRate.value_or(m_overrideRate);
-    port.sampling.Note(rate);
+    port.NoteSamplingRate(rate, f.packets, f.bytes);
     add(port.flowOctets, f.bytes);
     if (m_rowSink) EmitRow(f);
     AccountInterfaces(port, f, uptime);

@@ -239,7 +239,7 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     SaturatingAdd(port.sampledBytes, frameLength);
     // A sample of rate 0 says none: the user's rate for the agent stands in.
     const uint32_t rate = m_sample.samplingRate ? m_sample.samplingRate : m_overrideRate;
-    port.sampling.Note(rate);
+    port.NoteSamplingRate(rate, 1, frameLength);
     uint32_t available = headerLength <= r.remaining() ? headerLength : uint32_t(r.remaining());
     const uint8_t* bytes = r.cursor();
     if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);

@@ -6,6 +6,7 @@
 // read from the row it forms and from its port's tally.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,76 @@ TEST_F(SamplingRates, LearntSamplersAreChargedAndBounded)
     EXPECT_EQ(Take(), (std::vector<uint32_t>{1}));
     mon.Reset();
     EXPECT_EQ(mon.budget().used(), 0u);
+}
+
+// Scaled figures are the sum of count x rate over the records that added to
+// an entry: the same whether a port's records all share one rate (a factor,
+// nothing kept per entry) or come at several (per-entry sums from the switch).
+TEST_F(SamplingRates, ScaledFiguresSumEachRecordTimesItsRate)
+{
+    // Flows between three hosts, each round at its own rate; 0 is none (x1).
+    const uint32_t rounds[] = {100, 100, 250, 0, 4000, 100};
+    FlowSpec ab, ba, ac;
+    ba.src[3] = 3; ba.dst[3] = 1; ba.dst[2] = 0; ba.dst[1] = 0; ba.packets = 3; ba.octets = 900;
+    ba.sport = 3000; ba.dport = 80;
+    ac.dst[3] = 9; ac.protocol = 17; ac.packets = 7; ac.octets = 7000; ac.tos = 0x20;
+    CNFlowMon mon;
+    Attach(mon);
+    std::map<std::string, tagScaled> expected;  // what each figure must come to
+    auto expect = [&](const std::string& figure, const FlowSpec& f, uint32_t rate) {
+        expected[figure].packets += int64_t(f.packets) * (rate ? rate : 1);
+        expected[figure].bytes += int64_t(f.octets) * (rate ? rate : 1);
+    };
+    uint32_t sequence = 1;
+    for (uint32_t rate : rounds) {
+        Bytes r;
+        r.u32(rate);
+        Bytes records = WithTrailer(ab, r);
+        records.raw(WithTrailer(ba, r).data()).raw(WithTrailer(ac, r).data());
+        Feed(mon, NetflowV9(sequence++, 1, {FlowSet(0, TemplateWith(256, 34, 4)), FlowSet(256, records)}));
+        for (const FlowSpec* f : {&ab, &ba, &ac}) {
+            expect("total", *f, rate);
+            expect(f->protocol == 6 ? "tcp" : "udp", *f, rate);
+        }
+        expect("10.0.0.1 tx", ab, rate);
+        expect("10.0.0.1 tx", ac, rate);
+        expect("10.0.0.1 rx", ba, rate);
+        expect("tos", ac, rate);
+        expect("pair", ab, rate);
+        CMonPort& port = *mon.FindPort("NetFlow V9:192.0.2.1:1");
+        // The first two rounds share rate 100: no sums are kept until the third.
+        EXPECT_EQ(port.scaled.split(), sequence > 3) << sequence;
+        if (!port.scaled.split()) EXPECT_EQ(port.scaled.entriesKept(), 0u);
+        // Checked after every round: before, at and after the switch.
+        const tagIpEntry* a = port.FindIp("10.0.0.1");
+        const tagProtStat* tcp = port.FindStat(port.ipProtocols, "IP(6)");
+        const tagProtStat* udp = port.FindStat(port.ipProtocols, "IP(17)");
+        ASSERT_TRUE(a && tcp && udp && port.tosTable.size() == 1);
+        const tagProtStat& tos = port.tosTable.begin()->second;
+        const std::pair<const char*, tagScaled> got[] = {
+            {"total", {port.scaled.totalPackets(), port.scaled.totalBytes()}},
+            {"tcp", port.scaled.Of(tcp->packets, tcp->bytes)},
+            {"udp", port.scaled.Of(udp->packets, udp->bytes)},
+            {"10.0.0.1 tx", port.scaled.Of(a->txPackets, a->txBytes)},
+            {"10.0.0.1 rx", port.scaled.Of(a->rxPackets, a->rxBytes)},
+            {"tos", port.scaled.Of(tos.packets, tos.bytes)},
+        };
+        for (const auto& [figure, value] : got) {
+            EXPECT_EQ(value.packets, expected[figure].packets) << figure << " after rate " << rate;
+            EXPECT_EQ(value.bytes, expected[figure].bytes) << figure << " after rate " << rate;
+        }
+        // The pair of 10.0.0.1 and 10.1.2.3: A (the smaller text) to B only.
+        const tagMtxEntry* pair = port.FindPair("10.0.0.1", "10.1.2.3");
+        ASSERT_NE(pair, nullptr);
+        const tagScaled aToB = port.scaled.Of(pair->packetsAtoB, pair->bytesAtoB);
+        EXPECT_EQ(aToB.packets, expected["pair"].packets);
+        EXPECT_EQ(aToB.bytes, expected["pair"].bytes);
+        EXPECT_EQ(port.scaled.Of(pair->packetsBtoA, pair->bytesBtoA).packets, 0);
+    }
+    const CMonPort& port = *mon.FindPort("NetFlow V9:192.0.2.1:1");
+    EXPECT_TRUE(port.scaled.split());
+    EXPECT_FALSE(port.scaled.inexact());
+    EXPECT_EQ(port.sampling.unscaledRecords, 3u);
 }
 
 }  // namespace
