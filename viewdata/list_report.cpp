@@ -23,9 +23,9 @@ std::string TableCsv(const std::string& title, const tagListTable& table, std::v
     return FormatListCsv(title, table.Headers(), table.Cells(order));
 }
 
-std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui)
+std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui, bool scaled)
 {
-    tagBuiltList built = BuildListRows(kind, port, oui);
+    tagBuiltList built = BuildListRows(kind, port, oui, nullptr, scaled);
     std::vector<int> order(built.table.rows.size());
     std::iota(order.begin(), order.end(), 0);
     // A window opens with the lists descending, as at program start.
@@ -38,7 +38,7 @@ std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui)
 bool IsListReportKind(const std::string& kind) { return kind == kLocalKind || ParseListKind(kind).has_value(); }
 
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
-                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now)
+                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, bool scaled)
 {
     tagListReport report;
     if (kind == kLocalKind) {
@@ -66,12 +66,12 @@ tagListReport FormatListReport(const std::string& kind, const std::optional<std:
             report.error = "no port " + *portKey + " in the replayed logs";
             return report;
         }
-        report.text = PortListCsv(*listKind, *port, names->oui);
+        report.text = PortListCsv(*listKind, *port, names->oui, scaled);
         report.ok = true;
         return report;
     }
-    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui);
-    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui);
+    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui, scaled);
+    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui, scaled);
     report.ok = true;
     return report;
 }

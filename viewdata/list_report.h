@@ -26,7 +26,9 @@ bool IsListReportKind(const std::string& kind);
 // be empty). Otherwise the lists of that kind for the port of that key, or,
 // without a key, for every sFlow port then every NetFlow port, in key order.
 // `now` decides nothing in the texts; it is there for the local node images.
+// Scaled: the packet and byte columns hold the figures scaled by the sampling
+// rates (BuildListRows), sorted by them.
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
-                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now);
+                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, bool scaled = false);
 
 }  // namespace ortolan

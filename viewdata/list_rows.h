@@ -23,9 +23,12 @@ struct tagBuiltList {
 
 // Entries are visited in byte-wise key order, so equal values come out the
 // same way on every run. An invalid kind gives an empty list without columns.
-// The IP list shows the names the lookup gives, none without one.
+// The IP list shows the names the lookup gives, none without one. Scaled,
+// every packet and byte cell and the chart's shares hold the figures scaled by
+// the sampling rates (the sum of count x rate, as whole numbers); the
+// interface and vendor lists hold counters, never scaled.
 tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
-                           const IHostNameLookup* hostNames = nullptr);
+                           const IHostNameLookup* hostNames = nullptr, bool scaled = false);
 
 // The column headers of a kind, exactly as the list shows them.
 std::vector<tagListColumn> ListColumns(int kind);

@@ -14,11 +14,17 @@ namespace ortolan {
 class CChartModel;
 struct _tagIf_counters;
 struct tagIfCounter;
+struct tagSamplingSeen;
 
 enum class TrendUnit { MegabitsPerSecond = 0, PacketsPerSecond = 1 };
 
 // One row per history sample, oldest first.
 tagListTable BuildPortInfoTable(const tagIfCounter& ifc);
+
+// The sampling rate of a port's records: "1/512"; "1/100〜1/4000" when they
+// came at several; "不明" when none carried one. Records without a rate are
+// added as "（レート不明 N件）", their figures counted once.
+std::string SamplingRateText(const tagSamplingSeen& sampling);
 
 // Octets in steps of 1000: "%.0lf", "%.3lfKB", "%.3lfMB", "%.3lfGB".
 std::string OctetsText(uint64_t octets);

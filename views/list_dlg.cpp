@@ -18,6 +18,7 @@
 #include "list_rows.h"
 #include "mon_port.h"
 #include "port_info_dlg.h"
+#include "port_info_rows.h"
 #include "view_sort_state.h"
 
 namespace ortolan {
@@ -64,6 +65,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     {
         std::unique_lock<std::mutex> lock = LockTables();
         built = BuildListRows(listKind, port, oui, hostNames);
+        if (listKind == kListKindInterfaces) m_samplingText = SamplingRateText(port.sampling);
     }
     m_topEntries = std::move(built.topEntries);
     m_model = new CListModel(std::move(built.table), this);
@@ -82,7 +84,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     AutoSizeColumns(m_view);
 
     m_openDetail = [this](const tagIfCounter& ifc) {
-        CPortInfoDlg dlg(ifc, m_dialogs, this);
+        CPortInfoDlg dlg(ifc, m_dialogs, this, {}, m_samplingText);
         dlg.exec();
     };
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, &CListDlg::SortByHeader);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "share_chart.h"
@@ -64,6 +65,8 @@ private:
     std::unique_lock<std::mutex> LockTables() const;
 
     CMonPort& m_port;
+    // The port's sampling rates as the interface detail shows them, read with the rows.
+    std::string m_samplingText;
     std::mutex* m_tables;
     int m_listKind;
     tagViewSortState& m_sortState;
