@@ -14,6 +14,7 @@
 #include "monitor_controller.h"
 #include "view_sort_state.h"
 
+class QCheckBox;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
@@ -42,6 +43,9 @@ struct tagMainWindowHooks {
     std::function<std::string()> logFolder;
     // The settings' sampling rates for exporters that send none; unset: none.
     std::function<std::vector<std::string>()> samplingRates;
+    // "サンプリング補正" as the settings keep it, and its saving; unset: off, not kept.
+    std::function<bool()> readScaled;
+    std::function<void(bool)> saveScaled;
     // "ローカルノード" (unset: the local node list) and "sFlow設定" (the agent
     // address of the selected port, or empty text; unset: does nothing).
     std::function<void(COrtolanDlg&)> showLocalNodes;
@@ -109,6 +113,7 @@ public:
     QLineEdit* field(int index) const { return m_fields[size_t(index)]; }
     QPushButton* startButton() const { return m_start; }
     QPushButton* infoButton() const { return m_info; }
+    QCheckBox* scaledBox() const { return m_scaled; }
     QPushButton* captureButton() const { return m_capture; }
     QPushButton* chartCsvButton() const { return m_chartCsv; }
     QComboBox* listKindBox() const { return m_listKind; }
@@ -145,6 +150,7 @@ private:
     QTableView* m_list = nullptr;
     QComboBox* m_listKind = nullptr;
     QPushButton* m_info = nullptr;
+    QCheckBox* m_scaled = nullptr;
     QPushButton* m_capture = nullptr;
     QPushButton* m_chartImage = nullptr;
     QPushButton* m_chartCsv = nullptr;

@@ -17,6 +17,7 @@ constexpr char kSettingsOrganization[] = "HALVARD/ORTOLAN";
 constexpr char kLogPathKey[] = "Setting/LOGPATH";
 constexpr char kSfIpKey[] = "Setting/SF_IP";
 constexpr char kSamplingRatesKey[] = "Setting/SAMPLING_RATES";
+constexpr char kScaledFiguresKey[] = "Setting/SCALED_FIGURES";
 constexpr char kDefaultSfIp[] = "0.0.0.0";
 
 // The folder of the running binary, from the kernel's link to it.
@@ -131,6 +132,21 @@ std::vector<std::string> COrtolanApp::SamplingRates()
         for (const QString& pair : value.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts))
             pairs.push_back(pair.toStdString());
     return pairs;
+}
+
+bool COrtolanApp::ScaledFigures()
+{
+    QSettings& settings = Settings();
+    settings.sync();
+    return settings.value(kScaledFiguresKey, false).toBool();
+}
+
+bool COrtolanApp::SetScaledFigures(bool on)
+{
+    QSettings& settings = Settings();
+    settings.setValue(kScaledFiguresKey, on);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 std::vector<std::string> COrtolanApp::LoadNameTables(const std::string& configFolder, CNameTables& names)

@@ -30,7 +30,8 @@ constexpr int kOpeningSortColumn = 2;
 }  // namespace
 
 CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
-                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables)
+                   IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables,
+                   bool scaled)
     : QDialog(parent), m_port(port), m_tables(tables), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
 {
     const tagListKindInfo& info = ListKindInfo(listKind);
@@ -64,7 +65,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     tagBuiltList built;
     {
         std::unique_lock<std::mutex> lock = LockTables();
-        built = BuildListRows(listKind, port, oui, hostNames);
+        built = BuildListRows(listKind, port, oui, hostNames, scaled);
         if (listKind == kListKindInterfaces) m_samplingText = SamplingRateText(port.sampling);
     }
     m_topEntries = std::move(built.topEntries);

@@ -30,13 +30,15 @@ struct tagViewSortState;
 class CListDlg : public QDialog {
     Q_OBJECT
 public:
+    // Scaled: the packet and byte columns, the chart and the CSV hold the
+    // figures scaled by the sampling rates (BuildListRows).
     // The port, the names and the sort state must outlive the window. The IP
     // list shows the host names the lookup gives, none without one. tables:
     // the lock of the port's collector while a receive thread fills it; the
     // window copies what it shows under it and never holds it otherwise.
     CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
              IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr,
-             std::mutex* tables = nullptr);
+             std::mutex* tables = nullptr, bool scaled = false);
     ~CListDlg() override;
 
     // What "詳細情報" does with the chosen interface; by default the port
