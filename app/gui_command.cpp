@@ -63,6 +63,9 @@ public:
             };
             hooks.logFolder = [&app] { return app.LogFolder(); };
         }
+        hooks.samplingRates = [&app] { return app.SamplingRates(); };
+        hooks.readScaled = [&app] { return app.ScaledFigures(); };
+        hooks.saveScaled = [&app](bool on) { app.SetScaledFigures(on); };
         hooks.showSflowSetup = [&app, &seam](COrtolanDlg& window, const std::string& agent) {
             CSFSetupDlg dlg(seam, app.Settings(), &window);
             if (auto address = ParseIpv4(agent)) dlg.SetAgentAddress(*address);

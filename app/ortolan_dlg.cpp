@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ortolan_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -233,6 +234,12 @@ QWidget* COrtolanDlg::BuildMonitor()
         m_listKind->addItem(QString::fromUtf8(ListKindInfo(kind).menuText));
     m_listKind->setCurrentIndex(0);
     m_info = Button("情報表示", group);
+    // The lists' packets and bytes scaled by the sampling rates, or as sent.
+    m_scaled = new QCheckBox(QStringLiteral("サンプリング補正"), group);
+    m_scaled->setChecked(m_hooks.readScaled && m_hooks.readScaled());
+    connect(m_scaled, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_hooks.saveScaled) m_hooks.saveScaled(on);
+    });
     m_capture = Button("ファイル出力", group);
     m_chartImage = Button("グラフ出力", group);
     m_chartCsv = Button("グラフCSV出力", group);
@@ -240,6 +247,7 @@ QWidget* COrtolanDlg::BuildMonitor()
     m_localNodes = Button("ローカルノード", group);
     row->addWidget(m_listKind);
     row->addWidget(m_info);
+    row->addWidget(m_scaled);
     row->addStretch(1);
     for (QPushButton* b : {m_capture, m_chartImage, m_chartCsv, m_chartCopy, m_localNodes}) row->addWidget(b);
     column->addLayout(row);
@@ -308,6 +316,11 @@ std::optional<tagStartChoice> COrtolanDlg::ChooseStart()
 }
 
 std::string COrtolanDlg::LogFolder() { return m_hooks.logFolder ? m_hooks.logFolder() : std::string(); }
+
+std::vector<std::string> COrtolanDlg::SamplingRates()
+{
+    return m_hooks.samplingRates ? m_hooks.samplingRates() : std::vector<std::string>{};
+}
 
 void COrtolanDlg::MonitoringChanged(bool monitoring)
 {
@@ -429,7 +442,7 @@ void COrtolanDlg::ShowInformation()
     }
     // The list copies its rows under the port's collector's lock, then shows them without it.
     CListDlg dlg(*port, listKind(), m_controller->names().oui, m_sortState, m_dialogs, this,
-                 &m_controller->portHostNames(), tables, &m_controller->interfaceNames());
+                 &m_controller->portHostNames(), tables, &m_controller->interfaceNames(), m_scaled->isChecked());
     dlg.exec();
     m_controller->SetShownPorts({});
 }

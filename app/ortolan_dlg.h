@@ -15,6 +15,7 @@
 #include "monitor_controller.h"
 #include "view_sort_state.h"
 
+class QCheckBox;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
@@ -41,6 +42,11 @@ struct tagMainWindowHooks {
     std::function<std::optional<tagStartChoice>(QWidget*)> chooseStart;
     // The log folder; unset: the current folder.
     std::function<std::string()> logFolder;
+    // The settings' sampling rates for exporters that send none; unset: none.
+    std::function<std::vector<std::string>()> samplingRates;
+    // "サンプリング補正" as the settings keep it, and its saving; unset: off, not kept.
+    std::function<bool()> readScaled;
+    std::function<void(bool)> saveScaled;
     // "ローカルノード" (unset: the local node list) and "sFlow設定" (the agent
     // address of the selected port, or empty text; unset: does nothing).
     std::function<void(COrtolanDlg&)> showLocalNodes;
@@ -71,6 +77,7 @@ public:
     std::optional<tagMonitorSettings> ReadForm(bool quiet) override;
     std::optional<tagStartChoice> ChooseStart() override;
     std::string LogFolder() override;
+    std::vector<std::string> SamplingRates() override;
     void MonitoringChanged(bool monitoring) override;
     void StatusChanged(const std::string& markup) override;
     void RowsAppeared() override;
@@ -107,6 +114,7 @@ public:
     QLineEdit* field(int index) const { return m_fields[size_t(index)]; }
     QPushButton* startButton() const { return m_start; }
     QPushButton* infoButton() const { return m_info; }
+    QCheckBox* scaledBox() const { return m_scaled; }
     QPushButton* captureButton() const { return m_capture; }
     QPushButton* chartCsvButton() const { return m_chartCsv; }
     QComboBox* listKindBox() const { return m_listKind; }
@@ -148,6 +156,7 @@ private:
     bool m_sizingColumns = false;
     QComboBox* m_listKind = nullptr;
     QPushButton* m_info = nullptr;
+    QCheckBox* m_scaled = nullptr;
     QPushButton* m_capture = nullptr;
     QPushButton* m_chartImage = nullptr;
     QPushButton* m_chartCsv = nullptr;

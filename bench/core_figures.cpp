@@ -447,6 +447,18 @@ int CCoreFigures::Memory(const std::string& kind, uint64_t count)
                 static_cast<unsigned long long>(made), static_cast<unsigned long long>(after - before),
                 made ? double(after - before) / double(made) : 0.0,
                 kind == "pair" ? sizeof(tagMtxEntry) : kind == "mac" ? sizeof(tagMacEntry) : sizeof(tagIpEntry));
+    // The scaled figures: nothing per entry while the port's records share one
+    // rate; per-entry sums (both directions of each) once a second rate comes.
+    port->NoteSamplingRate(100, 1, 64);
+    const uint64_t oneRate = ResidentBytes();
+    const uint64_t chargedBefore = account.used();
+    port->NoteSamplingRate(200, 1, 64);
+    const uint64_t split = ResidentBytes();
+    std::printf("SCALED kind=%s one_rate_bytes_per_entry=%.1f two_rates_bytes_per_entry=%.1f "
+                "charged_per_entry=%.1f sums_kept=%zu\n",
+                kind.c_str(), made ? double(oneRate - after) / double(made) : 0.0,
+                made ? double(split - oneRate) / double(made) : 0.0,
+                made ? double(account.used() - chargedBefore) / double(made) : 0.0, port->scaled.entriesKept());
     return made == count ? 0 : 1;
 }
 

@@ -24,6 +24,7 @@
 #include "metrics_endpoint.h"
 #include "monitor_controller.h"
 #include "ortolan_app.h"
+#include "sampling_overrides.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -72,6 +73,8 @@ public:
     std::optional<tagMonitorSettings> ReadForm(bool) override { return m_settings; }
     std::optional<tagStartChoice> ChooseStart() override { return tagStartChoice{true, {}}; }
     std::string LogFolder() override { return m_folder; }
+    std::vector<std::string> SamplingRates() override { return m_samplingRates; }
+    void SetSamplingRates(std::vector<std::string> rates) { m_samplingRates = std::move(rates); }
     void SocketFailed(const char* name, uint32_t port) override
     {
         std::fprintf(stderr, "ortolan collect: cannot open the %s port %u (UDP)\n", name, port);
@@ -181,6 +184,7 @@ private:
 
     tagMonitorSettings m_settings;
     std::string m_folder;
+    std::vector<std::string> m_samplingRates;
     CMonitorController* m_controller = nullptr;
     const CClickHouseStore* m_store = nullptr;
     bool m_printing = true;
@@ -231,6 +235,15 @@ int RunCollectCommand(const std::vector<std::string>& args)
                              std::to_string(kDefaultMetricsPort) + ". Off unless given")
             ->type_name("[ADDRESS:]PORT")
             ->expected(0, 1);
+    std::vector<std::string> samplingRates;
+    parser->add_option("--sampling-rate", samplingRates,
+                       "the sampling rate of an exporter (sFlow: agent) that sends none, e.g. 192.0.2.1=1000; "
+                       "repeatable. A rate the records or the exporter's options carry wins. Default: none")
+        ->type_name("ADDRESS=N")
+        ->check([](const std::string& text) {
+            return ParseSamplingOverride(text) ? std::string()
+                                               : std::string("not ADDRESS=N with an IP address and a whole number from 1 up");
+        });
     tagStoreSettings store;
     std::string passwordFile;
     parser->add_option("--clickhouse", store.url,
@@ -295,6 +308,7 @@ int RunCollectCommand(const std::vector<std::string>& args)
                                  "datagrams stay queued until it is\n", folder.c_str());
     }
     CHeadlessHost host(settings, folder);
+    host.SetSamplingRates(samplingRates);
     CQtHostResolver resolver;
     CMonitorController controller(host, resolver);
     host.SetController(&controller);

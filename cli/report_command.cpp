@@ -59,11 +59,22 @@ json HistoryJson(const _tagIf_counters& c)
     return entry;
 }
 
+// The counts as sent, then scaled by the sampling rates they came at.
 template <class Entry>
-json TrafficJson(const Entry& e)
+json TrafficJson(const CScaledFigures& scaled, const Entry& e)
 {
-    return json{{"txPackets", e.txPackets}, {"txBytes", e.txBytes},     {"rxPackets", e.rxPackets},
-                {"rxBytes", e.rxBytes},     {"firstSeen", e.firstSeen}, {"lastSeen", e.lastSeen}};
+    const tagScaled tx = scaled.Of(e.txPackets, e.txBytes);
+    const tagScaled rx = scaled.Of(e.rxPackets, e.rxBytes);
+    return json{{"txPackets", e.txPackets},     {"txBytes", e.txBytes},         {"rxPackets", e.rxPackets},
+                {"rxBytes", e.rxBytes},         {"firstSeen", e.firstSeen},     {"lastSeen", e.lastSeen},
+                {"scaledTxPackets", tx.packets}, {"scaledTxBytes", tx.bytes},   {"scaledRxPackets", rx.packets},
+                {"scaledRxBytes", rx.bytes}};
+}
+
+json StatJson(const CScaledFigures& scaled, const int64_t& packets, const int64_t& bytes)
+{
+    const tagScaled s = scaled.Of(packets, bytes);
+    return json{{"packets", packets}, {"bytes", bytes}, {"scaledPackets", s.packets}, {"scaledBytes", s.bytes}};
 }
 
 json TextList(const std::vector<std::string>& texts)
@@ -80,12 +91,14 @@ json MacList(const CMacList& macs)
     return list;
 }
 
-json PairJson(const tagMtxEntry& m)
+json PairJson(const CScaledFigures& scaled, const tagMtxEntry& m)
 {
-    return json{{"packetsAtoB", m.packetsAtoB},
-                {"bytesAtoB", m.bytesAtoB},
-                {"packetsBtoA", m.packetsBtoA},
-                {"bytesBtoA", m.bytesBtoA}};
+    const tagScaled ab = scaled.Of(m.packetsAtoB, m.bytesAtoB);
+    const tagScaled ba = scaled.Of(m.packetsBtoA, m.bytesBtoA);
+    return json{{"packetsAtoB", m.packetsAtoB},      {"bytesAtoB", m.bytesAtoB},
+                {"packetsBtoA", m.packetsBtoA},      {"bytesBtoA", m.bytesBtoA},
+                {"scaledPacketsAtoB", ab.packets}, {"scaledBytesAtoB", ab.bytes},
+                {"scaledPacketsBtoA", ba.packets}, {"scaledBytesBtoA", ba.bytes}};
 }
 
 // Writes the report as it goes, in the form nlohmann's sorted, compact dump of
@@ -187,13 +200,14 @@ private:
 void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, const IInterfaceNameLookup* ifNames)
 {
     const IfNameTable* agentNames = ifNames ? ifNames->InterfaceNames(p.agent) : nullptr;
-    auto pair = [&out](const tagMtxEntry& m) { out.Value(PairJson(m)); };
+    const CScaledFigures& scaled = p.scaled;
+    auto pair = [&out, &scaled](const tagMtxEntry& m) { out.Value(PairJson(scaled, m)); };
     auto text = [](const auto& key, const auto&) { return key.String(); };
     auto pairText = [](const auto& key, const tagMtxEntry& m) { return CMonPort::PairText(key, m); };
     auto label = [&p](uint32_t l, const tagProtStat&) { return p.LabelText(l); };
-    auto table = [&out](const auto& t, const auto& keyText) {
-        out.MapObject(t, keyText, [&out](const tagProtStat& stat) {
-            out.Value(json{{"packets", stat.packets}, {"bytes", stat.bytes}});
+    auto table = [&out, &scaled](const auto& t, const auto& keyText) {
+        out.MapObject(t, keyText, [&out, &scaled](const tagProtStat& stat) {
+            out.Value(StatJson(scaled, stat.packets, stat.bytes));
         });
     };
     out.Object({
@@ -205,6 +219,14 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, cons
         {"lastSequence", [&] { out.Value(p.lastSequence); }},
         {"sampleCount", [&] { out.Value(p.sampleCount); }},
         {"sampledBytes", [&] { out.Value(p.sampledBytes); }},
+        // Every packet and byte the port counted, scaled by its records' rates;
+        // the rates seen (0: none) and the records that had none, which make
+        // the scaled figures a lower bound.
+        {"scaledPackets", [&] { out.Value(scaled.totalPackets()); }},
+        {"scaledBytes", [&] { out.Value(scaled.totalBytes()); }},
+        {"samplingRateLowest", [&] { out.Value(p.sampling.lowest); }},
+        {"samplingRateHighest", [&] { out.Value(p.sampling.highest); }},
+        {"unscaledRecords", [&] { out.Value(p.sampling.unscaledRecords); }},
         {"interfaces",
          [&] {
              // Keyed by the index's decimal text, so "10" comes before "2".
@@ -237,11 +259,11 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, cons
              }
              out.Raw('}');
          }},
-        {"macs", [&] { out.MapObject(p.macs, text, [&](const tagMacEntry& mac) { out.Value(TrafficJson(mac)); }); }},
+        {"macs", [&] { out.MapObject(p.macs, text, [&](const tagMacEntry& mac) { out.Value(TrafficJson(scaled, mac)); }); }},
         {"ips",
          [&] {
              out.MapObject(p.ips, text, [&](const tagIpEntry& ip) {
-                 json entry = TrafficJson(ip);
+                 json entry = TrafficJson(scaled, ip);
                  entry["services"] = TextList(ServiceTexts(p, ip.services));
                  entry["macs"] = MacList(ip.macs);
                  out.Value(entry);
@@ -251,7 +273,7 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, cons
         {"ipMatrix",
          [&] {
              out.MapObject(p.ipMatrix, pairText, [&](const tagMtxEntry& m) {
-                 json entry = PairJson(m);
+                 json entry = PairJson(scaled, m);
                  entry["services"] = TextList(ServiceTexts(p, m.services));
                  out.Value(entry);
              });
@@ -265,7 +287,9 @@ void WritePort(CJsonStream& out, const std::string& key, const CMonPort& p, cons
         {"sizeClasses",
          [&] {
              out.Array(p.sizeClasses, [&](const auto& s) {
-                 out.Value(json{{"label", s.label}, {"packets", s.packets}, {"bytes", s.bytes}});
+                 json entry = StatJson(scaled, s.packets, s.bytes);
+                 entry["label"] = s.label;
+                 out.Value(entry);
              });
          }},
     });
@@ -334,6 +358,11 @@ int RunReportCommand(const std::vector<std::string>& args)
     parser->add_option("--port", portKey, "only the port of this key (default: every port one after another)")
         ->type_name("KEY")
         ->needs(list);
+    bool scaled = false;
+    parser->add_flag("--scaled", scaled,
+                     "with --list: packet and byte columns scaled by the sampling rates (count x rate; records "
+                     "without a rate count once)")
+        ->needs(list);
     parser->add_option("LOGFILE", files, "flow log files, replayed in the order given")->type_name("")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->required();
@@ -385,7 +414,7 @@ int RunReportCommand(const std::vector<std::string>& args)
     if (log.replayedLines() == 0) return 1;
     if (listKind) {
         // The lists as their windows' CSV button writes them.
-        tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime, &ifNames);
+        tagListReport list = FormatListReport(*listKind, portKey, sflow, netflow, loggedTime, &ifNames, scaled);
         if (!list.ok) {
             std::fprintf(stderr, "ortolan report: %s\n", list.error.c_str());
             return 2;

@@ -398,6 +398,11 @@ CMonPort* CFlowCollector::AcceptDatagram(const tagAgentAddress& agent, int32_t n
     if (sequence) port->lastSequence = *sequence;
     port->lastUptime = uptime;
     port->datagrams += 1;
+    m_overrideRate = 0;
+    if (!m_samplingOverrides.empty()) {
+        auto it = m_samplingOverrides.find(agent);
+        if (it != m_samplingOverrides.end()) m_overrideRate = it->second;
+    }
     if (m_rowSink) StartRows(agent, number);
     return port;
 }

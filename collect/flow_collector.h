@@ -142,6 +142,14 @@ public:
     // tables; null (the default) forms no rows. The sink must outlive the
     // collector's receiving.
     void SetRowSink(IFlowRowSink* sink) { m_rowSink = sink; }
+    // Sampling rates a user gives exporters that send none, by exporter (sFlow:
+    // agent) address. They only fill in: a rate a record carries, or one its
+    // exporter's options taught, wins, since the exporter knows what it did.
+    // Set before receiving starts, or under the tables' lock.
+    void SetSamplingOverrides(absl::flat_hash_map<tagAgentAddress, uint32_t> rates)
+    {
+        m_samplingOverrides = std::move(rates);
+    }
     int64_t Now() const { return m_clock(); }
 
     // The name tables the collector labels with. A table loaded anew also
@@ -207,6 +215,9 @@ protected:
     // exporter, port key), set by AcceptDatagram.
     IFlowRowSink* m_rowSink = nullptr;
     tagFlowRow m_rowBase;
+    // The user's rate for the accepted datagram's exporter, set by
+    // AcceptDatagram; 0 when none was given.
+    uint32_t m_overrideRate = 0;
 
 private:
     void StartRows(const tagAgentAddress& agent, int32_t number);
@@ -229,6 +240,7 @@ private:
     // Every port by its binary key: the look-up of every datagram. The ports
     // themselves are owned by `ports`, and stay where they are until Reset.
     absl::flat_hash_map<tagPortKey, CMonPort*> m_portIndex;
+    absl::flat_hash_map<tagAgentAddress, uint32_t> m_samplingOverrides;
     // Sender texts that are no address, by the number they were given, and back.
     absl::flat_hash_map<std::string, uint32_t> m_textAgents;
     std::vector<std::string> m_textAgentNames;

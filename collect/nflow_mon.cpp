@@ -54,6 +54,7 @@ CNFlowMon::CNFlowMon(const CNameTables& names, const tagLimits& limits)
 
 void CNFlowMon::ResetDecoder()
 {
+    m_lastSamplerSource = nullptr;
     m_templates.Clear();
     m_flowRecords = 0;
 }
@@ -207,16 +208,63 @@ void CNFlowMon::DecodeSets(FlowExport format, const uint8_t* sets, size_t length
                            CMonPort& port, uint32_t uptime)
 {
     m_recordPort = &port;
+    m_recordSource = &source;
     m_recordUptime = uptime;
     tagSetTally tally = m_templateDecoder.DecodeSets(format, sets, length, source, *this);
     m_recordPort = nullptr;
+    m_recordSource = nullptr;
     source.lastCarriedData = tally.dataSets > 0;
     unknownTemplateSets += tally.unknownSets;
 }
 
 void CNFlowMon::OnFlowRecord(const tagFlowRecord& record)
 {
-    if (m_recordPort) AccountFlow(*m_recordPort, FiguresOf(record), m_recordUptime);
+    if (!m_recordPort) return;
+    tagFlowFigures figures = FiguresOf(record);
+    if (!figures.samplingRate)
+        if (uint32_t rate = RecordRate(record)) figures.samplingRate = rate;
+    AccountFlow(*m_recordPort, figures, m_recordUptime);
+}
+
+uint32_t CNFlowMon::RecordRate(const tagFlowRecord& record)
+{
+    if (!m_recordSource) return 0;
+    const tagTemplateSource& source = *m_recordSource;
+    if (record.Has(FlowField::SamplerId) && !source.samplerRates.empty()) {
+        const uint64_t sampler = record.value[size_t(FlowField::SamplerId)];
+        // An options record may have changed the rate since: only a rate
+        // found in this run of records is taken again without a look-up.
+        if (m_lastSamplerSource != &source || m_lastSampler != sampler) {
+            m_lastSamplerSource = &source;
+            m_lastSampler = sampler;
+            m_lastSamplerRate = CTemplateCache::SamplerRate(source, sampler);
+        }
+        if (m_lastSamplerRate) return m_lastSamplerRate;
+    }
+    return source.sourceRate;
+}
+
+void CNFlowMon::OnOptionsRecord(const tagFlowRecord& r)
+{
+    if (!m_recordSource) return;
+    using F = FlowField;
+    uint32_t rate = 0;
+    if (r.Has(F::SamplingInterval)) {
+        rate = uint32_t(r.value[size_t(F::SamplingInterval)]);
+    } else if (r.Has(F::PacketInterval) && r.Has(F::PacketSpace)) {
+        // Count-based selection: `interval` packets taken, then `space` passed
+        // over, so one packet in (interval + space) / interval stands for the rest.
+        const uint64_t interval = r.value[size_t(F::PacketInterval)];
+        const uint64_t space = r.value[size_t(F::PacketSpace)];
+        if (interval != 0) {
+            const uint64_t ratio = (interval + space + interval / 2) / interval;
+            rate = ratio > UINT32_MAX ? UINT32_MAX : uint32_t(ratio);
+        }
+    }
+    if (rate == 0) return;
+    const uint64_t sampler = r.value[size_t(F::SamplerId)];
+    m_templates.LearnRate(*m_recordSource, r.Has(F::SamplerId) ? &sampler : nullptr, rate);
+    m_lastSamplerSource = nullptr;
 }
 
 tagFlowFigures CNFlowMon::FiguresOf(const tagFlowRecord& r)
@@ -295,6 +343,9 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     auto add = [](uint64_t& sum, uint64_t n) { sum = n > UINT64_MAX - sum ? UINT64_MAX : sum + n; };
     ++port.flowRecords;
     add(port.flowPackets, f.packets);
+    // A record that says no rate takes the user's for its exporter, if any.
+    const uint32_t rate = f.samplingRate.value_or(m_overrideRate);
+    port.NoteSamplingRate(rate, f.packets, f.bytes);
     add(port.flowOctets, f.bytes);
     if (m_rowSink) EmitRow(f);
     AccountInterfaces(port, f, uptime);
@@ -326,8 +377,9 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
 void CNFlowMon::EmitRow(const tagFlowFigures& f)
 {
     tagFlowRow row = m_rowBase;
-    // Unknown to the record: 1, so that bytes times the rate stays a lower bound.
-    row.samplingRate = f.samplingRate.value_or(1);
+    // Unknown to the record: the user's rate for the exporter, else 1, so that
+    // bytes times the rate stays a lower bound.
+    row.samplingRate = f.samplingRate.value_or(m_overrideRate ? m_overrideRate : 1);
     row.input = f.input.value_or(0);
     row.output = f.output.value_or(0);
     if (f.source && f.destination) {

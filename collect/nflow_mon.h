@@ -28,7 +28,7 @@ struct tagFlowFigures {
     std::optional<uint16_t> sourcePort;
     std::optional<uint16_t> destinationPort;
     std::optional<uint16_t> icmp;           // type << 8 | code
-    std::optional<uint32_t> samplingRate;   // as the record or its header says; rows only
+    std::optional<uint32_t> samplingRate;   // as the record, its header or its exporter's options say
 };
 
 class CNFlowMon : public CFlowCollector, private IFlowRecordSink {
@@ -73,6 +73,10 @@ private:
                     CMonPort& port, uint32_t uptime);
     void AccountRecord(CMonPort& port, const uint8_t* record, bool v5, uint32_t uptime);
     void OnFlowRecord(const tagFlowRecord& record) override;
+    void OnOptionsRecord(const tagFlowRecord& record) override;
+    // The rate of a v9 or IPFIX data record: its own, else its sampler's, else
+    // its source's as options taught; 0 when none is known.
+    uint32_t RecordRate(const tagFlowRecord& record);
     void EmitRow(const tagFlowFigures& flow);
 
     CLocalHourCache m_hours;
@@ -80,6 +84,12 @@ private:
     CNFlowTemplateDecoder m_templateDecoder;
     // Where the records of the sets being decoded go.
     CMonPort* m_recordPort = nullptr;
+    tagTemplateSource* m_recordSource = nullptr;
+    // The sampler a data record named last and its rate: records of one
+    // exporter come in runs of one sampler.
+    const tagTemplateSource* m_lastSamplerSource = nullptr;
+    uint64_t m_lastSampler = 0;
+    uint32_t m_lastSamplerRate = 0;
     uint32_t m_recordUptime = 0;
     uint64_t m_flowRecords = 0;
     uint32_t m_v5SamplingInterval = 0;  // of the v5 header being decoded; 0 when none

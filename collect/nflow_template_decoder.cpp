@@ -208,6 +208,7 @@ void CNFlowTemplateDecoder::DataSet(const tagFlowTemplate& layout, BigEndianRead
         }
         if (layout.options) {
             ++tally.optionsRecords;
+            sink.OnOptionsRecord(record);
         } else {
             ++tally.flowRecords;
             sink.OnFlowRecord(record);

@@ -6,7 +6,7 @@
 // handed on as the fields it held. Works on the bytes after the message
 // header; every set is read inside its own length, every record inside its
 // set, and decoding stops where the bytes stop. Records of options templates
-// describe the exporter, not flows: they are read past and counted.
+// describe the exporter, not flows: they are counted and handed on apart.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,7 +16,7 @@
 
 namespace ortolan {
 
-inline constexpr size_t kFlowFieldCount = size_t(FlowField::SamplingInterval) + 1;
+inline constexpr size_t kFlowFieldCount = size_t(FlowField::PacketSpace) + 1;
 
 // One data record: the fields of the roles its template has. Numbers are in
 // host order; `bytes` point at a field's wire bytes (the addresses) and stay
@@ -33,12 +33,15 @@ class IFlowRecordSink {
 public:
     virtual ~IFlowRecordSink() = default;
     virtual void OnFlowRecord(const tagFlowRecord& record) = 0;
+    // A record of an options template: what it says of the exporter (its
+    // samplers' rates) in the same roles.
+    virtual void OnOptionsRecord(const tagFlowRecord& record) {}
 };
 
 // What the sets of one message held.
 struct tagSetTally {
     uint32_t flowRecords = 0;     // data records handed on
-    uint32_t optionsRecords = 0;  // records of options templates, read past
+    uint32_t optionsRecords = 0;  // records of options templates, handed on apart
     uint32_t dataSets = 0;        // data sets, their template known or not
     uint32_t unknownSets = 0;     // data sets of no known template, skipped
     uint32_t templates = 0;       // template and options template records read

@@ -237,6 +237,9 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
 
     port.sampleCount += 1;
     SaturatingAdd(port.sampledBytes, frameLength);
+    // A sample of rate 0 says none: the user's rate for the agent stands in.
+    const uint32_t rate = m_sample.samplingRate ? m_sample.samplingRate : m_overrideRate;
+    port.NoteSamplingRate(rate, 1, frameLength);
     uint32_t available = headerLength <= r.remaining() ? headerLength : uint32_t(r.remaining());
     const uint8_t* bytes = r.cursor();
     if (!m_captures.empty()) AppendCapture(port, bytes, available, frameLength);
@@ -244,7 +247,7 @@ bool CSFlowMon::ParseRawHeader(BigEndianReader& r, CMonPort& port)
     if (m_rowSink) {
         // Every sampled header is a row, one the decoder cannot take apart too.
         tagFlowRow row = m_rowBase;
-        row.samplingRate = m_sample.samplingRate ? m_sample.samplingRate : 1;
+        row.samplingRate = rate ? rate : 1;
         row.input = m_sample.input;
         row.output = m_sample.output;
         row.packets = 1;

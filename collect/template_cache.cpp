@@ -34,10 +34,14 @@ FlowField CTemplateCache::RoleOf(uint16_t type, uint16_t length, uint32_t enterp
     case 28: return length == 16 ? FlowField::DestinationV6 : FlowField::Skip;
     case 32: return length == 2 ? FlowField::IcmpV4 : FlowField::Skip;
     case 34: return Within(length, 4) ? FlowField::SamplingInterval : FlowField::Skip;
+    case 48: return Within(length, 8) ? FlowField::SamplerId : FlowField::Skip;
     case 50: return Within(length, 4) ? FlowField::SamplingInterval : FlowField::Skip;
     case 85: return Within(length, 8) ? FlowField::OctetsTotal : FlowField::Skip;
     case 86: return Within(length, 8) ? FlowField::PacketsTotal : FlowField::Skip;
     case 139: return length == 2 ? FlowField::IcmpV6 : FlowField::Skip;
+    case 302: return Within(length, 8) ? FlowField::SamplerId : FlowField::Skip;
+    case 305: return Within(length, 4) ? FlowField::PacketInterval : FlowField::Skip;
+    case 306: return Within(length, 4) ? FlowField::PacketSpace : FlowField::Skip;
     default: return FlowField::Skip;
     }
 }
@@ -183,6 +187,41 @@ void CTemplateCache::WithdrawAll(tagTemplateSource& source, bool options)
     for (const auto& [id, t] : source.templates)
         if (t.options == options) ids.push_back(id);
     for (uint16_t id : ids) Drop(source, id);
+}
+
+void CTemplateCache::LearnRate(tagTemplateSource& source, const uint64_t* sampler, uint32_t rate)
+{
+    if (rate == 0) return;
+    if (!sampler) {
+        source.sourceRate = rate;
+        return;
+    }
+    auto it = source.samplerRates.find(*sampler);
+    if (it != source.samplerRates.end()) {
+        it->second = rate;
+        return;
+    }
+    if (source.samplerRates.size() >= m_limits.maxSamplersPerExporter) {
+        m_memory.Refuse();
+        return;
+    }
+    // One insertion grows the table at most to twice its capacity and one:
+    // that is charged first, and what it did not take given back after.
+    auto cost = [](size_t capacity) { return cost::FlatTable(capacity, sizeof(std::pair<uint64_t, uint32_t>)); };
+    size_t capacity = source.samplerRates.bucket_count();
+    uint64_t grown = cost(capacity == 0 ? 1 : 2 * capacity + 1);
+    if (grown > source.samplerCharge) {
+        if (!m_memory.Charge(grown - source.samplerCharge)) return;
+        m_charged += grown - source.samplerCharge;
+        source.samplerCharge = grown;
+    }
+    source.samplerRates.emplace(*sampler, rate);
+    uint64_t held = cost(source.samplerRates.bucket_count());
+    if (held < source.samplerCharge) {
+        m_memory.Release(source.samplerCharge - held);
+        m_charged -= source.samplerCharge - held;
+        source.samplerCharge = held;
+    }
 }
 
 void CTemplateCache::Clear()

@@ -42,7 +42,10 @@ enum class FlowField : uint8_t {
     IcmpV4,
     IcmpV6,
     DestinationMask,  // IPv4 prefix length, for the broadcast test
-    SamplingInterval, // 34 or 50: the record's own sampling rate
+    SamplingInterval, // 34 or 50: the record's own sampling rate, or an options record's
+    SamplerId,        // 48 or 302: the sampler (selector) a record was sampled by
+    PacketInterval,   // 305: packets taken in a row ...
+    PacketSpace,      // 306: ... and packets passed over after them
 };
 
 // The field length that IPFIX marks variable: each record then carries the
@@ -74,6 +77,11 @@ struct tagTemplateSource {
     // Whether the exporter's last message carried data sets: IPFIX numbers
     // data records, so only then does an equal sequence number mark a repeat.
     bool lastCarriedData = false;
+    // The sampling rates its options records taught: the source's own (an
+    // options record naming no sampler) and each sampler's by its id; 0: none.
+    uint32_t sourceRate = 0;
+    absl::flat_hash_map<uint64_t, uint32_t> samplerRates;
+    uint64_t samplerCharge = 0;  // what samplerRates' storage is charged
 };
 
 class CTemplateCache {
@@ -103,6 +111,17 @@ public:
     void WithdrawAll(tagTemplateSource& source, bool options);
     // Drops every exporter and gives back what they were charged.
     void Clear();
+
+    // Learns a rate an options record gave: the sampler's when it names one,
+    // else the source's. A rate of 0 teaches nothing; a sampler beyond
+    // maxSamplersPerExporter, or beyond the budget, is refused and counted.
+    void LearnRate(tagTemplateSource& source, const uint64_t* sampler, uint32_t rate);
+    // The rate learnt for a sampler of the source; 0 when none was.
+    static uint32_t SamplerRate(const tagTemplateSource& source, uint64_t sampler)
+    {
+        auto it = source.samplerRates.find(sampler);
+        return it == source.samplerRates.end() ? 0 : it->second;
+    }
 
     size_t templateCount() const { return m_templateCount; }
     static FlowField RoleOf(uint16_t type, uint16_t length, uint32_t enterprise);

@@ -6,27 +6,21 @@
 namespace ortolan {
 namespace {
 
-// NetFlow v9 and IPFIX carry 64-bit counts, so a sender can bring a total to
-// the top of its range.
-inline void Add(int64_t& total, int64_t amount) { SaturatingAdd(total, amount); }
-
-void AddTo(tagProtStat* stat, int64_t packets, int64_t bytes)
+// Every count goes through the port's scaled figures, which keep their own
+// sums once the port's records came at several sampling rates.
+void AddTo(CMonPort& port, tagProtStat* stat, int64_t packets, int64_t bytes)
 {
     if (!stat) return;
-    Add(stat->packets, packets);
-    Add(stat->bytes, bytes);
+    port.scaled.Add(stat->packets, stat->bytes, packets, bytes);
 }
 
-void AddToPair(tagMtxEntry* pair, bool sourceIsA, int64_t packets, int64_t bytes, int64_t now)
+void AddToPair(CMonPort& port, tagMtxEntry* pair, bool sourceIsA, int64_t packets, int64_t bytes, int64_t now)
 {
     if (!pair) return;
-    if (sourceIsA) {
-        Add(pair->packetsAtoB, packets);
-        Add(pair->bytesAtoB, bytes);
-    } else {
-        Add(pair->packetsBtoA, packets);
-        Add(pair->bytesBtoA, bytes);
-    }
+    if (sourceIsA)
+        port.scaled.Add(pair->packetsAtoB, pair->bytesAtoB, packets, bytes);
+    else
+        port.scaled.Add(pair->packetsBtoA, pair->bytesBtoA, packets, bytes);
     pair->lastSeen = now;
 }
 
@@ -154,17 +148,15 @@ void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destinatio
 {
     int64_t now = m_time;
     const CMonPort::tagMacFlowEntries entries = port.FindOrAddMacFlow(source, destination, now);
-    AddToPair(entries.pair, entries.sourceIsA, packets, bytes, now);
+    AddToPair(port, entries.pair, entries.sourceIsA, packets, bytes, now);
     m_sourceMac = source;
     m_haveSourceMac = true;
     if (tagMacEntry* src = entries.source) {
-        Add(src->txPackets, packets);
-        Add(src->txBytes, bytes);
+        port.scaled.Add(src->txPackets, src->txBytes, packets, bytes);
         src->lastSeen = now;
     }
     if (tagMacEntry* dst = entries.destination) {
-        Add(dst->rxPackets, packets);
-        Add(dst->rxBytes, bytes);
+        port.scaled.Add(dst->rxPackets, dst->rxBytes, packets, bytes);
         dst->lastSeen = now;
     }
     if (m_ethernet.empty()) m_ethernet.assign(65536, 0);
@@ -173,7 +165,7 @@ void CTrafficAccounting::AccountMac(CMonPort& port, const MacAddress& destinatio
         Label buf;
         label = m_labels->Intern(EthernetLabel(type, buf));
     }
-    AddTo(port.FindOrAddStat(port.ethernetTypes, label), packets, bytes);
+    AddTo(port, port.FindOrAddStat(port.ethernetTypes, label), packets, bytes);
 }
 
 tagIpFlow CTrafficAccounting::AccountIpNodes(CMonPort& port, const CIpAddress& source,
@@ -184,18 +176,16 @@ tagIpFlow CTrafficAccounting::AccountIpNodes(CMonPort& port, const CIpAddress& s
     const CMonPort::tagFlowEntries entries =
         port.FindOrAddIpFlow(source, destination, now, m_haveSourceMac ? &m_sourceMac : nullptr);
     flow.pair = entries.pair;
-    AddToPair(flow.pair, entries.sourceIsA, packets, bytes, now);
+    AddToPair(port, flow.pair, entries.sourceIsA, packets, bytes, now);
     flow.source = entries.source;
     if (flow.source) {
-        Add(flow.source->txPackets, packets);
-        Add(flow.source->txBytes, bytes);
+        port.scaled.Add(flow.source->txPackets, flow.source->txBytes, packets, bytes);
         flow.source->lastSeen = now;
     }
     m_haveSourceMac = false;
     flow.destination = entries.destination;
     if (flow.destination) {
-        Add(flow.destination->rxPackets, packets);
-        Add(flow.destination->rxBytes, bytes);
+        port.scaled.Add(flow.destination->rxPackets, flow.destination->rxBytes, packets, bytes);
         flow.destination->lastSeen = now;
     }
     return flow;
@@ -215,14 +205,14 @@ tagIpFlow CTrafficAccounting::AccountIp(CMonPort& port, const CIpAddress& source
             label = m_labels->Intern((buf << "IP(" << unsigned(protocol) << ")").view());
         }
     }
-    AddTo(port.FindOrAddStat(port.ipProtocols, label), packets, bytes);
+    AddTo(port, port.FindOrAddStat(port.ipProtocols, label), packets, bytes);
     return flow;
 }
 
 void CTrafficAccounting::AccountTos(CMonPort& port, const CIpAddress& source, uint8_t tos, int64_t packets,
                                     int64_t bytes)
 {
-    AddTo(port.FindOrAddTos(TosKey{source, tos}), packets, bytes);
+    AddTo(port, port.FindOrAddTos(TosKey{source, tos}), packets, bytes);
 }
 
 void CTrafficAccounting::AccountTcp(CMonPort& port, const tagIpFlow& flow, uint16_t sourcePort,
@@ -302,7 +292,7 @@ void CTrafficAccounting::AccountService(CMonPort& port, const tagIpFlow& flow, S
     } else {
         stat = PortLabels(cache, s < d ? s : d, tcp).stat;
     }
-    AddTo(port.FindOrAddStat(table, stat), packets, bytes);
+    AddTo(port, port.FindOrAddStat(table, stat), packets, bytes);
 }
 
 void CTrafficAccounting::AccountIcmp(CMonPort& port, const tagIpFlow& flow, uint8_t type, uint8_t code,
@@ -340,7 +330,7 @@ void CTrafficAccounting::AccountIcmpLabels(CMonPort& port, const tagIpFlow& flow
         if (flow.source) port.AddService(flow.source->services, labels.service);
         if (flow.pair) port.AddService(flow.pair->services, labels.service);
     }
-    AddTo(port.FindOrAddStat(port.icmpTypes, labels.stat), packets, bytes);
+    AddTo(port, port.FindOrAddStat(port.icmpTypes, labels.stat), packets, bytes);
 }
 
 }  // namespace ortolan

@@ -75,7 +75,7 @@ dpkg-deb -x "$deb" "$root"
 [[ $("$root/usr/bin/ortolan" --version) == "ortolan $version" ]] || fail "--version"
 report=$("$root/usr/bin/ortolan" report "$here/dist/FLsample.log") || fail "report exited $?"
 # The names come from Config/ beside the executable: without it they would be TCP(80) and IP(6).
-grep -q '"tcpServices":{"http":{"bytes":4000,"packets":10}}' <<<"$report" || fail "report without the name tables: $report"
+grep -q '"tcpServices":{"http":{"bytes":4000,"packets":10,"scaledBytes":4000,"scaledPackets":10}}' <<<"$report" || fail "report without the name tables: $report"
 grep -q '"ipProtocols":{"TCP":' <<<"$report" || fail "report without the protocol table"
 ok "usr/bin/ortolan --version and report (name tables found through the link)"
 

@@ -9,6 +9,7 @@
 
 #include "memory_costs.h"
 #include "replay_feed.h"
+#include "sampling_overrides.h"
 #include "status_text.h"
 
 namespace ortolan {
@@ -112,6 +113,12 @@ bool CMonitorController::Start()
     if (!choice) return false;
 
     m_settings = *form;
+    {
+        const auto rates = SamplingOverrides(m_host.SamplingRates());
+        std::scoped_lock lock(m_sflow.tablesMutex(), m_netflow.tablesMutex());
+        m_sflow.SetSamplingOverrides(rates);
+        m_netflow.SetSamplingOverrides(rates);
+    }
     m_flowLog.SetFolder(m_host.LogFolder());
     // Rows point at ports: the list goes before the collectors drop them.
     m_list.Clear();

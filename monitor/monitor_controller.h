@@ -53,6 +53,9 @@ public:
     // The log folder (empty or ending with a separator); asked after the
     // start dialog, which may change it.
     virtual std::string LogFolder() = 0;
+    // The user's sampling rates for exporters that send none, as "ADDRESS=N"
+    // texts (sampling_overrides.h); asked at each start.
+    virtual std::vector<std::string> SamplingRates() { return {}; }
 
     virtual void MonitoringChanged(bool monitoring) {}
     virtual void StatusChanged(const std::string& markup) {}

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@ namespace {
 constexpr char kSettingsOrganization[] = "HALVARD/ORTOLAN";
 constexpr char kLogPathKey[] = "Setting/LOGPATH";
 constexpr char kSfIpKey[] = "Setting/SF_IP";
+constexpr char kSamplingRatesKey[] = "Setting/SAMPLING_RATES";
+constexpr char kScaledFiguresKey[] = "Setting/SCALED_FIGURES";
 constexpr char kDefaultSfIp[] = "0.0.0.0";
 
 // The folder of the running binary, from the kernel's link to it.
@@ -114,6 +117,34 @@ bool COrtolanApp::SetSfIp(std::string address)
     m_sfIp = std::move(address);
     QSettings& settings = Settings();
     settings.setValue(kSfIpKey, QString::fromStdString(m_sfIp));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+std::vector<std::string> COrtolanApp::SamplingRates()
+{
+    QSettings& settings = Settings();
+    settings.sync();
+    // A list written by QSettings, or one text typed into the file by hand.
+    const QStringList values = settings.value(kSamplingRatesKey).toStringList();
+    std::vector<std::string> pairs;
+    for (const QString& value : values)
+        for (const QString& pair : value.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts))
+            pairs.push_back(pair.toStdString());
+    return pairs;
+}
+
+bool COrtolanApp::ScaledFigures()
+{
+    QSettings& settings = Settings();
+    settings.sync();
+    return settings.value(kScaledFiguresKey, false).toBool();
+}
+
+bool COrtolanApp::SetScaledFigures(bool on)
+{
+    QSettings& settings = Settings();
+    settings.setValue(kScaledFiguresKey, on);
     settings.sync();
     return settings.status() == QSettings::NoError;
 }

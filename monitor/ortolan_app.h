@@ -53,6 +53,13 @@ public:
     bool SetLogFolder(std::string folder);
     const std::string& SfIp() const { return m_sfIp; }
     bool SetSfIp(std::string address);
+    // The sampling rates the settings give exporters that send none: the
+    // "Setting/SAMPLING_RATES" key, "ADDRESS=N" pairs apart by spaces or commas.
+    std::vector<std::string> SamplingRates();
+    // Whether the lists show their figures scaled by the sampling rates
+    // ("Setting/SCALED_FIGURES"; off unless set).
+    bool ScaledFigures();
+    bool SetScaledFigures(bool on);
 
     // Loads "oui.txt", "IPProt.txt" and "Port.txt" from the folder (with or
     // without its trailing separator) into the tables both collectors share.

@@ -139,6 +139,9 @@ struct tagLimits {
     // The shortest record a template describes: one longer than any datagram
     // we read can never match data.
     uint32_t maxRecordLength = 8192;
+    // Samplers whose rate an options record taught, per exporter and source id:
+    // a router has one per sampled interface and direction at most.
+    uint32_t maxSamplersPerExporter = 1024;
 };
 
 }  // namespace ortolan

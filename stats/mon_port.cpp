@@ -19,6 +19,7 @@ CMonPort::CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memo
                    const tagLimits& limits, std::shared_ptr<CLabelTable> labels)
     : agent(std::move(agentText)),
       subAgentId(subAgent),
+      scaled(memory),
       interfaces(memory, limits.maxInterfacesPerPort),
       m_memory(memory),
       m_limits(limits),
@@ -28,6 +29,31 @@ CMonPort::CMonPort(std::string agentText, int32_t subAgent, CMemoryAccount* memo
 }
 
 CMonPort::~CMonPort() = default;
+
+void CMonPort::SplitScaled()
+{
+    for (const auto& [key, e] : macs) {
+        scaled.Seed(e.txPackets, e.txBytes);
+        scaled.Seed(e.rxPackets, e.rxBytes);
+    }
+    for (const auto& [key, e] : ips) {
+        scaled.Seed(e.txPackets, e.txBytes);
+        scaled.Seed(e.rxPackets, e.rxBytes);
+    }
+    auto pairs = [this](const auto& matrix) {
+        for (const auto& [key, e] : matrix) {
+            scaled.Seed(e.packetsAtoB, e.bytesAtoB);
+            scaled.Seed(e.packetsBtoA, e.bytesBtoA);
+        }
+    };
+    pairs(ipMatrix);
+    pairs(macMatrix);
+    for (const StatTable* table : {&ethernetTypes, &ipProtocols, &tcpServices, &udpServices, &icmpTypes})
+        for (const auto& [label, e] : *table) scaled.Seed(e.packets, e.bytes);
+    for (const auto& [key, e] : tosTable) scaled.Seed(e.packets, e.bytes);
+    for (const tagSizeClass& c : sizeClasses) scaled.Seed(c.packets, c.bytes);
+    scaled.Split();
+}
 
 bool CMonPort::Charge(uint64_t bytes) { return m_memory == nullptr || m_memory->Charge(bytes); }
 

@@ -2,9 +2,8 @@
 #pragma once
 // Everything counted for one monitored port: an sFlow agent and sub-agent, or a
 // NetFlow exporter and engine. Packet and byte figures are counts of samples and
-// their frame lengths (sFlow) or the flow records' own counts (NetFlow); nothing
-// is scaled by a sampling rate. Estimates of real traffic come from the
-// interface counters.
+// their frame lengths (sFlow) or the flow records' own counts (NetFlow), as
+// sent; `sampling` keeps the rates they came with, by which they scale.
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/node_hash_map.h>
 
@@ -21,6 +20,7 @@
 #include "label_table.h"
 #include "node_key.h"
 #include "port_records.h"
+#include "scaled_figures.h"
 #include "stable_table.h"
 
 namespace ortolan {
@@ -81,6 +81,10 @@ public:
     uint64_t flowRecords = 0;
     uint64_t flowPackets = 0;
     uint64_t flowOctets = 0;
+    // The sampling rates of the sampled headers and flow records counted, and
+    // every figure scaled by them.
+    tagSamplingSeen sampling;
+    CScaledFigures scaled;
     MacTable macs;
     IpTable ips;
     uint64_t datagrams = 0;
@@ -220,11 +224,20 @@ public:
 
 
     // --- Updates from the decoders.
+    // One sampled header's or flow record's rate (0: none), before its counts
+    // are added, with the packets and bytes it carries as sent.
+    void NoteSamplingRate(uint32_t rate, uint64_t packets, uint64_t bytes)
+    {
+        sampling.Note(rate);
+        const uint32_t factor = rate ? rate : 1;
+        if (scaled.NeedsSplit(factor)) SplitScaled();
+        scaled.SetFactor(factor);
+        scaled.AddTotal(packets, bytes);
+    }
     void CountFrameSize(uint32_t frameLength)
     {
         tagSizeClass& c = sizeClasses[SizeClassOf(frameLength)];
-        c.packets += 1;
-        SaturatingAdd(c.bytes, frameLength);
+        scaled.Add(c.packets, c.bytes, 1, frameLength);
     }
 
     // --- Queries.
@@ -248,6 +261,9 @@ private:
         return (label * 4 + which) & (kStatSlots - 1);
     }
     tagProtStat* AddStat(StatTable& table, uint32_t label, tagStatSlot& slot);
+    // Seeds the scaled figures with every entry's counts at the port's one
+    // factor so far, when a record of another arrives.
+    void SplitScaled();
     void AddNewMacToIp(tagIpEntry& node, const MacAddress& mac);
     void AddNewService(CLabelList& services, uint32_t label);
     tagProtStat* AddTos(const TosKey& key);

@@ -79,6 +79,45 @@ struct tagSizeClass {
     int64_t bytes = 0;
 };
 
+// The sampling rates of what one port counted. While every record that
+// carried a rate carried the same one, `rate` is it; records (sFlow: sampled
+// headers) with no rate are counted apart, their figures stand as counted and
+// make any scaled figure a lower bound.
+struct tagSamplingSeen {
+    uint32_t rate = 0;      // the first rate seen, every rated record's while !Mixed(); 0 before any
+    uint32_t lowest = 0;    // the smallest and largest rate seen; 0 before the first
+    uint32_t highest = 0;
+    uint64_t ratedRecords = 0;
+    uint64_t unscaledRecords = 0;
+
+    // One record's rate; 0 for none.
+    void Note(uint32_t r)
+    {
+        if (r == 0) {
+            ++unscaledRecords;
+            return;
+        }
+        if (r == rate) {
+            ++ratedRecords;
+            return;
+        }
+        NoteOther(r);
+    }
+    bool Mixed() const { return lowest != highest; }
+
+private:
+    void NoteOther(uint32_t r)
+    {
+        if (ratedRecords == 0) {
+            rate = lowest = highest = r;
+        } else {
+            if (r < lowest) lowest = r;
+            if (r > highest) highest = r;
+        }
+        ++ratedRecords;
+    }
+};
+
 // One interface counter sample: the generic interface counters of sFlow, or the
 // sums NetFlow builds from flows, plus when and at which agent uptime it was taken.
 struct _tagIf_counters {

@@ -24,10 +24,11 @@ std::string TableCsv(const std::string& title, const tagListTable& table, std::v
     return FormatListCsv(title, table.Headers(), table.Cells(order));
 }
 
-std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui, const IInterfaceNameLookup* ifNames)
+std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui, const IInterfaceNameLookup* ifNames,
+                        bool scaled)
 {
     tagBuiltList built =
-        BuildListRows(kind, port, oui, nullptr, ifNames ? ifNames->InterfaceNames(port.agent) : nullptr);
+        BuildListRows(kind, port, oui, nullptr, ifNames ? ifNames->InterfaceNames(port.agent) : nullptr, scaled);
     std::vector<int> order(built.table.rows.size());
     std::iota(order.begin(), order.end(), 0);
     // A window opens with the lists descending, as at program start.
@@ -40,7 +41,8 @@ std::string PortListCsv(int kind, const CMonPort& port, const COuiTable& oui, co
 bool IsListReportKind(const std::string& kind) { return kind == kLocalKind || ParseListKind(kind).has_value(); }
 
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
-                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, const IInterfaceNameLookup* ifNames)
+                               CSFlowMon& sflow, CNFlowMon& nflow, int64_t now, const IInterfaceNameLookup* ifNames,
+                               bool scaled)
 {
     tagListReport report;
     if (kind == kLocalKind) {
@@ -68,12 +70,14 @@ tagListReport FormatListReport(const std::string& kind, const std::optional<std:
             report.error = "no port " + *portKey + " in the replayed logs";
             return report;
         }
-        report.text = PortListCsv(*listKind, *port, names->oui, ifNames);
+        report.text = PortListCsv(*listKind, *port, names->oui, ifNames, scaled);
         report.ok = true;
         return report;
     }
-    for (auto& [key, port] : sflow.ports) report.text += PortListCsv(*listKind, *port, sflow.names().oui, ifNames);
-    for (auto& [key, port] : nflow.ports) report.text += PortListCsv(*listKind, *port, nflow.names().oui, ifNames);
+    for (auto& [key, port] : sflow.ports)
+        report.text += PortListCsv(*listKind, *port, sflow.names().oui, ifNames, scaled);
+    for (auto& [key, port] : nflow.ports)
+        report.text += PortListCsv(*listKind, *port, nflow.names().oui, ifNames, scaled);
     report.ok = true;
     return report;
 }

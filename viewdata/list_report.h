@@ -28,8 +28,10 @@ bool IsListReportKind(const std::string& kind);
 // without a key, for every sFlow port then every NetFlow port, in key order.
 // `now` decides nothing in the texts; it is there for the local node images.
 // ifNames: the agents' interface names the interface list shows, or null.
+// Scaled: the packet and byte columns hold the figures scaled by the sampling
+// rates (BuildListRows), sorted by them.
 tagListReport FormatListReport(const std::string& kind, const std::optional<std::string>& portKey,
                                CSFlowMon& sflow, CNFlowMon& nflow, int64_t now,
-                               const IInterfaceNameLookup* ifNames = nullptr);
+                               const IInterfaceNameLookup* ifNames = nullptr, bool scaled = false);
 
 }  // namespace ortolan

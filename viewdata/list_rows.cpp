@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <unordered_map>
 
 #include "host_name_lookup.h"
@@ -102,21 +103,53 @@ void Put(tagListRow& row, std::string text, double number = 0)
     row.numbers.push_back(number);
 }
 
+// A port's packet and byte figures as the list shows them: the counts as
+// sent, their texts estimated from the interface counters; or, scaled, the
+// sums of count x sampling rate, as whole numbers.
+class CFigures {
+public:
+    CFigures(const CMonPort& port, bool scaled) : m_port(port), m_est(port), m_scaled(scaled) {}
+
+    // The packet cell, then the byte cell, of one count pair of an entry.
+    void Put(tagListRow& row, const int64_t& packets, const int64_t& bytes) const
+    {
+        if (!m_scaled) {
+            ortolan::Put(row, EstimatedPacketsText(m_est, packets), double(packets));
+            ortolan::Put(row, EstimatedBytesText(m_est, bytes), double(bytes));
+            return;
+        }
+        const tagScaled s = m_port.scaled.Of(packets, bytes);
+        ortolan::Put(row, std::to_string(s.packets), double(s.packets));
+        ortolan::Put(row, std::to_string(s.bytes), double(s.bytes));
+    }
+    // What the share chart counts of an entry: its bytes, or packets, as shown.
+    double Bytes(const int64_t& packets, const int64_t& bytes) const
+    {
+        return m_scaled ? double(m_port.scaled.Of(packets, bytes).bytes) : double(bytes);
+    }
+    double Packets(const int64_t& packets, const int64_t& bytes) const
+    {
+        return m_scaled ? double(m_port.scaled.Of(packets, bytes).packets) : double(packets);
+    }
+
+private:
+    const CMonPort& m_port;
+    const tagPortEstimate m_est;
+    bool m_scaled;
+};
+
 // The sent and received counts and the first and last sighting of a MAC or IP node.
 template <class Node>
-void PutNodeTraffic(tagListRow& row, const tagPortEstimate& est, const Node& e)
+void PutNodeTraffic(tagListRow& row, const CFigures& fig, const Node& e)
 {
-    Put(row, EstimatedPacketsText(est, e.txPackets), double(e.txPackets));
-    Put(row, EstimatedBytesText(est, e.txBytes), double(e.txBytes));
-    Put(row, EstimatedPacketsText(est, e.rxPackets), double(e.rxPackets));
-    Put(row, EstimatedBytesText(est, e.rxBytes), double(e.rxBytes));
+    fig.Put(row, e.txPackets, e.txBytes);
+    fig.Put(row, e.rxPackets, e.rxBytes);
     Put(row, TimeText(e.firstSeen), double(e.firstSeen));
     Put(row, TimeText(e.lastSeen), double(e.lastSeen));
 }
 
-void BuildMacs(CRowSink& sink, const CMonPort& port)
+void BuildMacs(CRowSink& sink, const CMonPort& port, const CFigures& fig)
 {
-    const tagPortEstimate est(port);
     // IpListForMac walks every IP node; one pass over the nodes in address
     // order gives every MAC's list at once, in the same order.
     std::unordered_map<uint64_t, std::string> ipLists;
@@ -128,30 +161,28 @@ void BuildMacs(CRowSink& sink, const CMonPort& port)
         }
     for (auto& [address, key, e] : SortedEntries(port.macs)) {
         auto found = ipLists.find(key->value);
-        tagListRow& row = sink.Add(address, double(e->txBytes));
+        tagListRow& row = sink.Add(address, fig.Bytes(e->txPackets, e->txBytes));
         Put(row, address);
-        PutNodeTraffic(row, est, *e);
+        PutNodeTraffic(row, fig, *e);
         Put(row, found == ipLists.end() ? std::string() : found->second);
     }
 }
 
-void BuildIps(CRowSink& sink, const CMonPort& port, const IHostNameLookup* hostNames)
+void BuildIps(CRowSink& sink, const CMonPort& port, const CFigures& fig, const IHostNameLookup* hostNames)
 {
-    const tagPortEstimate est(port);
     for (auto& [address, key, e] : SortedEntries(port.ips)) {
-        tagListRow& row = sink.Add(address, double(e->txBytes));
+        tagListRow& row = sink.Add(address, fig.Bytes(e->txPackets, e->txBytes));
         Put(row, address, key->Number());
         Put(row, hostNames ? hostNames->HostName(port, *key) : std::string());
-        PutNodeTraffic(row, est, *e);
+        PutNodeTraffic(row, fig, *e);
         Put(row, MacList(*e));
         Put(row, ServiceList(port, e->services));
     }
 }
 
 template <class Key>
-void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matrix, bool ip)
+void BuildPairs(CRowSink& sink, const CMonPort& port, const CFigures& fig, const PairTable<Key>& matrix, bool ip)
 {
-    const tagPortEstimate est(port);
     struct tagPairRow {
         std::string key;  // "A<->B": the rows' order
         std::string a, b;
@@ -173,53 +204,46 @@ void BuildPairs(CRowSink& sink, const CMonPort& port, const PairTable<Key>& matr
     std::sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.key < y.key; });
     for (tagPairRow& r : rows) {
         const tagMtxEntry* e = r.entry;
-        tagListRow& row = sink.Add(r.a + "\n-" + r.b, double(e->bytesAtoB) + double(e->bytesBtoA));
+        tagListRow& row = sink.Add(r.a + "\n-" + r.b,
+                                   fig.Bytes(e->packetsAtoB, e->bytesAtoB) + fig.Bytes(e->packetsBtoA, e->bytesBtoA));
         Put(row, r.a, r.numberA);
         Put(row, r.b, r.numberB);
-        Put(row, EstimatedPacketsText(est, e->packetsAtoB), double(e->packetsAtoB));
-        Put(row, EstimatedBytesText(est, e->bytesAtoB), double(e->bytesAtoB));
-        Put(row, EstimatedPacketsText(est, e->packetsBtoA), double(e->packetsBtoA));
-        Put(row, EstimatedBytesText(est, e->bytesBtoA), double(e->bytesBtoA));
+        fig.Put(row, e->packetsAtoB, e->bytesAtoB);
+        fig.Put(row, e->packetsBtoA, e->bytesBtoA);
         Put(row, TimeText(e->firstSeen), double(e->firstSeen));
         Put(row, TimeText(e->lastSeen), double(e->lastSeen));
         if (ip) Put(row, ServiceList(port, e->services));
     }
 }
 
-void BuildStats(CRowSink& sink, const CMonPort& port, const StatTable& table)
+void BuildStats(CRowSink& sink, const CMonPort& port, const CFigures& fig, const StatTable& table)
 {
-    const tagPortEstimate est(port);
     for (auto& [name, key, e] : SortedEntries(table, [&port](uint32_t label) { return port.LabelText(label); })) {
-        tagListRow& row = sink.Add(name, double(e->bytes));
+        tagListRow& row = sink.Add(name, fig.Bytes(e->packets, e->bytes));
         Put(row, name);
-        Put(row, EstimatedPacketsText(est, e->packets), double(e->packets));
-        Put(row, EstimatedBytesText(est, e->bytes), double(e->bytes));
+        fig.Put(row, e->packets, e->bytes);
     }
 }
 
-void BuildTos(CRowSink& sink, const CMonPort& port)
+void BuildTos(CRowSink& sink, const CMonPort& port, const CFigures& fig)
 {
-    const tagPortEstimate est(port);
     for (auto& [name, key, e] : SortedEntries(port.tosTable)) {
         // The text "address:tos" orders the rows and names the slice.
         const unsigned tos = key->tos;
-        tagListRow& row = sink.Add(name, double(e->bytes));
+        tagListRow& row = sink.Add(name, fig.Bytes(e->packets, e->bytes));
         Put(row, key->source.String(), key->source.Number());
         Put(row, TosBitsText(tos), double(tos));
-        Put(row, EstimatedPacketsText(est, e->packets), double(e->packets));
-        Put(row, EstimatedBytesText(est, e->bytes), double(e->bytes));
+        fig.Put(row, e->packets, e->bytes);
     }
 }
 
-void BuildSizeClasses(CRowSink& sink, const CMonPort& port)
+void BuildSizeClasses(CRowSink& sink, const CMonPort& port, const CFigures& fig)
 {
-    const tagPortEstimate est(port);
     for (size_t i = 0; i < port.sizeClasses.size(); ++i) {
         const tagSizeClass& c = port.sizeClasses[i];
-        tagListRow& row = sink.Add(c.label, double(c.packets), int32_t(i));
+        tagListRow& row = sink.Add(c.label, fig.Packets(c.packets, c.bytes), int32_t(i));
         Put(row, c.label);
-        Put(row, EstimatedPacketsText(est, c.packets), double(c.packets));
-        Put(row, EstimatedBytesText(est, c.bytes), double(c.bytes));
+        fig.Put(row, c.packets, c.bytes);
     }
 }
 
@@ -308,23 +332,24 @@ std::vector<tagListColumn> ListColumns(int kind)
 }
 
 tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui, const IHostNameLookup* hostNames,
-                           const IfNameTable* ifNames)
+                           const IfNameTable* ifNames, bool scaled)
 {
     tagBuiltList out;
     out.table.columns = ListColumns(kind);
     CRowSink sink(out, kind);
+    const CFigures fig(port, scaled);
     switch (kind) {
-    case 0: BuildMacs(sink, port); break;
-    case 1: BuildIps(sink, port, hostNames); break;
-    case 2: BuildPairs<MacAddress>(sink, port, port.macMatrix, false); break;
-    case 3: BuildPairs<CIpAddress>(sink, port, port.ipMatrix, true); break;
-    case 4: BuildStats(sink, port, port.ethernetTypes); break;
-    case 5: BuildStats(sink, port, port.ipProtocols); break;
-    case 6: BuildTos(sink, port); break;
-    case 7: BuildStats(sink, port, port.icmpTypes); break;
-    case 8: BuildStats(sink, port, port.tcpServices); break;
-    case 9: BuildStats(sink, port, port.udpServices); break;
-    case 10: BuildSizeClasses(sink, port); break;
+    case 0: BuildMacs(sink, port, fig); break;
+    case 1: BuildIps(sink, port, fig, hostNames); break;
+    case 2: BuildPairs<MacAddress>(sink, port, fig, port.macMatrix, false); break;
+    case 3: BuildPairs<CIpAddress>(sink, port, fig, port.ipMatrix, true); break;
+    case 4: BuildStats(sink, port, fig, port.ethernetTypes); break;
+    case 5: BuildStats(sink, port, fig, port.ipProtocols); break;
+    case 6: BuildTos(sink, port, fig); break;
+    case 7: BuildStats(sink, port, fig, port.icmpTypes); break;
+    case 8: BuildStats(sink, port, fig, port.tcpServices); break;
+    case 9: BuildStats(sink, port, fig, port.udpServices); break;
+    case 10: BuildSizeClasses(sink, port, fig); break;
     case 11: BuildInterfaces(sink, port, ifNames); break;
     case 12: BuildVendors(sink, port, oui); break;
     default: break;

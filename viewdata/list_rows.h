@@ -26,9 +26,13 @@ struct tagBuiltList {
 // same way on every run. An invalid kind gives an empty list without columns.
 // The IP list shows the names the lookup gives, none without one; the
 // interface list shows the port's agent's interface names beside each
-// ifIndex ("3 ge-0/0/3 (uplink)"), the number alone without one.
+// ifIndex ("3 ge-0/0/3 (uplink)"), the number alone without one. Scaled,
+// every packet and byte cell and the chart's shares hold the figures scaled by
+// the sampling rates (the sum of count x rate, as whole numbers); the
+// interface and vendor lists hold counters, never scaled.
 tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
-                           const IHostNameLookup* hostNames = nullptr, const IfNameTable* ifNames = nullptr);
+                           const IHostNameLookup* hostNames = nullptr, const IfNameTable* ifNames = nullptr,
+                           bool scaled = false);
 
 // The column headers of a kind, exactly as the list shows them.
 std::vector<tagListColumn> ListColumns(int kind);

@@ -52,6 +52,22 @@ std::string Format(const char* format, double v)
 
 }  // namespace
 
+std::string SamplingRateText(const tagSamplingSeen& sampling)
+{
+    std::string text;
+    if (sampling.ratedRecords == 0)
+        text = "不明";
+    else if (!sampling.Mixed())
+        text = "1/" + std::to_string(sampling.rate);
+    else
+        text = "1/" + std::to_string(sampling.lowest) + "〜1/" + std::to_string(sampling.highest);
+    if (sampling.unscaledRecords != 0 && sampling.ratedRecords != 0)
+        text += "（レート不明 " + std::to_string(sampling.unscaledRecords) + "件）";
+    else if (sampling.unscaledRecords != 0)
+        text += "（" + std::to_string(sampling.unscaledRecords) + "件）";
+    return text;
+}
+
 std::string OctetsText(uint64_t octets)
 {
     double v = double(octets);

@@ -14,6 +14,7 @@ namespace ortolan {
 class CChartModel;
 struct _tagIf_counters;
 struct tagIfCounter;
+struct tagSamplingSeen;
 
 // Utilisation: in and out octets against the interface's speed, in %.
 enum class TrendUnit { MegabitsPerSecond = 0, PacketsPerSecond = 1, UtilisationPercent = 2 };
@@ -25,6 +26,11 @@ tagListTable BuildPortInfoTable(const tagIfCounter& ifc, uint64_t snmpSpeed = 0)
 
 // Whether utilisation can be shown: a sample of the history or SNMP gives a speed.
 bool HasInterfaceSpeed(const std::deque<_tagIf_counters>& history, uint64_t snmpSpeed);
+
+// The sampling rate of a port's records: "1/512"; "1/100〜1/4000" when they
+// came at several; "不明" when none carried one. Records without a rate are
+// added as "（レート不明 N件）", their figures counted once.
+std::string SamplingRateText(const tagSamplingSeen& sampling);
 
 // Octets in steps of 1000: "%.0lf", "%.3lfKB", "%.3lfMB", "%.3lfGB".
 std::string OctetsText(uint64_t octets);

@@ -19,6 +19,7 @@
 #include "mon_port.h"
 #include "interface_texts.h"
 #include "port_info_dlg.h"
+#include "port_info_rows.h"
 #include "sort_arrow.h"
 #include "view_sort_state.h"
 
@@ -32,7 +33,7 @@ constexpr int kOpeningSortColumn = 2;
 
 CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
                    IDialogSeam& dialogs, QWidget* parent, const IHostNameLookup* hostNames, std::mutex* tables,
-                   const IInterfaceNameLookup* ifNames)
+                   const IInterfaceNameLookup* ifNames, bool scaled)
     : QDialog(parent), m_port(port), m_tables(tables), m_listKind(listKind), m_sortState(sortState), m_dialogs(dialogs)
 {
     const tagListKindInfo& info = ListKindInfo(listKind);
@@ -67,7 +68,8 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     const IfNameTable* agentIfNames = ifNames ? ifNames->InterfaceNames(port.agent) : nullptr;
     {
         std::unique_lock<std::mutex> lock = LockTables();
-        built = BuildListRows(listKind, port, oui, hostNames, agentIfNames);
+        built = BuildListRows(listKind, port, oui, hostNames, agentIfNames, scaled);
+        if (listKind == kListKindInterfaces) m_samplingText = SamplingRateText(port.sampling);
     }
     m_topEntries = std::move(built.topEntries);
     m_model = new CListModel(std::move(built.table), this);
@@ -85,7 +87,7 @@ CListDlg::CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSo
     AutoSizeColumns(m_view);
 
     m_openDetail = [this, agentIfNames](const tagIfCounter& ifc) {
-        CPortInfoDlg dlg(ifc, m_dialogs, this, {}, agentIfNames);
+        CPortInfoDlg dlg(ifc, m_dialogs, this, {}, agentIfNames, m_samplingText);
         dlg.exec();
     };
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, &CListDlg::SortByHeader);

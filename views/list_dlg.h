@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "share_chart.h"
@@ -30,6 +31,8 @@ struct tagViewSortState;
 class CListDlg : public QDialog {
     Q_OBJECT
 public:
+    // Scaled: the packet and byte columns, the chart and the CSV hold the
+    // figures scaled by the sampling rates (BuildListRows).
     // The port, the names and the sort state must outlive the window. The IP
     // list shows the host names the lookup gives, none without one. tables:
     // the lock of the port's collector while a receive thread fills it; the
@@ -37,7 +40,7 @@ public:
     // ifNames: the interface names the interface list and its detail show.
     CListDlg(CMonPort& port, int listKind, const COuiTable& oui, tagViewSortState& sortState,
              IDialogSeam& dialogs, QWidget* parent = nullptr, const IHostNameLookup* hostNames = nullptr,
-             std::mutex* tables = nullptr, const IInterfaceNameLookup* ifNames = nullptr);
+             std::mutex* tables = nullptr, const IInterfaceNameLookup* ifNames = nullptr, bool scaled = false);
     ~CListDlg() override;
 
     // What "詳細情報" does with the chosen interface; by default the port
@@ -66,6 +69,8 @@ private:
     std::unique_lock<std::mutex> LockTables() const;
 
     CMonPort& m_port;
+    // The port's sampling rates as the interface detail shows them, read with the rows.
+    std::string m_samplingText;
     std::mutex* m_tables;
     int m_listKind;
     tagViewSortState& m_sortState;

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -37,7 +38,8 @@ void SetUpChart(CChartModel& chart)
 }  // namespace
 
 CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent,
-                           std::function<int64_t()> clock, const IfNameTable* ifNames)
+                           std::function<int64_t()> clock, const IfNameTable* ifNames,
+                           const std::string& sampling)
     : QDialog(parent), m_ifc(ifc), m_dialogs(dialogs), m_clock(std::move(clock))
 {
     if (!m_clock) m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
@@ -91,6 +93,10 @@ CPortInfoDlg::CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidge
     bottom->addWidget(csv);
     bottom->addWidget(close);
     auto* layout = new QVBoxLayout(this);
+    if (!sampling.empty()) {
+        m_sampling = new QLabel(QStringLiteral("サンプリングレート: ") + QString::fromStdString(sampling), this);
+        layout->addWidget(m_sampling);
+    }
     layout->addWidget(m_view, 1);
     layout->addLayout(charts, 1);
     layout->addLayout(bottom);

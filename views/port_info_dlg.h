@@ -8,10 +8,12 @@
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "interface_names.h"
 
 class QComboBox;
+class QLabel;
 class QTableView;
 
 namespace ortolan {
@@ -25,9 +27,12 @@ class CPortInfoDlg : public QDialog {
     Q_OBJECT
 public:
     // The clock gives "now" for the trend's first scale; the wall clock by
-    // default. ifNames: the agent's interface names and speeds, or null.
+    // default. ifNames: the agent's interface names and speeds, or null. The
+    // sampling text (SamplingRateText of the interface's port) is shown above
+    // the table when given.
     CPortInfoDlg(const tagIfCounter& ifc, IDialogSeam& dialogs, QWidget* parent = nullptr,
-                 std::function<int64_t()> clock = {}, const IfNameTable* ifNames = nullptr);
+                 std::function<int64_t()> clock = {}, const IfNameTable* ifNames = nullptr,
+                 const std::string& sampling = {});
     ~CPortInfoDlg() override;
 
     // "表示": draws the trend in the unit chosen in the drop-down.
@@ -41,6 +46,7 @@ public:
     CChartCtrl* pieChart() const { return m_pie; }
     CChartCtrl* trendChart() const { return m_trend; }
     QComboBox* unitChoice() const { return m_unit; }
+    QLabel* samplingLabel() const { return m_sampling; }
 
 private:
     const tagIfCounter& m_ifc;
@@ -52,6 +58,7 @@ private:
     CChartCtrl* m_pie = nullptr;
     CChartCtrl* m_trend = nullptr;
     QComboBox* m_unit = nullptr;
+    QLabel* m_sampling = nullptr;
 };
 
 }  // namespace ortolan

@@ -80,8 +80,13 @@ TEST(OrtolanAppSettings, LogFolderAndAgentAddressArePersistedAndReRead)
         EXPECT_TRUE(app.SetLogFolder("/var/log/ortolan"));
         EXPECT_EQ(app.LogFolder(), "/var/log/ortolan/");
         EXPECT_TRUE(app.SetSfIp("192.0.2.7"));
+        EXPECT_FALSE(app.ScaledFigures());
+        EXPECT_TRUE(app.SetScaledFigures(true));
     }
     QSettings raw(file, QSettings::IniFormat);
+    // Rates for exporters that send none, as a user types them into the file.
+    raw.setValue("Setting/SAMPLING_RATES", "192.0.2.1=100, 10.0.0.1=2048");
+    raw.sync();
     EXPECT_EQ(raw.value("Setting/LOGPATH").toString(), QStringLiteral("/var/log/ortolan/"));
     EXPECT_EQ(raw.value("Setting/SF_IP").toString(), QStringLiteral("192.0.2.7"));
 
@@ -89,6 +94,8 @@ TEST(OrtolanAppSettings, LogFolderAndAgentAddressArePersistedAndReRead)
     again.ReadSettings();
     EXPECT_EQ(again.LogFolder(), "/var/log/ortolan/");
     EXPECT_EQ(again.SfIp(), "192.0.2.7");
+    EXPECT_TRUE(again.ScaledFigures());
+    EXPECT_EQ(again.SamplingRates(), (std::vector<std::string>{"192.0.2.1=100", "10.0.0.1=2048"}));
 }
 
 TEST(OrtolanAppSettings, UnreadableStoreGivesTheDefaults)

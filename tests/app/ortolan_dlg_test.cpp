@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -105,6 +106,17 @@ TEST_F(MainWindowTest, OpensWithDefaultsTabsAndColumns)
     EXPECT_EQ(model->headerData(0, Qt::Horizontal), QString::fromUtf8("エージェント "));
     EXPECT_EQ(model->headerData(13, Qt::Horizontal), QString::fromUtf8("出力ファイル"));
     EXPECT_EQ(window->statusPanel()->PlainText(), QString::fromUtf8(testing::kNotMonitoringLine));
+    // Scaling by the sampling rates is off until chosen, and its choice is kept.
+    EXPECT_EQ(window->scaledBox()->text(), QString::fromUtf8("サンプリング補正"));
+    EXPECT_FALSE(window->scaledBox()->isChecked());
+    std::vector<bool> saved;
+    tagMainWindowHooks hooks;
+    hooks.readScaled = [] { return true; };
+    hooks.saveScaled = [&saved](bool on) { saved.push_back(on); };
+    COrtolanDlg kept(dialogs, hooks, &resolver);
+    EXPECT_TRUE(kept.scaledBox()->isChecked());
+    kept.scaledBox()->click();
+    EXPECT_EQ(saved, std::vector<bool>{false});
 }
 
 TEST_F(MainWindowTest, OutOfRangeFieldRefusesTheStartWithTheRangeMessage)

@@ -182,6 +182,41 @@ TEST(ReportCommand, InterfacesOfAgentsSetUpForSnmpCarryTheKeptNames)
     EXPECT_NE(list.out.indexOf("\"2\","), -1) << list.out.toStdString();
 }
 
+// The same export twice from one exporter: once sampled 1 in 100 (the v5
+// header's interval, mode 1 in its top bits), once with no rate. The JSON
+// keeps its counts and adds their scaled sums; --list --scaled writes them.
+TEST(ReportCommand, ScaledFiguresSumEachRecordTimesItsRate)
+{
+    std::string sampled = std::string(kHandMadeLog).substr(0, std::string(kHandMadeLog).find('\n') + 1);
+    std::string unsampled = sampled;
+    const size_t sampling = sampled.find("0000000700000000") + 12;  // after the sequence, engine type and id
+    sampled.replace(sampling, 4, "4064");
+    unsampled.replace(unsampled.find("00000007"), 8, "00000008");
+    QTemporaryDir dir;
+    std::string log = dir.filePath("FL2023-11-15.log").toStdString();
+    std::ofstream(log) << sampled << unsampled;
+    tagRun run = RunReport({log}, dir.path().toStdString());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json port = json::parse(run.out)["netflow"]["ports"].at(0);
+    EXPECT_EQ(port["samplingRateLowest"], 100);
+    EXPECT_EQ(port["samplingRateHighest"], 100);
+    EXPECT_EQ(port["unscaledRecords"], 1);
+    const json& source = port["ips"]["10.0.0.1"];
+    EXPECT_EQ(source["txPackets"], 20);
+    EXPECT_EQ(source["scaledTxPackets"], 10 * 100 + 10);
+    EXPECT_EQ(source["scaledTxBytes"], 4000 * 100 + 4000);
+    EXPECT_EQ(port["ipMatrix"]["10.0.0.1<->10.0.0.2"]["scaledBytesAtoB"], 4000 * 100 + 4000);
+    EXPECT_EQ(port["ipProtocols"]["TCP"]["scaledPackets"], 10 * 100 + 10);
+    EXPECT_EQ(port["scaledPackets"], 10 * 100 + 10);
+    EXPECT_EQ(port["scaledBytes"], 4000 * 100 + 4000);
+
+    tagRun list = RunReport({"--list", "5", "--scaled", log}, dir.path().toStdString());
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("\"TCP\",\"1010\",\"404000\"\n"), std::string::npos) << list.out;
+    tagRun plain = RunReport({"--list", "5", log}, dir.path().toStdString());
+    EXPECT_EQ(plain.out.find("1010"), std::string::npos) << plain.out;
+}
+
 // sFlow v5 samples of an IPv6 echo request with traffic class 184, from
 // 2001:db8::1 to the link-local fe80::2, and its reply: every text a user
 // reads is RFC 5952, and only the link-local node is local.

@@ -107,7 +107,7 @@ protected:
     // now and then loses the last samples on a busy machine, when pmacctd's core
     // reaches the capture's end first; an export that comes back short of the
     // capture's frames is caught again, at most three times in all.
-    std::vector<std::vector<uint8_t>> CatchSfprobe()
+    std::vector<std::vector<uint8_t>> CatchSfprobe(int samplingRate = 1)
     {
         std::vector<std::vector<uint8_t>> datagrams;
         for (int attempt = 0; attempt < 3; ++attempt) {
@@ -117,9 +117,11 @@ protected:
                 std::ofstream out(conf);
                 out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: sfprobe\n"
                     << "sfprobe_receiver: 127.0.0.1:@PORT@\nsfprobe_agentip: 10.9.9.9\n"
-                    << "sfprobe_agentsubid: 3\nsampling_rate: 1\n";
+                    << "sfprobe_agentsubid: 3\nsampling_rate: " << samplingRate << "\n";
             }
             datagrams = CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
+            // Sampled, how many frames are taken is left to chance.
+            if (samplingRate != 1) break;
             size_t samples = 0;
             for (const auto& f : TsharkFields(datagrams, 6343, "sflow", {"sflow_245.header.frame_length"}, dir))
                 for (const auto& length : SplitText(f.empty() ? std::string() : f[0], ','))
@@ -143,14 +145,69 @@ protected:
     void CheckNfprobe(const char* version)
     {
         SCOPED_TRACE(std::string("pmacctd nfprobe version ") + version);
+        CheckExport(CatchNfprobe(version), version, false);
+    }
+    std::vector<std::vector<uint8_t>> CatchNfprobe(const char* version, int samplingRate = 0)
+    {
         const std::string conf = dir + "/nfprobe.conf";
         {
             std::ofstream out(conf);
             out << "daemonize: false\npcap_savefile: " << pcap << "\nplugins: nfprobe\n"
                 << "nfprobe_receiver: 127.0.0.1:@PORT@\nnfprobe_version: " << version << "\n";
+            if (samplingRate) out << "sampling_rate: " << samplingRate << "\n";
         }
-        CheckExport(CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25),
-                    version, false);
+        return CatchExport("sh -c 'sed -i s/@PORT@/{PORT}/ " + conf + " && pmacctd -f " + conf + "'", 25);
+    }
+
+    // A NetFlow export's figures scaled by its rates: ours against the sum of
+    // packets and octets x rate over tshark's decoding, per protocol. The rate
+    // of a datagram is what tshark reads in its header (v5) or in the sampler
+    // options it or an earlier datagram carried (v9, IPFIX: the exporter puts
+    // its options data before its flow data), or the user's rate where none.
+    void CheckScaledNetflow(const std::vector<std::vector<uint8_t>>& datagrams, uint32_t userRate)
+    {
+        ASSERT_FALSE(datagrams.empty()) << "the exporter sent nothing";
+        CNFlowMon mon;
+        if (userRate) mon.SetSamplingOverrides({{*tagAgentAddress::Parse("127.0.0.1"), userRate}});
+        for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+        const auto lines = TsharkFields(datagrams, 2100, "cflow",
+            {"cflow.protocol", "cflow.packets", "cflow.octets", "cflow.samplerate", "cflow.sampler_random_interval"},
+            dir);
+        std::map<std::string, std::pair<int64_t, int64_t>> theirs;
+        int64_t rate = 0, rated = 0;
+        for (const auto& f : lines) {
+            if (f.size() < 5 || f[0].empty()) {
+                if (f.size() >= 5 && !f[4].empty()) rate = std::stoll(SplitText(f[4], ',').back());
+                continue;
+            }
+            if (!f[3].empty()) rate = std::stoll(f[3]);
+            if (!f[4].empty()) rate = std::stoll(SplitText(f[4], ',').back());
+            const int64_t factor = rate ? rate : userRate ? userRate : 1;
+            rated += rate != 0;
+            auto prot = SplitText(f[0], ','), pk = SplitText(f[1], ','), oc = SplitText(f[2], ',');
+            for (size_t i = 0; i < prot.size(); ++i) {
+                auto& [packets, bytes] = theirs["IP(" + prot[i] + ")"];
+                packets += std::stoll(pk.at(i)) * factor;
+                bytes += std::stoll(oc.at(i)) * factor;
+            }
+        }
+        // The exporter really said a rate, unless the user's stands in.
+        EXPECT_EQ(rated != 0, userRate == 0);
+        std::map<std::string, std::pair<int64_t, int64_t>> ours;
+        int64_t totalPackets = 0, totalBytes = 0;
+        ASSERT_EQ(mon.ports.size(), 1u);
+        const CMonPort& port = *mon.ports.begin()->second;
+        for (const auto& [label, stat] : port.ipProtocols) {
+            const tagScaled scaled = port.scaled.Of(stat.packets, stat.bytes);
+            ours[port.LabelText(label)] = {scaled.packets, scaled.bytes};
+            totalPackets += scaled.packets;
+            totalBytes += scaled.bytes;
+        }
+        EXPECT_EQ(ours, theirs);
+        EXPECT_EQ(port.scaled.totalPackets(), totalPackets);
+        EXPECT_EQ(port.scaled.totalBytes(), totalBytes);
+        EXPECT_EQ(port.sampling.unscaledRecords, 0u);
+        EXPECT_FALSE(port.scaled.inexact());
     }
 
     void CheckExport(const std::vector<std::vector<uint8_t>>& datagrams, const char* version, bool ipv6)
@@ -248,6 +305,51 @@ TEST_F(ExporterPeers, PmacctdSflowV5AgreesWithTshark)
     ASSERT_NE(port.FindStat(port.ethernetTypes, "IPv4"), nullptr);
     EXPECT_EQ(port.FindStat(port.ethernetTypes, "IPv4")->packets, samples) << "the VLAN frame counts as IPv4";
     EXPECT_EQ(port.tosTable.count(TosKey{*CIpAddress::Parse("192.168.1.3"), 184}), 1u);
+}
+
+// Exporters that sample: pmacctd's NetFlow probe 1 in 10 (v5 in the header,
+// v9 and IPFIX in sampler options) and its sFlow probe 1 in 10 (in every flow
+// sample); softflowd's v5 says no rate, and the user's stands in.
+TEST_F(ExporterPeers, ScaledFiguresFollowTheRatesTsharkReads)
+{
+    REQUIRE_TOOLS("pmacctd", "softflowd", "tshark");
+    for (const char* version : {"5", "9", "10"}) {
+        SCOPED_TRACE(std::string("pmacctd nfprobe version ") + version);
+        CheckScaledNetflow(CatchNfprobe(version, 10), 0);
+    }
+    {
+        // Its v5 header says 0; its v9 options say 1, a rate of their own.
+        SCOPED_TRACE("softflowd -v 5 with the user's rate");
+        CheckScaledNetflow(CatchExport("softflowd -d -c none -p " + dir + "/sf.pid -r " + pcap +
+                                           " -n 127.0.0.1:{PORT} -v 5", 20),
+                           100);
+    }
+    auto datagrams = CatchSfprobe(10);
+    ASSERT_FALSE(datagrams.empty()) << "pmacctd sent nothing";
+    CSFlowMon mon;
+    for (const auto& d : datagrams) mon.FeedDatagram(d.data(), d.size(), 1700000000, "127.0.0.1", 1);
+    int64_t packets = 0, bytes = 0;
+    for (const auto& f : TsharkFields(datagrams, 6343, "sflow",
+                                      {"sflow.flow_sample.sampling_rate", "sflow_245.header.frame_length"}, dir)) {
+        ASSERT_GE(f.size(), 2u);
+        if (f[0].empty()) continue;
+        // One raw header per flow sample.
+        const auto rates = SplitText(f[0], ','), lengths = SplitText(f[1], ',');
+        ASSERT_EQ(rates.size(), lengths.size());
+        for (size_t i = 0; i < rates.size(); ++i) {
+            EXPECT_GT(std::stoll(rates[i]), 1);
+            packets += std::stoll(rates[i]);
+            bytes += std::stoll(rates[i]) * std::stoll(lengths[i]);
+        }
+    }
+    ASSERT_EQ(mon.ports.size(), 1u);
+    const CMonPort& port = *mon.ports.begin()->second;
+    EXPECT_GT(packets, 0);
+    EXPECT_EQ(port.scaled.totalPackets(), packets);
+    EXPECT_EQ(port.scaled.totalBytes(), bytes);
+    int64_t sizePackets = 0;
+    for (const tagSizeClass& c : port.sizeClasses) sizePackets += port.scaled.Of(c.packets, c.bytes).packets;
+    EXPECT_EQ(sizePackets, packets);
 }
 
 // IPv6 hosts (unique local, link-local and global) with TCP, UDP and ICMPv6,

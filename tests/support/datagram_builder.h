@@ -86,12 +86,13 @@ inline std::vector<uint8_t> RawHeaderRecordV5(const std::vector<uint8_t>& header
 }
 
 inline std::vector<uint8_t> FlowSampleV5(const std::vector<std::vector<uint8_t>>& records,
-                                         bool expanded = false, int32_t recordCount = -1)
+                                         bool expanded = false, int32_t recordCount = -1,
+                                         uint32_t samplingRate = 400)
 {
     Bytes body;
     body.u32(1);  // sequence
     if (expanded) body.u32(0).u32(3); else body.u32(3);
-    body.u32(400).u32(1000).u32(0);
+    body.u32(samplingRate).u32(1000).u32(0);
     if (expanded) body.u32(0).u32(1).u32(0).u32(2); else body.u32(1).u32(2);
     body.u32(recordCount >= 0 ? uint32_t(recordCount) : uint32_t(records.size()));
     for (const auto& r : records) body.raw(r);
@@ -138,12 +139,14 @@ struct FlowSpec {
     uint8_t protocol = 6, tos = 0, dstMask = 24;
 };
 
+// `sampling`: the header's sampling field, mode in the top two bits.
 inline std::vector<uint8_t> NetflowV5(uint32_t sequence, const std::vector<FlowSpec>& flows,
-                                      uint8_t engine = 0, int countOverride = -1, uint32_t uptime = 5000)
+                                      uint8_t engine = 0, int countOverride = -1, uint32_t uptime = 5000,
+                                      uint16_t sampling = 0)
 {
     Bytes b;
     b.u16(5).u16(uint16_t(countOverride >= 0 ? countOverride : int(flows.size()))).u32(uptime)
-        .u32(0).u32(0).u32(sequence).u8(0).u8(engine).u16(0);
+        .u32(0).u32(0).u32(sequence).u8(0).u8(engine).u16(sampling);
     for (const auto& f : flows) {
         b.ipv4(f.src[0], f.src[1], f.src[2], f.src[3]).ipv4(f.dst[0], f.dst[1], f.dst[2], f.dst[3])
             .u32(0).u16(f.input).u16(f.output).u32(f.packets).u32(f.octets).u32(0).u32(0)

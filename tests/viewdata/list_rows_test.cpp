@@ -109,6 +109,43 @@ TEST(ListRows, PairsChartBothDirections)
     EXPECT_TRUE(BuildListRows(2, port, oui).table.rows.empty());
 }
 
+// Scaled, every packet and byte cell and the chart's share is the sum of
+// count x rate: at one rate (a factor) and after a second one (kept sums);
+// unscaled, the same port's rows stay as they were.
+TEST(ListRows, ScaledRowsHoldCountTimesRate)
+{
+    CMonPort port("10.0.0.254", 0);
+    COuiTable oui;
+    bool aFirst = false;
+    tagMtxEntry& pair = *port.FindOrAddIpPair("10.0.0.9", "10.0.0.10", kT0, &aFirst);
+    tagProtStat& udp = *port.FindOrAddStat(port.ipProtocols, "UDP");
+    auto record = [&](uint32_t rate, int64_t packets, int64_t bytes) {
+        port.NoteSamplingRate(rate, uint64_t(packets), uint64_t(bytes));
+        port.scaled.Add(pair.packetsAtoB, pair.bytesAtoB, packets, bytes);
+        port.scaled.Add(udp.packets, udp.bytes, packets, bytes);
+    };
+    record(512, 2, 300);
+    const tagBuiltList before = BuildListRows(3, port, oui);
+    tagBuiltList rows = BuildListRows(3, port, oui, nullptr, nullptr, true);
+    ASSERT_EQ(rows.table.rows.size(), 1u);
+    EXPECT_EQ(rows.table.rows[0].cells[2], "1024");
+    EXPECT_EQ(rows.table.rows[0].cells[3], "153600");
+    EXPECT_EQ(rows.table.rows[0].cells[4], "0");
+    EXPECT_EQ(rows.topEntries.at(0).value, 153600);
+    record(0, 1, 100);  // no rate: counted once
+    record(2048, 1, 1000);
+    rows = BuildListRows(5, port, oui, nullptr, nullptr, true);
+    ASSERT_EQ(rows.table.rows.size(), 1u);
+    EXPECT_EQ(rows.table.rows[0].cells[1], std::to_string(2 * 512 + 1 + 2048));
+    EXPECT_EQ(rows.table.rows[0].cells[2], std::to_string(300 * 512 + 100 + 1000 * 2048));
+    EXPECT_EQ(rows.table.rows[0].numbers[2], 300.0 * 512 + 100 + 1000 * 2048);
+    // Off, the cells are the counts' as before scaling existed.
+    const tagBuiltList plain = BuildListRows(5, port, oui);
+    EXPECT_EQ(plain.table.rows[0].numbers[2], 1400);
+    EXPECT_EQ(before.table.rows.at(0).numbers[2], 2);
+    EXPECT_EQ(BuildListRows(3, port, oui).table.rows.at(0).numbers[3], 1400);
+}
+
 TEST(ListRows, ServiceClassRowsShowTheTosBits)
 {
     CMonPort port("10.0.0.254", 0);

@@ -96,6 +96,24 @@ TEST(PortInfoRows, UtilisationFollowsTheCountersWithoutSpikesAtRestartsOrResets)
     EXPECT_EQ(chart.GetDataSeries(1)->GetCount(), 0);
 }
 
+TEST(PortInfoRows, SamplingRateShowsOneRateARangeOrUnknown)
+{
+    tagSamplingSeen s;
+    EXPECT_EQ(SamplingRateText(s), "不明");
+    s.Note(0);
+    s.Note(0);
+    EXPECT_EQ(SamplingRateText(s), "不明（2件）");
+    s.Note(512);
+    EXPECT_EQ(SamplingRateText(s), "1/512（レート不明 2件）");
+    s.Note(4000);
+    s.Note(100);
+    EXPECT_EQ(SamplingRateText(s), "1/100〜1/4000（レート不明 2件）");
+    tagSamplingSeen one;
+    one.Note(2048);
+    one.Note(2048);
+    EXPECT_EQ(SamplingRateText(one), "1/2048");
+}
+
 TEST(PortInfoRows, PieOfNothingShowsThreeZeroSlices)
 {
     CChartModel chart;

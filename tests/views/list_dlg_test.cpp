@@ -138,6 +138,19 @@ TEST_F(ListDlgTest, CsvHoldsTitleHeadersAndRowsAsShown)
               "\"Eth.プロトコル   　\",\"パケット      \",\"バイト        \"\n"
               "\"IPv4\",\"3(ABS)\",\"2.000KB\"\n"
               "\"ARP\",\"1(ABS)\",\"60B\"\n");
+
+    // Scaled (every record of the port at 1 in 100), the CSV writes what the
+    // list then shows: the counts times the rate.
+    port.NoteSamplingRate(100, 0, 0);
+    const QString scaledPath = dir.filePath("scaled.csv");
+    dialogs.saveAnswers.push_back(scaledPath);
+    CListDlg scaled(port, 4, oui, sortState, dialogs, nullptr, nullptr, nullptr, nullptr, true);
+    scaled.ExportCsv();
+    EXPECT_EQ(ReadFile(scaledPath),
+              "\"Eth.プロトコル一覧\"\n"
+              "\"Eth.プロトコル   　\",\"パケット      \",\"バイト        \"\n"
+              "\"IPv4\",\"300\",\"200000\"\n"
+              "\"ARP\",\"100\",\"6000\"\n");
 }
 
 TEST_F(ListDlgTest, DetailsNeedAnInterfaceWithHistory)

@@ -2,6 +2,8 @@
 // The port detail window: what it shows, its unit choice and its exports.
 #include <gtest/gtest.h>
 
+#include <QLabel>
+
 #include <QComboBox>
 
 #include "chart_ctrl.h"
@@ -27,8 +29,12 @@ TEST(PortInfoDlg, ShowsAndExportsTheInterface)
     ifc.current = ifc.history.back();
     ifc.current.ifInBroadcastPkts = 1000;
     testing::ScriptedDialogSeam dialogs;
-    CPortInfoDlg dlg(ifc, dialogs, nullptr, [] { return kT0 + 5 * 3600; });
+    CPortInfoDlg dlg(ifc, dialogs, nullptr, [] { return kT0 + 5 * 3600; }, nullptr, "1/512（レート不明 3件）");
     EXPECT_EQ(dlg.windowTitle(), "ポート詳細");
+    ASSERT_NE(dlg.samplingLabel(), nullptr);
+    EXPECT_EQ(dlg.samplingLabel()->text(), "サンプリングレート: 1/512（レート不明 3件）");
+    CPortInfoDlg plain(ifc, dialogs, nullptr, [] { return kT0; });
+    EXPECT_EQ(plain.samplingLabel(), nullptr);
     EXPECT_EQ(dlg.model()->rowCount(), 5);
     // Without a speed there is no utilisation to offer.
     EXPECT_EQ(dlg.unitChoice()->count(), 2);
