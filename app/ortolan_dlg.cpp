@@ -234,12 +234,15 @@ QWidget* COrtolanDlg::BuildMonitor()
         m_listKind->addItem(QString::fromUtf8(ListKindInfo(kind).menuText));
     m_listKind->setCurrentIndex(0);
     m_info = Button("情報表示", group);
-    // The lists' packets and bytes scaled by the sampling rates, or as sent.
+    // The lists' packets and bytes, and NetFlow's rates, scaled by the
+    // sampling rates, or as sent.
     m_scaled = new QCheckBox(QStringLiteral("サンプリング補正"), group);
     m_scaled->setChecked(m_hooks.readScaled && m_hooks.readScaled());
     connect(m_scaled, &QCheckBox::toggled, this, [this](bool on) {
         if (m_hooks.saveScaled) m_hooks.saveScaled(on);
+        m_controller->SetScaledFigures(on);
     });
+    m_controller->SetScaledFigures(m_scaled->isChecked());
     m_capture = Button("ファイル出力", group);
     m_chartImage = Button("グラフ出力", group);
     m_chartCsv = Button("グラフCSV出力", group);

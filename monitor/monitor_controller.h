@@ -104,6 +104,9 @@ public:
     // Seconds since boot, suspends included; the log purge checks the wall
     // clock against it. Tests hand in their own.
     void SetMonotonicClock(Clock clock) { m_monotonicClock = std::move(clock); }
+    // Whether NetFlow ports' packet and bandwidth figures are scaled by the
+    // sampling rates of their records, from the next refresh on.
+    void SetScaledFigures(bool on) { m_scaledFigures = on; }
 
     // The one start/stop button.
     void StartStop();
@@ -213,6 +216,7 @@ private:
     QTimer m_logTimer;
 
     tagMonitorSettings m_settings;
+    bool m_scaledFigures = false;
     bool m_monitoring = false;
     int64_t m_shownFrom = 0;
     int64_t m_shownTo = 0;

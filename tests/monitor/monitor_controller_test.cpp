@@ -224,6 +224,28 @@ TEST_F(ControllerTest, NetflowPortWaitsForTheCounterPeriod)
     EXPECT_EQ(p->caption, expected);
 }
 
+// NetFlow's totals and rates are sums of its records: with the sampling
+// correction on they scale by the records' rate (1 in 100 here).
+TEST_F(ControllerTest, SamplingCorrectionScalesNetflowTotalsAndRates)
+{
+    host.form.counterPeriod = 120;
+    host.choice = tagStartChoice{false, {}};
+    controller.Start();
+    const FlowSpec flow;
+    for (uint32_t round = 1; round <= 3; ++round) {
+        if (round == 3) controller.SetScaledFigures(true);
+        Feed(NetflowV5(round, {flow}, 0, -1, 12000 * round, 100), k1005 + round, true);
+        CloseInterval(k1005 + round);
+        if (round == 2) {
+            EXPECT_EQ(controller.list().raw(0, MonitorColumn::TotalPackets), 2.0 * flow.packets);
+            EXPECT_DOUBLE_EQ(controller.list().raw(0, MonitorColumn::PacketRate), flow.packets / 12.0);
+        }
+    }
+    EXPECT_EQ(controller.list().raw(0, MonitorColumn::TotalPackets), 300.0 * flow.packets);
+    EXPECT_DOUBLE_EQ(controller.list().raw(0, MonitorColumn::PacketRate), 100 * (flow.packets / 12.0));
+    EXPECT_DOUBLE_EQ(controller.list().raw(0, MonitorColumn::Bandwidth), 100 * (flow.octets * 8 / 12.0 / 1e6));
+}
+
 TEST_F(ControllerTest, BothCollectorsChargeOneMemoryLimitFromTheSettings)
 {
     EXPECT_EQ(tagMonitorSettings{}.memoryLimitMib, 2048u) << "the window's default";
