@@ -311,16 +311,8 @@ void CMonitorController::UpdatePort(const std::string& key, CMonPort& port, bool
     if (!netflow && elapsed == 0) return;
     if (netflow && uint64_t(elapsed) < 100 * uint64_t(m_settings.counterPeriod)) return;
 
-    // NetFlow's interface figures are sums of its flow records, so with the
-    // sampling correction on they scale as the records do: by the port's mean
-    // factor, exact while the port's records share one rate. sFlow's are the
-    // agent's own counters and need none.
-    double packetFactor = 1;
-    double byteFactor = 1;
-    if (netflow && m_scaledFigures) {
-        if (port.flowPackets) packetFactor = double(port.scaled.totalPackets()) / double(port.flowPackets);
-        if (port.flowOctets) byteFactor = double(port.scaled.totalBytes()) / double(port.flowOctets);
-    }
+    const double packetFactor = m_scaledFigures ? port.FlowPacketFactor() : 1;
+    const double byteFactor = m_scaledFigures ? port.FlowByteFactor() : 1;
     if (netflow) {
         double total = port.interfaces.InSum(CounterSet::Current, InboundFigure::Packets) * packetFactor;
         m_list.SetCell(row, MonitorColumn::TotalPackets, Format("%.0lf", total), total);

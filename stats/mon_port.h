@@ -85,6 +85,11 @@ public:
     // every figure scaled by them.
     tagSamplingSeen sampling;
     CScaledFigures scaled;
+    // What NetFlow's sums of flow records (its interface figures) scale by:
+    // the records' mean factor, exact while they share one rate. 1 for sFlow,
+    // whose interface figures are the agent's own counters.
+    double FlowPacketFactor() const { return flowPackets ? double(scaled.totalPackets()) / double(flowPackets) : 1; }
+    double FlowByteFactor() const { return flowOctets ? double(scaled.totalBytes()) / double(flowOctets) : 1; }
     MacTable macs;
     IpTable ips;
     uint64_t datagrams = 0;

@@ -2,6 +2,7 @@
 #include "list_rows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -247,13 +248,24 @@ void BuildSizeClasses(CRowSink& sink, const CMonPort& port, const CFigures& fig)
     }
 }
 
-void BuildInterfaces(CRowSink& sink, const CMonPort& port, const IfNameTable* ifNames)
+void BuildInterfaces(CRowSink& sink, const CMonPort& port, const IfNameTable* ifNames, bool scaled)
 {
     for (const auto& [index, ifc] : port.interfaces) {
         const _tagIf_counters& c = ifc.current;
         const double packets = double(c.ifInUcastPkts) + c.ifInMulticastPkts + c.ifInBroadcastPkts;
         char key[24];
         std::snprintf(key, sizeof key, "IF#%u", index);
+        if (scaled) {
+            // Only NetFlow's sums of flow records scale; sFlow's factor is 1.
+            const double p = std::round(packets * port.FlowPacketFactor());
+            const double octets = std::round(double(c.ifInOctets) * port.FlowByteFactor());
+            tagListRow& row = sink.Add(key, p);
+            row.itemData = index;
+            Put(row, InterfaceText(index, ifNames), index);
+            Put(row, UnsignedText(uint64_t(p)), p);
+            Put(row, FormatCount(octets), octets);
+            continue;
+        }
         tagListRow& row = sink.Add(key, packets);
         row.itemData = index;
         Put(row, InterfaceText(index, ifNames), index);
@@ -350,7 +362,7 @@ tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
     case 8: BuildStats(sink, port, fig, port.tcpServices); break;
     case 9: BuildStats(sink, port, fig, port.udpServices); break;
     case 10: BuildSizeClasses(sink, port, fig); break;
-    case 11: BuildInterfaces(sink, port, ifNames); break;
+    case 11: BuildInterfaces(sink, port, ifNames, scaled); break;
     case 12: BuildVendors(sink, port, oui); break;
     default: break;
     }

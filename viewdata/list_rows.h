@@ -29,7 +29,8 @@ struct tagBuiltList {
 // ifIndex ("3 ge-0/0/3 (uplink)"), the number alone without one. Scaled,
 // every packet and byte cell and the chart's shares hold the figures scaled by
 // the sampling rates (the sum of count x rate, as whole numbers); the
-// interface and vendor lists hold counters, never scaled.
+// interface list scales only NetFlow's sums of flow records (by their mean
+// factor), and the vendor list counts nodes, never scaled.
 tagBuiltList BuildListRows(int kind, const CMonPort& port, const COuiTable& oui,
                            const IHostNameLookup* hostNames = nullptr, const IfNameTable* ifNames = nullptr,
                            bool scaled = false);

@@ -5,6 +5,7 @@
 
 #include <numeric>
 
+#include "counter_sample.h"
 #include "fixed_host_names.h"
 #include "list_kind.h"
 #include "list_rows.h"
@@ -144,6 +145,17 @@ TEST(ListRows, ScaledRowsHoldCountTimesRate)
     EXPECT_EQ(plain.table.rows[0].numbers[2], 1400);
     EXPECT_EQ(before.table.rows.at(0).numbers[2], 2);
     EXPECT_EQ(BuildListRows(3, port, oui).table.rows.at(0).numbers[3], 1400);
+
+    // As NetFlow's sums of those records, the interface's figures scale by
+    // their mean factor; as an agent's own counters (no flow records) never.
+    port.interfaces.AddCounterSample(testing::CounterSample(7, kT0, 1000, 1400, 4));
+    EXPECT_EQ(BuildListRows(11, port, oui, nullptr, nullptr, true).table.rows.at(0).numbers[1], 4);
+    port.flowPackets = 4;
+    port.flowOctets = 1400;
+    const tagBuiltList interfaces = BuildListRows(11, port, oui, nullptr, nullptr, true);
+    EXPECT_EQ(interfaces.table.rows.at(0).cells[1], std::to_string(2 * 512 + 1 + 2048));
+    EXPECT_EQ(interfaces.table.rows.at(0).numbers[2], 300.0 * 512 + 100 + 1000 * 2048);
+    EXPECT_EQ(BuildListRows(11, port, oui).table.rows.at(0).numbers[1], 4);
 }
 
 TEST(ListRows, ServiceClassRowsShowTheTosBits)
