@@ -344,7 +344,9 @@ void CNFlowMon::AccountFlow(CMonPort& port, const tagFlowFigures& f, uint32_t up
     ++port.flowRecords;
     add(port.flowPackets, f.packets);
     // A record that says no rate takes the user's for its exporter, if any.
-    const uint32_t rate = f.samplingRate.value_or(m_overrideRate);
+    // A rate of 0 says as little as none, as it does for sFlow.
+    const uint32_t own = f.samplingRate.value_or(0);
+    const uint32_t rate = own ? own : m_overrideRate;
     port.NoteSamplingRate(rate, f.packets, f.bytes);
     add(port.flowOctets, f.bytes);
     if (m_rowSink) EmitRow(f);
@@ -379,7 +381,8 @@ void CNFlowMon::EmitRow(const tagFlowFigures& f)
     tagFlowRow row = m_rowBase;
     // Unknown to the record: the user's rate for the exporter, else 1, so that
     // bytes times the rate stays a lower bound.
-    row.samplingRate = f.samplingRate.value_or(m_overrideRate ? m_overrideRate : 1);
+    const uint32_t own = f.samplingRate.value_or(0);
+    row.samplingRate = own ? own : m_overrideRate ? m_overrideRate : 1;
     row.input = f.input.value_or(0);
     row.output = f.output.value_or(0);
     if (f.source && f.destination) {

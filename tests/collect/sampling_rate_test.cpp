@@ -175,10 +175,13 @@ TEST_F(SamplingRates, UserRateFillsInOnlyWhereTheExporterSaysNone)
     mon.SetSamplingOverrides({{Address("192.0.2.1"), 1000}});
     Bytes r34;
     r34.u32(100);
+    Bytes zero34;
+    zero34.u32(0);
     Feed(mon, NetflowV5(1, {FlowSpec{}}));
     Feed(mon, NetflowV9(1, 1, {FlowSet(0, TemplateWith(256, 34, 4)), FlowSet(256, WithTrailer({}, r34))}));
+    Feed(mon, NetflowV9(2, 1, {FlowSet(256, WithTrailer({}, zero34))}));  // says 0: no rate
     Feed(mon, NetflowV5(2, {FlowSpec{}}), "192.0.2.2");
-    EXPECT_EQ(Take(), (std::vector<uint32_t>{1000, 100, 1}));
+    EXPECT_EQ(Take(), (std::vector<uint32_t>{1000, 100, 1000, 1}));
     EXPECT_EQ(mon.FindPort("NetFlow V5:192.0.2.1:0")->sampling.unscaledRecords, 0u);
     EXPECT_EQ(mon.FindPort("NetFlow V5:192.0.2.2:0")->sampling.unscaledRecords, 1u);
 
